@@ -1,0 +1,45 @@
+// The log context: every progress and error line of a run goes to the log
+// file (when one is open) and to the console, with a date and time stamp.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/env.h"
+
+namespace vex {
+
+class LogContext {
+ public:
+  explicit LogContext(Env& env);
+  ~LogContext();
+
+  // Opens or creates the log file for appending (" * Made new log file",
+  // " ! I can't make log file!!!.." and the "started" line).
+  void OpenLog(const std::string& name);
+  void LogLine(const std::string& text);    // stamped line with line end
+  void LogBegin(const std::string& text);   // stamped, no line end
+  void LogFinish(const std::string& text);  // text and line end
+  void LogError(const std::string& text);   // stamped "[err] " line
+  // Console title: text, " - " and the program name.
+  void SetWindowTitle(const std::string& text);
+  // "End..", an empty line, close.  Nothing when no log is open.
+  void EndLog();
+
+  bool IsOpen() const { return file_ != nullptr; }
+  void SetProgramName(const std::string& name) { programName_ = name; }
+  const std::string& ProgramName() const { return programName_; }
+  Env& env() { return env_; }
+
+ private:
+  std::string Stamp();
+  void Write(const std::string& bytes);  // to the file (if open), flushed
+
+  Env& env_;
+  std::unique_ptr<File> file_;
+  std::string fileName_;
+  uint64_t offset_ = 0;
+  std::string programName_;
+};
+
+}  // namespace vex

@@ -1,0 +1,41 @@
+// The run settings: filled by the configuration file and the command line,
+// read by every subsystem.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "util/address.h"
+
+namespace vex {
+
+inline constexpr const char* kProgramName = "Vexstat {v4.5.Win.rc}";
+
+// One configured report.
+struct TemplateEntry {
+  std::string templateFile;  // the template file name
+  std::string result;        // the result file name (empty: RESULTFILE)
+  std::string announce;      // echo area to post into; empty when none
+};
+
+struct RunSettings {
+  std::vector<FtnAddress> ownAddresses;     // ADDRESS
+  std::string resultFile = "tic_stat.txt";  // RESULTFILE, -O
+  int32_t screenLength = 79;                // SCREENLENGTH
+  bool dupeCheck = true;                    // SKIPDUPECH, -J
+  std::string ticMask = "*.tic";            // TICEXT, -E
+  bool killTic = false;                     // KILLTIC, -F
+  bool makeAnnounce = false;                // MAKEANNOUNCE, -P
+  std::vector<TemplateEntry> templates;     // TPLFILENAME
+  std::string useChar = "\xFE\xF9\x2A\xFA\xDB";  // USECHAR
+  std::string configFile = "vexstat.cfg";   // -C
+  bool scanCancelled = false;               // -R
+  bool statisticsToFile = true;             // -S
+  bool statisticsOnScreen = false;          // -I
+  int16_t periodStart = 31;                 // N1, -D
+  int16_t periodEnd = 0;                    // N2, -D
+  bool commandLineApplied = false;
+};
+
+}  // namespace vex

@@ -1,0 +1,171 @@
+// One object interface over the three message-base formats (*.MSG, Squish,
+// JAM).  The library never prints: operations return false and leave a
+// numeric code in the base's error code.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "msgbase/message_text.h"
+#include "platform/env.h"
+#include "util/address.h"
+
+namespace vex {
+
+// Generic attribute masks; each format maps them to its own bits.
+enum : uint32_t {
+  AttrPrivate = 0x0001,
+  AttrCrash = 0x0002,
+  AttrReceived = 0x0004,
+  AttrSent = 0x0008,
+  AttrFileAttached = 0x0010,
+  AttrInTransit = 0x0020,
+  AttrOrphan = 0x0040,
+  AttrKillSent = 0x0080,
+  AttrLocal = 0x0100,
+  AttrHold = 0x0200,
+  AttrFileRequest = 0x0400,
+  AttrReceiptRequest = 0x0800,
+  AttrIsReceipt = 0x1000,
+  AttrAuditRequest = 0x2000,
+  AttrUpdateRequest = 0x4000,
+  AttrScanned = 0x8000,
+  AttrTypeLocal = 0x800000,
+  AttrTypeEcho = 0x1000000,
+  AttrTypeNet = 0x2000000,
+};
+
+// Mail-type flags.
+enum : uint32_t { kMailNet = 1, kMailEcho = 2, kMailLocal = 4 };
+
+// Library-wide open errors.
+enum : int { kOpenErrorUnknownType = 256, kOpenErrorExists = 257 };
+
+// The clock record passed to and from the header operations.
+struct MsgDateTime {
+  int32_t hour = 0, minute = 0, second = 0, hundredths = 0;
+  int32_t day = 0, month = 0, year = 0;
+};
+
+class MessageBase {
+ public:
+  explicit MessageBase(Env& env);
+  virtual ~MessageBase();
+  MessageBase(const MessageBase&) = delete;
+  MessageBase& operator=(const MessageBase&) = delete;
+
+  virtual bool OpenBase(const std::string& path) = 0;
+  virtual bool CreateBase(const std::string& path) = 0;
+  virtual bool BaseExists(const std::string& path) = 0;
+  virtual void CloseBase() = 0;
+  virtual bool MessageExists(int32_t n) = 0;
+
+  int32_t CurrentNumber() const { return currentNumber_; }
+  virtual void SeekMessage(int32_t n);
+  virtual void SeekNext();
+  virtual void SeekPrior();
+  virtual bool SeekFound();
+  virtual int32_t IndexPosition() = 0;
+  virtual void SeekIndexPosition(int32_t i) = 0;
+
+  virtual bool ReadMessage() = 0;
+  virtual bool ReadHeader() = 0;
+  virtual bool FreeMessageText() = 0;
+  virtual int32_t HighMessage() = 0;
+  virtual int32_t MessageCount() = 0;
+
+  virtual std::string GetFromName() = 0;
+  virtual std::string GetToName() = 0;
+  virtual std::string GetSubject() = 0;
+  virtual void GetOrigAddress(FtnAddress& addr);
+  virtual void GetDestAddress(FtnAddress& addr);
+  virtual void GetAddresses(FtnAddress& orig, FtnAddress& dest);
+  virtual void SetFromName(const std::string& s) = 0;
+  virtual void SetToName(const std::string& s) = 0;
+  virtual void SetSubject(const std::string& s) = 0;
+  virtual void SetOrigAddress(const FtnAddress& addr, bool newMsgId);
+  virtual void SetDestAddress(const FtnAddress& addr);
+  virtual void SetAddresses(const FtnAddress& orig, const FtnAddress& dest,
+                            bool newMsgId);
+
+  // Text operations on the current message.
+  bool ReadTextLine(size_t maxLen, std::string& line);  // false at the end
+  void WriteTextLine(const std::string& line);  // bytes up to a NUL, then CR
+  bool TextEnd();
+  void SetTextPos(size_t p);
+  size_t TextPos();
+  size_t TextSize();
+  void TruncateText();
+  size_t ReadTextBlock(size_t count, std::string& buf);
+  void WriteTextBlock(const std::string& buf);
+
+  virtual bool TestAttribute(uint32_t mask) = 0;
+  virtual void SetAttribute(uint32_t mask, bool on) = 0;
+  virtual void GetDateWritten(MsgDateTime& dt) = 0;
+  virtual void GetDateArrived(MsgDateTime& dt) = 0;
+  virtual void SetDateWritten(const MsgDateTime& dt) = 0;
+  virtual void SetDateArrived(const MsgDateTime& dt) = 0;
+  virtual bool WriteMessage() = 0;
+  virtual bool RewriteHeader() = 0;
+
+  // Kludges: names include the leading 0x01 and match case-sensitively.
+  bool FindKludge(const std::string& name, std::string& line,
+                  size_t maxLen = 255);
+  void SetKludge(const std::string& name, const std::string& line);
+  void DeleteKludge(const std::string& name);
+  void InsertKludge(const std::string& line);
+
+  MessageText* TextBuffer() { return text_.get(); }
+  void SetMailTypeFlag(uint32_t mask, bool on);
+  bool TestMailTypeFlag(uint32_t mask) const;
+  void ParseOrigKludge(FtnAddress& addr, const std::string& line);
+  void ParseDestKludge(FtnAddress& addr, const std::string& line);
+
+  virtual bool StartNewMessage() = 0;
+  virtual bool DeleteMessage() = 0;
+  virtual int32_t ReadLastRead(int32_t user) = 0;
+  virtual void WriteLastRead(int32_t user, int32_t n) = 0;
+
+  void SetMailType(int t);  // 0 netmail, 1 echomail, 2 local
+  void WriteOriginLine(const std::string& text, const FtnAddress& addr);
+  size_t BodyStartPos();
+  void SetTextBuffer(std::unique_ptr<MessageText> t);
+  void SetErrorCode(int c) { errorCode_ = c; }
+  int GetErrorCode() const { return errorCode_; }
+  void SetOpen(bool b) { isOpen_ = b; }
+  bool IsOpen() const { return isOpen_; }
+  void SetCurrentNumber(int32_t n) { currentNumber_ = n; }
+  void SetBasePath(const std::string& s) { basePath_ = s; }
+  const std::string& GetBasePath() const { return basePath_; }
+
+ protected:
+  // The current local time as the clock record.
+  MsgDateTime Now();
+  Env& env_;
+  size_t foundLineStart_ = 0;
+  size_t foundLineEnd_ = 0;
+  int errorCode_ = 0;
+  bool isOpen_ = false;
+  uint32_t mailTypeFlags_ = 0;
+  int32_t currentNumber_ = 0;
+  std::unique_ptr<MessageText> text_;
+  std::string basePath_;
+};
+
+// Records the Env through which every base reaches its files.  Must run once
+// before the first OpenMessageBase.
+void InstallFileHooks(Env& env);
+// Area identifier: type letter (J/j JAM; S/s Squish; F/f/M/m/* *.MSG) and
+// path.  Opens an existing base or creates a new one; an existing base that
+// fails to open is never re-created.  After a failure the object may still
+// be allocated and must be closed with CloseMessageBase.
+bool OpenMessageBase(std::unique_ptr<MessageBase>& base,
+                     const std::string& areaId);
+bool CloseMessageBase(std::unique_ptr<MessageBase>& base);
+int MessageBaseOpenError();
+
+// A new MSGID serial: never the same twice in a run.
+uint32_t NewMsgIdSerial(Env& env);
+
+}  // namespace vex

@@ -1,0 +1,23 @@
+// Entry points of the announcement poster used by the driver and the report
+// run.
+#pragma once
+
+#include <string>
+
+#include "driver/log.h"
+#include "platform/env.h"
+#include "posting/posting_settings.h"
+
+namespace vex {
+
+void InitPostingSettings(PostingSettings& settings, Env& env);
+// Offered every configuration line after the main keyword table.
+void ApplyPostingLine(PostingSettings& settings, LogContext& log, Env& env,
+                      const std::string& line);
+// Posts one result file into the area named by areaTag (nothing when the
+// tag is empty).
+void PostAnnouncement(PostingSettings& settings, LogContext& log, Env& env,
+                      const std::string& areaTag,
+                      const std::string& resultFile);
+
+}  // namespace vex

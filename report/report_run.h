@@ -1,0 +1,25 @@
+// The report run: computes the period, loads it, and turns every configured
+// template into its result file.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "driver/log.h"
+#include "driver/run_settings.h"
+#include "platform/env.h"
+#include "report/period_tables.h"
+#include "report/report_settings.h"
+
+namespace vex {
+
+// Called for each finished result file when announcements are on.
+using PostCallback =
+    std::function<void(const std::string& area, const std::string& resultFile)>;
+
+// Ends the program (ProgramExit, code 0) when stat.vx cannot be opened.
+void RunReports(Env& env, LogContext& log, const RunSettings& run,
+                ReportSettings& settings, PeriodTables& tables,
+                const PostCallback& post);
+
+}  // namespace vex

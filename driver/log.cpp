@@ -1,0 +1,114 @@
+// The log context.  Each line goes to the console and, while a log file is
+// open, to the end of that file at once, so the log is complete whatever way
+// the program stops.
+#include "driver/log.h"
+
+#include <cstdio>
+
+#include "platform/exit.h"
+
+namespace vex {
+
+namespace {
+
+std::string TwoDigits(int32_t v) {
+  if (v < 0) v = -v;
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02d", static_cast<int>(v % 100));
+  return buf;
+}
+
+}  // namespace
+
+LogContext::LogContext(Env& env) : env_(env) {}
+
+LogContext::~LogContext() = default;
+
+// " DD.MM.YY HH:MM:SS "
+std::string LogContext::Stamp() {
+  ClockTime t = env_.Now();
+  std::string s = " ";
+  s += TwoDigits(t.day) + "." + TwoDigits(t.month) + "." + TwoDigits(t.year);
+  s += " ";
+  s += TwoDigits(t.hour) + ":" + TwoDigits(t.minute) + ":" +
+       TwoDigits(t.second);
+  s += " ";
+  return s;
+}
+
+void LogContext::Write(const std::string& bytes) {
+  if (!file_ || bytes.empty()) return;
+  if (!file_->WriteAt(offset_, bytes.data(), bytes.size())) {
+    int err = file_->LastError();
+    file_.reset();  // nothing more can be written to it
+    FailIo("write", fileName_, err);
+  }
+  offset_ += bytes.size();
+}
+
+void LogContext::OpenLog(const std::string& name) {
+  file_.reset();
+  fileName_ = name;
+  offset_ = 0;
+  int err = 0;
+  bool exists = env_.Open(name, OpenMode::kRead, &err) != nullptr;
+  if (!exists) {
+    file_ = env_.Open(name, OpenMode::kCreate, &err);
+    if (file_) {
+      LogLine(" * Made new log file");
+    } else {
+      LogLine(" ! I can't make log file!!!..");
+    }
+  } else {
+    file_ = env_.Open(name, OpenMode::kWrite, &err);
+    uint64_t size = 0;
+    if (file_ && !file_->Size(&size)) {
+      err = file_->LastError();
+      file_.reset();
+      FailIo("size", name, err);
+    }
+    offset_ = size;
+    // A log that exists but cannot be written to is treated like one that
+    // cannot be made: the run goes on with the console only.
+    if (!file_) LogLine(" ! I can't make log file!!!..");
+  }
+  if (file_) LogLine(programName_ + ": started..");
+}
+
+void LogContext::LogLine(const std::string& text) {
+  std::string line = Stamp() + text + "\n";
+  env_.ConsoleWrite(line);
+  Write(line);
+}
+
+void LogContext::LogBegin(const std::string& text) {
+  std::string line = Stamp() + text;
+  env_.ConsoleWrite(line);
+  Write(line);
+}
+
+void LogContext::LogFinish(const std::string& text) {
+  std::string line = text + "\n";
+  env_.ConsoleWrite(line);
+  Write(line);
+}
+
+void LogContext::LogError(const std::string& text) {
+  std::string line = Stamp() + "[err] " + text + "\n";
+  env_.ConsoleWrite(line);
+  Write(line);
+}
+
+void LogContext::SetWindowTitle(const std::string& text) {
+  env_.SetTitle(text + " - " + programName_);
+}
+
+void LogContext::EndLog() {
+  if (!file_) return;
+  LogLine("End..");
+  Write("\n");
+  env_.ConsoleWrite("\n");
+  file_.reset();
+}
+
+}  // namespace vex

@@ -1,0 +1,161 @@
+#include "util/dates.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <vector>
+
+namespace vex {
+
+namespace {
+
+constexpr int32_t kMonthLengths[12] = {31, 28, 31, 30, 31, 30,
+                                       31, 31, 30, 31, 30, 31};
+constexpr int32_t kYearLength = 365;
+
+int32_t Clamp32(int64_t v) {
+  if (v > std::numeric_limits<int32_t>::max())
+    return std::numeric_limits<int32_t>::max();
+  if (v < std::numeric_limits<int32_t>::min())
+    return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(v);
+}
+
+}  // namespace
+
+CalendarDate Today(Env& env) {
+  ClockTime t = env.Now();
+  return CalendarDate{t.year, t.month, t.day};
+}
+
+DateTime CurrentDateTime(Env& env) {
+  ClockTime t = env.Now();
+  return DateTime{t.year, t.month, t.day, t.hour, t.minute, t.second};
+}
+
+int32_t MonthLength(int32_t month) {
+  if (month < 1 || month > 12) return 0;
+  return kMonthLengths[month - 1];
+}
+
+// Steps back one day at a time: while the day stays above 0 it only counts
+// down; reaching 0 moves to the last day of the previous month.  Whole years
+// are skipped at once, which gives the same result as stepping through them.
+CalendarDate DaysBack(CalendarDate date, int32_t n) {
+  if (n <= 0) return date;
+  int64_t year = date.year;
+  int64_t month = date.month;
+  int64_t b = date.day;  // day number counted from the current month's start
+  const int64_t target = n;
+  if (month >= 1 && month <= 12 && target - b > 2 * kYearLength) {
+    int64_t years = (target - b) / kYearLength - 1;
+    year -= years;
+    b += years * kYearLength;
+  }
+  while (b <= target) {
+    if (month == 1) {
+      month = 12;
+      --year;
+    } else {
+      --month;
+    }
+    int64_t len = (month >= 1 && month <= 12) ? kMonthLengths[month - 1] : 0;
+    if (len == 0) {
+      // A month outside the table has no days: every remaining step only
+      // moves the month back.
+      month -= target - b;
+      break;
+    }
+    b += len;
+  }
+  return CalendarDate{Clamp32(year), Clamp32(month), Clamp32(b - target)};
+}
+
+int32_t DaysBetween(CalendarDate a, CalendarDate b) {
+  if (b.month > 12 || a.month > 12 || b.day > 31 || a.day > 31 ||
+      b.month < 1 || a.month < 1 || b.day < 1 || a.day < 0)
+    return 0;
+  int64_t r = int64_t{kYearLength} * (int64_t{b.year} - a.year);
+  if (b.month >= a.month) {
+    for (int32_t m = a.month; m < b.month; ++m) r += MonthLength(m);
+  } else {
+    r -= kYearLength;
+    for (int32_t m = a.month; m <= 12; ++m) r += MonthLength(m);
+    for (int32_t m = 1; m < b.month; ++m) r += MonthLength(m);
+  }
+  r += int64_t{b.day} - a.day;
+  return Clamp32(r);
+}
+
+int32_t DateTimeDaysBetween(const DateTime& a, const DateTime& b) {
+  return DaysBetween(CalendarDate{a.year, a.month, a.day},
+                     CalendarDate{b.year, b.month, b.day});
+}
+
+bool InPeriod(const DateTime& record, const DateTime& now, int32_t n1,
+              int32_t n2) {
+  int32_t d = DateTimeDaysBetween(record, now);
+  return n2 <= d && d <= n1;
+}
+
+std::string DateText(CalendarDate date) {
+  return ZeroPad(NumberText(date.day), 2) + "." +
+         ZeroPad(NumberText(date.month), 2) + "." +
+         ZeroPad(NumberText(date.year), 2);
+}
+
+std::string NumberText(int64_t n) { return std::to_string(n); }
+
+// The exact decimal expansion of the double is printed first (every finite
+// double has a terminating one), then rounded by hand, half away from zero.
+std::string NumberTextFormatted(double value, int width, int decimals) {
+  if (decimals < 0) decimals = 0;
+  if (decimals > 255) decimals = 255;
+  if (std::isnan(value)) value = 0;
+  if (std::isinf(value)) {
+    value = value > 0 ? std::numeric_limits<double>::max()
+                      : -std::numeric_limits<double>::max();
+  }
+  bool negative = std::signbit(value);
+  double magnitude = std::fabs(value);
+  // 1074 fractional digits hold the smallest subnormal exactly.
+  constexpr int kExactDigits = 1100;
+  std::vector<char> buf(400 + kExactDigits);
+  int len = std::snprintf(buf.data(), buf.size(), "%.*f", kExactDigits,
+                          magnitude);
+  std::string exact(buf.data(), len > 0 ? static_cast<size_t>(len) : 0);
+  size_t point = exact.find('.');
+  std::string intPart = exact.substr(0, point);
+  std::string frac = point == std::string::npos ? "" : exact.substr(point + 1);
+  frac.resize(kExactDigits, '0');
+  std::string digits = intPart + frac.substr(0, decimals);
+  bool roundUp = frac[decimals] >= '5';
+  if (roundUp) {
+    size_t i = digits.size();
+    while (i > 0) {
+      --i;
+      if (digits[i] == '9') {
+        digits[i] = '0';
+      } else {
+        ++digits[i];
+        break;
+      }
+      if (i == 0) digits.insert(digits.begin(), '1');
+    }
+  }
+  bool allZero = digits.find_first_not_of('0') == std::string::npos;
+  std::string text = digits.substr(0, digits.size() - decimals);
+  if (decimals > 0) text += "." + digits.substr(digits.size() - decimals);
+  // A value that rounds to zero is written without a sign.
+  if (negative && !allZero) text.insert(text.begin(), '-');
+  if (width > 0 && text.size() < static_cast<size_t>(width))
+    text.insert(0, static_cast<size_t>(width) - text.size(), ' ');
+  return text;
+}
+
+std::string ZeroPad(std::string text, size_t width) {
+  if (text.size() < width) text.insert(0, width - text.size(), '0');
+  return text;
+}
+
+}  // namespace vex

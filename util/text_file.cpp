@@ -1,0 +1,109 @@
+#include "util/text_file.h"
+
+#include "platform/cp866.h"
+#include "platform/exit.h"
+
+namespace vex {
+
+namespace {
+
+constexpr size_t kReadChunk = 16384;
+
+std::string OpenErrorReason(int code) {
+  switch (code) {
+    case 2:
+      return Cp866("файл не найден");
+    case 3:
+      return Cp866("маршрут не найден");
+    case 4:
+      return Cp866("слишком много открытых файлов");
+    case 5:
+      return Cp866("закрыт доступ");
+    case 12:
+      return Cp866("некорректный код доступа к файлам");
+    default:
+      return std::string();
+  }
+}
+
+}  // namespace
+
+LineReader::LineReader(File& file, size_t maxLine)
+    : file_(file), maxLine_(maxLine) {}
+
+bool LineReader::Fill() {
+  if (eof_) return false;
+  buf_.resize(kReadChunk);
+  long long n = file_.ReadAt(offset_, buf_.data(), kReadChunk);
+  if (n < 0) {
+    buf_.clear();
+    pos_ = 0;
+    FailIo("read", file_.Path(), file_.LastError());
+  }
+  buf_.resize(static_cast<size_t>(n));
+  pos_ = 0;
+  offset_ += static_cast<uint64_t>(n);
+  if (n == 0) eof_ = true;
+  return n > 0;
+}
+
+bool LineReader::Next(std::string& line) {
+  line.clear();
+  // Keeps at most maxLine + 1 bytes: enough to drop a CR that ends the kept
+  // part and still hold maxLine bytes.
+  size_t total = 0;
+  char last = 0;
+  bool any = false;
+  for (;;) {
+    if (pos_ >= buf_.size() && !Fill()) break;
+    any = true;
+    size_t nl = buf_.find('\n', pos_);
+    size_t end = nl == std::string::npos ? buf_.size() : nl;
+    size_t count = end - pos_;
+    if (count > 0) {
+      size_t room = maxLine_ + 1 > line.size() ? maxLine_ + 1 - line.size() : 0;
+      line.append(buf_, pos_, count < room ? count : room);
+      total += count;
+      last = buf_[end - 1];
+    }
+    if (nl != std::string::npos) {
+      pos_ = nl + 1;
+      if (total > 0 && last == '\r') --total;
+      break;
+    }
+    pos_ = end;
+  }
+  if (!any) return false;
+  if (line.size() > total) line.resize(total);
+  if (line.size() > maxLine_) line.resize(maxLine_);
+  return true;
+}
+
+std::unique_ptr<File> OpenTextForRead(Env& env, const std::string& path) {
+  int err = 0;
+  std::unique_ptr<File> file = env.Open(path, OpenMode::kRead, &err);
+  if (!file) {
+    env.ConsoleWrite(Cp866("Ошибка при открытии файла: ") +
+                     OpenErrorReason(Win32ErrorCode(env, err, path)));
+  }
+  return file;
+}
+
+TextWriter::TextWriter(File& file) : file_(file) {
+  uint64_t size = 0;
+  if (!file_.Size(&size)) FailIo("seek", file_.Path(), file_.LastError());
+  offset_ = size;
+}
+
+void TextWriter::Write(const std::string& bytes) {
+  if (bytes.empty()) return;
+  if (!file_.WriteAt(offset_, bytes.data(), bytes.size()))
+    FailIo("write", file_.Path(), file_.LastError());
+  offset_ += bytes.size();
+}
+
+void TextWriter::WriteLine(const std::string& line, const char* eol) {
+  Write(line + eol);
+}
+
+}  // namespace vex

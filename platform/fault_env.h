@@ -1,0 +1,80 @@
+// An Env that passes everything to another Env but can be told to fail:
+// writes after a number of bytes, opens of a path, renames, removes, syncs,
+// truncations and reads.  Tests use it to prove that a failure is reported
+// and that no data already stored is lost.
+#pragma once
+
+#include <cerrno>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/env.h"
+
+namespace vex {
+
+class FaultEnv : public Env {
+ public:
+  explicit FaultEnv(Env& base);
+  ~FaultEnv() override;
+
+  // Writes through files opened from now on or before: `bytes` more bytes
+  // are written, then writing fails with err.  A write that crosses the
+  // limit stores the bytes that fit (as a full disk would) and fails.
+  void FailWritesAfter(uint64_t bytes, int err = ENOSPC);
+  // Every open of this path (as passed to Open) fails with err.
+  void FailOpen(const std::string& path, int err = EACCES);
+  // Only opens that create (kCreate, kCreateExclusive) of this path fail.
+  void FailCreate(const std::string& path, int err = ENOSPC);
+  void FailRenames(int err = EIO);
+  void FailRemoves(int err = EACCES);
+  void FailSyncs(int err = EIO);
+  void FailTruncates(int err = EIO);
+  // Reads return `bytes` more bytes, then fail with err.
+  void FailReadsAfter(uint64_t bytes, int err = EIO);
+  // Ends every injected failure.
+  void Reset();
+
+  // Bytes written through this Env so far.
+  uint64_t bytesWritten() const { return state_->bytesWritten; }
+  // Number of calls that failed because of an injected fault.
+  int injectedFailures() const { return state_->injected; }
+
+  std::unique_ptr<File> Open(const std::string& path, OpenMode mode,
+                             int* err) override;
+  FileInfo Stat(const std::string& path) override;
+  bool Remove(const std::string& path, int* err) override;
+  bool Rename(const std::string& from, const std::string& to,
+              int* err) override;
+  bool MakeDirectory(const std::string& path, int* err) override;
+  std::vector<DirEntry> Search(const std::string& pattern) override;
+  ClockTime Now() override;
+  void SleepMs(int ms) override;
+  void ConsoleWrite(const std::string& text) override;
+  void ErrorWrite(const std::string& text) override;
+  void SaveTitle() override;
+  void SetTitle(const std::string& text) override;
+  void RestoreTitle() override;
+
+  // The fault settings, shared with the files opened through this Env.
+  struct State {
+    bool limitWrites = false;
+    uint64_t writeBudget = 0;
+    int writeErr = 0;
+    bool limitReads = false;
+    uint64_t readBudget = 0;
+    int readErr = 0;
+    int renameErr = 0, removeErr = 0, syncErr = 0, truncateErr = 0;
+    std::map<std::string, int> openErrs, createErrs;
+    uint64_t bytesWritten = 0;
+    int injected = 0;
+  };
+
+ private:
+  Env& base_;
+  std::shared_ptr<State> state_;
+};
+
+}  // namespace vex

@@ -1,0 +1,420 @@
+#include "platform/mem_env.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/wildcard.h"
+
+namespace vex {
+
+FileTime ToFileTime(const ClockTime& t) {
+  FileTime ft;
+  if (t.year < 1980) return ft;
+  ft.year = t.year;
+  ft.month = t.month;
+  ft.day = t.day;
+  ft.hour = t.hour;
+  ft.minute = t.minute;
+  ft.second = t.second & ~1;
+  if (ft.second > 58) ft.second = 58;
+  return ft;
+}
+
+class MemFile : public File {
+ public:
+  MemFile(MemEnv* env, std::shared_ptr<MemEnv::Node> node, std::string path,
+          bool readable, bool writable)
+      : env_(env),
+        node_(std::move(node)),
+        path_(std::move(path)),
+        readable_(readable),
+        writable_(writable) {
+    ++env_->openFiles_;
+  }
+  ~MemFile() override {
+    if (node_->lockHolder == this) node_->lockHolder = nullptr;
+    --env_->openFiles_;
+  }
+
+  long long ReadAt(uint64_t offset, void* buf, size_t n) override {
+    if (!readable_) {
+      Fail(EBADF);
+      return -1;
+    }
+    const std::string& d = node_->data;
+    if (offset >= d.size()) return 0;
+    size_t count = std::min<uint64_t>(n, d.size() - offset);
+    std::memcpy(buf, d.data() + offset, count);
+    return static_cast<long long>(count);
+  }
+
+  bool WriteAt(uint64_t offset, const void* buf, size_t n) override {
+    if (!writable_) return Fail(EBADF);
+    std::string& d = node_->data;
+    if (offset + n > d.size()) d.resize(offset + n, '\0');
+    if (n > 0) std::memcpy(d.data() + offset, buf, n);
+    node_->mtime = ToFileTime(env_->Now());
+    return true;
+  }
+
+  bool Size(uint64_t* size) override {
+    *size = node_->data.size();
+    return true;
+  }
+
+  bool Truncate(uint64_t size) override {
+    if (!writable_) return Fail(EINVAL);
+    node_->data.resize(size, '\0');
+    node_->mtime = ToFileTime(env_->Now());
+    return true;
+  }
+
+  bool Sync() override {
+    ++node_->syncs;
+    return true;
+  }
+
+  bool ModTime(FileTime* t) override {
+    *t = node_->mtime;
+    return true;
+  }
+
+  bool LockFirstByte(int /*timeoutMs*/) override {
+    if (node_->lockHolder != nullptr && node_->lockHolder != this)
+      return Fail(EAGAIN);
+    node_->lockHolder = this;
+    return true;
+  }
+
+  int LastError() const override { return lastError_; }
+  const std::string& Path() const override { return path_; }
+
+ private:
+  bool Fail(int err) {
+    lastError_ = err;
+    return false;
+  }
+
+  MemEnv* env_;
+  std::shared_ptr<MemEnv::Node> node_;
+  std::string path_;
+  bool readable_, writable_;
+  int lastError_ = 0;
+};
+
+MemEnv::MemEnv() {
+  now_.year = 2024;
+  now_.month = 3;
+  now_.day = 15;
+  now_.hour = 12;
+  now_.weekday = 5;
+}
+
+MemEnv::~MemEnv() = default;
+
+std::string MemEnv::Normalize(const std::string& path) {
+  bool absolute = !path.empty() && path[0] == '/';
+  std::string out = absolute ? "/" : "";
+  size_t i = 0;
+  while (i < path.size()) {
+    size_t slash = path.find('/', i);
+    if (slash == std::string::npos) slash = path.size();
+    std::string part = path.substr(i, slash - i);
+    i = slash + 1;
+    if (part.empty() || part == ".") continue;
+    if (!out.empty() && out.back() != '/') out += '/';
+    out += part;
+  }
+  return out;
+}
+
+std::string MemEnv::Parent(const std::string& norm) {
+  size_t slash = norm.rfind('/');
+  if (slash == std::string::npos) return "";
+  if (slash == 0) return norm == "/" ? "" : "/";
+  return norm.substr(0, slash);
+}
+
+bool MemEnv::IsDir(const std::string& norm) const {
+  return norm.empty() || norm == "/" || dirs_.count(norm) > 0;
+}
+
+int MemEnv::CheckParents(const std::string& norm) const {
+  std::vector<std::string> chain;
+  for (std::string p = Parent(norm); !p.empty() && p != "/"; p = Parent(p))
+    chain.push_back(p);
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    if (files_.count(*it)) return ENOTDIR;
+    if (!dirs_.count(*it)) return ENOENT;
+  }
+  return 0;
+}
+
+void MemEnv::AddDirectory(const std::string& path) {
+  std::string norm = Normalize(path);
+  for (std::string p = norm; !p.empty() && p != "/"; p = Parent(p))
+    dirs_.insert(p);
+}
+
+void MemEnv::SetFile(const std::string& path, std::string contents) {
+  std::string norm = Normalize(path);
+  AddDirectory(Parent(norm));
+  auto node = std::make_shared<Node>();
+  node->data = std::move(contents);
+  node->mtime = ToFileTime(now_);
+  files_[norm] = std::move(node);
+}
+
+std::string MemEnv::GetFile(const std::string& path) const {
+  auto it = files_.find(Normalize(path));
+  return it == files_.end() ? std::string() : it->second->data;
+}
+
+bool MemEnv::HasFile(const std::string& path) const {
+  return files_.count(Normalize(path)) > 0;
+}
+
+bool MemEnv::HasDirectory(const std::string& path) const {
+  return IsDir(Normalize(path));
+}
+
+void MemEnv::SetModTime(const std::string& path, const FileTime& t) {
+  auto it = files_.find(Normalize(path));
+  if (it != files_.end()) it->second->mtime = t;
+}
+
+std::vector<std::string> MemEnv::Files() const {
+  std::vector<std::string> names;
+  for (const auto& [name, node] : files_) names.push_back(name);
+  return names;
+}
+
+int MemEnv::SyncCount(const std::string& path) const {
+  auto it = files_.find(Normalize(path));
+  return it == files_.end() ? 0 : it->second->syncs;
+}
+
+std::unique_ptr<File> MemEnv::Open(const std::string& path, OpenMode mode,
+                                   int* err) {
+  int dummy = 0;
+  if (err == nullptr) err = &dummy;
+  *err = 0;
+  std::string norm = Normalize(path);
+  if (path.empty()) {
+    *err = ENOENT;
+    return nullptr;
+  }
+  if (int e = CheckParents(norm)) {
+    *err = e;
+    return nullptr;
+  }
+  if (IsDir(norm)) {
+    *err = EISDIR;
+    return nullptr;
+  }
+  auto it = files_.find(norm);
+  bool readable = mode != OpenMode::kWrite;
+  bool writable = mode != OpenMode::kRead;
+  switch (mode) {
+    case OpenMode::kRead:
+    case OpenMode::kReadWrite:
+    case OpenMode::kWrite:
+      if (it == files_.end()) {
+        *err = ENOENT;
+        return nullptr;
+      }
+      break;
+    case OpenMode::kCreateExclusive:
+      if (it != files_.end()) {
+        *err = EEXIST;
+        return nullptr;
+      }
+      [[fallthrough]];
+    case OpenMode::kCreate:
+      if (it == files_.end()) {
+        it = files_.emplace(norm, std::make_shared<Node>()).first;
+      } else {
+        it->second->data.clear();
+      }
+      it->second->mtime = ToFileTime(now_);
+      break;
+  }
+  return std::make_unique<MemFile>(this, it->second, path, readable, writable);
+}
+
+FileInfo MemEnv::Stat(const std::string& path) {
+  FileInfo info;
+  if (path.empty()) return info;
+  std::string norm = Normalize(path);
+  if (CheckParents(norm) != 0) return info;
+  if (IsDir(norm)) {
+    info.exists = true;
+    info.isDirectory = true;
+    return info;
+  }
+  auto it = files_.find(norm);
+  if (it == files_.end()) return info;
+  info.exists = true;
+  info.size = it->second->data.size();
+  info.mtime = it->second->mtime;
+  return info;
+}
+
+bool MemEnv::Remove(const std::string& path, int* err) {
+  int dummy = 0;
+  if (err == nullptr) err = &dummy;
+  std::string norm = Normalize(path);
+  int e = path.empty() ? ENOENT : CheckParents(norm);
+  if (e == 0 && IsDir(norm)) e = EISDIR;
+  if (e == 0 && files_.erase(norm) == 0) e = ENOENT;
+  if (e != 0) {
+    *err = e;
+    return false;
+  }
+  return true;
+}
+
+bool MemEnv::Rename(const std::string& from, const std::string& to,
+                    int* err) {
+  int dummy = 0;
+  if (err == nullptr) err = &dummy;
+  std::string src = Normalize(from), dst = Normalize(to);
+  int e = 0;
+  if (from.empty() || to.empty()) e = ENOENT;
+  if (e == 0) e = CheckParents(src);
+  if (e == 0) e = CheckParents(dst);
+  if (e != 0) {
+    *err = e;
+    return false;
+  }
+  if (src == dst && (files_.count(src) || IsDir(src))) return true;
+  auto it = files_.find(src);
+  if (it != files_.end()) {
+    if (IsDir(dst)) {
+      *err = EISDIR;
+      return false;
+    }
+    std::shared_ptr<Node> node = it->second;
+    files_.erase(it);
+    files_[dst] = std::move(node);
+    return true;
+  }
+  if (!dirs_.count(src)) {
+    *err = ENOENT;
+    return false;
+  }
+  // A directory: the target must not exist (or be an empty directory), and
+  // it cannot move into itself.
+  if (files_.count(dst)) {
+    *err = ENOTDIR;
+    return false;
+  }
+  std::string srcPrefix = src + "/";
+  if (dst.compare(0, srcPrefix.size(), srcPrefix) == 0) {
+    *err = EINVAL;
+    return false;
+  }
+  std::string dstPrefix = dst + "/";
+  for (const auto& [name, node] : files_) {
+    if (name.compare(0, dstPrefix.size(), dstPrefix) == 0) {
+      *err = ENOTEMPTY;
+      return false;
+    }
+  }
+  for (const auto& name : dirs_) {
+    if (name.compare(0, dstPrefix.size(), dstPrefix) == 0) {
+      *err = ENOTEMPTY;
+      return false;
+    }
+  }
+  std::map<std::string, std::shared_ptr<Node>> files;
+  for (auto& [name, node] : files_) {
+    if (name.compare(0, srcPrefix.size(), srcPrefix) == 0) {
+      files[dstPrefix + name.substr(srcPrefix.size())] = node;
+    } else {
+      files[name] = node;
+    }
+  }
+  std::set<std::string> dirs;
+  for (const auto& name : dirs_) {
+    if (name == src) {
+      dirs.insert(dst);
+    } else if (name.compare(0, srcPrefix.size(), srcPrefix) == 0) {
+      dirs.insert(dstPrefix + name.substr(srcPrefix.size()));
+    } else {
+      dirs.insert(name);
+    }
+  }
+  files_ = std::move(files);
+  dirs_ = std::move(dirs);
+  return true;
+}
+
+bool MemEnv::MakeDirectory(const std::string& path, int* err) {
+  int dummy = 0;
+  if (err == nullptr) err = &dummy;
+  std::string norm = Normalize(path);
+  if (path.empty()) {
+    *err = ENOENT;
+    return false;
+  }
+  if (int e = CheckParents(norm)) {
+    *err = e;
+    return false;
+  }
+  if (IsDir(norm)) return true;
+  if (files_.count(norm)) {
+    *err = EEXIST;
+    return false;
+  }
+  dirs_.insert(norm);
+  return true;
+}
+
+std::vector<DirEntry> MemEnv::Search(const std::string& pattern) {
+  std::vector<DirEntry> found;
+  size_t slash = pattern.rfind('/');
+  std::string dirPart =
+      slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
+  std::string mask =
+      slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+  std::string dir = Normalize(dirPart);
+  if (CheckParents(dir) != 0 || !IsDir(dir)) return found;
+  for (const auto& [name, node] : files_) {
+    if (Parent(name) != dir) continue;
+    std::string base = dir.empty() ? name
+                       : dir == "/" ? name.substr(1)
+                                    : name.substr(dir.size() + 1);
+    if (base.empty() || base[0] == '.') continue;
+    if (!WildcardMatch(mask, base)) continue;
+    DirEntry entry;
+    entry.name = base;
+    entry.mtime = node->mtime;
+    entry.size = node->data.size();
+    found.push_back(std::move(entry));
+  }
+  std::sort(found.begin(), found.end(),
+            [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+  return found;
+}
+
+void MemEnv::SaveTitle() {
+  ++saveTitleCount_;
+  savedTitles_.push_back(title_);
+}
+
+void MemEnv::SetTitle(const std::string& text) {
+  titles_.push_back(text);
+  title_ = text;
+}
+
+void MemEnv::RestoreTitle() {
+  ++restoreTitleCount_;
+  if (!savedTitles_.empty()) {
+    title_ = savedTitles_.back();
+    savedTitles_.pop_back();
+  }
+}
+
+}  // namespace vex

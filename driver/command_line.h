@@ -1,0 +1,26 @@
+// The command line: options over the run settings, the two maintenance
+// actions and the help screen.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "driver/app.h"
+#include "platform/env.h"
+
+namespace vex {
+
+// Sets the applied flag, then handles every parameter in order.  -K, -L and
+// the help end the program (ProgramExit) during the pass.
+void ApplyCommandLine(App& app);
+
+// The configuration file name a -C option gives, looked for before the
+// configuration file is opened; `current` when there is none.  Parameters
+// after one that ends the program (-K, -L, help) are not looked at.
+std::string ConfigFileFromCommandLine(const std::vector<std::string>& args,
+                                      const std::string& current);
+
+// Writes the help screen to the console and ends the program with code 0.
+[[noreturn]] void ShowHelp(Env& env);
+
+}  // namespace vex

@@ -1,0 +1,109 @@
+#include "driver/driver.h"
+
+#include "driver/command_line.h"
+#include "intake/tic_scan.h"
+#include "platform/cp866.h"
+#include "posting/posting.h"
+#include "report/report_run.h"
+#include "util/address.h"
+#include "util/text.h"
+#include "util/text_file.h"
+
+namespace vex {
+
+namespace {
+
+constexpr size_t kGraphCharacters = 5;
+
+bool FirstWordIs(const std::string& line, std::string_view key) {
+  return UpperCp866(FirstWord(line)) == key;
+}
+
+void AddTemplate(RunSettings& run, const std::string& line) {
+  std::string rest = RestOfLine(line);
+  TemplateEntry entry;
+  entry.templateFile = Cut(FirstWord(rest));
+  // A single name gives no result name: the report then writes to the
+  // result file setting, never over the template itself.
+  if (rest.find(' ') != std::string::npos) {
+    std::string s = RestOfLine(rest);
+    if (s.find(' ') == std::string::npos) {
+      entry.result = Cut(s);
+    } else {
+      entry.result = Cut(FirstWord(s));
+      entry.announce = Cut(RestOfLine(s));
+    }
+  }
+  run.templates.push_back(std::move(entry));
+}
+
+}  // namespace
+
+void ApplyConfigLine(App& app, const std::string& line) {
+  RunSettings& run = app.run;
+
+  if (FirstWordIs(line, "ADDRESS")) {
+    FtnAddress address;
+    ParseFieldAddress(RestOfLine(line), address);
+    run.ownAddresses.push_back(address);
+  }
+  SetStringOption(line, "RESULTFILE", run.resultFile);
+  SetNumberOption(line, "SCREENLENGTH", run.screenLength);
+  SetBoolOption(line, "SKIPDUPECH", run.dupeCheck);
+  SetStringOption(line, "TICEXT", run.ticMask);
+  SetBoolOption(line, "KILLTIC", run.killTic);
+  SetBoolOption(line, "MAKEANNOUNCE", run.makeAnnounce);
+  if (FirstWordIs(line, "TPLFILENAME")) AddTemplate(run, line);
+  if (FirstWordIs(line, "LOGFILE")) {
+    app.log.SetProgramName(kProgramName);
+    app.log.OpenLog(Cut(RestOfLine(line)));
+    app.log.LogLine(std::string(79, '\xC4'));
+    app.log.LogLine(Cp866("Загружаем конфиг..."));
+  }
+  if (FirstWordIs(line, "USECHAR")) {
+    // Positions the value does not reach are spaces.
+    std::string v = RestOfLine(line);
+    v.resize(kGraphCharacters, ' ');
+    run.useChar = v;
+  }
+  if (FirstWordIs(line, "TICPATH") && !run.scanCancelled) {
+    if (!run.commandLineApplied) ApplyCommandLine(app);
+    if (!run.scanCancelled)
+      ScanTicDirectory(app.env, app.log, run, Cut(RestOfLine(line)),
+                       run.ticMask);
+  }
+}
+
+void ReadConfiguration(App& app) {
+  int err = 0;
+  std::unique_ptr<File> file =
+      app.env.Open(app.run.configFile, OpenMode::kRead, &err);
+  if (!file) return;
+  LineReader reader(*file);
+  std::string line;
+  while (reader.Next(line)) {
+    if (!IsConfigLine(line)) continue;
+    ApplyConfigLine(app, line);
+    ApplyPostingLine(app.posting, app.log, app.env, line);
+  }
+}
+
+void RunDriver(App& app) {
+  InitPostingSettings(app.posting, app.env);
+  app.run.configFile =
+      Cut(ConfigFileFromCommandLine(app.args, app.run.configFile));
+  ReadConfiguration(app);
+  if (!app.run.commandLineApplied) ApplyCommandLine(app);
+  if (app.run.statisticsToFile) {
+    App* a = &app;
+    PostCallback post = [a](const std::string& area,
+                            const std::string& resultFile) {
+      if (a->run.makeAnnounce)
+        PostAnnouncement(a->posting, a->log, a->env, area, resultFile);
+    };
+    RunReports(app.env, app.log, app.run, app.report, app.tables, post);
+  }
+  app.log.EndLog();
+}
+
+}  // namespace vex

@@ -1,0 +1,22 @@
+// The program's main sequence and the configuration file reader.
+#pragma once
+
+#include <string>
+
+#include "driver/app.h"
+
+namespace vex {
+
+// Initialises the posting settings, reads the configuration, applies the
+// command line (when no TICPATH line did), runs the reports and ends the log.
+// Early orderly ends throw ProgramExit; unhandled I/O failures RunTimeError.
+void RunDriver(App& app);
+
+// Reads the file named by the configuration file name setting; a file that
+// cannot be opened is skipped without a message.
+void ReadConfiguration(App& app);
+
+// Applies one configuration line to the main keyword table.
+void ApplyConfigLine(App& app, const std::string& line);
+
+}  // namespace vex

@@ -1,0 +1,44 @@
+// The dupe store dupes.vx: the names of the TIC files already analysed, one
+// 13-byte record each (a length byte and 12 bytes of text, zero-filled).
+// The store is read once when a directory scan begins; names remembered
+// during the scan are appended to the file and to the in-memory set.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <unordered_set>
+
+#include "driver/log.h"
+#include "platform/env.h"
+
+namespace vex {
+
+inline constexpr const char* kDupeStoreName = "dupes.vx";
+constexpr size_t kDupeRecordSize = 13;
+constexpr size_t kDupeNameLength = 12;
+
+// One record: the first 12 bytes of name.
+std::string EncodeDupeRecord(const std::string& name);
+
+class DupeStore {
+ public:
+  // Reads the store when the dupe check is on.  A missing store is empty; one
+  // that exists but cannot be read throws RunTimeError.
+  DupeStore(Env& env, LogContext& log, bool dupeCheck,
+            std::string path = kDupeStoreName);
+
+  // True when the dupe check is on and the name (compared in CP866 upper
+  // case, whole) is remembered; logs "Файл <name> уже обрабатывался...".
+  bool IsKnownTic(const std::string& name);
+  // Appends the name, cut to 12 bytes, whether or not the dupe check is on.
+  void RememberTic(const std::string& name);
+
+ private:
+  Env& env_;
+  LogContext& log_;
+  bool dupeCheck_;
+  std::string path_;
+  std::unordered_set<std::string> known_;  // upper-cased names
+};
+
+}  // namespace vex

@@ -1,0 +1,91 @@
+#include "intake/stat_store.h"
+
+#include <cerrno>
+
+#include "platform/exit.h"
+
+namespace vex {
+
+namespace {
+
+// Records read from the disk at a time.
+constexpr size_t kRecordsPerRead = 128;
+
+uint64_t WholeRecords(uint64_t size) {
+  return size - size % kStatRecordSize;
+}
+
+}  // namespace
+
+bool StatStoreReader::Open(Env& env, const std::string& path) {
+  int err = 0;
+  file_ = env.Open(path, OpenMode::kRead, &err);
+  if (!file_) return false;
+  path_ = path;
+  uint64_t size = 0;
+  if (!file_->Size(&size)) FailIo("size", path_, file_->LastError());
+  // An incomplete last record (a write cut short) is not read.
+  end_ = WholeRecords(size);
+  offset_ = 0;
+  buf_.clear();
+  pos_ = 0;
+  return true;
+}
+
+bool StatStoreReader::Next(StatRecord& record) {
+  if (!file_) return false;
+  if (pos_ + kStatRecordSize > buf_.size()) {
+    if (offset_ >= end_) return false;
+    uint64_t want = end_ - offset_;
+    if (want > kRecordsPerRead * kStatRecordSize)
+      want = kRecordsPerRead * kStatRecordSize;
+    buf_.resize(static_cast<size_t>(want));
+    size_t got = 0;
+    while (got < buf_.size()) {
+      long long n = file_->ReadAt(offset_ + got, buf_.data() + got,
+                                  buf_.size() - got);
+      if (n < 0) FailIo("read", path_, file_->LastError());
+      if (n == 0) break;  // the file shrank meanwhile
+      got += static_cast<size_t>(n);
+    }
+    got -= got % kStatRecordSize;
+    buf_.resize(got);
+    offset_ += got;
+    pos_ = 0;
+    if (got == 0) {
+      end_ = offset_;
+      return false;
+    }
+  }
+  record = DecodeStatRecord(buf_.data() + pos_);
+  pos_ += kStatRecordSize;
+  return true;
+}
+
+void StatStoreAppender::Open(Env& env, const std::string& path) {
+  path_ = path;
+  int err = 0;
+  file_ = env.Open(path, OpenMode::kReadWrite, &err);
+  // Only a store that does not exist is created: one that exists but cannot
+  // be opened must not be replaced by an empty one.
+  if (!file_ && err == ENOENT) file_ = env.Open(path, OpenMode::kCreate, &err);
+  if (!file_) FailIo("open", path, err);
+  uint64_t size = 0;
+  if (!file_->Size(&size)) FailIo("size", path, file_->LastError());
+  offset_ = WholeRecords(size);
+  // Cut an incomplete last record away so that new records stay aligned.
+  if (offset_ != size && !file_->Truncate(offset_))
+    FailIo("truncate", path, file_->LastError());
+}
+
+void StatStoreAppender::Append(const StatRecord& record) {
+  if (!file_) FailIo("write", path_, EBADF);
+  std::string bytes = EncodeStatRecord(record);
+  if (!file_->WriteAt(offset_, bytes.data(), bytes.size()))
+    FailIo("write", path_, file_->LastError());
+  offset_ += bytes.size();
+}
+
+void StatStoreAppender::Close() { file_.reset(); }
+
+}  // namespace vex

@@ -1,0 +1,85 @@
+#include "intake/tic_scan.h"
+
+#include "intake/dupe_store.h"
+#include "intake/stat_store.h"
+#include "platform/cp866.h"
+#include "platform/exit.h"
+#include "util/address.h"
+#include "util/number.h"
+#include "util/text.h"
+#include "util/text_file.h"
+
+namespace vex {
+
+void ApplyTicLine(const std::string& line, StatRecord& record) {
+  // The keyword is the text before the first space; a line without a space,
+  // or one that begins with a space, has no keyword.
+  size_t space = line.find(' ');
+  if (space == std::string::npos || space == 0) return;
+  std::string key = UpperCp866(std::string_view(line).substr(0, space));
+  if (key == "FROM") {
+    ParseFieldAddress(line, record.from);
+  } else if (key == "ORIGIN") {
+    ParseFieldAddress(line, record.origin);
+  } else if (key == "TO") {
+    ParseFieldAddress(line, record.to);
+  } else if (key == "AREA") {
+    record.area = Cut(RestOfLine(line));
+  } else if (key == "AREADESC") {
+    record.areadesc = Cut(RestOfLine(line));
+  } else if (key == "SIZE") {
+    record.size = NumberValue(RestOfLine(line));
+  }
+}
+
+namespace {
+
+void SetRecordTime(StatRecord& record, const FileTime& t) {
+  record.year = static_cast<uint16_t>(t.year);
+  record.month = static_cast<uint16_t>(t.month);
+  record.day = static_cast<uint16_t>(t.day);
+  record.hour = static_cast<uint16_t>(t.hour);
+  record.minute = static_cast<uint16_t>(t.minute);
+  record.second = static_cast<uint16_t>(t.second);
+}
+
+}  // namespace
+
+void ScanTicDirectory(Env& env, LogContext& log, const RunSettings& run,
+                      const std::string& directory, const std::string& mask) {
+  StatStoreAppender store;
+  store.Open(env);
+  DupeStore dupes(env, log, run.dupeCheck);
+
+  for (const DirEntry& entry : env.Search(directory + mask)) {
+    const std::string& name = entry.name;
+    if (dupes.IsKnownTic(name)) continue;
+
+    StatRecord record;
+    std::string path = directory + name;
+    std::unique_ptr<File> tic = OpenTextForRead(env, path);
+    if (!tic) continue;  // the console has the reason
+    log.LogLine(Cp866("Анализирую ") + name);
+
+    LineReader reader(*tic);
+    std::string line;
+    while (reader.Next(line)) ApplyTicLine(line, record);
+
+    FileTime mtime;
+    if (!tic->ModTime(&mtime)) FailIo("stat", path, tic->LastError());
+    SetRecordTime(record, mtime);
+
+    store.Append(record);
+    dupes.RememberTic(name);
+    tic.reset();
+
+    if (run.killTic) {
+      int err = 0;
+      if (!env.Remove(path, &err)) FailIo("delete", path, err);
+      log.LogLine(Cp866(" ... файл удален.."));
+    }
+  }
+  store.Close();
+}
+
+}  // namespace vex

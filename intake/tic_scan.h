@@ -1,0 +1,23 @@
+// The TIC scan: every TIC file of a directory not seen before becomes one
+// statistics record and a remembered name.
+#pragma once
+
+#include <string>
+
+#include "driver/log.h"
+#include "driver/run_settings.h"
+#include "intake/stat_record.h"
+#include "platform/env.h"
+
+namespace vex {
+
+// Searches directory + mask (joined without a separator) and analyses each
+// file found; uses the dupe check and delete flags of run.
+void ScanTicDirectory(Env& env, LogContext& log, const RunSettings& run,
+                      const std::string& directory, const std::string& mask);
+
+// Applies one TIC line to the record (FROM, ORIGIN, TO, AREA, AREADESC,
+// SIZE; every other line is ignored).
+void ApplyTicLine(const std::string& line, StatRecord& record);
+
+}  // namespace vex

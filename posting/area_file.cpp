@@ -1,0 +1,20 @@
+#include "posting/area_file.h"
+
+#include "util/text_file.h"
+
+namespace vex {
+
+bool ForEachAreaLine(Env& env, const std::string& path,
+                     const std::function<bool(const std::string&)>& visit) {
+  int err = 0;
+  std::unique_ptr<File> file = env.Open(path, OpenMode::kRead, &err);
+  if (!file) return false;
+  LineReader reader(*file);
+  std::string line;
+  while (reader.Next(line)) {
+    if (!visit(line)) break;
+  }
+  return true;
+}
+
+}  // namespace vex

@@ -1,0 +1,217 @@
+#include "posting/poster.h"
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+
+#include "posting/echo_toss_log.h"
+#include "posting/sections.h"
+#include "util/address.h"
+#include "util/text.h"
+#include "util/text_file.h"
+
+namespace vex {
+
+bool FileExists(Env& env, const std::string& name) {
+  return env.Stat(name).exists;
+}
+
+uint64_t FileSizeOf(Env& env, const std::string& name) {
+  return env.Stat(name).size;
+}
+
+void SetPostingError(PostingSettings& settings, uint32_t code) {
+  if (settings.errors == 0) settings.errors = code;
+}
+
+void PreparePosting(PostingRun& run) {
+  PostingSettings& s = run.settings;
+  PostEntry& e = s.entry;
+  s.errors = 0;
+  if (!s.libraryReady) {
+    InstallFileHooks(run.env);
+    s.libraryReady = true;
+  }
+  if (!FileExists(run.env, e.fileName)) SetPostingError(s, kPostNoFile);
+  if (!OpenMessageBase(run.currentBase, e.baseType + e.areaPath)) {
+    SetPostingError(s, kPostNoBase);
+  }
+  if (s.errors != 0) return;
+
+  s.sectionNumber = 0;
+  s.sectionCount =
+      EstimateSectionCount(FileSizeOf(run.env, e.fileName), e.sectionSize);
+  std::string putting = " -> Putting " + e.fileName + " into " + e.areaTag;
+  if (!e.areaDescription.empty()) putting += " [" + e.areaDescription + "]";
+  run.log.LogLine(putting);
+  run.log.LogLine("    From " + e.fromName + " [" +
+                  AddressToText(e.fromAddress) + "]");
+  run.log.SetWindowTitle(e.areaTag + " - " + e.fileName);
+  if (s.useAsKludge) PrefixMarkers(s);
+}
+
+namespace {
+
+MsgDateTime MessageTime(Env& env) {
+  const ClockTime now = env.Now();
+  MsgDateTime dt;
+  dt.hour = now.hour;
+  dt.minute = now.minute;
+  dt.second = now.second;
+  dt.hundredths = now.hundredths;
+  dt.day = now.day;
+  dt.month = now.month;
+  dt.year = now.year;
+  return dt;
+}
+
+// The attribute bits that a FLAGS word can name.
+constexpr uint32_t kFlagBits[] = {
+    AttrPrivate,      AttrCrash,          AttrReceived,  AttrSent,
+    AttrFileAttached, AttrInTransit,      AttrOrphan,    AttrKillSent,
+    AttrLocal,        AttrHold,           AttrFileRequest, AttrReceiptRequest,
+    AttrIsReceipt,    AttrAuditRequest,   AttrUpdateRequest, AttrScanned,
+};
+
+}  // namespace
+
+void StartSection(PostingRun& run) {
+  PostingSettings& s = run.settings;
+  PostEntry& e = s.entry;
+  MessageBase& base = *run.currentBase;
+  if (!base.StartNewMessage()) {
+    SetPostingError(s, kPostNoNewMessage);
+    return;
+  }
+  switch (std::toupper(static_cast<unsigned char>(e.areaKind))) {
+    case 'N':
+      base.SetMailTypeFlag(kMailNet, true);
+      break;
+    case 'E':
+      base.SetMailTypeFlag(kMailEcho, true);
+      break;
+    case 'L':
+      base.SetMailTypeFlag(kMailLocal, true);
+      break;
+    default:
+      break;
+  }
+  s.sectionBytes = 0;
+  base.SetOrigAddress(e.fromAddress, true);
+  base.SetDestAddress(e.toAddress);
+  base.SetFromName(e.fromName);
+  base.SetToName(e.toName);
+  base.SetSubject(e.subject);
+  const MsgDateTime now = MessageTime(run.env);
+  base.SetDateWritten(now);
+  base.SetDateArrived(now);
+  // The configured FLAGS word is the whole attribute set of the message.
+  for (uint32_t bit : kFlagBits) base.SetAttribute(bit, (e.flags & bit) != 0);
+  base.WriteTextLine(kPidLine);
+  if (s.useEncodedMessage) base.WriteTextLine(s.encodedMessage);
+  if (s.useEncodedString) {
+    base.WriteTextLine(BuildSectionMarker(s.beginEncodedString,
+                                          s.sectionNumber, s.sectionCount,
+                                          e.fileName));
+  }
+}
+
+void FinishSection(PostingRun& run) {
+  PostingSettings& s = run.settings;
+  PostEntry& e = s.entry;
+  MessageBase& base = *run.currentBase;
+  if (run.lastLine.compare(0, 3, "...") != 0) base.WriteTextLine("");
+  base.WriteTextLine("--- " + e.tearLine);
+  base.WriteTextLine(Cut(" * Origin: " + e.origin + " (" +
+                         AddressToText(e.fromAddress) + ")"));
+  bool ok = true;
+  if (!base.WriteMessage()) {
+    SetPostingError(s, kPostWriteFailed);
+    ok = false;
+  }
+  if (!base.FreeMessageText()) {
+    SetPostingError(s, kPostFreeFailed);
+    ok = false;
+  }
+  if (ok) run.log.LogFinish("  - Ok...");
+}
+
+void PostFile(PostingRun& run) {
+  PostingSettings& s = run.settings;
+  PostEntry& e = s.entry;
+  int err = 0;
+  std::unique_ptr<File> file = run.env.Open(e.fileName, OpenMode::kRead, &err);
+  if (!file) SetPostingError(s, kPostNoFile);
+  if (s.errors != 0) return;
+
+  LineReader reader(*file);
+  std::string line;
+  bool more = reader.Next(line);
+  while (more) {
+    ++s.sectionNumber;
+    StartSection(run);
+    if (s.errors != 0) return;
+    if (s.sectionCount != 1) {
+      const std::string subject =
+          SectionSubject(s.sectionNumber, s.sectionCount, e.subject);
+      run.log.LogBegin("   -> [" + std::to_string(s.sectionNumber) + "/" +
+                       std::to_string(s.sectionCount) + "]");
+      run.log.SetWindowTitle(e.areaTag + " - " + e.fileName + " - " + subject);
+      run.currentBase->SetSubject(subject);
+    } else {
+      run.log.LogBegin("   -> trying ... ");
+      run.log.SetWindowTitle(e.areaTag + " - " + e.fileName + " - " +
+                             e.subject);
+    }
+    while (more) {
+      run.lastLine = line;
+      const int64_t bytes =
+          static_cast<int64_t>(s.sectionBytes) + line.size() + 2;
+      s.sectionBytes = static_cast<int32_t>(
+          std::min<int64_t>(bytes, std::numeric_limits<int32_t>::max()));
+      run.currentBase->WriteTextLine(line);
+      more = reader.Next(line);
+      if (e.sectionSize > 0 && s.sectionBytes > e.sectionSize) break;
+    }
+    FinishSection(run);
+    if (s.errors != 0) return;
+  }
+  file.reset();
+  UpdateEchoTossLog(run.log, run.env, s.echoTossLog, e.areaTag);
+}
+
+void FinishPosting(PostingRun& run) {
+  if (!CloseMessageBase(run.currentBase)) {
+    SetPostingError(run.settings, kPostCloseFailed);
+  }
+}
+
+void ReportPostingErrors(PostingRun& run) {
+  const PostEntry& e = run.settings.entry;
+  run.log.LogLine("There are some errors in your settings of post area:");
+  switch (run.settings.errors) {
+    case kPostNoFile:
+      run.log.LogError("File " + e.fileName + " not found");
+      break;
+    case kPostNoBase:
+      run.log.LogError("Unable to open/create msgbase " + e.areaPath +
+                       ", maybe you not define area file properly");
+      break;
+    case kPostNoNewMessage:
+      run.log.LogError("Unable to create new message, check area!");
+      break;
+    case kPostWriteFailed:
+      run.log.LogError("Unable to write message, check area!");
+      break;
+    case kPostFreeFailed:
+      run.log.LogError("Unable to close message, check area!");
+      break;
+    case kPostCloseFailed:
+      run.log.LogError("Unable to close msg base, check area!");
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace vex

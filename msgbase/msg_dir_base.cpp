@@ -1,8 +1,407 @@
-// Placeholder until this format lands.
+// A *.MSG base: a directory with one file per message, named after its
+// number ("12.msg"), each a 190-byte header followed by the text and a NUL.
 #include "msgbase/msg_dir_base.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <map>
+
+#include "msgbase/fido_date.h"
+#include "util/address.h"
+#include "util/coding.h"
+#include "util/number.h"
 
 namespace vex {
 
-std::unique_ptr<MessageBase> MakeMsgDirBase(Env&) { return nullptr; }
+namespace {
+
+// Header layout.
+constexpr size_t kHeaderSize = 190;
+constexpr size_t kFromName = 0;
+constexpr size_t kToName = 36;
+constexpr size_t kSubject = 72;
+constexpr size_t kDateText = 144;
+constexpr size_t kDestNode = 166;
+constexpr size_t kOrigNode = 168;
+constexpr size_t kOrigNet = 172;
+constexpr size_t kDestNet = 174;
+constexpr size_t kDateWritten = 176;
+constexpr size_t kDateArrived = 180;
+constexpr size_t kAttributes = 186;
+
+// Error codes of this format.
+constexpr int kErrNoDirectory = 0x1000;
+constexpr int kErrNoMessage = 0x1001;
+constexpr int kErrCannotOpen = 0x1002;
+constexpr int kErrNoMessageFile = 0x1003;
+
+// A new message looks at most this many numbers further when other programs
+// take numbers at the same time.
+constexpr int kCreateAttempts = 1000;
+
+// Longest line looked at when the leading kludges are copied.
+constexpr size_t kMaxLine = 16384;
+
+// Number 1 is kept by other programs as the high-water mark.
+constexpr int32_t kFirstNewNumber = 2;
+
+// Generic attribute mask -> bits of the attribute word.
+uint16_t MapAttributes(uint32_t mask) {
+  uint32_t word = mask & 0x03FF;
+  if (mask & AttrFileRequest) word |= 0x0800;
+  if (mask & AttrReceiptRequest) word |= 0x1000;
+  if (mask & AttrIsReceipt) word |= 0x2000;
+  if (mask & AttrAuditRequest) word |= 0x4000;
+  if (mask & AttrUpdateRequest) word |= 0x8000;
+  return static_cast<uint16_t>(word);
+}
+
+std::string WithSlash(const std::string& path) {
+  if (!path.empty() && path.back() == '/') return path;
+  return path + "/";
+}
+
+bool ReadAll(File& file, std::string& out) {
+  uint64_t size = 0;
+  if (!file.Size(&size)) return false;
+  out.assign(static_cast<size_t>(size), '\0');
+  size_t done = 0;
+  while (done < out.size()) {
+    long long n = file.ReadAt(done, out.data() + done, out.size() - done);
+    if (n <= 0) {
+      out.resize(done);
+      return n == 0;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool EndsWithLowerMsg(const std::string& name) {
+  return name.size() >= 4 && name.compare(name.size() - 4, 4, ".msg") == 0;
+}
+
+class MsgDirBase : public MessageBase {
+ public:
+  explicit MsgDirBase(Env& env) : MessageBase(env) {
+    std::memset(header_, 0, sizeof header_);
+  }
+  ~MsgDirBase() override {
+    if (messageFile_ || text_) FreeMessageText();
+    CloseBase();
+  }
+
+  bool OpenBase(const std::string& path) override {
+    isOpen_ = false;
+    basePath_ = WithSlash(path);
+    if (!env_.Stat(basePath_).isDirectory) {
+      errorCode_ = kErrNoDirectory;
+      return false;
+    }
+    Scan();
+    isOpen_ = true;
+    return true;
+  }
+
+  bool CreateBase(const std::string& path) override {
+    isOpen_ = false;
+    basePath_ = WithSlash(path);
+    // Every missing parent first, from the top down.
+    for (size_t i = 1; i < basePath_.size(); ++i) {
+      if (basePath_[i] != '/') continue;
+      int err = 0;
+      env_.MakeDirectory(basePath_.substr(0, i), &err);
+    }
+    if (!env_.Stat(basePath_).isDirectory) {
+      errorCode_ = kErrNoDirectory;
+      return false;
+    }
+    Scan();
+    isOpen_ = true;
+    return true;
+  }
+
+  bool BaseExists(const std::string& path) override {
+    return env_.Stat(WithSlash(path)).isDirectory;
+  }
+
+  void CloseBase() override {
+    basePath_.clear();
+    isOpen_ = false;
+  }
+
+  bool MessageExists(int32_t n) override { return present_.count(n) != 0; }
+
+  // The same walk as the common one, over the numbers present.
+  void SeekNext() override {
+    auto it = present_.upper_bound(currentNumber_);
+    currentNumber_ = it == present_.end() ? 0 : it->first;
+  }
+  void SeekPrior() override {
+    auto it = present_.lower_bound(currentNumber_);
+    if (it == present_.begin()) {
+      currentNumber_ = 0;
+      return;
+    }
+    --it;
+    currentNumber_ = it->first > 0 ? it->first : 0;
+  }
+
+  int32_t IndexPosition() override { return currentNumber_; }
+  void SeekIndexPosition(int32_t i) override { currentNumber_ = i; }
+
+  bool ReadMessage() override { return Load(false); }
+  bool ReadHeader() override { return Load(true); }
+
+  bool FreeMessageText() override {
+    bool hadFile = messageFile_ != nullptr;
+    messageFile_.reset();
+    text_.reset();
+    if (!hadFile) {
+      errorCode_ = kErrNoMessageFile;
+      return false;
+    }
+    return true;
+  }
+
+  int32_t HighMessage() override { return highestNumber_; }
+  int32_t MessageCount() override {
+    return static_cast<int32_t>(present_.size());
+  }
+
+  std::string GetFromName() override { return GetZString(header_ + kFromName, 36); }
+  std::string GetToName() override { return GetZString(header_ + kToName, 36); }
+  std::string GetSubject() override { return GetZString(header_ + kSubject, 72); }
+  void SetFromName(const std::string& s) override { PutZString(header_ + kFromName, 36, s); }
+  void SetToName(const std::string& s) override { PutZString(header_ + kToName, 36, s); }
+  void SetSubject(const std::string& s) override { PutZString(header_ + kSubject, 72, s); }
+
+  void GetAddresses(FtnAddress& orig, FtnAddress& dest) override {
+    orig = FtnAddress{};
+    dest = FtnAddress{};
+    orig.net = static_cast<int16_t>(GetU16(header_ + kOrigNet));
+    orig.node = static_cast<int16_t>(GetU16(header_ + kOrigNode));
+    dest.net = static_cast<int16_t>(GetU16(header_ + kDestNet));
+    dest.node = static_cast<int16_t>(GetU16(header_ + kDestNode));
+    if (text_) {
+      text_->SetPos(0);
+      std::string line;
+      bool first = true;
+      while (ReadTextLine(255, line)) {
+        if (first || (!line.empty() && line[0] == '\x01')) {
+          ParseOrigKludge(orig, line);
+          ParseDestKludge(dest, line);
+        }
+        first = false;
+      }
+    }
+    if (orig.zone == 0) orig.zone = 2;
+    if (dest.zone == 0) dest.zone = 2;
+  }
+  void GetOrigAddress(FtnAddress& addr) override {
+    FtnAddress dest;
+    GetAddresses(addr, dest);
+  }
+  void GetDestAddress(FtnAddress& addr) override {
+    FtnAddress orig;
+    GetAddresses(orig, addr);
+  }
+
+  void SetOrigAddress(const FtnAddress& addr, bool newMsgId) override {
+    MessageBase::SetOrigAddress(addr, newMsgId);
+    PutU16(header_ + kOrigNet, static_cast<uint16_t>(addr.net));
+    PutU16(header_ + kOrigNode, static_cast<uint16_t>(addr.node));
+  }
+  void SetDestAddress(const FtnAddress& addr) override {
+    MessageBase::SetDestAddress(addr);
+    PutU16(header_ + kDestNet, static_cast<uint16_t>(addr.net));
+    PutU16(header_ + kDestNode, static_cast<uint16_t>(addr.node));
+  }
+
+  bool TestAttribute(uint32_t mask) override {
+    uint16_t bits = MapAttributes(mask);
+    return bits != 0 && (GetU16(header_ + kAttributes) & bits) == bits;
+  }
+  void SetAttribute(uint32_t mask, bool on) override {
+    uint16_t bits = MapAttributes(mask);
+    uint16_t word = GetU16(header_ + kAttributes);
+    word = on ? static_cast<uint16_t>(word | bits)
+              : static_cast<uint16_t>(word & ~bits);
+    PutU16(header_ + kAttributes, word);
+  }
+
+  void GetDateWritten(MsgDateTime& dt) override {
+    dt = ParseTextDate(GetZString(header_ + kDateText, 20));
+  }
+  void GetDateArrived(MsgDateTime& dt) override {
+    dt = GetStamp(header_ + kDateArrived);
+  }
+  void SetDateWritten(const MsgDateTime& dt) override {
+    PutZString(header_ + kDateText, 20, TextDate(dt));
+    PutStamp(header_ + kDateWritten, dt);
+  }
+  void SetDateArrived(const MsgDateTime& dt) override {
+    PutStamp(header_ + kDateArrived, dt);
+  }
+
+  bool StartNewMessage() override {
+    if (!isOpen_) return false;
+    if (messageFile_ || text_) FreeMessageText();
+    int64_t n = static_cast<int64_t>(highestNumber_) + 1;
+    if (n < kFirstNewNumber) n = kFirstNewNumber;
+    std::unique_ptr<File> file;
+    std::string name;
+    for (int attempt = 0; attempt < kCreateAttempts && n <= INT32_MAX;
+         ++attempt, ++n) {
+      // Another program may be writing the same number in upper case.
+      if (env_.Stat(basePath_ + std::to_string(n) + ".MSG").exists) continue;
+      name = std::to_string(n) + ".msg";
+      int err = 0;
+      file = env_.Open(basePath_ + name, OpenMode::kCreateExclusive, &err);
+      if (file) break;
+      if (err != EEXIST) return false;
+    }
+    if (!file) return false;
+    messageFile_ = std::move(file);
+    currentNumber_ = static_cast<int32_t>(n);
+    highestNumber_ = currentNumber_;
+    present_[currentNumber_] = name;
+    SetTextBuffer(std::make_unique<MessageText>());
+    std::memset(header_, 0, sizeof header_);
+    MsgDateTime now = Now();
+    SetDateWritten(now);
+    SetDateArrived(now);
+    return true;
+  }
+
+  bool WriteMessage() override {
+    if (!messageFile_ || !text_) return false;
+    std::string bytes(header_, kHeaderSize);
+    bytes += text_->Bytes();
+    bytes.push_back('\0');
+    return messageFile_->WriteAt(0, bytes.data(), bytes.size()) &&
+           messageFile_->Truncate(bytes.size());
+  }
+
+  bool RewriteHeader() override {
+    return messageFile_ && messageFile_->WriteAt(0, header_, kHeaderSize);
+  }
+
+  bool DeleteMessage() override {
+    auto it = present_.find(currentNumber_);
+    if (it == present_.end()) return false;
+    int err = 0;
+    if (!env_.Remove(basePath_ + it->second, &err)) return false;
+    present_.erase(it);
+    return true;
+  }
+
+  int32_t ReadLastRead(int32_t user) override {
+    if (user < 0) return 0;
+    int err = 0;
+    std::unique_ptr<File> file = env_.Open(LastReadPath(), OpenMode::kRead, &err);
+    if (!file) return 0;
+    uint64_t size = 0;
+    uint64_t offset = 2ull * static_cast<uint64_t>(user);
+    if (!file->Size(&size) || size < offset + 2) return 0;
+    char buf[2];
+    if (file->ReadAt(offset, buf, 2) != 2) return 0;
+    return GetU16(buf);
+  }
+
+  void WriteLastRead(int32_t user, int32_t n) override {
+    if (user < 0) return;
+    std::string path = LastReadPath();
+    int err = 0;
+    std::unique_ptr<File> file = env_.Open(path, OpenMode::kWrite, &err);
+    if (!file) file = env_.Open(path, OpenMode::kCreate, &err);
+    if (!file) return;
+    char buf[2];
+    PutU16(buf, static_cast<uint16_t>(n));
+    file->WriteAt(2ull * static_cast<uint64_t>(user), buf, 2);
+  }
+
+ private:
+  // Finds every message file: the part of the name before the first "."
+  // is its number.  Where two files give the same number, the one with a
+  // lower-case extension wins.
+  void Scan() {
+    present_.clear();
+    highestNumber_ = 0;
+    for (const DirEntry& e : env_.Search(basePath_ + "*.msg")) {
+      int32_t n = 0;
+      if (!ParseNumber(e.name.substr(0, e.name.find('.')), &n) || n <= 0)
+        continue;
+      auto it = present_.find(n);
+      if (it == present_.end()) {
+        present_[n] = e.name;
+      } else if (!EndsWithLowerMsg(it->second) && EndsWithLowerMsg(e.name)) {
+        it->second = e.name;
+      }
+      if (n > highestNumber_) highestNumber_ = n;
+    }
+  }
+
+  bool Load(bool kludgesOnly) {
+    auto it = present_.find(currentNumber_);
+    if (it == present_.end()) {
+      errorCode_ = kErrNoMessage;
+      return false;
+    }
+    if (messageFile_ || text_) FreeMessageText();
+    std::string path = basePath_ + it->second;
+    int err = 0;
+    std::unique_ptr<File> file = env_.Open(path, OpenMode::kReadWrite, &err);
+    if (!file) file = env_.Open(path, OpenMode::kRead, &err);
+    std::string bytes;
+    if (!file || !ReadAll(*file, bytes) || bytes.size() < kHeaderSize) {
+      errorCode_ = kErrCannotOpen;
+      return false;
+    }
+    std::memcpy(header_, bytes.data(), kHeaderSize);
+    bytes.erase(0, kHeaderSize);
+    // The text ends with a NUL; a file from a program that left it out
+    // keeps its last byte.
+    if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
+    auto text = std::make_unique<MessageText>();
+    text->Write(bytes);
+    SetTextBuffer(std::move(text));
+    if (kludgesOnly) {
+      text_->SetPos(0);
+      std::string line;
+      size_t end = 0;
+      while (ReadTextLine(kMaxLine, line) && !line.empty() &&
+             line[0] == '\x01') {
+        end = text_->Pos();
+      }
+      text_->SetPos(end);
+      text_->Truncate();
+    }
+    text_->SetPos(0);
+    messageFile_ = std::move(file);
+    return true;
+  }
+
+  std::string LastReadPath() {
+    std::vector<DirEntry> found = env_.Search(basePath_ + "lastread");
+    for (const DirEntry& e : found) {
+      if (e.name == "lastread") return basePath_ + e.name;
+    }
+    if (!found.empty()) return basePath_ + found.front().name;
+    return basePath_ + "lastread";
+  }
+
+  std::map<int32_t, std::string> present_;  // number -> file name
+  int32_t highestNumber_ = 0;
+  std::unique_ptr<File> messageFile_;
+  char header_[kHeaderSize];
+};
+
+}  // namespace
+
+std::unique_ptr<MessageBase> MakeMsgDirBase(Env& env) {
+  return std::make_unique<MsgDirBase>(env);
+}
 
 }  // namespace vex

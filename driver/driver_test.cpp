@@ -1,0 +1,218 @@
+#include "driver/driver.h"
+
+#include <gtest/gtest.h>
+
+#include "driver/command_line.h"
+#include "intake/stat_store.h"
+#include "platform/cp866.h"
+#include "platform/exit.h"
+#include "platform/mem_env.h"
+
+namespace vex {
+namespace {
+
+class DriverTest : public ::testing::Test {
+ protected:
+  App MakeApp(std::vector<std::string> args = {}) { return App(env, std::move(args)); }
+  // Runs the driver; returns the exit code an early end gives (-1 when none).
+  int Run(App& app) {
+    try {
+      RunDriver(app);
+    } catch (const ProgramExit& e) {
+      return e.code;
+    }
+    return -1;
+  }
+  int StatRecords() { return static_cast<int>(env.GetFile("stat.vx").size() / kStatRecordSize); }
+
+  MemEnv env;
+};
+
+TEST_F(DriverTest, BooleanKeywordsNeedAValueAndTheExactWord) {
+  App app = MakeApp();
+  ApplyConfigLine(app, "skipdupech no");
+  EXPECT_FALSE(app.run.dupeCheck);
+  ApplyConfigLine(app, "SKIPDUPECH Yes");
+  EXPECT_TRUE(app.run.dupeCheck);
+  ApplyConfigLine(app, "SKIPDUPECHECK no");
+  EXPECT_TRUE(app.run.dupeCheck);
+  ApplyConfigLine(app, "KILLTIC");
+  EXPECT_FALSE(app.run.killTic);
+  ApplyConfigLine(app, "KILLTIC y");
+  EXPECT_TRUE(app.run.killTic);
+  ApplyConfigLine(app, "SCREENLENGTH");
+  EXPECT_EQ(app.run.screenLength, 79);
+  ApplyConfigLine(app, "ScreenLength $4F0");
+  EXPECT_EQ(app.run.screenLength, 0x4F0);
+  ApplyConfigLine(app, "SCREENLENGTH 12 ");
+  EXPECT_EQ(app.run.screenLength, 0);
+  ApplyConfigLine(app, "MAKEANNOUNCE Yes");
+  EXPECT_TRUE(app.run.makeAnnounce);
+}
+
+TEST_F(DriverTest, StringKeywordsAndAddresses) {
+  App app = MakeApp();
+  ApplyConfigLine(app, "RESULTFILE \"my stat.txt\" comment");
+  EXPECT_EQ(app.run.resultFile, "my stat.txt");
+  ApplyConfigLine(app, "TICEXT *.t?c");
+  EXPECT_EQ(app.run.ticMask, "*.t?c");
+  ApplyConfigLine(app, "ADDRESS 2:5020/123.4@fidonet");
+  ApplyConfigLine(app, "address 2:5020/9");
+  ASSERT_EQ(app.run.ownAddresses.size(), 2u);
+  EXPECT_EQ(app.run.ownAddresses[0], (FtnAddress{2, 5020, 123, 4}));
+  EXPECT_EQ(app.run.ownAddresses[1], (FtnAddress{2, 5020, 9, 0}));
+  for (int i = 0; i < 150; ++i) ApplyConfigLine(app, "ADDRESS 1:1/1");
+  EXPECT_EQ(app.run.ownAddresses.size(), 152u);  // none dropped
+}
+
+TEST_F(DriverTest, TemplateLines) {
+  App app = MakeApp();
+  ApplyConfigLine(app, "TPLFILENAME day.tpl day.txt FILE STAT");
+  ApplyConfigLine(app, "TPLFILENAME week.tpl week.txt");
+  ApplyConfigLine(app, "TPLFILENAME only.tpl");
+  ASSERT_EQ(app.run.templates.size(), 3u);
+  EXPECT_EQ(app.run.templates[0].templateFile, "day.tpl");
+  EXPECT_EQ(app.run.templates[0].result, "day.txt");
+  EXPECT_EQ(app.run.templates[0].announce, "FILE STAT");
+  EXPECT_EQ(app.run.templates[1].result, "week.txt");
+  EXPECT_EQ(app.run.templates[1].announce, "");
+  // A single name never makes the template its own result.
+  EXPECT_EQ(app.run.templates[2].templateFile, "only.tpl");
+  EXPECT_EQ(app.run.templates[2].result, "");
+}
+
+TEST_F(DriverTest, UseCharShortValueIsPaddedWithSpaces) {
+  App app = MakeApp();
+  ApplyConfigLine(app, "USECHAR #=");
+  EXPECT_EQ(app.run.useChar, "#=   ");
+  ApplyConfigLine(app, "USECHAR abcdefg");
+  EXPECT_EQ(app.run.useChar, "abcde");
+}
+
+TEST_F(DriverTest, LogFileLineOpensTheLogWithItsHeader) {
+  App app = MakeApp();
+  ApplyConfigLine(app, "LOGFILE vex.log");
+  std::string log = env.GetFile("vex.log");
+  EXPECT_NE(log.find(" * Made new log file\n"), std::string::npos);
+  EXPECT_NE(log.find("Vexstat {v4.5.Win.rc}: started..\n"), std::string::npos);
+  EXPECT_NE(log.find(" " + std::string(79, '\xC4') + "\n"), std::string::npos);
+  EXPECT_NE(log.find(Cp866("Загружаем конфиг...") + "\n"), std::string::npos);
+}
+
+TEST_F(DriverTest, CommandLineAppliesOnceAtTheFirstTicPathAndLaterLinesOverride) {
+  env.SetFile("in1/a.tic", "AREA ONE\n");
+  env.SetFile("in1/a.tqq", "AREA ONE\n");
+  env.SetFile("in2/b.tqq", "AREA TWO\n");
+  env.SetFile("in2/c.tic", "AREA TWO\n");
+  env.SetFile("vexstat.cfg",
+              "; comment\n"
+              "KILLTIC Yes\n"
+              "TICPATH in1/\n"
+              "TICEXT *.tic\n"
+              "  ;not a comment\n"
+              "TICPATH in2/\n");
+  App app = MakeApp({"-E*.tq?", "-F", "-S"});
+  EXPECT_EQ(Run(app), -1);
+  EXPECT_TRUE(app.run.commandLineApplied);
+  EXPECT_FALSE(app.run.killTic);  // toggled from the line above
+  // in1 with the mask of the command line, in2 with the later TICEXT.
+  EXPECT_TRUE(env.HasFile("in1/a.tic"));
+  EXPECT_TRUE(env.HasFile("in2/b.tqq"));
+  EXPECT_EQ(StatRecords(), 2);
+  EXPECT_EQ(app.run.ticMask, "*.tic");
+}
+
+TEST_F(DriverTest, WithoutTicPathTheCommandLineAppliesAfterTheFile) {
+  env.SetFile("vexstat.cfg", "MAKEANNOUNCE Yes\nRESULTFILE a.txt\n");
+  App app = MakeApp({"-P", "-P", "-d2/0", "-D7", "-oB.TXT", "-I", "-J"});
+  Run(app);
+  EXPECT_TRUE(app.run.makeAnnounce);
+  EXPECT_EQ(app.run.periodStart, 7);
+  EXPECT_EQ(app.run.periodEnd, 0);
+  EXPECT_EQ(app.run.resultFile, "B.TXT");
+  EXPECT_TRUE(app.run.statisticsOnScreen);
+  EXPECT_FALSE(app.run.dupeCheck);
+}
+
+TEST_F(DriverTest, PeriodOptionForms) {
+  App app = MakeApp({"-D10/3", "/D5", "-Dx"});
+  ApplyCommandLine(app);
+  EXPECT_EQ(app.run.periodStart, 0);  // -Dx
+  EXPECT_EQ(app.run.periodEnd, 3);
+  App b = MakeApp({"-D/4", "-d70000"});
+  ApplyCommandLine(b);
+  EXPECT_EQ(b.run.periodStart, static_cast<int16_t>(70000));
+  EXPECT_EQ(b.run.periodEnd, 4);
+}
+
+TEST_F(DriverTest, HelpScreenEndsTheRunWithoutLogLines) {
+  for (std::string p : {"-h", "/H", "-?", "?", "xh"}) {
+    env.ClearConsole();
+    App app = MakeApp({"-D5", p, "-D9"});
+    try {
+      ApplyCommandLine(app);
+      FAIL() << p;
+    } catch (const ProgramExit& e) {
+      EXPECT_EQ(e.code, 0);
+    }
+    EXPECT_EQ(app.run.periodStart, 5) << p;  // later options not applied
+    std::string c = env.console();
+    EXPECT_EQ(std::count(c.begin(), c.end(), '\n'), 19) << p;
+    EXPECT_EQ(c.rfind(Cp866(" -D<N1[/N2]>      - период"), 0), 0u) << p;
+    EXPECT_NE(c.find("\n\n" + Cp866(" -C<filename.ext> - альтернативное имя конфига\n")),
+              std::string::npos);
+    EXPECT_NE(c.find(Cp866(" -I               ─ переключить вывод на экран статистики\n")),
+              std::string::npos);
+  }
+  env.ClearConsole();
+  App none = MakeApp({"-x", "/?x", "h"});  // /? shows help too
+  EXPECT_THROW(ApplyCommandLine(none), ProgramExit);
+}
+
+TEST_F(DriverTest, CancelledScanReadsButDoesNotScan) {
+  env.SetFile("in/a.tic", "AREA X\n");
+  env.SetFile("vexstat.cfg", "TICPATH in/\nTICPATH in/\n");
+  App app = MakeApp({"-R"});
+  Run(app);
+  EXPECT_FALSE(env.HasFile("stat.vx"));
+}
+
+TEST_F(DriverTest, ResetAtFirstTicPathStopsReadingTheFile) {
+  env.SetFile("dupes.vx", std::string(13, '\0'));
+  env.SetFile("in/a.tic", "AREA X\n");
+  env.SetFile("vexstat.cfg", "LOGFILE v.log\nTICPATH in/\nRESULTFILE late.txt\n");
+  App app = MakeApp({"-K", "-R"});
+  EXPECT_EQ(Run(app), 0);
+  EXPECT_FALSE(env.HasFile("dupes.vx"));
+  EXPECT_FALSE(env.HasFile("stat.vx"));
+  EXPECT_FALSE(app.run.scanCancelled);
+  EXPECT_EQ(app.run.resultFile, "tic_stat.txt");
+  std::string log = env.GetFile("v.log");
+  EXPECT_NE(log.find(Cp866("Удаляем файл с дупами...") + "\n"), std::string::npos);
+  EXPECT_NE(log.find("End..\n\n"), std::string::npos);
+}
+
+TEST_F(DriverTest, ConfigOptionSelectsTheFileRead) {
+  env.SetFile("vexstat.cfg", "RESULTFILE default.txt\n");
+  env.SetFile("other.cfg", "RESULTFILE other.txt\n");
+  App app = MakeApp({"-Cother.cfg"});
+  Run(app);
+  EXPECT_EQ(app.run.resultFile, "other.txt");
+  EXPECT_EQ(ConfigFileFromCommandLine({"-ca.cfg", "-K", "-Cb.cfg"}, "x"), "a.cfg");
+  EXPECT_EQ(ConfigFileFromCommandLine({"-D1"}, "x"), "x");
+  // A missing file is skipped without a message.
+  App missing = MakeApp({"-Cnone.cfg"});
+  Run(missing);
+  EXPECT_EQ(env.console(), "");
+}
+
+TEST_F(DriverTest, NormalEndWritesEndLine) {
+  env.SetFile("vexstat.cfg", "LOGFILE v.log\n");
+  App app = MakeApp();
+  EXPECT_EQ(Run(app), -1);
+  std::string log = env.GetFile("v.log");
+  EXPECT_EQ(log.substr(log.size() - 7), "End..\n\n");
+}
+
+}  // namespace
+}  // namespace vex

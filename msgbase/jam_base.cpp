@@ -1,8 +1,729 @@
-// Placeholder until this format lands.
+// JAM message bases.  A base is four files that share one name: the header
+// file (.jhr: a 1024-byte base header, then each message's header and
+// subfields), the index (.jdx: 8 bytes per message number), the text file
+// (.jdt: the message bodies) and the last-read file (.jlr).
+//
+// Numbers follow the index: message number base + i lives in index record
+// i, a deleted message keeps its record (marked 0xFFFFFFFF twice) and
+// nothing is ever renumbered.  The header file's first byte is locked from
+// open to close so that another program cannot interleave its writes.
 #include "msgbase/jam_base.h"
+
+#include <cctype>
+
+#include "msgbase/jam_base_impl.h"
+#include "util/address.h"
+#include "util/coding.h"
 
 namespace vex {
 
-std::unique_ptr<MessageBase> MakeJamBase(Env&) { return nullptr; }
+namespace {
+
+using namespace jam;
+
+constexpr size_t kMaxField = 255;
+const char* const kExtensions[] = {"jhr", "jdx", "jdt", "jlr"};
+
+std::string WithDot(const std::string& path) {
+  if (!path.empty() && path.back() == '.') return path;
+  return path + ".";
+}
+
+bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// ext written letter by letter in the case of model's letters.
+std::string InCaseOf(const std::string& ext, const std::string& model) {
+  std::string out = ext;
+  for (size_t i = 0; i < out.size() && i < model.size(); ++i) {
+    unsigned char m = static_cast<unsigned char>(model[i]);
+    unsigned char c = static_cast<unsigned char>(out[i]);
+    out[i] = static_cast<char>(std::isupper(m) ? std::toupper(c) : std::tolower(c));
+  }
+  return out;
+}
+
+// The existing file base + ext, whatever the case of its extension: lower
+// case first, then upper case, then any mix.  Empty when there is none.
+std::string FindBaseFile(Env& env, const std::string& base, const std::string& ext) {
+  for (const std::string& candidate : {base + ext, base + Upper(ext)}) {
+    FileInfo info = env.Stat(candidate);
+    if (info.exists && !info.isDirectory) return candidate;
+  }
+  size_t slash = base.rfind('/');
+  std::string dir = slash == std::string::npos ? "" : base.substr(0, slash + 1);
+  std::string name = base.substr(dir.size());
+  for (const DirEntry& e : env.Search(dir + name + std::string(ext.size(), '?'))) {
+    if (e.name.size() == name.size() + ext.size() &&
+        e.name.compare(0, name.size(), name) == 0 &&
+        EqualsIgnoreCase(e.name.substr(name.size()), ext))
+      return dir + e.name;
+  }
+  return "";
+}
+
+// Reads exactly n bytes at offset; false on failure or a short file.
+bool ReadFully(File& f, uint64_t offset, size_t n, std::string& out) {
+  out.assign(n, '\0');
+  size_t got = 0;
+  while (got < n) {
+    long long r = f.ReadAt(offset + got, out.data() + got, n - got);
+    if (r <= 0) return false;
+    got += static_cast<size_t>(r);
+  }
+  return true;
+}
+
+// Makes every missing directory of the path's directory part.
+void MakeParents(Env& env, const std::string& base) {
+  size_t slash = base.rfind('/');
+  if (slash == std::string::npos || slash == 0) return;
+  std::string dir = base.substr(0, slash);
+  for (size_t pos = 1; pos <= dir.size(); ++pos) {
+    if (pos == dir.size() || dir[pos] == '/') {
+      std::string part = dir.substr(0, pos);
+      FileInfo info = env.Stat(part);
+      if (!info.exists) {
+        int err = 0;
+        env.MakeDirectory(part, &err);
+      }
+    }
+  }
+}
+
+bool StartsWith(const std::string& s, std::string_view prefix) {
+  return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Splits a message text into lines the way the text-line reader does: a
+// line ends at CR or NUL, and an LF right after a CR belongs to the ending.
+std::vector<std::string> SplitLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    size_t end = pos;
+    while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\0') ++end;
+    lines.emplace_back(bytes, pos, end - pos);
+    if (end < bytes.size()) {
+      bool cr = bytes[end] == '\r';
+      ++end;
+      if (cr && end < bytes.size() && bytes[end] == '\n') ++end;
+    }
+    pos = end;
+  }
+  return lines;
+}
+
+}  // namespace
+
+JamBase::JamBase(Env& env) : MessageBase(env) {}
+
+JamBase::~JamBase() {
+  FreeMessageText();
+  CloseBase();
+}
+
+void JamBase::DropFiles() {
+  for (int i = 0; i < kFileCount; ++i) {
+    files_[i].reset();
+    paths_[i].clear();
+  }
+}
+
+bool JamBase::FileSize(int file, uint64_t* size) {
+  return files_[file] && files_[file]->Size(size);
+}
+
+bool JamBase::Put(int file, uint64_t offset, const std::string& bytes) {
+  if (files_[file] && files_[file]->WriteAt(offset, bytes.data(), bytes.size()))
+    return true;
+  errorCode_ = kErrWrite;
+  return false;
+}
+
+bool JamBase::IndexCount(uint32_t* count) {
+  uint64_t size = 0;
+  if (!FileSize(kJdx, &size)) return false;
+  uint64_t n = size / kIndexRecordSize;
+  *count = n > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(n);
+  return true;
+}
+
+bool JamBase::ReadIndexRecord(uint32_t slot, IndexRecord* rec) {
+  std::string bytes;
+  if (!ReadFully(*files_[kJdx], uint64_t{slot} * kIndexRecordSize,
+                 kIndexRecordSize, bytes))
+    return false;
+  *rec = IndexRecord::Decode(bytes.data());
+  return true;
+}
+
+bool JamBase::WriteBaseHeader() {
+  if (!Put(kJhr, 0, baseHeader_.Encode())) return false;
+  baseHeaderDirty_ = false;
+  return true;
+}
+
+bool JamBase::SyncAll() {
+  for (auto& f : files_) {
+    if (f && !f->Sync()) {
+      errorCode_ = kErrWrite;
+      return false;
+    }
+  }
+  return true;
+}
+
+void JamBase::ClearMessage() {
+  header_ = MsgHeader{};
+  subfields_.clear();
+  indexRecord_ = IndexRecord{};
+  indexPos_ = 0;
+  headerPos_ = 0;
+  haveMessage_ = false;
+  isNewMessage_ = false;
+  fromName_.clear();
+  toName_.clear();
+  subject_.clear();
+  origAddr_ = FtnAddress{};
+  destAddr_ = FtnAddress{};
+}
+
+// Opening ---------------------------------------------------------------------
+
+bool JamBase::BaseExists(const std::string& path) {
+  return !FindBaseFile(env_, WithDot(path), "jhr").empty();
+}
+
+bool JamBase::OpenBase(const std::string& path) {
+  CloseBase();
+  const std::string base = WithDot(path);
+  basePath_ = base;
+  auto fail = [this](int code) {
+    DropFiles();
+    basePath_.clear();
+    errorCode_ = code;
+    return false;
+  };
+  int err = 0;
+
+  std::string jhr = FindBaseFile(env_, base, "jhr");
+  if (jhr.empty()) return fail(kErrNoJhr);
+  files_[kJhr] = env_.Open(jhr, OpenMode::kReadWrite, &err);
+  if (!files_[kJhr] || !files_[kJhr]->LockFirstByte(lockTimeoutMs_))
+    return fail(kErrOpenJhr);
+  paths_[kJhr] = jhr;
+  // The base header is read only once the lock is held.
+  std::string bytes;
+  if (!ReadFully(*files_[kJhr], 0, kBaseHeaderSize, bytes) ||
+      !baseHeader_.Decode(bytes))
+    return fail(kErrBadBaseHeader);
+
+  const int missing[] = {0, kErrNoJdx, kErrNoJdt};
+  const int unopened[] = {0, kErrOpenJdx, kErrOpenJdt};
+  for (int i = kJdx; i <= kJdt; ++i) {
+    std::string p = FindBaseFile(env_, base, kExtensions[i]);
+    if (p.empty()) return fail(missing[i]);
+    files_[i] = env_.Open(p, OpenMode::kReadWrite, &err);
+    if (!files_[i]) return fail(unopened[i]);
+    paths_[i] = p;
+  }
+
+  // A base without its last-read file gets a new empty one, named in the
+  // case of its header file.
+  std::string jlr = FindBaseFile(env_, base, "jlr");
+  if (jlr.empty()) {
+    jlr = base + InCaseOf("jlr", jhr.substr(base.size()));
+    files_[kJlr] = env_.Open(jlr, OpenMode::kCreateExclusive, &err);
+  }
+  if (!files_[kJlr]) files_[kJlr] = env_.Open(jlr, OpenMode::kReadWrite, &err);
+  if (!files_[kJlr]) return fail(kErrJlr);
+  paths_[kJlr] = jlr;
+
+  baseHeaderDirty_ = false;
+  currentNumber_ = 0;
+  ClearMessage();
+  isOpen_ = true;
+  return true;
+}
+
+bool JamBase::CreateBase(const std::string& path) {
+  CloseBase();
+  const std::string base = WithDot(path);
+  basePath_ = base;
+  const int codes[] = {kErrCreateJhr, kErrCreateJdx, kErrCreateJdt, kErrJlr};
+  auto fail = [this](int code, bool removeCreated) {
+    for (int i = 0; i < kFileCount; ++i) {
+      files_[i].reset();
+      if (removeCreated && !paths_[i].empty()) {
+        int err = 0;
+        env_.Remove(paths_[i], &err);
+      }
+    }
+    DropFiles();
+    basePath_.clear();
+    errorCode_ = code;
+    return false;
+  };
+
+  // Nothing is ever created over a file that exists.
+  for (int i = 0; i < kFileCount; ++i) {
+    if (!FindBaseFile(env_, base, kExtensions[i]).empty()) return fail(codes[i], false);
+  }
+  MakeParents(env_, base);
+  for (int i = 0; i < kFileCount; ++i) {
+    int err = 0;
+    std::string p = base + kExtensions[i];
+    files_[i] = env_.Open(p, OpenMode::kCreateExclusive, &err);
+    if (!files_[i]) return fail(codes[i], true);
+    paths_[i] = p;
+    if (i == kJhr && !files_[i]->LockFirstByte(lockTimeoutMs_))
+      return fail(codes[i], true);
+  }
+
+  baseHeader_ = BaseHeader{};
+  baseHeader_.dateCreated = UnixTime(Now());
+  if (!Put(kJhr, 0, baseHeader_.Encode()) || !SyncAll())
+    return fail(kErrCreateJhr, true);
+  baseHeaderDirty_ = false;
+  currentNumber_ = 0;
+  ClearMessage();
+  isOpen_ = true;
+  return true;
+}
+
+void JamBase::CloseBase() {
+  bool any = false;
+  for (auto& f : files_) any = any || f != nullptr;
+  if (!any) {
+    isOpen_ = false;
+    return;
+  }
+  FreeMessageText();
+  // Every stored change already wrote the base header; it is written here
+  // only when that write failed.
+  if (baseHeaderDirty_) WriteBaseHeader();
+  for (auto& f : files_) {
+    if (f) f->Sync();
+  }
+  DropFiles();
+  ClearMessage();
+  isOpen_ = false;
+}
+
+// Numbers and navigation -----------------------------------------------------
+
+bool JamBase::MessageExists(int32_t n) {
+  if (!isOpen_) return false;
+  uint32_t count = 0;
+  if (!IndexCount(&count)) return false;
+  int64_t slot = int64_t{n} - baseHeader_.baseMsgNum;
+  if (slot < 0 || slot >= count) return false;
+  IndexRecord rec;
+  return ReadIndexRecord(static_cast<uint32_t>(slot), &rec) && !rec.Deleted();
+}
+
+int32_t JamBase::HighMessage() {
+  if (!isOpen_) return 0;
+  uint32_t count = 0;
+  if (!IndexCount(&count) || count == 0) return 0;
+  return static_cast<int32_t>(baseHeader_.baseMsgNum + count - 1);
+}
+
+int32_t JamBase::MessageCount() {
+  return isOpen_ ? static_cast<int32_t>(baseHeader_.activeMsgs) : 0;
+}
+
+int32_t JamBase::IndexPosition() {
+  return static_cast<int32_t>(int64_t{currentNumber_} - baseHeader_.baseMsgNum);
+}
+
+void JamBase::SeekIndexPosition(int32_t i) {
+  uint32_t count = 0;
+  if (!isOpen_ || !IndexCount(&count) || i < 0 || static_cast<uint32_t>(i) >= count) {
+    currentNumber_ = 0;
+    return;
+  }
+  currentNumber_ = static_cast<int32_t>(baseHeader_.baseMsgNum + static_cast<uint32_t>(i));
+}
+
+// Header fields --------------------------------------------------------------
+
+void JamBase::SetFromName(const std::string& s) { fromName_ = s.substr(0, kMaxField); }
+void JamBase::SetToName(const std::string& s) { toName_ = s.substr(0, kMaxField); }
+void JamBase::SetSubject(const std::string& s) { subject_ = s.substr(0, kMaxField); }
+
+bool JamBase::TestAttribute(uint32_t mask) {
+  return (header_.attributes & StoredAttributes(mask)) != 0;
+}
+
+void JamBase::SetAttribute(uint32_t mask, bool on) {
+  uint32_t bits = StoredAttributes(mask);
+  if (on) {
+    header_.attributes |= bits;
+  } else {
+    header_.attributes &= ~bits;
+  }
+}
+
+void JamBase::GetDateWritten(MsgDateTime& dt) { dt = FromUnixTime(header_.dateWritten); }
+void JamBase::GetDateArrived(MsgDateTime& dt) { dt = FromUnixTime(header_.dateProcessed); }
+void JamBase::SetDateWritten(const MsgDateTime& dt) { header_.dateWritten = UnixTime(dt); }
+void JamBase::SetDateArrived(const MsgDateTime& dt) { header_.dateProcessed = UnixTime(dt); }
+
+// Messages -------------------------------------------------------------------
+
+bool JamBase::StartNewMessage() {
+  if (!isOpen_) return false;
+  uint32_t count = 0;
+  if (!IndexCount(&count)) {
+    errorCode_ = kErrReadHeader;
+    return false;
+  }
+  ClearMessage();
+  header_.messageNumber = baseHeader_.baseMsgNum + count;
+  indexPos_ = uint64_t{count} * kIndexRecordSize;
+  currentNumber_ = static_cast<int32_t>(header_.messageNumber);
+  MsgDateTime now = Now();
+  header_.dateWritten = UnixTime(now);
+  header_.dateProcessed = UnixTime(now);
+  SetTextBuffer(std::make_unique<MessageText>());
+  haveMessage_ = true;
+  isNewMessage_ = true;
+  return true;
+}
+
+bool JamBase::WriteMessage() {
+  if (!isOpen_ || !haveMessage_ || !text_) return false;
+
+  FtnAddress orig, dest;
+  GetAddresses(orig, dest);
+  std::string area;
+  AppendSubfield(area, kSfSender, fromName_);
+  AppendSubfield(area, kSfOrigAddress, AddressToText4D(orig));
+  AppendSubfield(area, kSfReceiver, toName_);
+  AppendSubfield(area, kSfDestAddress, AddressToText4D(dest.IsZero() ? orig : dest));
+  if (!subject_.empty()) AppendSubfield(area, kSfSubject, subject_);
+  if (TestAttribute(AttrFileAttached)) AppendSubfield(area, kSfAttachedFile, subject_);
+  if (TestAttribute(AttrFileRequest)) AppendSubfield(area, kSfRequestedFile, subject_);
+
+  // Control lines become subfields wherever they stand; the rest is the body.
+  header_.msgIdCrc = kNone;
+  header_.replyCrc = kNone;
+  std::string body;
+  for (const std::string& line : SplitLines(text_->Bytes())) {
+    if (StartsWith(line, "\x01MSGID: ")) {
+      std::string value = line.substr(8);
+      AppendSubfield(area, kSfMsgId, value);
+      header_.msgIdCrc = NameCrc(value);
+    } else if (StartsWith(line, "\x01REPLY: ")) {
+      std::string value = line.substr(8);
+      AppendSubfield(area, kSfReply, value);
+      header_.replyCrc = NameCrc(value);
+    } else if (StartsWith(line, "\x01PID: ")) {
+      AppendSubfield(area, kSfPid, line.substr(6));
+    } else if (StartsWith(line, "\x01" "FLAGS: ")) {
+      AppendSubfield(area, kSfFlags, line.substr(8));
+    } else if (StartsWith(line, "\x01Via ")) {
+      AppendSubfield(area, kSfVia, line.substr(5));
+    } else if (StartsWith(line, "SEEN-BY: ")) {
+      AppendSubfield(area, kSfSeenBy, line.substr(9));
+    } else if (StartsWith(line, "\x01PATH: ")) {
+      AppendSubfield(area, kSfPath, line.substr(7));
+    } else if (StartsWith(line, "\x01INTL") || StartsWith(line, "\x01" "FMPT") ||
+               StartsWith(line, "\x01TOPT")) {
+      // The addresses live in the address subfields.
+    } else if (StartsWith(line, "\x01")) {
+      AppendSubfield(area, kSfKludge, line.substr(1));
+    } else {
+      body += line;
+      body += '\r';
+    }
+  }
+
+  const uint32_t typeBits = AttrTypeLocal | AttrTypeEcho | AttrTypeNet;
+  header_.attributes &= ~typeBits;
+  if (TestMailTypeFlag(kMailEcho)) header_.attributes |= AttrTypeEcho;
+  if (TestMailTypeFlag(kMailNet)) header_.attributes |= AttrTypeNet;
+  if (TestMailTypeFlag(kMailLocal)) header_.attributes |= AttrTypeLocal;
+
+  uint64_t jhrSize = 0, jdtSize = 0;
+  if (!FileSize(kJhr, &jhrSize) || !FileSize(kJdt, &jdtSize)) {
+    errorCode_ = kErrWrite;
+    return false;
+  }
+  // Offsets are stored in 32 bits.
+  if (jhrSize + kMsgHeaderSize + area.size() > 0xFFFFFFFFu ||
+      jdtSize + body.size() > 0xFFFFFFFFu) {
+    errorCode_ = kErrWrite;
+    return false;
+  }
+  header_.subfieldLen = static_cast<uint32_t>(area.size());
+  header_.textOffset = static_cast<uint32_t>(jdtSize);
+  header_.textLength = static_cast<uint32_t>(body.size());
+  const uint64_t oldHeaderPos = headerPos_;
+  const uint64_t headerPos = jhrSize;
+
+  // The text first, then the header, then the index record that points at
+  // it: a write cut short never leaves an index record without its header.
+  if (!Put(kJdt, header_.textOffset, body)) return false;
+  if (!Put(kJhr, headerPos, header_.Encode() + area)) return false;
+  IndexRecord rec;
+  rec.toCrc = NameCrc(toName_);
+  rec.headerOffset = static_cast<uint32_t>(headerPos);
+  if (!Put(kJdx, indexPos_, rec.Encode())) return false;
+  if (!isNewMessage_ && oldHeaderPos >= kBaseHeaderSize) {
+    // A rewritten message leaves its old header behind, marked deleted.
+    std::string attr;
+    if (ReadFully(*files_[kJhr], oldHeaderPos + 52, 4, attr)) {
+      PutU32(attr.data(), GetU32(attr.data()) | kAttrDeleted);
+      Put(kJhr, oldHeaderPos + 52, attr);
+    }
+  }
+
+  if (isNewMessage_) ++baseHeader_.activeMsgs;
+  ++baseHeader_.modCounter;
+  baseHeaderDirty_ = true;
+  if (!WriteBaseHeader() || !SyncAll()) return false;
+
+  indexRecord_ = rec;
+  headerPos_ = headerPos;
+  isNewMessage_ = false;
+  currentNumber_ = static_cast<int32_t>(header_.messageNumber);
+  ParseSubfields(area, subfields_);
+  return true;
+}
+
+bool JamBase::RewriteHeader() {
+  if (!isOpen_ || !haveMessage_ || isNewMessage_) return false;
+  if (!Put(kJhr, headerPos_, header_.Encode())) return false;
+  ++baseHeader_.modCounter;
+  baseHeaderDirty_ = true;
+  return WriteBaseHeader() && SyncAll();
+}
+
+bool JamBase::ReadMessage() { return Load(true); }
+
+bool JamBase::ReadHeader() { return Load(false); }
+
+bool JamBase::Load(bool wholeText) {
+  if (!isOpen_) return false;
+  auto fail = [this](int code) {
+    errorCode_ = code;
+    return false;
+  };
+  uint32_t count = 0;
+  if (!IndexCount(&count)) return fail(kErrReadHeader);
+  int64_t slot = int64_t{currentNumber_} - baseHeader_.baseMsgNum;
+  if (slot < 0 || slot >= count) return fail(kErrReadHeader);
+  IndexRecord rec;
+  if (!ReadIndexRecord(static_cast<uint32_t>(slot), &rec)) return fail(kErrReadHeader);
+
+  uint64_t jhrSize = 0;
+  if (!FileSize(kJhr, &jhrSize)) return fail(kErrReadHeader);
+  if (rec.Deleted() || rec.headerOffset < kBaseHeaderSize ||
+      uint64_t{rec.headerOffset} + kMsgHeaderSize > jhrSize)
+    return fail(kErrHeaderOffset);
+  std::string bytes;
+  MsgHeader hdr;
+  if (!ReadFully(*files_[kJhr], rec.headerOffset, kMsgHeaderSize, bytes) ||
+      !hdr.Decode(bytes))
+    return fail(kErrReadHeader);
+  uint64_t areaStart = uint64_t{rec.headerOffset} + kMsgHeaderSize;
+  if (areaStart + hdr.subfieldLen > jhrSize) return fail(kErrReadHeader);
+  std::string area;
+  std::vector<Subfield> subfields;
+  if (!ReadFully(*files_[kJhr], areaStart, hdr.subfieldLen, area) ||
+      !ParseSubfields(area, subfields))
+    return fail(kErrReadHeader);
+
+  std::string body;
+  if (wholeText) {
+    uint64_t jdtSize = 0;
+    if (!FileSize(kJdt, &jdtSize)) return fail(kErrReadHeader);
+    if (uint64_t{hdr.textOffset} + hdr.textLength > jdtSize) return fail(kErrTextOffset);
+    if (!ReadFully(*files_[kJdt], hdr.textOffset, hdr.textLength, body))
+      return fail(kErrReadHeader);
+  }
+
+  ClearMessage();
+  header_ = hdr;
+  subfields_ = std::move(subfields);
+  indexRecord_ = rec;
+  indexPos_ = static_cast<uint64_t>(slot) * kIndexRecordSize;
+  headerPos_ = rec.headerOffset;
+  haveMessage_ = true;
+
+  for (const Subfield& sf : subfields_) {
+    std::string value = sf.data.substr(0, kMaxField);
+    switch (sf.id) {
+      case kSfOrigAddress: ParseAddress(value, origAddr_); break;
+      case kSfDestAddress: ParseAddress(value, destAddr_); break;
+      case kSfSender: fromName_ = value; break;
+      case kSfReceiver: toName_ = value; break;
+      case kSfSubject: subject_ = value; break;
+      case kSfAttachedFile:
+        if (TestAttribute(AttrFileAttached)) subject_ = value;
+        break;
+      case kSfRequestedFile:
+        if (TestAttribute(AttrFileRequest)) subject_ = value;
+        break;
+      default: break;
+    }
+  }
+
+  // The message's type bits say which kind of mail it is.
+  const uint32_t typeBits = AttrTypeLocal | AttrTypeEcho | AttrTypeNet;
+  if (header_.attributes & typeBits) {
+    SetMailTypeFlag(kMailNet, (header_.attributes & AttrTypeNet) != 0);
+    SetMailTypeFlag(kMailEcho, (header_.attributes & AttrTypeEcho) != 0);
+    SetMailTypeFlag(kMailLocal, (header_.attributes & AttrTypeLocal) != 0);
+  }
+
+  // The text: kludges, then the body, then the trailing control lines.
+  std::string text;
+  auto addLine = [&text](std::string_view prefix, const std::string& value) {
+    text.append(prefix.data(), prefix.size());
+    text += value;
+    text += '\r';
+  };
+  for (const Subfield& sf : subfields_) {
+    switch (sf.id) {
+      case kSfMsgId: addLine("\x01MSGID: ", sf.data); break;
+      case kSfReply: addLine("\x01REPLY: ", sf.data); break;
+      case kSfPid: addLine("\x01PID: ", sf.data); break;
+      case kSfKludge: addLine("\x01", sf.data); break;
+      case kSfFlags: addLine("\x01" "FLAGS: ", sf.data); break;
+      default: break;
+    }
+  }
+  if (wholeText) {
+    text += body;
+    bool trailing = false;
+    for (uint16_t id : {kSfVia, kSfSeenBy, kSfPath}) {
+      for (const Subfield& sf : subfields_) {
+        if (sf.id != id) continue;
+        if (!trailing && !body.empty() && body.back() != '\r') text += '\r';
+        trailing = true;
+        if (id == kSfVia) addLine("\x01Via ", sf.data);
+        if (id == kSfSeenBy) addLine("SEEN-BY: ", sf.data);
+        if (id == kSfPath) addLine("\x01PATH: ", sf.data);
+      }
+    }
+  }
+  auto buffer = std::make_unique<MessageText>();
+  buffer->Write(text);
+  buffer->SetPos(0);
+  SetTextBuffer(std::move(buffer));
+
+  FtnAddress orig = origAddr_, dest = destAddr_;
+  if (orig.zone != 0) SetOrigAddress(orig, false);
+  if (dest.zone != 0) SetDestAddress(dest);
+  SetTextPos(0);
+  return true;
+}
+
+bool JamBase::FreeMessageText() {
+  if (!text_) return false;
+  SetTextBuffer(nullptr);
+  return true;
+}
+
+bool JamBase::DeleteMessage() {
+  if (!isOpen_) return false;
+  uint32_t count = 0;
+  if (!IndexCount(&count)) return false;
+  int64_t slot = int64_t{currentNumber_} - baseHeader_.baseMsgNum;
+  if (slot < 0 || slot >= count) {
+    errorCode_ = kErrReadHeader;
+    return false;
+  }
+  IndexRecord rec;
+  if (!ReadIndexRecord(static_cast<uint32_t>(slot), &rec)) {
+    errorCode_ = kErrReadHeader;
+    return false;
+  }
+  if (rec.Deleted()) {
+    errorCode_ = kErrHeaderOffset;
+    return false;
+  }
+  IndexRecord gone;  // 0xFFFFFFFF twice
+  if (!Put(kJdx, static_cast<uint64_t>(slot) * kIndexRecordSize, gone.Encode()))
+    return false;
+  uint64_t jhrSize = 0;
+  std::string attr;
+  if (rec.headerOffset >= kBaseHeaderSize && FileSize(kJhr, &jhrSize) &&
+      uint64_t{rec.headerOffset} + kMsgHeaderSize <= jhrSize &&
+      ReadFully(*files_[kJhr], uint64_t{rec.headerOffset} + 52, 4, attr)) {
+    PutU32(attr.data(), GetU32(attr.data()) | kAttrDeleted);
+    if (!Put(kJhr, uint64_t{rec.headerOffset} + 52, attr)) return false;
+  }
+  if (baseHeader_.activeMsgs > 0) --baseHeader_.activeMsgs;
+  ++baseHeader_.modCounter;
+  baseHeaderDirty_ = true;
+  if (!WriteBaseHeader() || !SyncAll()) return false;
+  haveMessage_ = false;
+  --currentNumber_;
+  return true;
+}
+
+// Last-read pointers ---------------------------------------------------------
+
+int32_t JamBase::ReadLastRead(int32_t user) {
+  uint64_t size = 0;
+  if (!isOpen_ || !FileSize(kJlr, &size)) return 0;
+  std::string bytes;
+  size_t whole = static_cast<size_t>(size / kLastReadSize * kLastReadSize);
+  if (!ReadFully(*files_[kJlr], 0, whole, bytes)) return 0;
+  for (size_t pos = 0; pos < whole; pos += kLastReadSize) {
+    LastReadRecord r = LastReadRecord::Decode(bytes.data() + pos);
+    if (r.userId == static_cast<uint32_t>(user)) return static_cast<int32_t>(r.highRead);
+  }
+  return 0;
+}
+
+void JamBase::WriteLastRead(int32_t user, int32_t n) {
+  uint64_t size = 0;
+  if (!isOpen_ || !FileSize(kJlr, &size)) return;
+  std::string bytes;
+  size_t whole = static_cast<size_t>(size / kLastReadSize * kLastReadSize);
+  if (!ReadFully(*files_[kJlr], 0, whole, bytes)) {
+    errorCode_ = kErrJlr;
+    return;
+  }
+  uint64_t at = whole;
+  LastReadRecord r;
+  r.userCrc = static_cast<uint32_t>(user);
+  r.userId = static_cast<uint32_t>(user);
+  for (size_t pos = 0; pos < whole; pos += kLastReadSize) {
+    LastReadRecord old = LastReadRecord::Decode(bytes.data() + pos);
+    if (old.userId == static_cast<uint32_t>(user)) {
+      r = old;
+      at = pos;
+      break;
+    }
+  }
+  r.lastRead = static_cast<uint32_t>(n);
+  r.highRead = static_cast<uint32_t>(n);
+  if (!files_[kJlr]->WriteAt(at, r.Encode().data(), kLastReadSize) ||
+      !files_[kJlr]->Sync())
+    errorCode_ = kErrJlr;
+}
+
+std::unique_ptr<MessageBase> MakeJamBase(Env& env) {
+  return std::make_unique<JamBase>(env);
+}
 
 }  // namespace vex

@@ -1,0 +1,104 @@
+// The JAM base object.  The program reaches it only through MakeJamBase and
+// the MessageBase interface; this header exists for the tests, which also
+// shorten the lock wait.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "msgbase/jam_format.h"
+#include "msgbase/message_base.h"
+
+namespace vex {
+
+class JamBase : public MessageBase {
+ public:
+  explicit JamBase(Env& env);
+  ~JamBase() override;
+
+  // How long open and create wait for the lock on the header file.
+  void SetLockTimeoutMs(int ms) { lockTimeoutMs_ = ms; }
+
+  bool OpenBase(const std::string& path) override;
+  bool CreateBase(const std::string& path) override;
+  bool BaseExists(const std::string& path) override;
+  void CloseBase() override;
+  bool MessageExists(int32_t n) override;
+
+  int32_t IndexPosition() override;
+  void SeekIndexPosition(int32_t i) override;
+
+  bool ReadMessage() override;
+  bool ReadHeader() override;
+  bool FreeMessageText() override;
+  int32_t HighMessage() override;
+  int32_t MessageCount() override;
+
+  std::string GetFromName() override { return fromName_; }
+  std::string GetToName() override { return toName_; }
+  std::string GetSubject() override { return subject_; }
+  void SetFromName(const std::string& s) override;
+  void SetToName(const std::string& s) override;
+  void SetSubject(const std::string& s) override;
+
+  bool TestAttribute(uint32_t mask) override;
+  void SetAttribute(uint32_t mask, bool on) override;
+  void GetDateWritten(MsgDateTime& dt) override;
+  void GetDateArrived(MsgDateTime& dt) override;
+  void SetDateWritten(const MsgDateTime& dt) override;
+  void SetDateArrived(const MsgDateTime& dt) override;
+  bool WriteMessage() override;
+  bool RewriteHeader() override;
+
+  bool StartNewMessage() override;
+  bool DeleteMessage() override;
+  int32_t ReadLastRead(int32_t user) override;
+  void WriteLastRead(int32_t user, int32_t n) override;
+
+  // Inspection for tests.
+  const jam::BaseHeader& baseHeader() const { return baseHeader_; }
+  const jam::MsgHeader& messageHeader() const { return header_; }
+  const std::vector<jam::Subfield>& subfields() const { return subfields_; }
+  // The file names in use (empty while closed).
+  const std::string& jhrPath() const { return paths_[0]; }
+  const std::string& jdxPath() const { return paths_[1]; }
+  const std::string& jdtPath() const { return paths_[2]; }
+  const std::string& jlrPath() const { return paths_[3]; }
+
+ private:
+  enum { kJhr, kJdx, kJdt, kJlr, kFileCount };
+
+  // Closes every file and forgets the paths.
+  void DropFiles();
+  // Number of whole records in the index file; false on failure.
+  bool IndexCount(uint32_t* count);
+  bool ReadIndexRecord(uint32_t slot, jam::IndexRecord* rec);
+  bool WriteBaseHeader();
+  bool SyncAll();
+  bool Load(bool wholeText);
+  // Writes bytes or sets the write error code.
+  bool Put(int file, uint64_t offset, const std::string& bytes);
+  bool FileSize(int file, uint64_t* size);
+  // Clears the message state (header, subfields, strings).
+  void ClearMessage();
+
+  int lockTimeoutMs_ = 10000;
+  std::unique_ptr<File> files_[kFileCount];
+  std::string paths_[kFileCount];
+  jam::BaseHeader baseHeader_;
+  bool baseHeaderDirty_ = false;
+
+  // The current message.
+  jam::MsgHeader header_;
+  std::vector<jam::Subfield> subfields_;
+  jam::IndexRecord indexRecord_;
+  uint64_t indexPos_ = 0;       // byte offset of its index record
+  uint64_t headerPos_ = 0;      // offset of its header in the header file
+  bool haveMessage_ = false;    // a message was started or loaded
+  bool isNewMessage_ = false;   // started and not yet stored
+  std::string fromName_, toName_, subject_;
+  FtnAddress origAddr_, destAddr_;
+};
+
+}  // namespace vex

@@ -1,5 +1,7 @@
 #include "util/text_file.h"
 
+#include <cerrno>
+
 #include "platform/cp866.h"
 #include "platform/exit.h"
 
@@ -9,8 +11,23 @@ namespace {
 
 constexpr size_t kReadChunk = 16384;
 
-std::string OpenErrorReason(int code) {
-  switch (code) {
+// The reason for an errno value.  Only the errno values that have a Win32
+// counterpart get a reason: any other one (EIO is 5 and ENOMEM 12, the same
+// numbers as two of the Win32 codes) has none.
+std::string OpenErrorReason(Env& env, int err, const std::string& path) {
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+    case EMFILE:
+    case ENFILE:
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+      break;
+    default:
+      return std::string();
+  }
+  switch (Win32ErrorCode(env, err, path)) {
     case 2:
       return Cp866("файл не найден");
     case 3:
@@ -84,7 +101,7 @@ std::unique_ptr<File> OpenTextForRead(Env& env, const std::string& path) {
   std::unique_ptr<File> file = env.Open(path, OpenMode::kRead, &err);
   if (!file) {
     env.ConsoleWrite(Cp866("Ошибка при открытии файла: ") +
-                     OpenErrorReason(Win32ErrorCode(env, err, path)));
+                     OpenErrorReason(env, err, path));
   }
   return file;
 }

@@ -1,0 +1,180 @@
+#include "util/text_file.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/cp866.h"
+#include "platform/exit.h"
+#include "platform/fault_env.h"
+#include "platform/mem_env.h"
+
+namespace vex {
+namespace {
+
+std::vector<std::string> ReadAll(MemEnv& env, const std::string& contents,
+                                 size_t maxLine = 255) {
+  env.SetFile("t.txt", contents);
+  int err = 0;
+  auto file = env.Open("t.txt", OpenMode::kRead, &err);
+  EXPECT_NE(file, nullptr);
+  LineReader reader(*file, maxLine);
+  std::vector<std::string> lines;
+  std::string line;
+  while (reader.Next(line)) lines.push_back(line);
+  EXPECT_FALSE(reader.Next(line));
+  return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(LineReader, LineEnds) {
+  MemEnv env;
+  EXPECT_EQ(ReadAll(env, ""), Lines{});
+  EXPECT_EQ(ReadAll(env, "a\nb\n"), (Lines{"a", "b"}));
+  EXPECT_EQ(ReadAll(env, "a\r\nb\r\n"), (Lines{"a", "b"}));
+  EXPECT_EQ(ReadAll(env, "last"), (Lines{"last"}));
+  EXPECT_EQ(ReadAll(env, "a\n\n\nb"), (Lines{"a", "", "", "b"}));
+  EXPECT_EQ(ReadAll(env, "\n"), (Lines{""}));
+  EXPECT_EQ(ReadAll(env, "\r\n"), (Lines{""}));
+  // Only a CR right before the LF goes; other CRs are bytes of the line.
+  EXPECT_EQ(ReadAll(env, "a\rb\r\r\n"), (Lines{"a\rb\r"}));
+  EXPECT_EQ(ReadAll(env, "a\r"), (Lines{"a\r"}));
+  // NUL and other binary bytes are just bytes.
+  EXPECT_EQ(ReadAll(env, std::string("x\0y\xFF\n", 5)),
+            (Lines{std::string("x\0y\xFF", 4)}));
+}
+
+TEST(LineReader, LongLinesAreCutAndTheRestSkipped) {
+  MemEnv env;
+  std::string longLine(10000, 'a');
+  longLine[254] = 'E';
+  longLine[255] = 'X';
+  Lines lines = ReadAll(env, longLine + "\r\nnext\n" + longLine);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].size(), 255u);
+  EXPECT_EQ(lines[0].back(), 'E');
+  EXPECT_EQ(lines[1], "next");
+  EXPECT_EQ(lines[2], lines[0]);
+  // A CR at the cut position is not taken for the one before the LF.
+  EXPECT_EQ(ReadAll(env, std::string(255, 'b') + "\r\r\n"),
+            (Lines{std::string(255, 'b')}));
+  EXPECT_EQ(ReadAll(env, std::string(254, 'b') + "\r\n"),
+            (Lines{std::string(254, 'b')}));
+  EXPECT_EQ(ReadAll(env, std::string(255, 'b') + "\r\n"),
+            (Lines{std::string(255, 'b')}));
+  EXPECT_EQ(ReadAll(env, "abcdef\r\ngh\n", 3), (Lines{"abc", "gh"}));
+}
+
+TEST(LineReader, LinesAcrossReadChunks) {
+  MemEnv env;
+  std::string text;
+  Lines expected;
+  for (int i = 0; i < 5000; ++i) {
+    std::string line = "line " + std::to_string(i) + std::string(i % 37, '.');
+    expected.push_back(line);
+    text += line + (i % 2 ? "\r\n" : "\n");
+  }
+  EXPECT_EQ(ReadAll(env, text), expected);
+}
+
+TEST(LineReader, ReadFailureThrows) {
+  MemEnv mem;
+  mem.SetFile("t.txt", std::string(40000, 'a') + "\n");
+  FaultEnv env(mem);
+  env.FailReadsAfter(20000);
+  int err = 0;
+  auto file = env.Open("t.txt", OpenMode::kRead, &err);
+  ASSERT_NE(file, nullptr);
+  LineReader reader(*file);
+  std::string line;
+  try {
+    reader.Next(line);
+    FAIL() << "no error";
+  } catch (const RunTimeError& e) {
+    EXPECT_EQ(e.path(), "t.txt");
+    EXPECT_EQ(e.err(), EIO);
+  }
+}
+
+TEST(OpenTextForRead, OpensOrExplainsOnTheConsole) {
+  MemEnv env;
+  env.SetFile("dir/a.tic", "AREA X\n");
+  EXPECT_NE(OpenTextForRead(env, "dir/a.tic"), nullptr);
+  EXPECT_EQ(env.console(), "");
+
+  EXPECT_EQ(OpenTextForRead(env, "dir/b.tic"), nullptr);
+  EXPECT_EQ(env.console(),
+            Cp866("Ошибка при открытии файла: файл не найден"));
+  env.ClearConsole();
+  EXPECT_EQ(OpenTextForRead(env, "nodir/b.tic"), nullptr);
+  EXPECT_EQ(env.console(),
+            Cp866("Ошибка при открытии файла: маршрут не найден"));
+  env.ClearConsole();
+  EXPECT_EQ(OpenTextForRead(env, "dir/a.tic/x"), nullptr);
+  EXPECT_EQ(env.console(),
+            Cp866("Ошибка при открытии файла: маршрут не найден"));
+  env.ClearConsole();
+  EXPECT_EQ(OpenTextForRead(env, "dir"), nullptr);
+  EXPECT_EQ(env.console(), Cp866("Ошибка при открытии файла: закрыт доступ"));
+}
+
+TEST(OpenTextForRead, ReasonsByCode) {
+  MemEnv mem;
+  FaultEnv env(mem);
+  struct Case {
+    int err;
+    const char* reason;
+  } cases[] = {{EMFILE, "слишком много открытых файлов"},
+               {EACCES, "закрыт доступ"},
+               {EPERM, "закрыт доступ"},
+               {ENFILE, "слишком много открытых файлов"},
+               // Other errno values have no reason, even those whose
+               // numbers equal a Win32 code (EIO 5, ENOMEM 12).
+               {EIO, ""},
+               {ENOMEM, ""},
+               {ENOSPC, ""}};
+  for (const Case& c : cases) {
+    mem.ClearConsole();
+    env.FailOpen("x", c.err);
+    EXPECT_EQ(OpenTextForRead(env, "x"), nullptr);
+    EXPECT_EQ(mem.console(),
+              Cp866("Ошибка при открытии файла: ") + Cp866(c.reason));
+  }
+}
+
+TEST(TextWriter, AppendsAtTheEnd) {
+  MemEnv env;
+  env.SetFile("out.txt", "old\r\n");
+  int err = 0;
+  auto file = env.Open("out.txt", OpenMode::kReadWrite, &err);
+  ASSERT_NE(file, nullptr);
+  TextWriter w(*file);
+  w.WriteLine("one");
+  w.Write("two");
+  w.WriteLine("", "\n");
+  w.Write("");
+  EXPECT_EQ(env.GetFile("out.txt"), "old\r\none\r\ntwo\n");
+}
+
+TEST(TextWriter, WriteFailureThrowsNamingTheFile) {
+  MemEnv mem;
+  FaultEnv env(mem);
+  int err = 0;
+  auto file = env.Open("out.txt", OpenMode::kCreate, &err);
+  ASSERT_NE(file, nullptr);
+  TextWriter w(*file);
+  w.WriteLine("kept");
+  env.FailWritesAfter(2);
+  try {
+    w.WriteLine("lost");
+    FAIL() << "no error";
+  } catch (const RunTimeError& e) {
+    EXPECT_EQ(e.path(), "out.txt");
+    EXPECT_EQ(e.err(), ENOSPC);
+  }
+  EXPECT_EQ(mem.GetFile("out.txt"), "kept\r\nlo");
+}
+
+}  // namespace
+}  // namespace vex

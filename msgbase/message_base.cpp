@@ -35,7 +35,7 @@ constexpr int kSerialWaitStepMs = 5;
 
 const char kKludgeMsgId[] = "\x01MSGID:";
 const char kKludgeIntl[] = "\x01INTL";
-const char kKludgeFmpt[] = "\x01FMPT";
+const char kKludgeFmpt[] = "\x01" "FMPT";
 const char kKludgeTopt[] = "\x01TOPT";
 
 bool StartsWith(const std::string& s, const char* prefix) {

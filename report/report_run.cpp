@@ -1,9 +1,78 @@
-// Placeholder until the report run lands.
 #include "report/report_run.h"
 
-namespace vex {
+#include <memory>
+#include <vector>
 
-void RunReports(Env&, LogContext&, const RunSettings&, ReportSettings&,
-                PeriodTables&, const PostCallback&) {}
+#include "platform/cp866.h"
+#include "report/graphs.h"
+#include "report/period_load.h"
+#include "report/report_context.h"
+#include "report/template.h"
+#include "util/dates.h"
+#include "util/text_file.h"
+
+namespace vex {
+namespace {
+
+// Collects result lines and writes them in large pieces, each line ended
+// with CR LF.
+class ResultWriter {
+ public:
+  explicit ResultWriter(File& file) : writer_(file) {}
+  void Line(const std::string& line) {
+    buffer_ += line;
+    buffer_ += "\r\n";
+    if (buffer_.size() >= kChunk) Flush();
+  }
+  void Flush() {
+    if (!buffer_.empty()) writer_.Write(buffer_);
+    buffer_.clear();
+  }
+
+ private:
+  static constexpr size_t kChunk = 1 << 16;
+  TextWriter writer_;
+  std::string buffer_;
+};
+
+}  // namespace
+
+void RunReports(Env& env, LogContext& log, const RunSettings& run,
+                ReportSettings& settings, PeriodTables& tables,
+                const PostCallback& post) {
+  CalendarDate today = Today(env);
+  tables.periodStart = DaysBack(today, run.periodStart);
+  tables.periodEnd = DaysBack(today, run.periodEnd);
+  log.LogLine(DateText(tables.periodStart) + " -> " + DateText(tables.periodEnd));
+
+  // The configured graph characters hold until a template changes them.
+  settings.useChar = NormalizeUseChar(run.useChar);
+
+  LoadPeriod(env, log, run, tables, CurrentDateTime(env));
+
+  ReportContext ctx{env, log, run, settings, tables, nullptr, {}};
+  for (const TemplateEntry& entry : run.templates) {
+    const std::string& result =
+        entry.result.empty() ? run.resultFile : entry.result;
+    log.LogLine(Cp866("Генерируем результирующий файл ") + result);
+    int err = 0;
+    std::unique_ptr<File> file = env.Open(result, OpenMode::kCreate, &err);
+    if (!file) {
+      log.LogError(Cp866("Ошибка создания файла ") + result);
+      continue;
+    }
+    ResultWriter writer(*file);
+    std::vector<std::string> screen;
+    ctx.write = [&](const std::string& line) {
+      writer.Line(line);
+      if (run.statisticsOnScreen) screen.push_back(line);
+    };
+    ProcessTemplate(ctx, entry);
+    writer.Flush();
+    for (const std::string& line : screen) env.ConsoleWrite(line + "\n");
+    file.reset();
+    if (run.makeAnnounce && post) post(entry.announce, result);
+  }
+}
 
 }  // namespace vex

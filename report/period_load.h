@@ -1,0 +1,44 @@
+// Loading the records of the period from the statistics store into the
+// period tables.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "driver/log.h"
+#include "driver/run_settings.h"
+#include "intake/stat_record.h"
+#include "platform/env.h"
+#include "report/period_tables.h"
+#include "util/dates.h"
+
+namespace vex {
+
+// Incremental summing of records into the tables, with hash indexes that
+// keep the first-seen row order.  Only valid while the tables keep the
+// order it built (before any sort).
+class PeriodAccumulator {
+ public:
+  PeriodAccumulator(PeriodTables& tables, const RunSettings& run);
+  ~PeriodAccumulator();
+  PeriodAccumulator(const PeriodAccumulator&) = delete;
+  PeriodAccumulator& operator=(const PeriodAccumulator&) = delete;
+
+  // Adds one record of the period (its area must not be empty).
+  void Add(const StatRecord& record);
+  // True when a record from this address counts as outgoing.
+  bool IsOwn(const FtnAddress& from) const;
+
+ private:
+  struct Indexes;
+  PeriodTables& tables_;
+  std::unique_ptr<Indexes> indexes_;
+};
+
+// Reads stat.vx and fills the four tables and the totals with the records
+// whose age in days lies in [run.periodEnd, run.periodStart] on `now`.
+// A missing store is logged and ends the program (ProgramExit, code 0).
+void LoadPeriod(Env& env, LogContext& log, const RunSettings& run,
+                PeriodTables& tables, const DateTime& now);
+
+}  // namespace vex

@@ -1,0 +1,29 @@
+// The template reader: setting directives, table sections and ordinary
+// lines.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "driver/run_settings.h"
+#include "report/report_context.h"
+
+namespace vex {
+
+// Applies a setting directive (#DOTSTYLE, #PERCDOTS, #REALDOTS, #KBSIZE,
+// #ORDERSTYLE, #USECHAR) given the upper-cased line.  False when the line's
+// first word is none of them.
+bool ApplySettingDirective(ReportSettings& settings, std::string_view upperLine);
+
+struct Section {
+  int kind = kNoTable;
+  int key = kNoKey;
+};
+// The section an upper-cased line opens; kind 0 when it opens none.
+Section SectionDirective(std::string_view upperLine);
+
+// Reads the entry's template and hands every output line to ctx.write.
+// A template that cannot be read is logged and nothing is written.
+void ProcessTemplate(ReportContext& ctx, const TemplateEntry& entry);
+
+}  // namespace vex

@@ -51,12 +51,20 @@ void ScanTicDirectory(Env& env, LogContext& log, const RunSettings& run,
   store.Open(env);
   DupeStore dupes(env, log, run.dupeCheck);
 
-  for (const DirEntry& entry : env.Search(directory + mask)) {
+  // The files found lie in the directory part of the search pattern (up to
+  // its last "/"); a TICPATH without a final "/" still opens the very file
+  // that the search found.
+  std::string pattern = directory + mask;
+  size_t slash = pattern.rfind('/');
+  std::string folder =
+      slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
+
+  for (const DirEntry& entry : env.Search(pattern)) {
     const std::string& name = entry.name;
     if (dupes.IsKnownTic(name)) continue;
 
     StatRecord record;
-    std::string path = directory + name;
+    std::string path = folder + name;
     std::unique_ptr<File> tic = OpenTextForRead(env, path);
     if (!tic) continue;  // the console has the reason
     log.LogLine(Cp866("Анализирую ") + name);

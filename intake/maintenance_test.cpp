@@ -1,0 +1,137 @@
+#include "intake/maintenance.h"
+
+#include <gtest/gtest.h>
+
+#include "intake/dupe_store.h"
+#include "intake/stat_store.h"
+#include "platform/cp866.h"
+#include "platform/exit.h"
+#include "platform/fault_env.h"
+#include "platform/mem_env.h"
+
+namespace vex {
+namespace {
+
+StatRecord Dated(int year, int month, int day, const std::string& area) {
+  StatRecord r;
+  r.area = area;
+  r.year = static_cast<uint16_t>(year);
+  r.month = static_cast<uint16_t>(month);
+  r.day = static_cast<uint16_t>(day);
+  return r;
+}
+
+class MaintenanceTest : public ::testing::Test {
+ protected:
+  MaintenanceTest() : log(env) {
+    ClockTime t;
+    t.year = 2026;
+    t.month = 12;
+    t.day = 8;
+    env.SetNow(t);
+    log.SetProgramName("P");
+    log.OpenLog("m.log");
+  }
+  // Runs an action that must end the program with code 0.
+  template <typename F>
+  void Ends(F f) {
+    try {
+      f();
+      ADD_FAILURE() << "did not end";
+    } catch (const ProgramExit& e) {
+      EXPECT_EQ(e.code, 0);
+    }
+  }
+  bool Logged(const std::string& utf8) {
+    return env.GetFile("m.log").find(Cp866(utf8) + "\n") != std::string::npos;
+  }
+  MemEnv env;
+  LogContext log;
+};
+
+TEST_F(MaintenanceTest, ResetDeletesTheDupeStore) {
+  env.SetFile("dupes.vx", EncodeDupeRecord("a.tic"));
+  Ends([&] { ResetDupeStore(env, log); });
+  EXPECT_FALSE(env.HasFile("dupes.vx"));
+  EXPECT_TRUE(Logged("Удаляем файл с дупами..."));
+  EXPECT_TRUE(Logged("End.."));
+}
+
+TEST_F(MaintenanceTest, ResetWithoutStoreStillEndsTheLog) {
+  Ends([&] { ResetDupeStore(env, log); });
+  EXPECT_TRUE(Logged("Файл с дупами не найден.."));
+  EXPECT_TRUE(Logged("End.."));
+}
+
+TEST_F(MaintenanceTest, PurgeKeepsTheLastDaysInOrder) {
+  std::string store;
+  store += EncodeStatRecord(Dated(2026, 11, 8, "30 days"));
+  store += EncodeStatRecord(Dated(2026, 11, 7, "31 days"));
+  store += EncodeStatRecord(Dated(2026, 12, 9, "future"));
+  store += EncodeStatRecord(Dated(2026, 13, 1, "bad month"));
+  store += EncodeStatRecord(Dated(2025, 12, 8, "a year"));
+  store += EncodeStatRecord(Dated(2026, 12, 8, "today"));
+  env.SetFile("stat.vx", store + "partial");
+  Ends([&] { PurgeStatistics(env, log, "-L30"); });
+  std::string kept = env.GetFile("stat.vx");
+  EXPECT_EQ(kept, EncodeStatRecord(Dated(2026, 11, 8, "30 days")) +
+                      EncodeStatRecord(Dated(2026, 12, 9, "future")) +
+                      EncodeStatRecord(Dated(2026, 13, 1, "bad month")) +
+                      EncodeStatRecord(Dated(2026, 12, 8, "today")));
+  EXPECT_FALSE(env.HasFile("temp"));
+  EXPECT_GE(env.SyncCount("stat.vx"), 1);  // reached the disk before the rename
+  EXPECT_TRUE(Logged("Пуржим статистику за 30 дней.."));
+  EXPECT_TRUE(Logged("End.."));
+}
+
+TEST_F(MaintenanceTest, PurgeZeroKeepsTodayAndLater) {
+  env.SetFile("stat.vx", EncodeStatRecord(Dated(2026, 12, 7, "y")) +
+                             EncodeStatRecord(Dated(2026, 12, 8, "t")));
+  Ends([&] { PurgeStatistics(env, log, "-l0"); });
+  EXPECT_EQ(env.GetFile("stat.vx"), EncodeStatRecord(Dated(2026, 12, 8, "t")));
+}
+
+TEST_F(MaintenanceTest, BadParameterLeavesEverythingAlone) {
+  std::string store = EncodeStatRecord(Dated(2020, 1, 1, "old"));
+  env.SetFile("stat.vx", store);
+  for (std::string p : {"-L", "-Lx", "-L5 ", "-L1.5"}) {
+    Ends([&] { PurgeStatistics(env, log, p); });
+    EXPECT_EQ(env.GetFile("stat.vx"), store) << p;
+  }
+  EXPECT_FALSE(env.HasFile("temp"));
+  EXPECT_TRUE(Logged("Ошибка в параметре для пуржинга статистики.."));
+  EXPECT_FALSE(Logged("End.."));
+  EXPECT_TRUE(log.IsOpen());
+}
+
+TEST_F(MaintenanceTest, PurgeWithoutStoreRemovesTemp) {
+  env.SetFile("temp", "old temp");
+  Ends([&] { PurgeStatistics(env, log, "-L5"); });
+  EXPECT_FALSE(env.HasFile("temp"));
+  EXPECT_FALSE(env.HasFile("stat.vx"));
+  EXPECT_TRUE(Logged("Пуржим статистику за 5 дней.."));
+  EXPECT_TRUE(Logged("Файл со статистикой stat.vx пуст.."));
+  EXPECT_TRUE(Logged("End.."));
+}
+
+TEST_F(MaintenanceTest, FailuresNeverLoseTheStore) {
+  std::string store = EncodeStatRecord(Dated(2026, 12, 8, "a")) +
+                      EncodeStatRecord(Dated(2026, 12, 8, "b"));
+  env.SetFile("stat.vx", store);
+  FaultEnv faulty(env);
+  LogContext flog(faulty);
+  faulty.FailWritesAfter(600);
+  EXPECT_THROW(PurgeStatistics(faulty, flog, "-L5"), RunTimeError);
+  EXPECT_EQ(env.GetFile("stat.vx"), store);
+  faulty.Reset();
+  faulty.FailSyncs();
+  EXPECT_THROW(PurgeStatistics(faulty, flog, "-L5"), RunTimeError);
+  EXPECT_EQ(env.GetFile("stat.vx"), store);
+  faulty.Reset();
+  faulty.FailRenames();
+  EXPECT_THROW(PurgeStatistics(faulty, flog, "-L5"), RunTimeError);
+  EXPECT_EQ(env.GetFile("stat.vx"), store);
+}
+
+}  // namespace
+}  // namespace vex

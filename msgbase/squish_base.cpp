@@ -1,8 +1,856 @@
-// Placeholder until this format lands.
+// Squish message bases.  The data file holds the base header and a chain of
+// message frames plus a chain of free frames; the index holds one record per
+// message in message order.  The data file's first byte is locked from open
+// (or create) to close, so another program cannot interleave its writes.
+//
+// Changes to the chains are planned on copies of the frame headers first and
+// written only when every frame they touch has been read and checked, so a
+// damaged base makes an operation fail before anything is written.
 #include "msgbase/squish_base.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+#include <unordered_set>
+#include <vector>
+
+#include "msgbase/fido_date.h"
+#include "msgbase/squish_format.h"
+#include "util/coding.h"
 
 namespace vex {
 
-std::unique_ptr<MessageBase> MakeSquishBase(Env&) { return nullptr; }
+namespace {
+
+using namespace squish;
+
+constexpr int kDefaultLockTimeoutMs = 10000;
+
+enum : int {
+  kErrNoData = 0x3000,       // data file missing
+  kErrNoIndex = 0x3001,      // index file missing
+  kErrOpenData = 0x3002,     // data file cannot be opened, locked or read
+  kErrOpenIndex = 0x3003,    // index file cannot be opened or read
+  kErrBadFrame = 0x3007,     // not a message frame, or its sizes are wrong
+  kErrFrameIo = 0x3008,      // a frame cannot be read or written
+  kErrCreateData = 0x3009,   // data file cannot be created
+  kErrCreateIndex = 0x300A,  // index file cannot be created
+};
+
+// Largest file offset a frame may reach: offsets are stored as dwords.
+constexpr uint64_t kMaxOffset = 0xFFFFFFFFu;
+
+bool IsUpperAscii(char c) { return c >= 'A' && c <= 'Z'; }
+char LowerAscii(char c) {
+  return IsUpperAscii(c) ? static_cast<char>(c - 'A' + 'a') : c;
+}
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+// Reads exactly n bytes at offset.
+bool ReadExact(File& f, uint64_t offset, void* buf, size_t n) {
+  char* p = static_cast<char*>(buf);
+  size_t done = 0;
+  while (done < n) {
+    long long got = f.ReadAt(offset + done, p + done, n - done);
+    if (got <= 0) return false;
+    done += static_cast<size_t>(got);
+  }
+  return true;
+}
+
+// Copies of the frame headers an operation changes.  Reads go through the
+// copies, so every step sees the changes of the steps before it; nothing
+// reaches the file until Commit.
+class FrameEdit {
+ public:
+  FrameEdit(File& data, uint64_t dataSize) : data_(data), dataSize_(dataSize) {}
+
+  // A frame header at off: inside the file and with the frame id.
+  bool Load(uint32_t off, FrameHeader& f) {
+    auto it = changed_.find(off);
+    if (it != changed_.end()) {
+      f = it->second;
+      return true;
+    }
+    if (off < kBaseHeaderSize || off + uint64_t{kFrameHeaderSize} > dataSize_)
+      return false;
+    char buf[kFrameHeaderSize];
+    if (!ReadExact(data_, off, buf, sizeof buf)) return false;
+    f = DecodeFrameHeader(buf);
+    return f.id == kFrameId;
+  }
+  bool LoadTyped(uint32_t off, uint16_t type, FrameHeader& f) {
+    return Load(off, f) && f.type == type;
+  }
+  void Store(uint32_t off, const FrameHeader& f) { changed_[off] = f; }
+  void Forget(uint32_t off) { changed_.erase(off); }
+
+  // Takes the frame at off (header h) out of a chain of frames of the given
+  // type.  Both neighbours are checked before either is changed.
+  bool Unlink(uint32_t& first, uint32_t& last, uint32_t off,
+              const FrameHeader& h, uint16_t type) {
+    FrameHeader prev, next;
+    if (h.prev != 0 ? !LoadTyped(h.prev, type, prev) || prev.next != off
+                    : first != off)
+      return false;
+    if (h.next != 0 ? !LoadTyped(h.next, type, next) || next.prev != off
+                    : last != off)
+      return false;
+    if (h.prev != 0) {
+      prev.next = h.next;
+      Store(h.prev, prev);
+    } else {
+      first = h.next;
+    }
+    if (h.next != 0) {
+      next.prev = h.prev;
+      Store(h.next, next);
+    } else {
+      last = h.prev;
+    }
+    return true;
+  }
+
+  // Puts the frame at off between h.prev and h.next of a chain (0 = the
+  // chain's start or end).
+  bool Link(uint32_t& first, uint32_t& last, uint32_t off,
+            const FrameHeader& h, uint16_t type) {
+    FrameHeader prev, next;
+    if (h.prev != 0 && !LoadTyped(h.prev, type, prev)) return false;
+    if (h.next != 0 && !LoadTyped(h.next, type, next)) return false;
+    if (h.next != 0) {
+      next.prev = off;
+      Store(h.next, next);
+    } else {
+      last = off;
+    }
+    if (h.prev != 0) {
+      prev.next = off;
+      Store(h.prev, prev);
+    } else {
+      first = off;
+    }
+    return true;
+  }
+
+  bool Commit() {
+    char buf[kFrameHeaderSize];
+    for (const auto& [off, f] : changed_) {
+      EncodeFrameHeader(f, buf);
+      if (!data_.WriteAt(off, buf, sizeof buf)) return false;
+    }
+    return true;
+  }
+
+ private:
+  File& data_;
+  uint64_t dataSize_;
+  std::map<uint32_t, FrameHeader> changed_;
+};
+
+class SquishBase : public MessageBase {
+ public:
+  SquishBase(Env& env, int lockTimeoutMs)
+      : MessageBase(env), lockTimeoutMs_(lockTimeoutMs) {}
+  ~SquishBase() override {
+    FreeMessageText();
+    CloseBase();
+  }
+
+  bool OpenBase(const std::string& path) override;
+  bool CreateBase(const std::string& path) override;
+  bool BaseExists(const std::string& path) override {
+    return !FindFile(WithDot(path), "sqd").empty();
+  }
+  void CloseBase() override;
+  bool MessageExists(int32_t n) override;
+
+  void SeekMessage(int32_t n) override;
+  void SeekNext() override;
+  void SeekPrior() override;
+  bool SeekFound() override { return currentNumber_ != 0; }
+  int32_t IndexPosition() override { return static_cast<int32_t>(indexPos_); }
+  void SeekIndexPosition(int32_t i) override;
+
+  bool ReadMessage() override { return Read(true); }
+  bool ReadHeader() override { return Read(false); }
+  bool FreeMessageText() override {
+    bool had = text_ != nullptr;
+    text_.reset();
+    headerOnlyText_ = nullptr;
+    return had;
+  }
+  int32_t HighMessage() override {
+    return static_cast<int32_t>(base_.nextUnique - 1);
+  }
+  int32_t MessageCount() override {
+    return static_cast<int32_t>(base_.numMessages);
+  }
+
+  std::string GetFromName() override {
+    return GetZString(msg_.data() + kMsgFrom, kNameWidth);
+  }
+  std::string GetToName() override {
+    return GetZString(msg_.data() + kMsgTo, kNameWidth);
+  }
+  std::string GetSubject() override {
+    return GetZString(msg_.data() + kMsgSubject, kSubjectWidth);
+  }
+  void SetFromName(const std::string& s) override {
+    PutZString(msg_.data() + kMsgFrom, kNameWidth, s);
+  }
+  void SetToName(const std::string& s) override {
+    PutZString(msg_.data() + kMsgTo, kNameWidth, s);
+  }
+  void SetSubject(const std::string& s) override {
+    PutZString(msg_.data() + kMsgSubject, kSubjectWidth, s);
+  }
+
+  bool TestAttribute(uint32_t mask) override {
+    return (GetU32(msg_.data() + kMsgAttr) & MapAttributes(mask)) != 0;
+  }
+  void SetAttribute(uint32_t mask, bool on) override {
+    uint32_t attr = GetU32(msg_.data() + kMsgAttr);
+    uint32_t bits = MapAttributes(mask);
+    PutU32(msg_.data() + kMsgAttr, on ? attr | bits : attr & ~bits);
+  }
+  void GetDateWritten(MsgDateTime& dt) override {
+    dt = GetStamp(msg_.data() + kMsgDateWritten);
+  }
+  void GetDateArrived(MsgDateTime& dt) override {
+    dt = GetStamp(msg_.data() + kMsgDateArrived);
+  }
+  void SetDateWritten(const MsgDateTime& dt) override {
+    PutStamp(msg_.data() + kMsgDateWritten, dt);
+  }
+  void SetDateArrived(const MsgDateTime& dt) override {
+    PutStamp(msg_.data() + kMsgDateArrived, dt);
+  }
+
+  bool WriteMessage() override;
+  bool RewriteHeader() override;
+  bool StartNewMessage() override;
+  bool DeleteMessage() override;
+  int32_t ReadLastRead(int32_t user) override;
+  void WriteLastRead(int32_t user, int32_t n) override;
+
+ private:
+  static std::string WithDot(const std::string& path) {
+    return !path.empty() && path.back() == '.' ? path : path + ".";
+  }
+  // The existing file base + ext, whatever the case of its extension (lower
+  // case first); empty when there is none.
+  std::string FindFile(const std::string& base, const std::string& ext);
+  // A new file's name for a base that exists: the extension in the case of
+  // the data file's extension.
+  std::string NameLikeDataFile(const std::string& ext) const;
+
+  bool Fail(int code) {
+    errorCode_ = code;
+    return false;
+  }
+  bool FailOpen(int code) {
+    data_.reset();
+    index_.reset();
+    indexRecords_.clear();
+    basePath_.clear();
+    return Fail(code);
+  }
+  void ForgetMessage() {
+    loaded_ = false;
+    isNew_ = false;
+    frameOffset_ = 0;
+  }
+  bool WriteBaseHeader();
+  bool WriteIndexFrom(size_t first);
+  bool Read(bool withBody);
+  // Index slot of the loaded message, found by its frame offset.
+  bool FindLoadedSlot(size_t& slot) const;
+  size_t RecordCount() const { return indexRecords_.size(); }
+
+  int lockTimeoutMs_;
+  std::unique_ptr<File> data_, index_;
+  std::string dataPath_, indexPath_;
+  RawBaseHeader rawBase_{};
+  BaseHeader base_;
+  bool baseChanged_ = false;
+  std::vector<IndexRecord> indexRecords_;
+
+  // Navigation: the current index record's byte position.  After a
+  // deletion nothing is current and gapPos_ is where the deleted record
+  // was, so SeekNext and SeekPrior continue from there.
+  uint64_t indexPos_ = 0;
+  int64_t gapPos_ = -1;
+
+  // The message being read or written.
+  RawMsgHeader msg_{};
+  FrameHeader frame_;
+  uint32_t frameOffset_ = 0;
+  size_t loadedSlot_ = 0;
+  bool loaded_ = false;  // msg_ came from (or went to) the frame at frameOffset_
+  bool isNew_ = false;
+  const MessageText* headerOnlyText_ = nullptr;  // text made by ReadHeader
+};
+
+std::string SquishBase::FindFile(const std::string& base,
+                                 const std::string& ext) {
+  std::string upper = ext;
+  for (char& c : upper) c = static_cast<char>(c - 'a' + 'A');
+  for (const std::string& e : {ext, upper}) {
+    FileInfo info = env_.Stat(base + e);
+    if (info.exists && !info.isDirectory) return base + e;
+  }
+  size_t slash = base.rfind('/');
+  std::string dir = slash == std::string::npos ? "" : base.substr(0, slash + 1);
+  std::string stem = base.substr(dir.size());
+  for (const DirEntry& entry : env_.Search(dir + stem + "???")) {
+    if (entry.name.size() == stem.size() + ext.size() &&
+        entry.name.compare(0, stem.size(), stem) == 0 &&
+        SameIgnoringCase(entry.name.substr(stem.size()), ext)) {
+      return dir + entry.name;
+    }
+  }
+  return "";
+}
+
+std::string SquishBase::NameLikeDataFile(const std::string& ext) const {
+  std::string out = ext;
+  size_t n = out.size();
+  if (dataPath_.size() >= n) {
+    std::string dataExt = dataPath_.substr(dataPath_.size() - n);
+    for (size_t i = 0; i < n; ++i) {
+      if (IsUpperAscii(dataExt[i])) out[i] = static_cast<char>(out[i] - 'a' + 'A');
+    }
+  }
+  return basePath_ + out;
+}
+
+bool SquishBase::OpenBase(const std::string& path) {
+  CloseBase();
+  basePath_ = WithDot(path);
+  dataPath_ = FindFile(basePath_, "sqd");
+  if (dataPath_.empty()) return FailOpen(kErrNoData);
+  indexPath_ = FindFile(basePath_, "sqi");
+  if (indexPath_.empty()) return FailOpen(kErrNoIndex);
+  int err = 0;
+  data_ = env_.Open(dataPath_, OpenMode::kReadWrite, &err);
+  if (!data_ || !data_->LockFirstByte(lockTimeoutMs_))
+    return FailOpen(kErrOpenData);
+  index_ = env_.Open(indexPath_, OpenMode::kReadWrite, &err);
+  if (!index_) return FailOpen(kErrOpenIndex);
+  // Read under the lock, so the header is the one the last writer left.
+  if (!ReadExact(*data_, 0, rawBase_.data(), rawBase_.size()))
+    return FailOpen(kErrOpenData);
+  base_ = DecodeBaseHeader(rawBase_);
+  uint64_t indexSize = 0;
+  if (!index_->Size(&indexSize)) return FailOpen(kErrOpenIndex);
+  // An incomplete record at the end (a write cut short) is not a message.
+  std::string bytes(indexSize - indexSize % kIndexRecordSize, '\0');
+  if (!bytes.empty() && !ReadExact(*index_, 0, bytes.data(), bytes.size()))
+    return FailOpen(kErrOpenIndex);
+  indexRecords_.clear();
+  for (size_t p = 0; p < bytes.size(); p += kIndexRecordSize) {
+    indexRecords_.push_back(DecodeIndexRecord(bytes.data() + p));
+  }
+  baseChanged_ = false;
+  indexPos_ = 0;
+  gapPos_ = -1;
+  currentNumber_ = 0;
+  ForgetMessage();
+  isOpen_ = true;
+  return true;
+}
+
+bool SquishBase::CreateBase(const std::string& path) {
+  CloseBase();
+  isOpen_ = false;
+  basePath_ = WithDot(path);
+  for (size_t k = basePath_.find('/', 1); k != std::string::npos;
+       k = basePath_.find('/', k + 1)) {
+    int err = 0;
+    env_.MakeDirectory(basePath_.substr(0, k), &err);
+  }
+  // Files left from a base whose data file is gone are never written over.
+  if (!FindFile(basePath_, "sqd").empty()) return Fail(kErrCreateData);
+  if (!FindFile(basePath_, "sqi").empty()) return Fail(kErrCreateIndex);
+  int err = 0;
+  dataPath_ = basePath_ + "sqd";
+  indexPath_ = basePath_ + "sqi";
+  data_ = env_.Open(dataPath_, OpenMode::kCreateExclusive, &err);
+  if (!data_) return FailOpen(kErrCreateData);
+  auto undo = [&](int code) {
+    data_.reset();
+    int e = 0;
+    env_.Remove(dataPath_, &e);
+    if (index_) {
+      index_.reset();
+      env_.Remove(indexPath_, &e);
+    }
+    return FailOpen(code);
+  };
+  if (!data_->LockFirstByte(lockTimeoutMs_)) return undo(kErrCreateData);
+  index_ = env_.Open(indexPath_, OpenMode::kCreateExclusive, &err);
+  if (!index_) return undo(kErrCreateIndex);
+  std::string name = basePath_.substr(0, basePath_.size() - 1);
+  rawBase_ = NewBaseHeader(name);
+  base_ = DecodeBaseHeader(rawBase_);
+  if (!data_->WriteAt(0, rawBase_.data(), rawBase_.size()))
+    return undo(kErrCreateData);
+  indexRecords_.clear();
+  baseChanged_ = false;
+  indexPos_ = 0;
+  gapPos_ = -1;
+  currentNumber_ = 0;
+  ForgetMessage();
+  isOpen_ = true;
+  return true;
+}
+
+void SquishBase::CloseBase() {
+  if (!isOpen_) return;
+  isOpen_ = false;
+  // The header was written after every change; this only repeats it when
+  // that write failed.
+  if (baseChanged_) WriteBaseHeader();
+  index_.reset();
+  data_.reset();  // releases the lock
+  indexRecords_.clear();
+  ForgetMessage();
+}
+
+bool SquishBase::WriteBaseHeader() {
+  EncodeBaseHeader(base_, rawBase_);
+  if (!data_->WriteAt(0, rawBase_.data(), rawBase_.size()))
+    return Fail(kErrFrameIo);
+  baseChanged_ = false;
+  return true;
+}
+
+bool SquishBase::WriteIndexFrom(size_t first) {
+  std::string bytes((RecordCount() - first) * kIndexRecordSize, '\0');
+  for (size_t i = first; i < RecordCount(); ++i) {
+    EncodeIndexRecord(indexRecords_[i],
+                      bytes.data() + (i - first) * kIndexRecordSize);
+  }
+  return bytes.empty() ||
+         index_->WriteAt(first * kIndexRecordSize, bytes.data(), bytes.size());
+}
+
+bool SquishBase::MessageExists(int32_t n) {
+  for (const IndexRecord& r : indexRecords_) {
+    if (r.unique == static_cast<uint32_t>(n)) return true;
+  }
+  return false;
+}
+
+void SquishBase::SeekMessage(int32_t n) {
+  gapPos_ = -1;
+  uint32_t wanted = n < 0 ? 0 : static_cast<uint32_t>(n);
+  for (size_t i = 0; i < RecordCount(); ++i) {
+    if (indexRecords_[i].unique >= wanted) {
+      SeekIndexPosition(static_cast<int32_t>(i * kIndexRecordSize));
+      return;
+    }
+  }
+  indexPos_ = 0;
+  currentNumber_ = 0;
+}
+
+void SquishBase::SeekNext() {
+  int64_t next;
+  if (currentNumber_ != 0) {
+    next = static_cast<int64_t>(indexPos_ + kIndexRecordSize);
+  } else {
+    next = gapPos_ >= 0 ? gapPos_ : 0;  // from nothing: the first record
+  }
+  SeekIndexPosition(static_cast<int32_t>(
+      std::min<int64_t>(next, static_cast<int64_t>(0x7FFFFFFF))));
+}
+
+void SquishBase::SeekPrior() {
+  int64_t prev = -1;
+  if (currentNumber_ != 0) {
+    prev = static_cast<int64_t>(indexPos_) -
+           static_cast<int64_t>(kIndexRecordSize);
+  } else if (gapPos_ >= 0) {
+    prev = gapPos_ - static_cast<int64_t>(kIndexRecordSize);
+  }
+  SeekIndexPosition(static_cast<int32_t>(prev));
+}
+
+void SquishBase::SeekIndexPosition(int32_t p) {
+  gapPos_ = -1;
+  if (p < 0 || p % kIndexRecordSize != 0 ||
+      static_cast<size_t>(p) / kIndexRecordSize >= RecordCount()) {
+    indexPos_ = 0;
+    currentNumber_ = 0;
+    return;
+  }
+  indexPos_ = static_cast<uint64_t>(p);
+  currentNumber_ =
+      static_cast<int32_t>(indexRecords_[indexPos_ / kIndexRecordSize].unique);
+}
+
+bool SquishBase::Read(bool withBody) {
+  FreeMessageText();
+  if (!isOpen_) return Fail(kErrFrameIo);
+  size_t slot = indexPos_ / kIndexRecordSize;
+  if (currentNumber_ == 0 || slot >= RecordCount()) return Fail(kErrFrameIo);
+  uint32_t off = indexRecords_[slot].frameOffset;
+  uint64_t size = 0;
+  if (!data_->Size(&size)) return Fail(kErrFrameIo);
+  if (off < kBaseHeaderSize || off + uint64_t{kFrameHeaderSize} > size)
+    return Fail(kErrFrameIo);
+  char fbuf[kFrameHeaderSize];
+  if (!ReadExact(*data_, off, fbuf, sizeof fbuf)) return Fail(kErrFrameIo);
+  FrameHeader f = DecodeFrameHeader(fbuf);
+  if (f.id != kFrameId || f.type != kFrameMessage ||
+      uint64_t{f.controlLength} + 1 >= kControlLimit ||
+      f.messageLength < kMsgHeaderSize + uint64_t{f.controlLength})
+    return Fail(kErrBadFrame);
+  // The body excludes the closing NUL; a frame written without it has none.
+  uint64_t bodyLen = 0;
+  if (f.messageLength > kMsgHeaderSize + uint64_t{f.controlLength})
+    bodyLen = f.messageLength - kMsgHeaderSize - f.controlLength - 1;
+  uint64_t start = off + uint64_t{kFrameHeaderSize};
+  uint64_t need = kMsgHeaderSize + uint64_t{f.controlLength} + (withBody ? bodyLen : 0);
+  if (start + need > size) return Fail(kErrBadFrame);
+  std::string bytes(need, '\0');
+  if (!ReadExact(*data_, start, bytes.data(), bytes.size()))
+    return Fail(kErrFrameIo);
+  std::copy(bytes.begin(), bytes.begin() + kMsgHeaderSize, msg_.begin());
+
+  // Control information: the kludges, each beginning with 0x01, up to a NUL.
+  std::string control = bytes.substr(kMsgHeaderSize, f.controlLength);
+  control.resize(std::min(control.find('\0'), control.size()));
+  auto text = std::make_unique<MessageText>();
+  size_t start1 = 0;
+  for (size_t i = 1; i <= control.size(); ++i) {
+    if (i == control.size() || control[i] == '\x01') {
+      text->Write(control.data() + start1, i - start1);
+      text->Write("\r", 1);
+      start1 = i;
+    }
+  }
+  if (withBody) {
+    text->Write(bytes.data() + kMsgHeaderSize + f.controlLength, bodyLen);
+  }
+  text->SetPos(0);
+  headerOnlyText_ = withBody ? nullptr : text.get();
+  SetTextBuffer(std::move(text));
+  frame_ = f;
+  frameOffset_ = off;
+  loadedSlot_ = slot;
+  loaded_ = true;
+  isNew_ = false;
+  return true;
+}
+
+bool SquishBase::FindLoadedSlot(size_t& slot) const {
+  if (loadedSlot_ < RecordCount() &&
+      indexRecords_[loadedSlot_].frameOffset == frameOffset_) {
+    slot = loadedSlot_;
+    return true;
+  }
+  for (size_t i = 0; i < RecordCount(); ++i) {
+    if (indexRecords_[i].frameOffset == frameOffset_) {
+      slot = i;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool SquishBase::StartNewMessage() {
+  if (!isOpen_) return Fail(kErrFrameIo);
+  msg_.fill('\0');
+  frame_ = FrameHeader{};
+  // The counters of the base move when the message is written, so a message
+  // that is never written leaves no trace.
+  currentNumber_ = static_cast<int32_t>(base_.nextUnique);
+  PutU32(msg_.data() + kMsgUnique, base_.nextUnique);
+  PutU32(msg_.data() + kMsgAttr, kAttrBase);
+  frameOffset_ = 0;
+  loaded_ = false;
+  isNew_ = true;
+  headerOnlyText_ = nullptr;
+  gapPos_ = -1;
+  indexPos_ = RecordCount() * kIndexRecordSize;
+  SetTextBuffer(std::make_unique<MessageText>());
+  MsgDateTime now = Now();
+  SetDateWritten(now);
+  SetDateArrived(now);
+  return true;
+}
+
+bool SquishBase::WriteMessage() {
+  if (!isOpen_ || !text_ || (!isNew_ && !loaded_)) return Fail(kErrFrameIo);
+  // A text loaded by ReadHeader lacks the body; storing it would lose it.
+  if (text_.get() == headerOnlyText_) return Fail(kErrFrameIo);
+
+  // Leading kludge lines become the control information; the rest of the
+  // text is the body, stored as it stands.
+  const std::string& t = text_->Bytes();
+  std::string control;
+  size_t pos = 0;
+  while (pos < t.size() && t[pos] == '\x01') {
+    size_t end = pos;
+    while (end < t.size() && t[end] != '\r' && t[end] != '\0') ++end;
+    control.append(t, pos, end - pos);
+    pos = end;
+    if (pos < t.size()) {
+      bool cr = t[pos] == '\r';
+      ++pos;
+      if (cr && pos < t.size() && t[pos] == '\n') ++pos;
+    }
+  }
+  uint64_t controlLength = control.size() + 1;
+  // Readers refuse control information this large.
+  if (controlLength + 1 >= kControlLimit) return Fail(kErrBadFrame);
+  uint64_t bodyLength = t.size() - pos;
+  uint64_t messageLength = kMsgHeaderSize + controlLength + bodyLength + 1;
+
+  uint64_t dataSize = 0;
+  if (!data_->Size(&dataSize)) return Fail(kErrFrameIo);
+  FrameEdit edit(*data_, dataSize);
+  BaseHeader h = base_;
+
+  // Where the message goes: its own frame when it still fits, else the first
+  // free frame large enough, else the end of the file.
+  FrameHeader old;  // frame header of an existing message
+  size_t slot = RecordCount();
+  uint32_t off = 0;
+  FrameHeader f;
+  bool placed = false;
+  bool inPlace = false;
+  if (!isNew_) {
+    if (!FindLoadedSlot(slot)) return Fail(kErrFrameIo);
+    if (!edit.LoadTyped(frameOffset_, kFrameMessage, old))
+      return Fail(kErrFrameIo);
+    if (old.frameLength >= messageLength &&
+        frameOffset_ + uint64_t{kFrameHeaderSize} + old.frameLength <= dataSize) {
+      off = frameOffset_;
+      f = old;
+      placed = true;
+      inPlace = true;
+    } else {
+      // Moves: the old frame joins the free chain.
+      if (!edit.Unlink(h.firstFrame, h.lastFrame, frameOffset_, old,
+                       kFrameMessage))
+        return Fail(kErrFrameIo);
+      FrameHeader freed = old;
+      freed.type = kFrameFree;
+      freed.next = 0;
+      freed.prev = h.lastFree;
+      if (!edit.Link(h.firstFree, h.lastFree, frameOffset_, freed, kFrameFree))
+        return Fail(kErrFrameIo);
+      edit.Store(frameOffset_, freed);
+      f.prev = old.prev;
+      f.next = old.next;
+    }
+  } else {
+    f.prev = h.lastFrame;
+    f.next = 0;
+  }
+  bool appended = false;
+  if (!placed) {
+    // First fit.  A damaged free chain is not followed further; the message
+    // then goes to the end of the file.
+    std::unordered_set<uint32_t> seen;
+    for (uint32_t fr = h.firstFree; fr != 0 && seen.insert(fr).second;) {
+      FrameHeader cand;
+      if (!edit.LoadTyped(fr, kFrameFree, cand)) break;
+      if (cand.frameLength >= messageLength &&
+          fr + uint64_t{kFrameHeaderSize} + cand.frameLength <= dataSize &&
+          edit.Unlink(h.firstFree, h.lastFree, fr, cand, kFrameFree)) {
+        off = fr;
+        f.frameLength = cand.frameLength;
+        edit.Forget(fr);
+        placed = true;
+        break;
+      }
+      fr = cand.next;
+    }
+  }
+  if (!placed) {
+    if (dataSize + kFrameHeaderSize + messageLength > kMaxOffset)
+      return Fail(kErrFrameIo);
+    off = static_cast<uint32_t>(std::max<uint64_t>(dataSize, kBaseHeaderSize));
+    f.frameLength = static_cast<uint32_t>(messageLength);
+    appended = true;
+  }
+  // A message that stays in its own frame changes no chain.
+  if (!inPlace && !edit.Link(h.firstFrame, h.lastFrame, off, f, kFrameMessage))
+    return Fail(kErrFrameIo);
+  f.id = kFrameId;
+  f.messageLength = static_cast<uint32_t>(messageLength);
+  f.controlLength = static_cast<uint32_t>(controlLength);
+  f.type = kFrameMessage;
+  f.reserved = 0;
+  edit.Forget(off);
+
+  // Header fields filled from the text and the date.
+  FtnAddress orig, dest;
+  size_t textPos = text_->Pos();
+  GetAddresses(orig, dest);
+  text_->SetPos(textPos);
+  PutAddress(msg_.data() + kMsgOrig, orig);
+  PutAddress(msg_.data() + kMsgDest, dest);
+  PutU16(msg_.data() + kMsgUtcOffset, 0);
+  PutZString(msg_.data() + kMsgTextDate, kTextDateWidth,
+             TextDate(GetStamp(msg_.data() + kMsgDateWritten)));
+
+  IndexRecord rec;
+  rec.frameOffset = off;
+  rec.unique = GetU32(msg_.data() + kMsgUnique);
+  rec.hash = NameHash(GetToName());
+
+  // The frame first: when it cannot be written nothing else has changed.
+  std::string bytes(kFrameHeaderSize, '\0');
+  EncodeFrameHeader(f, bytes.data());
+  bytes.append(msg_.data(), msg_.size());
+  bytes.append(control);
+  bytes.push_back('\0');
+  bytes.append(t, pos, std::string::npos);
+  bytes.push_back('\0');
+  if (!data_->WriteAt(off, bytes.data(), bytes.size())) {
+    if (appended) data_->Truncate(dataSize);
+    return Fail(kErrFrameIo);
+  }
+  if (!edit.Commit()) return Fail(kErrFrameIo);
+
+  if (isNew_) {
+    indexRecords_.push_back(rec);
+    slot = RecordCount() - 1;
+    if (rec.unique >= h.nextUnique) h.nextUnique = rec.unique + 1;
+    ++h.numMessages;
+    ++h.highMessage;
+  } else {
+    indexRecords_[slot] = rec;
+  }
+  if (appended) h.endOfData = static_cast<uint32_t>(off + bytes.size());
+  base_ = h;
+  baseChanged_ = true;
+  char rbuf[kIndexRecordSize];
+  EncodeIndexRecord(rec, rbuf);
+  bool ok = index_->WriteAt(slot * kIndexRecordSize, rbuf, sizeof rbuf);
+  if (!WriteBaseHeader() || !ok) return Fail(kErrFrameIo);
+
+  frame_ = f;
+  frameOffset_ = off;
+  loadedSlot_ = slot;
+  loaded_ = true;
+  isNew_ = false;
+  indexPos_ = slot * kIndexRecordSize;
+  gapPos_ = -1;
+  currentNumber_ = static_cast<int32_t>(rec.unique);
+  return true;
+}
+
+bool SquishBase::RewriteHeader() {
+  if (!isOpen_ || !loaded_) return Fail(kErrFrameIo);
+  uint64_t size = 0;
+  if (!data_->Size(&size)) return Fail(kErrFrameIo);
+  FrameEdit edit(*data_, size);
+  FrameHeader f;
+  if (!edit.LoadTyped(frameOffset_, kFrameMessage, f) ||
+      frameOffset_ + uint64_t{kFrameHeaderSize} + kMsgHeaderSize > size)
+    return Fail(kErrFrameIo);
+  if (!data_->WriteAt(frameOffset_ + uint64_t{kFrameHeaderSize}, msg_.data(),
+                      msg_.size()))
+    return Fail(kErrFrameIo);
+  return true;
+}
+
+bool SquishBase::DeleteMessage() {
+  if (!isOpen_) return Fail(kErrFrameIo);
+  size_t slot = indexPos_ / kIndexRecordSize;
+  if (currentNumber_ == 0 || slot >= RecordCount()) return Fail(kErrFrameIo);
+  uint32_t off = indexRecords_[slot].frameOffset;
+  uint64_t size = 0;
+  if (!data_->Size(&size)) return Fail(kErrFrameIo);
+  FrameEdit edit(*data_, size);
+  BaseHeader h = base_;
+  FrameHeader f;
+  if (!edit.LoadTyped(off, kFrameMessage, f)) return Fail(kErrFrameIo);
+  if (!edit.Unlink(h.firstFrame, h.lastFrame, off, f, kFrameMessage))
+    return Fail(kErrFrameIo);
+  f.type = kFrameFree;
+  f.next = 0;
+  f.prev = h.lastFree;
+  if (!edit.Link(h.firstFree, h.lastFree, off, f, kFrameFree))
+    return Fail(kErrFrameIo);
+  edit.Store(off, f);
+  if (!edit.Commit()) return Fail(kErrFrameIo);
+
+  indexRecords_.erase(indexRecords_.begin() + static_cast<ptrdiff_t>(slot));
+  bool ok = WriteIndexFrom(slot) &&
+            index_->Truncate(RecordCount() * kIndexRecordSize);
+  if (h.numMessages > 0) --h.numMessages;
+  if (h.highMessage > 0) --h.highMessage;
+  base_ = h;
+  baseChanged_ = true;
+  if (!WriteBaseHeader() || !ok) return Fail(kErrFrameIo);
+
+  if (loaded_ && frameOffset_ == off) ForgetMessage();
+  currentNumber_ = 0;
+  gapPos_ = static_cast<int64_t>(slot * kIndexRecordSize);
+  indexPos_ = 0;
+  return true;
+}
+
+int32_t SquishBase::ReadLastRead(int32_t user) {
+  if (user < 0 || basePath_.empty()) return 0;
+  std::string path = FindFile(basePath_, "sql");
+  if (path.empty()) return 0;
+  int err = 0;
+  auto f = env_.Open(path, OpenMode::kRead, &err);
+  if (!f) return 0;
+  uint64_t at = uint64_t{4} * static_cast<uint64_t>(user);
+  uint64_t size = 0;
+  char buf[4];
+  if (!f->Size(&size) || size < at + 4 || !ReadExact(*f, at, buf, 4)) return 0;
+  return static_cast<int32_t>(GetU32(buf));
+}
+
+void SquishBase::WriteLastRead(int32_t user, int32_t n) {
+  if (user < 0 || basePath_.empty()) return;
+  int err = 0;
+  std::string path = FindFile(basePath_, "sql");
+  std::unique_ptr<File> f;
+  if (!path.empty()) {
+    f = env_.Open(path, OpenMode::kWrite, &err);
+  } else {
+    std::string name = dataPath_.empty() ? basePath_ + "sql"
+                                         : NameLikeDataFile("sql");
+    f = env_.Open(name, OpenMode::kCreateExclusive, &err);
+  }
+  if (!f) return;
+  uint64_t at = uint64_t{4} * static_cast<uint64_t>(user);
+  uint64_t size = 0;
+  if (!f->Size(&size)) return;
+  // Users below this one that have no pointer yet get 0.
+  std::string bytes(size < at ? at - size : 0, '\0');
+  char buf[4];
+  PutU32(buf, static_cast<uint32_t>(n));
+  bytes.append(buf, 4);
+  f->WriteAt(std::min(size, at), bytes.data(), bytes.size());
+}
+
+}  // namespace
+
+std::unique_ptr<MessageBase> MakeSquishBase(Env& env) {
+  return std::make_unique<SquishBase>(env, kDefaultLockTimeoutMs);
+}
+
+std::unique_ptr<MessageBase> MakeSquishBase(Env& env, int lockTimeoutMs) {
+  return std::make_unique<SquishBase>(env, lockTimeoutMs);
+}
 
 }  // namespace vex

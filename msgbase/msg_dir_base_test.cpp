@@ -1,0 +1,347 @@
+#include "msgbase/msg_dir_base.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/mem_env.h"
+#include "util/coding.h"
+
+using namespace std::string_literals;
+
+namespace vex {
+namespace {
+
+FtnAddress Addr(int zone, int net, int node, int point) {
+  FtnAddress a;
+  a.zone = static_cast<int16_t>(zone);
+  a.net = static_cast<int16_t>(net);
+  a.node = static_cast<int16_t>(node);
+  a.point = static_cast<int16_t>(point);
+  return a;
+}
+
+// A stored message file: a header with the given subject and a text.
+std::string MessageFile(const std::string& subject, const std::string& text) {
+  std::string f(190, '\0');
+  PutZString(f.data() + 72, 72, subject);
+  return f + text + '\0';
+}
+
+class MsgDirBaseTest : public ::testing::Test {
+ protected:
+  MsgDirBaseTest() : base_(MakeMsgDirBase(env_)) {
+    ClockTime t;
+    t.year = 2002;
+    t.month = 2;
+    t.day = 8;
+    t.hour = 9;
+    t.minute = 5;
+    t.second = 7;
+    env_.SetNow(t);
+  }
+  // Posts one message the way the posting code does.
+  void Post(const std::string& body) {
+    ASSERT_TRUE(base_->StartNewMessage());
+    base_->SetFromName("Vexstat");
+    base_->SetToName("All");
+    base_->SetSubject("Stats");
+    base_->SetAttribute(AttrLocal, true);
+    base_->WriteTextLine(body);
+    ASSERT_TRUE(base_->WriteMessage());
+    ASSERT_TRUE(base_->FreeMessageText());
+  }
+  MemEnv env_;
+  std::unique_ptr<MessageBase> base_;
+};
+
+TEST_F(MsgDirBaseTest, WritesTheWorkedExampleByteForByte) {
+  ASSERT_TRUE(base_->CreateBase("fido/netmail"));
+  ASSERT_TRUE(base_->StartNewMessage());
+  EXPECT_EQ(base_->CurrentNumber(), 2);  // number 1 is never used
+  base_->SetFromName("Vexstat");
+  base_->SetToName("Sysop");
+  base_->SetSubject("Report");
+  base_->WriteTextLine("Hello");
+  ASSERT_TRUE(base_->WriteMessage());
+  ASSERT_TRUE(base_->FreeMessageText());
+  EXPECT_EQ(env_.OpenFileCount(), 0);
+
+  std::string f = env_.GetFile("fido/netmail/2.msg");
+  ASSERT_EQ(f.size(), 197u);
+  EXPECT_EQ(f.substr(190), "Hello\r\0"s);
+  EXPECT_EQ(f.substr(0, 36), "Vexstat" + std::string(29, '\0'));
+  EXPECT_EQ(f.substr(36, 36), "Sysop" + std::string(31, '\0'));
+  EXPECT_EQ(f.substr(72, 72), "Report" + std::string(66, '\0'));
+  EXPECT_EQ(f.substr(144, 20), "08 Feb 02  09:05:07\0"s);
+  EXPECT_EQ(GetU16(f.data() + 176), 0x2C48);
+  EXPECT_EQ(GetU16(f.data() + 178), 0x48A3);
+  EXPECT_EQ(GetU16(f.data() + 180), 0x2C48);
+  EXPECT_EQ(GetU16(f.data() + 182), 0x48A3);
+  for (size_t off : {164, 166, 168, 170, 172, 174, 184, 186, 188})
+    EXPECT_EQ(GetU16(f.data() + off), 0) << off;
+
+  base_->SeekMessage(1);
+  EXPECT_EQ(base_->CurrentNumber(), 2);
+  ASSERT_TRUE(base_->ReadMessage());
+  EXPECT_EQ(base_->TextBuffer()->Bytes(), "Hello\r");
+  EXPECT_EQ(base_->GetSubject(), "Report");
+}
+
+TEST_F(MsgDirBaseTest, ScanCountsNumberedFilesInAnyCase) {
+  env_.SetFile("area/1.MSG", MessageFile("one", ""));
+  env_.SetFile("area/7.MSG", MessageFile("seven", ""));
+  env_.SetFile("area/README.TXT", "x");
+  env_.SetFile("area/0.MSG", "x");
+  env_.SetFile("area/ABC.MSG", "x");
+  ASSERT_TRUE(base_->OpenBase("area"));
+  EXPECT_EQ(base_->GetBasePath(), "area/");
+  EXPECT_EQ(base_->MessageCount(), 2);
+  EXPECT_EQ(base_->HighMessage(), 7);
+  EXPECT_TRUE(base_->MessageExists(7));
+  EXPECT_FALSE(base_->MessageExists(0));
+  base_->SetCurrentNumber(7);
+  ASSERT_TRUE(base_->ReadMessage());
+  EXPECT_EQ(base_->GetSubject(), "seven");
+  base_->FreeMessageText();
+  ASSERT_TRUE(base_->StartNewMessage());
+  EXPECT_EQ(base_->CurrentNumber(), 8);
+  EXPECT_TRUE(env_.HasFile("area/8.msg"));
+  EXPECT_EQ(base_->HighMessage(), 8);
+  EXPECT_EQ(base_->MessageCount(), 3);
+}
+
+TEST_F(MsgDirBaseTest, PathsWithAndWithoutSlash) {
+  env_.AddDirectory("a/b");
+  ASSERT_TRUE(base_->OpenBase("a/b/"));
+  EXPECT_EQ(base_->GetBasePath(), "a/b/");
+  base_->CloseBase();
+  EXPECT_EQ(base_->GetBasePath(), "");
+  EXPECT_FALSE(base_->IsOpen());
+  EXPECT_FALSE(base_->OpenBase("a/missing"));
+  EXPECT_EQ(base_->GetErrorCode(), 0x1000);
+  EXPECT_FALSE(base_->BaseExists("a/missing"));
+  EXPECT_TRUE(base_->BaseExists("a/b"));
+  ASSERT_TRUE(base_->CreateBase("x/y/z"));
+  EXPECT_TRUE(env_.HasDirectory("x/y/z"));
+  EXPECT_EQ(base_->MessageCount(), 0);
+}
+
+TEST_F(MsgDirBaseTest, NewMessageTakesTheNextFreeNumber) {
+  ASSERT_TRUE(base_->CreateBase("area"));
+  // Another program took the numbers after the scan.
+  env_.SetFile("area/2.msg", "taken");
+  env_.SetFile("area/3.MSG", "taken");
+  Post("x");
+  EXPECT_EQ(base_->CurrentNumber(), 4);
+  EXPECT_EQ(env_.GetFile("area/2.msg"), "taken");
+  EXPECT_EQ(env_.GetFile("area/3.MSG"), "taken");
+  EXPECT_EQ(env_.GetFile("area/4.msg").size(), 190u + 3u);
+  Post("y");
+  EXPECT_EQ(base_->CurrentNumber(), 5);
+}
+
+TEST_F(MsgDirBaseTest, NumbersPastTheMapStillWork) {
+  env_.SetFile("area/61439.msg", MessageFile("a", ""));
+  ASSERT_TRUE(base_->OpenBase("area"));
+  Post("first");
+  EXPECT_EQ(base_->CurrentNumber(), 61440);
+  Post("second");
+  EXPECT_EQ(base_->CurrentNumber(), 61441);
+  EXPECT_TRUE(env_.HasFile("area/61441.msg"));
+  ASSERT_TRUE(base_->OpenBase("area"));
+  EXPECT_EQ(base_->HighMessage(), 61441);
+  base_->SeekMessage(61441);
+  ASSERT_TRUE(base_->ReadMessage());
+  EXPECT_EQ(base_->TextBuffer()->Bytes(), "second\r");
+  base_->FreeMessageText();
+  // The highest possible number leaves no room for another.
+  env_.SetFile("big/2147483647.msg", MessageFile("a", ""));
+  ASSERT_TRUE(base_->OpenBase("big"));
+  EXPECT_FALSE(base_->StartNewMessage());
+}
+
+TEST_F(MsgDirBaseTest, HeaderFieldsRoundTrip) {
+  ASSERT_TRUE(base_->CreateBase("net"));
+  ASSERT_TRUE(base_->StartNewMessage());
+  base_->SetMailTypeFlag(kMailNet, true);
+  base_->SetOrigAddress(Addr(2, 5020, 1, 4), true);
+  base_->SetDestAddress(Addr(1, 300, 70, 0));
+  base_->SetFromName(std::string(50, 'f'));
+  base_->SetToName("Sysop");
+  base_->SetSubject(std::string(100, 's'));
+  MsgDateTime written;
+  written.year = 1999;
+  written.month = 12;
+  written.day = 31;
+  written.hour = 23;
+  written.minute = 58;
+  written.second = 59;
+  MsgDateTime arrived = written;
+  arrived.year = 2026;
+  arrived.second = 10;
+  base_->SetDateWritten(written);
+  base_->SetDateArrived(arrived);
+  for (uint32_t a : {AttrPrivate, AttrKillSent, AttrFileRequest, AttrUpdateRequest})
+    base_->SetAttribute(a, true);
+  base_->SetAttribute(AttrScanned, true);  // no place in this format
+  base_->WriteTextLine("Body line");
+  ASSERT_TRUE(base_->WriteMessage());
+  int32_t n = base_->CurrentNumber();
+  ASSERT_TRUE(base_->FreeMessageText());
+
+  std::string f = env_.GetFile("net/" + std::to_string(n) + ".msg");
+  EXPECT_EQ(GetU16(f.data() + 186), 0x0001 | 0x0080 | 0x0800 | 0x8000);
+  EXPECT_EQ(GetU16(f.data() + 172), 5020);
+  EXPECT_EQ(GetU16(f.data() + 168), 1);
+  EXPECT_EQ(GetU16(f.data() + 174), 300);
+  EXPECT_EQ(GetU16(f.data() + 166), 70);
+
+  ASSERT_TRUE(base_->OpenBase("net"));
+  base_->SeekMessage(n);
+  ASSERT_TRUE(base_->ReadMessage());
+  EXPECT_EQ(base_->GetFromName(), std::string(35, 'f'));
+  EXPECT_EQ(base_->GetToName(), "Sysop");
+  EXPECT_EQ(base_->GetSubject(), std::string(71, 's'));
+  FtnAddress orig, dest;
+  base_->GetAddresses(orig, dest);
+  EXPECT_EQ(orig, Addr(2, 5020, 1, 4));
+  EXPECT_EQ(dest, Addr(1, 300, 70, 0));
+  MsgDateTime dt;
+  base_->GetDateWritten(dt);
+  EXPECT_EQ(dt.year, 1999);
+  EXPECT_EQ(dt.month, 12);
+  EXPECT_EQ(dt.day, 31);
+  EXPECT_EQ(dt.hour, 23);
+  EXPECT_EQ(dt.minute, 58);
+  EXPECT_EQ(dt.second, 59);
+  base_->GetDateArrived(dt);
+  EXPECT_EQ(dt.year, 2026);
+  EXPECT_EQ(dt.second, 10);
+  EXPECT_TRUE(base_->TestAttribute(AttrPrivate | AttrFileRequest));
+  EXPECT_TRUE(base_->TestAttribute(AttrUpdateRequest));
+  EXPECT_FALSE(base_->TestAttribute(AttrPrivate | AttrCrash));
+  EXPECT_FALSE(base_->TestAttribute(AttrScanned));
+  base_->SetAttribute(AttrKillSent, false);
+  EXPECT_FALSE(base_->TestAttribute(AttrKillSent));
+  // The kludges come in the posting order, before the body.
+  std::string line;
+  base_->SetTextPos(0);
+  std::vector<std::string> lines;
+  while (base_->ReadTextLine(255, line)) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0].rfind("\x01MSGID: 2:5020/1.4 ", 0), 0u);
+  EXPECT_EQ(lines[1], "\x01INTL 1:300/70 2:5020/1");
+  EXPECT_EQ(lines[2], "\x01" "FMPT 4");
+  EXPECT_EQ(lines[3], "Body line");
+  // A header rewritten in place keeps the text.
+  ASSERT_TRUE(base_->RewriteHeader());
+  base_->FreeMessageText();
+  EXPECT_EQ(env_.GetFile("net/" + std::to_string(n) + ".msg").size(), f.size());
+}
+
+TEST_F(MsgDirBaseTest, HeaderAddressesWithoutKludgesGetZoneTwo) {
+  std::string f = MessageFile("s", "text\r");
+  PutU16(f.data() + 172, 5020);
+  PutU16(f.data() + 168, 12);
+  env_.SetFile("area/3.msg", f);
+  ASSERT_TRUE(base_->OpenBase("area"));
+  base_->SeekMessage(3);
+  ASSERT_TRUE(base_->ReadMessage());
+  FtnAddress orig;
+  base_->GetOrigAddress(orig);
+  EXPECT_EQ(orig, Addr(2, 5020, 12, 0));
+}
+
+TEST_F(MsgDirBaseTest, ReadHeaderKeepsOnlyLeadingKludges) {
+  env_.SetFile("area/2.msg",
+               MessageFile("s", "\x01MSGID: 1:2/3 1\r\x01PID: x\rbody\r\x01Via y\r"));
+  ASSERT_TRUE(base_->OpenBase("area"));
+  base_->SeekMessage(2);
+  ASSERT_TRUE(base_->ReadHeader());
+  EXPECT_EQ(base_->TextBuffer()->Bytes(), "\x01MSGID: 1:2/3 1\r\x01PID: x\r");
+  ASSERT_TRUE(base_->ReadMessage());
+  EXPECT_EQ(base_->TextBuffer()->Bytes(),
+            "\x01MSGID: 1:2/3 1\r\x01PID: x\rbody\r\x01Via y\r");
+}
+
+TEST_F(MsgDirBaseTest, DamagedAndMissingFilesFailWithCodes) {
+  env_.SetFile("area/5.msg", std::string(100, 'x'));  // shorter than a header
+  env_.SetFile("area/6.msg", std::string(190, '\0'));  // header only
+  std::string noNul(190, '\0');
+  env_.SetFile("area/8.msg", noNul + "abc\r");  // no closing NUL
+  ASSERT_TRUE(base_->OpenBase("area"));
+  base_->SetCurrentNumber(5);
+  EXPECT_FALSE(base_->ReadMessage());
+  EXPECT_EQ(base_->GetErrorCode(), 0x1002);
+  EXPECT_FALSE(base_->ReadHeader());
+  base_->SetCurrentNumber(4);
+  EXPECT_FALSE(base_->ReadMessage());
+  EXPECT_EQ(base_->GetErrorCode(), 0x1001);
+  EXPECT_FALSE(base_->FreeMessageText());
+  EXPECT_EQ(base_->GetErrorCode(), 0x1003);
+  base_->SetCurrentNumber(6);
+  ASSERT_TRUE(base_->ReadMessage());
+  EXPECT_EQ(base_->TextSize(), 0u);
+  base_->SetCurrentNumber(8);
+  ASSERT_TRUE(base_->ReadMessage());
+  EXPECT_EQ(base_->TextBuffer()->Bytes(), "abc\r");
+  // A file that vanished after the scan.
+  env_.SetFile("area/9.msg", "");
+  base_->FreeMessageText();
+  ASSERT_TRUE(base_->OpenBase("area"));
+  int err = 0;
+  env_.Remove("area/9.msg", &err);
+  base_->SetCurrentNumber(9);
+  EXPECT_FALSE(base_->ReadMessage());
+  EXPECT_EQ(base_->GetErrorCode(), 0x1002);
+  EXPECT_EQ(env_.OpenFileCount(), 0);
+}
+
+TEST_F(MsgDirBaseTest, NavigationAndDeletion) {
+  for (int n : {3, 5, 9}) env_.SetFile("area/" + std::to_string(n) + ".msg", MessageFile("s", ""));
+  ASSERT_TRUE(base_->OpenBase("area"));
+  base_->SeekMessage(4);
+  EXPECT_EQ(base_->CurrentNumber(), 5);
+  base_->SeekNext();
+  EXPECT_EQ(base_->CurrentNumber(), 9);
+  base_->SeekNext();
+  EXPECT_FALSE(base_->SeekFound());
+  base_->SetCurrentNumber(9);
+  base_->SeekPrior();
+  EXPECT_EQ(base_->CurrentNumber(), 5);
+  ASSERT_TRUE(base_->DeleteMessage());
+  EXPECT_FALSE(env_.HasFile("area/5.msg"));
+  EXPECT_EQ(base_->MessageCount(), 2);
+  EXPECT_FALSE(base_->DeleteMessage());
+  base_->SeekPrior();
+  EXPECT_EQ(base_->CurrentNumber(), 3);
+  base_->SeekPrior();
+  EXPECT_EQ(base_->CurrentNumber(), 0);
+}
+
+TEST_F(MsgDirBaseTest, LastReadHoldsOneWordPerUser) {
+  ASSERT_TRUE(base_->CreateBase("area"));
+  EXPECT_EQ(base_->ReadLastRead(3), 0);
+  base_->WriteLastRead(3, 10);
+  std::string f = env_.GetFile("area/lastread");
+  ASSERT_EQ(f.size(), 8u);
+  EXPECT_EQ(GetU16(f.data() + 6), 10);
+  EXPECT_EQ(base_->ReadLastRead(3), 10);
+  EXPECT_EQ(base_->ReadLastRead(0), 0);
+  EXPECT_EQ(base_->ReadLastRead(4), 0);
+  base_->WriteLastRead(0, 0x12345);
+  EXPECT_EQ(base_->ReadLastRead(0), 0x2345);
+  EXPECT_EQ(base_->ReadLastRead(3), 10);
+  // A file written elsewhere in upper case is used as it is.
+  env_.SetFile("other/LASTREAD", "\x07\x00"s);
+  ASSERT_TRUE(base_->OpenBase("other"));
+  EXPECT_EQ(base_->ReadLastRead(0), 7);
+}
+
+TEST_F(MsgDirBaseTest, StartNewMessageNeedsAnOpenBase) {
+  EXPECT_FALSE(base_->StartNewMessage());
+  EXPECT_FALSE(base_->WriteMessage());
+  EXPECT_FALSE(base_->RewriteHeader());
+}
+
+}  // namespace
+}  // namespace vex

@@ -12,6 +12,7 @@ namespace {
 constexpr int32_t kMonthLengths[12] = {31, 28, 31, 30, 31, 30,
                                        31, 31, 30, 31, 30, 31};
 constexpr int32_t kYearLength = 365;
+constexpr size_t kMaxPadding = 255;
 
 int32_t Clamp32(int64_t v) {
   if (v > std::numeric_limits<int32_t>::max())
@@ -148,8 +149,10 @@ std::string NumberTextFormatted(double value, int width, int decimals) {
   if (decimals > 0) text += "." + digits.substr(digits.size() - decimals);
   // A value that rounds to zero is written without a sign.
   if (negative && !allZero) text.insert(text.begin(), '-');
-  if (width > 0 && text.size() < static_cast<size_t>(width))
-    text.insert(0, static_cast<size_t>(width) - text.size(), ' ');
+  // Padding never makes a text longer than a line can be.
+  size_t padTo = width > 0 ? static_cast<size_t>(width) : 0;
+  if (padTo > kMaxPadding) padTo = kMaxPadding;
+  if (text.size() < padTo) text.insert(0, padTo - text.size(), ' ');
   return text;
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "platform/mem_env.h"
 
 namespace vex {
@@ -144,6 +146,8 @@ TEST(NumberTextFormatted, WidthAndFixedNotation) {
   EXPECT_EQ(NumberTextFormatted(12345.6, 3, 1), "12345.6");
   EXPECT_EQ(NumberTextFormatted(7, 4, 0), "   7");
   EXPECT_EQ(NumberTextFormatted(0, 0, 0), "0");
+  EXPECT_EQ(NumberTextFormatted(1, -5, 0), "1");
+  EXPECT_EQ(NumberTextFormatted(1, INT32_MAX, 0).size(), 255u);
   EXPECT_EQ(NumberTextFormatted(1e20, 0, 0), "100000000000000000000");
   EXPECT_EQ(NumberTextFormatted(1e-20, 0, 3), "0.000");
   std::string huge = NumberTextFormatted(1.7e308, 0, 2);
@@ -152,6 +156,7 @@ TEST(NumberTextFormatted, WidthAndFixedNotation) {
   EXPECT_EQ(huge.substr(0, 6), "169999");
   EXPECT_EQ(huge.substr(huge.size() - 3), ".00");
   EXPECT_EQ(NumberTextFormatted(5e-324, 0, 2), "0.00");
+  EXPECT_EQ(NumberTextFormatted(std::nan(""), 0, 2), "0.00");
 }
 
 }  // namespace

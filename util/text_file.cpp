@@ -108,7 +108,7 @@ std::unique_ptr<File> OpenTextForRead(Env& env, const std::string& path) {
 
 TextWriter::TextWriter(File& file) : file_(file) {
   uint64_t size = 0;
-  if (!file_.Size(&size)) FailIo("seek", file_.Path(), file_.LastError());
+  if (!file_.Size(&size)) FailIo("size", file_.Path(), file_.LastError());
   offset_ = size;
 }
 

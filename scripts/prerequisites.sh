@@ -19,7 +19,7 @@ vex_install_prerequisites() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
   fi
   # The JAM reader used by the interoperability tests.
-  if [ -f tests/interop/package.json ] && [ ! -d tests/interop/node_modules/fidonet-jam ]; then
+  if [ -z "${VEX_SKIP_NPM:-}" ] && [ -f tests/interop/package.json ] && [ ! -d tests/interop/node_modules/fidonet-jam ]; then
     (cd tests/interop && npm install --no-audit --no-fund --silent)
   fi
 }

@@ -33,7 +33,10 @@ void PreparePosting(PostingRun& run) {
     s.libraryReady = true;
   }
   if (!FileExists(run.env, e.fileName)) SetPostingError(s, kPostNoFile);
-  if (!OpenMessageBase(run.currentBase, e.baseType + e.areaPath)) {
+  // Without a type letter the path's first character would be taken for
+  // one, and the base would land somewhere else.
+  if (e.baseType.empty() ||
+      !OpenMessageBase(run.currentBase, e.baseType + e.areaPath)) {
     SetPostingError(s, kPostNoBase);
   }
   if (s.errors != 0) return;

@@ -1,0 +1,347 @@
+#include "posting/poster.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/fault_env.h"
+#include "platform/mem_env.h"
+#include "posting/echo_toss_log.h"
+#include "posting/posting.h"
+#include "posting/posting_test_support.h"
+
+namespace vex {
+namespace {
+
+using testing_support::Day;
+using testing_support::LogLines;
+using Lines = std::vector<std::string>;
+
+struct StoredMessage {
+  std::string from, to, subject, text;
+  FtnAddress orig, dest;
+  uint32_t attributes = 0;
+};
+
+// Every message of a base, read back through the library.
+std::vector<StoredMessage> ReadBase(Env& env, const std::string& areaId) {
+  InstallFileHooks(env);
+  std::unique_ptr<MessageBase> base;
+  std::vector<StoredMessage> out;
+  if (!OpenMessageBase(base, areaId)) {
+    CloseMessageBase(base);
+    return out;
+  }
+  base->SetCurrentNumber(0);
+  base->SeekNext();
+  while (base->SeekFound()) {
+    StoredMessage m;
+    EXPECT_TRUE(base->ReadMessage());
+    m.from = base->GetFromName();
+    m.to = base->GetToName();
+    m.subject = base->GetSubject();
+    base->GetAddresses(m.orig, m.dest);
+    for (uint32_t bit = 1; bit <= 0x8000; bit <<= 1) {
+      if (base->TestAttribute(bit)) m.attributes |= bit;
+    }
+    m.text = base->TextBuffer()->Bytes();
+    base->FreeMessageText();
+    out.push_back(m);
+    base->SeekNext();
+  }
+  CloseMessageBase(base);
+  return out;
+}
+
+Lines TextLines(const std::string& text) {
+  Lines lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\r', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// The lines of a message from the PID line on (the library's own header
+// kludges before it differ by format).
+Lines LinesFromPid(const std::string& text) {
+  Lines all = TextLines(text);
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (all[i] == kPidLine) return Lines(all.begin() + i, all.end());
+  }
+  return all;
+}
+
+class PosterTest : public ::testing::Test {
+ protected:
+  PosterTest() : log(env) {
+    env.SetNow(Day(2002, 3, 1, 5));
+    InitPostingSettings(settings, env);
+    Apply("FROMADDR 2:5020/123");
+    Apply("TOADDR 2:5020/1");
+    Apply("SUBJ File echo statistics");
+    Apply("PATHTOECHOTOSSLOG echotoss.log");
+    env.SetFile("echotoss.log", "");
+  }
+  void Apply(const std::string& line) {
+    ApplyPostingLine(settings, log, env, line);
+  }
+  void Areas(const std::string& text) {
+    env.SetFile("areas", text);
+    Apply("AREADEFINECFG Hareas");
+  }
+  void Post(const std::string& tag, const std::string& file) {
+    env.ClearConsole();
+    PostAnnouncement(settings, log, env, tag, file);
+  }
+  Lines Log() { return LogLines(env.console()); }
+
+  MemEnv env;
+  LogContext log;
+  PostingSettings settings;
+};
+
+TEST_F(PosterTest, OneMessageIntoAnEchoArea) {
+  Areas("EchoArea RU.FIDO fido/rufido -b Jam -d \"Russian echo\"\n");
+  env.SetFile("report.txt", "Line one\r\nLine two\r\n");
+  Post("RU.FIDO", "report.txt");
+
+  EXPECT_EQ(Log(), (Lines{" -> Putting report.txt into RU.FIDO [Russian echo]",
+                          "    From Sysop [2:5020/123]",
+                          "   -> trying ...   - Ok..."}));
+  std::vector<StoredMessage> msgs = ReadBase(env, "Jfido/rufido");
+  ASSERT_EQ(msgs.size(), 1u);
+  const StoredMessage& m = msgs[0];
+  EXPECT_EQ(m.from, "Sysop");
+  EXPECT_EQ(m.to, "All");
+  EXPECT_EQ(m.subject, "File echo statistics");
+  EXPECT_EQ(m.orig, (FtnAddress{2, 5020, 123, 0}));
+  EXPECT_EQ(m.attributes, AttrLocal);
+  Lines text = TextLines(m.text);
+  ASSERT_GE(text.size(), 2u);
+  EXPECT_EQ(text[0].substr(0, 19), "\x01MSGID: 2:5020/123 ");
+  EXPECT_EQ(text[1], kPidLine);
+  EXPECT_EQ(LinesFromPid(m.text),
+            (Lines{kPidLine, "Line one", "Line two", "", "--- ",
+                   " * Origin: Autoposted message (2:5020/123)"}));
+  EXPECT_EQ(env.GetFile("echotoss.log"), "RU.FIDO\r\n");
+  EXPECT_EQ(env.titles().back(), "RU.FIDO - report.txt - File echo statistics - ");
+}
+
+TEST_F(PosterTest, NetmailFlagsTearLineAndDotsLastLine) {
+  Areas("NetmailArea NETMAIL fido/netmail -b Msg\n");
+  Apply("TOADDR 2:5020/1.7");
+  Apply("FLAGS Pvt K/s");
+  Apply("TEARLINE vexstat");
+  Apply("ORIGIN Somewhere far");
+  env.SetFile("report.txt", "Text\n... and so on\n");
+  Post("netmail", "report.txt");
+
+  std::vector<StoredMessage> msgs = ReadBase(env, "Mfido/netmail");
+  ASSERT_EQ(msgs.size(), 1u);
+  EXPECT_EQ(msgs[0].attributes, AttrPrivate | AttrKillSent);
+  EXPECT_EQ(msgs[0].dest, (FtnAddress{2, 5020, 1, 7}));
+  Lines text = TextLines(msgs[0].text);
+  ASSERT_GE(text.size(), 4u);
+  EXPECT_EQ(text[0].substr(0, 7), "\x01MSGID:");
+  EXPECT_EQ(text[1], "\x01INTL 2:5020/1 2:5020/123");
+  EXPECT_EQ(text[2], "\x01TOPT 7");
+  EXPECT_EQ(text[3], kPidLine);
+  EXPECT_EQ(LinesFromPid(msgs[0].text),
+            (Lines{kPidLine, "Text", "... and so on", "--- vexstat",
+                   " * Origin: Somewhere far (2:5020/123)"}));
+}
+
+TEST_F(PosterTest, SectionsWithMarkersPrefixedOnce) {
+  Areas("LocalArea STAT fido/stat -b Squish\n");
+  Apply("SECTIONSIZE 100");
+  Apply("USEENCODEDMESSAGE Yes");
+  Apply("USEENCODEDSTRING Yes");
+  // 4 lines of 48 bytes + CR LF: 200 bytes, announced as 3 sections; the
+  // cut comes after the line that passes 100 bytes.
+  std::string line(48, 'x');
+  env.SetFile("dir/report.txt", line + "\r\n" + line + "\r\n" + line +
+                                    "\r\n" + line + "\r\n");
+  Post("STAT", "dir/report.txt");
+  EXPECT_EQ(Log(), (Lines{" -> Putting dir/report.txt into STAT",
+                          "    From Sysop [2:5020/123]",
+                          "   -> [1/3]  - Ok...", "   -> [2/3]  - Ok..."}));
+  Post("STAT", "dir/report.txt");
+
+  std::vector<StoredMessage> msgs = ReadBase(env, "Sfido/stat");
+  ASSERT_EQ(msgs.size(), 4u);
+  EXPECT_EQ(msgs[0].subject, "[1/3] File echo statistics");
+  EXPECT_EQ(msgs[1].subject, "[2/3] File echo statistics");
+  EXPECT_EQ(msgs[3].subject, "[2/3] File echo statistics");
+  const std::string hint = "\x01" "For decode use \"Unrunnel.exe /decode\"";
+  const std::string tail = " * Origin: Autoposted message (2:5020/123)";
+  EXPECT_EQ(LinesFromPid(msgs[0].text),
+            (Lines{kPidLine, hint, "\x01Text.Section 1 of 3 of file report.txt",
+                   line, line, line, "", "--- ", tail}));
+  EXPECT_EQ(LinesFromPid(msgs[1].text),
+            (Lines{kPidLine, hint, "\x01Text.Section 2 of 3 of file report.txt",
+                   line, "", "--- ", tail}));
+  // The second posting of the run does not add a second kludge byte.
+  EXPECT_EQ(LinesFromPid(msgs[2].text), LinesFromPid(msgs[0].text));
+  EXPECT_EQ(env.GetFile("echotoss.log"), "STAT\r\n");
+}
+
+TEST_F(PosterTest, VisibleMarkersWithoutKludgePrefix) {
+  Areas("EchoArea A fido/a -b Msg\n");
+  Apply("USEASKLUDGE No");
+  Apply("USEENCODEDSTRING Yes");
+  Apply("BEGINENCODEDSTRING Part % of file");
+  env.SetFile("r.txt", "body\n");
+  Post("A", "r.txt");
+  std::vector<StoredMessage> msgs = ReadBase(env, "Mfido/a");
+  ASSERT_EQ(msgs.size(), 1u);
+  EXPECT_EQ(LinesFromPid(msgs[0].text)[1], "r.txt1Part 1 of file");
+}
+
+TEST_F(PosterTest, LongLinesAreCutAndEmptyFilePostsNothing) {
+  Areas("EchoArea A fido/a -b Msg\n");
+  env.SetFile("r.txt", std::string(300, 'y') + "\n");
+  env.SetFile("empty.txt", "");
+  Post("A", "empty.txt");
+  EXPECT_EQ(Log(), (Lines{" -> Putting empty.txt into A",
+                          "    From Sysop [2:5020/123]"}));
+  EXPECT_EQ(env.GetFile("echotoss.log"), "A\r\n");
+  int err = 0;
+  env.Remove("echotoss.log", &err);
+  Post("A", "r.txt");
+  EXPECT_EQ(Log().back(),
+            "[err] Creating new echo-exportation file echotoss.log");
+  EXPECT_EQ(env.GetFile("echotoss.log"), "A\r\n");
+  std::vector<StoredMessage> msgs = ReadBase(env, "Mfido/a");
+  ASSERT_EQ(msgs.size(), 1u);
+  EXPECT_EQ(LinesFromPid(msgs[0].text)[1], std::string(255, 'y'));
+}
+
+TEST_F(PosterTest, NotDueTodayDoesNothingElse) {
+  Areas("EchoArea RU.FIDO fido/rufido -b Jam\n");
+  Apply("WHEN WEEKLY 1");  // today is a Friday
+  env.SetFile("report.txt", "x\n");
+  Post("RU.FIDO", "report.txt");
+  EXPECT_EQ(Log(), (Lines{"Not due today: RU.FIDO"}));
+  EXPECT_FALSE(env.HasDirectory("fido"));
+  EXPECT_EQ(env.GetFile("echotoss.log"), "");
+  Post("", "report.txt");
+  EXPECT_EQ(env.console(), "");
+}
+
+TEST_F(PosterTest, MissingResultFile) {
+  Areas("EchoArea RU.FIDO fido/rufido -b Jam\n");
+  Post("RU.FIDO", "absent.txt");
+  EXPECT_EQ(Log(),
+            (Lines{"There are some errors in your settings of post area:",
+                   "[err] File absent.txt not found"}));
+  EXPECT_TRUE(ReadBase(env, "Jfido/rufido").empty());
+  EXPECT_EQ(env.GetFile("echotoss.log"), "");
+  EXPECT_EQ(env.OpenFileCount(), 0);
+}
+
+TEST_F(PosterTest, UnknownAreaAndUnsupportedTypes) {
+  Areas("EchoArea RU.FIDO fido/rufido -b Jam\n"
+        "EchoArea HUDSON fido/hudson -b Hudson\n");
+  env.SetFile("report.txt", "x\n");
+  Post("NO.SUCH", "report.txt");
+  EXPECT_EQ(Log(),
+            (Lines{"There are some errors in your settings of post area:",
+                   "[err] Unable to open/create msgbase , maybe you not "
+                   "define area file properly"}));
+  Post("HUDSON", "report.txt");
+  EXPECT_EQ(Log(),
+            (Lines{"[err] Internal error while reading areas",
+                   "There are some errors in your settings of post area:",
+                   "[err] Unable to open/create msgbase fido/hudson, maybe you "
+                   "not define area file properly"}));
+  Apply("AREADEFINECFG Qareas");
+  Post("RU.FIDO", "report.txt");
+  EXPECT_EQ(Log()[1], "[err] Unable to open/create msgbase , maybe you not "
+                      "define area file properly");
+  EXPECT_EQ(env.GetFile("echotoss.log"), "");
+  EXPECT_EQ(env.Files(), (std::vector<std::string>{"areas", "echotoss.log",
+                                                   "report.txt"}));
+}
+
+TEST_F(PosterTest, WriteFailureKeepsStoredMessagesAndSkipsTossLog) {
+  FaultEnv faulty(env);
+  LogContext faultyLog(faulty);
+  Areas("EchoArea A fido/a -b Jam\n");
+  env.SetFile("r.txt", "first\n");
+  PostAnnouncement(settings, faultyLog, faulty, "A", "r.txt");
+  ASSERT_EQ(ReadBase(env, "Jfido/a").size(), 1u);
+  const std::string before = env.GetFile("fido/a.jdt");
+  env.SetFile("echotoss.log", "");
+
+  env.ClearConsole();
+  faulty.FailWritesAfter(0);
+  settings.libraryReady = false;  // hooks go to the faulty env again
+  PostAnnouncement(settings, faultyLog, faulty, "A", "r.txt");
+  Lines log = Log();
+  ASSERT_GE(log.size(), 2u);
+  // The unfinished "trying" line is followed at once by the report.
+  EXPECT_EQ(log[log.size() - 2].substr(0, 17), "   -> trying ... ");
+  EXPECT_EQ(LogLines(log[log.size() - 2].substr(17)),
+            (Lines{"There are some errors in your settings of post area:"}));
+  EXPECT_EQ(log.back(), "[err] Unable to write message, check area!");
+  faulty.Reset();
+  std::vector<StoredMessage> msgs = ReadBase(env, "Jfido/a");
+  ASSERT_EQ(msgs.size(), 1u);
+  EXPECT_EQ(LinesFromPid(msgs[0].text)[1], "first");
+  EXPECT_EQ(env.GetFile("fido/a.jdt"), before);
+  EXPECT_EQ(env.GetFile("echotoss.log"), "");
+}
+
+TEST(EchoTossLogTest, CreatedListedOnceAndNeverJoinedToALastLine) {
+  MemEnv env;
+  LogContext log(env);
+  UpdateEchoTossLog(log, env, "toss.log", "RU.FIDO");
+  EXPECT_EQ(LogLines(env.console()),
+            (Lines{"[err] Creating new echo-exportation file toss.log"}));
+  EXPECT_EQ(env.GetFile("toss.log"), "RU.FIDO\r\n");
+  env.ClearConsole();
+  UpdateEchoTossLog(log, env, "toss.log", "ru.fido");
+  EXPECT_EQ(env.GetFile("toss.log"), "RU.FIDO\r\n");
+  EXPECT_EQ(env.console(), "");
+
+  env.SetFile("toss.log", "OTHER");
+  UpdateEchoTossLog(log, env, "toss.log", "RU.FIDO");
+  EXPECT_EQ(env.GetFile("toss.log"), "OTHER\r\nRU.FIDO\r\n");
+
+  UpdateEchoTossLog(log, env, "", "RU.FIDO");
+  EXPECT_EQ(env.Files().size(), 1u);
+
+  UpdateEchoTossLog(log, env, "nodir/toss.log", "RU.FIDO");
+  EXPECT_EQ(LogLines(env.console()).back(),
+            "[err] Path to file nodir/toss.log not found");
+}
+
+TEST(EchoTossLogTest, UnreadableFileIsNeverEmptied) {
+  MemEnv mem;
+  mem.SetFile("toss.log", "KEEP\r\n");
+  FaultEnv env(mem);
+  env.FailOpen("toss.log", EACCES);
+  LogContext log(env);
+  UpdateEchoTossLog(log, env, "toss.log", "RU.FIDO");
+  EXPECT_EQ(LogLines(mem.console()),
+            (Lines{"[err] Creating new echo-exportation file toss.log",
+                   "[err] Access to file toss.log denied"}));
+  EXPECT_EQ(mem.GetFile("toss.log"), "KEEP\r\n");
+}
+
+TEST(EchoTossLogTest, IoErrorTexts) {
+  EXPECT_EQ(IoErrorText("f", 2), "File f not found");
+  EXPECT_EQ(IoErrorText("f", 3), "Path to file f not found");
+  EXPECT_EQ(IoErrorText("f", 5), "Access to file f denied");
+  EXPECT_EQ(IoErrorText("f", 6), "Invalid handle");
+  EXPECT_EQ(IoErrorText("f", 8), "Not enough memory");
+  EXPECT_EQ(IoErrorText("f", 10), "Invalid environment");
+  EXPECT_EQ(IoErrorText("f", 11), "Invalid format");
+  EXPECT_EQ(IoErrorText("f", 18), "No more files");
+  EXPECT_EQ(IoErrorText("f", 4), "Unknown error... =)");
+}
+
+}  // namespace
+}  // namespace vex

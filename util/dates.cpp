@@ -39,21 +39,26 @@ int32_t MonthLength(int32_t month) {
   return kMonthLengths[month - 1];
 }
 
-// Steps back one day at a time: while the day stays above 0 it only counts
-// down; reaching 0 moves to the last day of the previous month.  Whole years
-// are skipped at once, which gives the same result as stepping through them.
+// Steps back one day at a time: step i (1..n) counts the day down while
+// i < b, b being the day counted from the start of the result month;
+// otherwise it moves to the previous month and b grows by that month's
+// length.  So the day is b - n in the end.  Whole years and runs of months
+// outside the table are skipped at once, with the same result as stepping
+// through them.
 CalendarDate DaysBack(CalendarDate date, int32_t n) {
   if (n <= 0) return date;
   int64_t year = date.year;
   int64_t month = date.month;
-  int64_t b = date.day;  // day number counted from the current month's start
-  const int64_t target = n;
-  if (month >= 1 && month <= 12 && target - b > 2 * kYearLength) {
-    int64_t years = (target - b) / kYearLength - 1;
-    year -= years;
-    b += years * kYearLength;
-  }
-  while (b <= target) {
+  int64_t b = date.day;
+  const int64_t last = n;
+  int64_t i = b > 1 ? b : 1;  // the next step that moves to another month
+  while (i <= last) {
+    if (i == b && month >= 1 && month <= 12 && last - b > 2 * kYearLength) {
+      int64_t years = (last - b) / kYearLength - 1;
+      year -= years;
+      b += years * kYearLength;
+      i = b;
+    }
     if (month == 1) {
       month = 12;
       --year;
@@ -61,15 +66,26 @@ CalendarDate DaysBack(CalendarDate date, int32_t n) {
       --month;
     }
     int64_t len = (month >= 1 && month <= 12) ? kMonthLengths[month - 1] : 0;
-    if (len == 0) {
-      // A month outside the table has no days: every remaining step only
-      // moves the month back.
-      month -= target - b;
+    if (len > 0) {
+      b += len;
+      i = b > i + 1 ? b : i + 1;
+    } else if (month > 12) {
+      // Months above 12 have no days: each further step moves one month
+      // back until December.
+      int64_t toDecember = month - 12;
+      if (i + toDecember > last) {
+        month -= last - i;
+        break;
+      }
+      month = 13;
+      i += toDecember;
+    } else {
+      // Below 1 the month never comes back into the table.
+      month -= last - i;
       break;
     }
-    b += len;
   }
-  return CalendarDate{Clamp32(year), Clamp32(month), Clamp32(b - target)};
+  return CalendarDate{Clamp32(year), Clamp32(month), Clamp32(b - last)};
 }
 
 int32_t DaysBetween(CalendarDate a, CalendarDate b) {

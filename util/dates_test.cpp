@@ -66,9 +66,45 @@ TEST(Dates, DaysBackAgreesWithOneDayStepsAndDaysBetween) {
   }
 }
 
+// The day-by-day stepping exactly as the calendar rule states it.
+CalendarDate DaysBackOneByOne(CalendarDate date, int32_t n) {
+  CalendarDate r = date;
+  int32_t b = date.day;
+  for (int32_t i = 1; i <= n; ++i) {
+    if (i < b) {
+      r.day = b - i;
+    } else {
+      if (r.month == 1) {
+        r.month = 12;
+        --r.year;
+      } else {
+        --r.month;
+      }
+      int32_t len = MonthLength(r.month);
+      r.day = b + len - i;
+      b += len;
+    }
+  }
+  return r;
+}
+
+TEST(Dates, DaysBackMatchesTheRuleForOddDates) {
+  for (int month : {-2, 0, 1, 2, 3, 12, 13, 14, 20}) {
+    for (int day : {-40, -1, 0, 1, 15, 28, 31, 45}) {
+      for (int n : {1, 2, 10, 40, 400, 800, 2000}) {
+        CalendarDate d = D(2002, month, day);
+        ASSERT_EQ(DaysBack(d, n), DaysBackOneByOne(d, n))
+            << month << " " << day << " " << n;
+      }
+    }
+  }
+}
+
 TEST(Dates, DaysBackWithHugeCountsEndsQuickly) {
   CalendarDate d = DaysBack(D(2024, 3, 15), INT32_MAX);
   EXPECT_EQ(DaysBetween(d, D(2024, 3, 15)), INT32_MAX);
+  EXPECT_EQ(DaysBack(D(2024, INT32_MAX, 1), INT32_MAX).month, 12);
+  EXPECT_EQ(DaysBack(D(2024, -5, 1), INT32_MAX).month, INT32_MIN);
 }
 
 TEST(Dates, DaysBetween) {

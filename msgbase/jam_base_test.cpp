@@ -1,0 +1,688 @@
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <map>
+#include <tuple>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "msgbase/jam_base.h"
+#include "msgbase/jam_base_impl.h"
+#include "msgbase/jam_format.h"
+#include "platform/mem_env.h"
+#include "util/coding.h"
+
+namespace vex {
+namespace {
+
+using namespace jam;
+
+FtnAddress Addr(int z, int n, int f, int p = 0) {
+  FtnAddress a;
+  a.zone = static_cast<int16_t>(z);
+  a.net = static_cast<int16_t>(n);
+  a.node = static_cast<int16_t>(f);
+  a.point = static_cast<int16_t>(p);
+  return a;
+}
+
+uint32_t U32(const std::string& bytes, size_t at) { return GetU32(bytes.data() + at); }
+
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const auto& l : lines) out += l + "\r";
+  return out;
+}
+
+// A message posted the way the poster posts one.
+struct Post {
+  uint32_t kind = kMailEcho;
+  FtnAddress orig = Addr(2, 5020, 1, 0);
+  FtnAddress dest;
+  std::string from = "Vexstat", to = "All", subject = "Statistics";
+  std::vector<std::string> lines;
+};
+
+bool Write(MessageBase& base, const Post& p) {
+  if (!base.StartNewMessage()) return false;
+  base.SetMailTypeFlag(kMailNet | kMailEcho | kMailLocal, false);
+  base.SetMailTypeFlag(p.kind, true);
+  base.SetOrigAddress(p.orig, true);
+  base.SetDestAddress(p.dest);
+  base.SetFromName(p.from);
+  base.SetToName(p.to);
+  base.SetSubject(p.subject);
+  base.SetAttribute(AttrLocal, true);
+  for (const auto& l : p.lines) base.WriteTextLine(l);
+  return base.WriteMessage();
+}
+
+class JamMemTest : public ::testing::Test {
+ protected:
+  JamMemTest() {
+    ClockTime t;
+    t.year = 2024;
+    t.month = 2;
+    t.day = 29;
+    t.hour = 13;
+    t.minute = 45;
+    t.second = 10;
+    env.SetNow(t);
+    env.AddDirectory("bases");
+  }
+  void RemoveFile(const std::string& p) {
+    int err = 0;
+    ASSERT_TRUE(env.Remove(p, &err));
+  }
+  std::unique_ptr<JamBase> NewBase() { return std::make_unique<JamBase>(env); }
+  std::unique_ptr<JamBase> Created(const std::string& path = "bases/echo") {
+    auto b = NewBase();
+    EXPECT_TRUE(b->CreateBase(path));
+    return b;
+  }
+  MemEnv env;
+};
+
+TEST(JamFormatTest, NameCrcIsUninvertedCrc32OfLoweredLatinLetters) {
+  EXPECT_EQ(NameCrc(""), 0xFFFFFFFFu);
+  // Standard CRC-32 of "123456789" is 0xCBF43926; here it is not inverted.
+  EXPECT_EQ(NameCrc("123456789"), ~0xCBF43926u);
+  EXPECT_EQ(NameCrc("Sergey Ivanov"), NameCrc("sERGEY IVANOV"));
+  EXPECT_NE(NameCrc("a"), NameCrc("b"));
+  // Only A-Z are lowered: CP866 capitals keep their own CRC.
+  EXPECT_NE(NameCrc("\x80"), NameCrc("\xA0"));
+}
+
+TEST(JamFormatTest, UnixTimeTakesTheFieldsAsTheyAre) {
+  MsgDateTime epoch;
+  epoch.year = 1970;
+  epoch.month = 1;
+  epoch.day = 1;
+  EXPECT_EQ(UnixTime(epoch), 0u);
+  MsgDateTime dt;
+  dt.year = 2000;
+  dt.month = 3;
+  dt.day = 1;
+  dt.hour = 12;
+  dt.minute = 34;
+  dt.second = 56;
+  EXPECT_EQ(UnixTime(dt), 951914096u);
+  for (auto [y, m, d] : {std::tuple{2024, 2, 29}, {1999, 12, 31}, {2038, 1, 19},
+                         {2100, 3, 1}, {1980, 1, 1}}) {
+    MsgDateTime in;
+    in.year = y;
+    in.month = m;
+    in.day = d;
+    in.hour = 23;
+    in.minute = 59;
+    in.second = 58;
+    MsgDateTime out = FromUnixTime(UnixTime(in));
+    EXPECT_EQ(out.year, y);
+    EXPECT_EQ(out.month, m);
+    EXPECT_EQ(out.day, d);
+    EXPECT_EQ(out.hour, 23);
+    EXPECT_EQ(out.minute, 59);
+    EXPECT_EQ(out.second, 58);
+  }
+}
+
+TEST(JamFormatTest, SubfieldsThatRunPastTheirAreaAreRejected) {
+  std::string area;
+  AppendSubfield(area, kSfSender, "abc");
+  AppendSubfield(area, kSfKludge, "CHRS: CP866 2");
+  std::vector<Subfield> out;
+  ASSERT_TRUE(ParseSubfields(area, out));
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[1].id, kSfKludge);
+  EXPECT_EQ(out[1].data, "CHRS: CP866 2");
+  EXPECT_FALSE(ParseSubfields(area.substr(0, area.size() - 1), out));
+  EXPECT_FALSE(ParseSubfields(area.substr(0, 15), out));
+  std::string huge = area;
+  PutU32(huge.data() + 4, 0xFFFFFFF0u);
+  EXPECT_FALSE(ParseSubfields(huge, out));
+}
+
+TEST_F(JamMemTest, NewBaseHasTheBaseHeaderAndEmptyFiles) {
+  auto base = Created("bases/deep/er/echo");
+  EXPECT_EQ(base->GetBasePath(), "bases/deep/er/echo.");
+  base->CloseBase();
+  std::string jhr = env.GetFile("bases/deep/er/echo.jhr");
+  ASSERT_EQ(jhr.size(), 1024u);
+  EXPECT_EQ(jhr.substr(0, 4), std::string("JAM\0", 4));
+  MsgDateTime now;
+  now.year = 2024;
+  now.month = 2;
+  now.day = 29;
+  now.hour = 13;
+  now.minute = 45;
+  now.second = 10;
+  EXPECT_EQ(U32(jhr, 4), UnixTime(now));
+  EXPECT_EQ(U32(jhr, 8), 0u);
+  EXPECT_EQ(U32(jhr, 12), 0u);
+  EXPECT_EQ(U32(jhr, 16), 0xFFFFFFFFu);
+  EXPECT_EQ(U32(jhr, 20), 1u);
+  EXPECT_EQ(jhr.substr(24), std::string(1000, '\0'));
+  for (const char* ext : {"jdx", "jdt", "jlr"}) {
+    EXPECT_TRUE(env.HasFile(std::string("bases/deep/er/echo.") + ext)) << ext;
+    EXPECT_EQ(env.GetFile(std::string("bases/deep/er/echo.") + ext), "");
+  }
+}
+
+TEST_F(JamMemTest, EchomailIsStoredAsSubfieldsAndABody) {
+  auto base = Created();
+  Post p;
+  p.orig = Addr(2, 5020, 1042, 7);
+  p.to = "All";
+  // The poster's own lines after the MSGID that SetOrigAddress writes.
+  p.lines = {"\x01PID: Vexstat 4.5", "First line", "Second line", "---",
+             " * Origin: Somewhere (2:5020/1042.7)", "SEEN-BY: 5020/1 1042"};
+  ASSERT_TRUE(Write(*base, p));
+  EXPECT_EQ(base->CurrentNumber(), 1);
+  // The stored header, right after the write.
+  const MsgHeader& h = base->messageHeader();
+  EXPECT_EQ(h.messageNumber, 1u);
+  EXPECT_EQ(h.textOffset, 0u);
+  EXPECT_EQ(h.attributes, AttrTypeEcho | 0x1u);
+  std::vector<uint16_t> ids;
+  for (const auto& sf : base->subfields()) ids.push_back(sf.id);
+  EXPECT_EQ(ids, (std::vector<uint16_t>{2, 0, 3, 1, 6, 4, 7, 2001}));
+  const auto& sf = base->subfields();
+  EXPECT_EQ(sf[0].data, "Vexstat");
+  EXPECT_EQ(sf[1].data, "2:5020/1042.7");
+  EXPECT_EQ(sf[2].data, "All");
+  EXPECT_EQ(sf[3].data, "2:5020/1042.7");  // echomail: the origin again
+  EXPECT_EQ(sf[4].data, "Statistics");
+  EXPECT_EQ(sf[5].data.substr(0, 14), "2:5020/1042.7 ");
+  EXPECT_EQ(sf[5].data.size(), 22u);
+  EXPECT_EQ(sf[6].data, "Vexstat 4.5");
+  EXPECT_EQ(sf[7].data, "5020/1 1042");
+  EXPECT_EQ(h.msgIdCrc, NameCrc(sf[5].data));
+  EXPECT_EQ(h.replyCrc, 0xFFFFFFFFu);
+
+  // Before close: the base header is already on disk (count and counter).
+  std::string jhr = env.GetFile("bases/echo.jhr");
+  EXPECT_EQ(U32(jhr, 8), 1u);
+  EXPECT_EQ(U32(jhr, 12), 1u);
+  base->CloseBase();
+
+  jhr = env.GetFile("bases/echo.jhr");
+  std::string jdx = env.GetFile("bases/echo.jdx");
+  std::string jdt = env.GetFile("bases/echo.jdt");
+  ASSERT_EQ(jdx.size(), 8u);
+  EXPECT_EQ(U32(jdx, 0), NameCrc("all"));
+  EXPECT_EQ(U32(jdx, 4), 1024u);
+  EXPECT_EQ(jhr.substr(1024, 4), std::string("JAM\0", 4));
+  EXPECT_EQ(GetU16(jhr.data() + 1028), 1u);
+  EXPECT_EQ(U32(jhr, 1024 + 8), jhr.size() - 1024 - 76);  // subfield length
+  EXPECT_EQ(U32(jhr, 1024 + 48), 1u);
+  EXPECT_EQ(U32(jhr, 1024 + 60), 0u);
+  EXPECT_EQ(U32(jhr, 1024 + 64), jdt.size());
+  EXPECT_EQ(U32(jhr, 1024 + 68), 0xFFFFFFFFu);
+  EXPECT_EQ(jdt, Lines({"First line", "Second line", "---",
+                        " * Origin: Somewhere (2:5020/1042.7)"}));
+  EXPECT_EQ(U32(jhr, 8), 1u);   // modification counter
+  EXPECT_EQ(U32(jhr, 12), 1u);  // active messages
+}
+
+TEST_F(JamMemTest, NetmailDropsTheAddressKludgesAndKeepsBothAddresses) {
+  auto base = Created();
+  Post p;
+  p.kind = kMailNet;
+  p.orig = Addr(2, 5020, 1042, 3);
+  p.dest = Addr(2, 463, 68, 5);
+  p.to = "Sysop";
+  p.lines = {"\x01" "FLAGS: DIR", "\x01REPLY: 2:463/68 12345678", "\x01Via 2:5020/1042 @20240229",
+             "Hello", "\x01PATH: 5020/1042", "\x01TZUTC: 0300"};
+  ASSERT_TRUE(Write(*base, p));
+  EXPECT_EQ(base->messageHeader().attributes, AttrTypeNet | 0x1u);
+  std::vector<std::pair<uint16_t, std::string>> got;
+  for (const auto& sf : base->subfields()) got.emplace_back(sf.id, sf.data);
+  ASSERT_EQ(got.size(), 11u);
+  EXPECT_EQ(got[1], (std::pair<uint16_t, std::string>{0, "2:5020/1042.3"}));
+  EXPECT_EQ(got[3], (std::pair<uint16_t, std::string>{1, "2:463/68.5"}));
+  EXPECT_EQ(got[5].first, 4);
+  EXPECT_EQ(got[6], (std::pair<uint16_t, std::string>{2003, "DIR"}));
+  EXPECT_EQ(got[7], (std::pair<uint16_t, std::string>{5, "2:463/68 12345678"}));
+  EXPECT_EQ(got[8], (std::pair<uint16_t, std::string>{8, "2:5020/1042 @20240229"}));
+  EXPECT_EQ(got[9], (std::pair<uint16_t, std::string>{2002, "5020/1042"}));
+  EXPECT_EQ(got[10], (std::pair<uint16_t, std::string>{2000, "TZUTC: 0300"}));
+  EXPECT_EQ(base->messageHeader().replyCrc, NameCrc("2:463/68 12345678"));
+  for (const auto& [id, data] : got) {
+    EXPECT_EQ(data.find("INTL"), std::string::npos);
+    EXPECT_EQ(data.find("FMPT"), std::string::npos);
+    EXPECT_EQ(data.find("TOPT"), std::string::npos);
+  }
+  base->CloseBase();
+  EXPECT_EQ(env.GetFile("bases/echo.jdt"), "Hello\r");
+}
+
+TEST_F(JamMemTest, MessagesReadBackWithTheirHeadersAndText) {
+  {
+    auto base = Created();
+    Post net;
+    net.kind = kMailNet;
+    net.orig = Addr(2, 5020, 1042, 3);
+    net.dest = Addr(2, 463, 68, 0);
+    net.from = "\x82\xA5\xAA\xE1\xE1\xE2\xA0\xE2";  // CP866 Cyrillic
+    net.to = "\x91\xA8\xE1\xAE\xAF";
+    net.subject = "\x8E\xE2\xE7\xF1\xE2";
+    net.lines = {"\x01PID: Vexstat", "\x8F\xE0\xA8\xA2\xA5\xE2!", "", "Line 3"};
+    ASSERT_TRUE(Write(*base, net));
+    Post echo;
+    echo.lines = {"Echo body", "SEEN-BY: 5020/1"};
+    ASSERT_TRUE(Write(*base, echo));
+    EXPECT_EQ(base->CurrentNumber(), 2);
+  }
+  auto base = NewBase();
+  ASSERT_TRUE(base->OpenBase("bases/echo"));
+  EXPECT_EQ(base->MessageCount(), 2);
+  EXPECT_EQ(base->HighMessage(), 2);
+  base->SeekMessage(1);
+  ASSERT_EQ(base->CurrentNumber(), 1);
+  ASSERT_TRUE(base->ReadMessage());
+  EXPECT_EQ(base->GetFromName(), "\x82\xA5\xAA\xE1\xE1\xE2\xA0\xE2");
+  EXPECT_EQ(base->GetToName(), "\x91\xA8\xE1\xAE\xAF");
+  EXPECT_EQ(base->GetSubject(), "\x8E\xE2\xE7\xF1\xE2");
+  EXPECT_TRUE(base->TestAttribute(AttrLocal));
+  EXPECT_FALSE(base->TestAttribute(AttrPrivate));
+  EXPECT_TRUE(base->TestMailTypeFlag(kMailNet));
+  MsgDateTime dt;
+  base->GetDateWritten(dt);
+  EXPECT_EQ(dt.year, 2024);
+  EXPECT_EQ(dt.month, 2);
+  EXPECT_EQ(dt.day, 29);
+  EXPECT_EQ(dt.hour, 13);
+  EXPECT_EQ(dt.minute, 45);
+  EXPECT_EQ(dt.second, 10);
+  FtnAddress orig, dest;
+  base->GetAddresses(orig, dest);
+  EXPECT_EQ(orig, Addr(2, 5020, 1042, 3));
+  EXPECT_EQ(dest, Addr(2, 463, 68, 0));
+  std::string text = base->TextBuffer()->Bytes();
+  std::string msgid = base->subfields()[5].data;
+  EXPECT_EQ(text, Lines({"\x01MSGID: " + msgid, "\x01PID: Vexstat", "\x01INTL 2:463/68 2:5020/1042",
+                         "\x01" "FMPT 3", "\x8F\xE0\xA8\xA2\xA5\xE2!", "", "Line 3"}));
+
+  base->SeekNext();
+  ASSERT_EQ(base->CurrentNumber(), 2);
+  ASSERT_TRUE(base->ReadMessage());
+  EXPECT_TRUE(base->TestMailTypeFlag(kMailEcho));
+  text = base->TextBuffer()->Bytes();
+  EXPECT_EQ(text, Lines({"\x01MSGID: " + base->subfields()[5].data, "Echo body",
+                         "SEEN-BY: 5020/1"}));
+  base->SeekNext();
+  EXPECT_EQ(base->CurrentNumber(), 0);
+
+  // The header alone brings only the kludges.
+  base->SeekMessage(2);
+  ASSERT_TRUE(base->ReadHeader());
+  EXPECT_EQ(base->TextBuffer()->Bytes(), Lines({"\x01MSGID: " + base->subfields()[5].data}));
+}
+
+TEST_F(JamMemTest, DeletionKeepsEveryNumberAndNewMessagesTakeTheNextSlot) {
+  {
+    auto base = Created();
+    for (const char* to : {"One", "Two", "Three"}) {
+      Post p;
+      p.to = to;
+      p.lines = {std::string("Body of ") + to};
+      ASSERT_TRUE(Write(*base, p));
+    }
+    base->SeekMessage(2);
+    ASSERT_TRUE(base->DeleteMessage());
+    EXPECT_EQ(base->MessageCount(), 2);
+    EXPECT_FALSE(base->MessageExists(2));
+    EXPECT_TRUE(base->MessageExists(3));
+  }
+  std::string jdx = env.GetFile("bases/echo.jdx");
+  std::string jhr = env.GetFile("bases/echo.jhr");
+  ASSERT_EQ(jdx.size(), 24u);
+  EXPECT_EQ(U32(jdx, 8), 0xFFFFFFFFu);
+  EXPECT_EQ(U32(jdx, 12), 0xFFFFFFFFu);
+  EXPECT_EQ(U32(jhr, 12), 2u);
+  EXPECT_EQ(U32(jhr, 8), 4u);  // three writes and a deletion
+  // The deleted header carries the deleted attribute.
+  uint32_t secondHeader = 0;
+  {
+    // Index record 2 is gone; find the second header by walking the file.
+    uint32_t pos = 1024;
+    pos += 76 + U32(jhr, pos + 8);
+    secondHeader = pos;
+  }
+  EXPECT_EQ(U32(jhr, secondHeader + 52) & 0x80000000u, 0x80000000u);
+  EXPECT_EQ(U32(jhr, secondHeader + 48), 2u);
+
+  // Opening neither compacts nor renumbers; the next message is number 4.
+  auto base = NewBase();
+  ASSERT_TRUE(base->OpenBase("bases/echo"));
+  EXPECT_EQ(env.GetFile("bases/echo.jdx"), jdx);
+  EXPECT_EQ(base->HighMessage(), 3);
+  EXPECT_TRUE(base->MessageExists(1));
+  EXPECT_FALSE(base->MessageExists(2));
+  EXPECT_TRUE(base->MessageExists(3));
+  EXPECT_FALSE(base->MessageExists(4));
+  base->SeekMessage(2);
+  EXPECT_EQ(base->CurrentNumber(), 3);
+  ASSERT_TRUE(base->ReadMessage());
+  EXPECT_EQ(base->GetToName(), "Three");
+  base->SetCurrentNumber(2);
+  EXPECT_FALSE(base->ReadMessage());
+  EXPECT_EQ(base->GetErrorCode(), kErrHeaderOffset);
+
+  Post p;
+  p.to = "Four";
+  ASSERT_TRUE(Write(*base, p));
+  EXPECT_EQ(base->CurrentNumber(), 4);
+  EXPECT_EQ(base->messageHeader().messageNumber, 4u);
+  EXPECT_EQ(base->MessageCount(), 3);
+  base->CloseBase();
+  std::string after = env.GetFile("bases/echo.jdx");
+  ASSERT_EQ(after.size(), 32u);
+  EXPECT_EQ(after.substr(0, 24), jdx);
+  EXPECT_EQ(U32(after, 24), NameCrc("four"));
+  EXPECT_EQ(U32(env.GetFile("bases/echo.jhr"), 12), 3u);
+}
+
+TEST_F(JamMemTest, OversizedSubfieldsAreStoredWhole) {
+  auto base = Created();
+  Post p;
+  for (int i = 0; i < 200; ++i) p.lines.push_back("\x01X-LONG: " + std::string(90, 'a' + i % 26));
+  p.lines.push_back("Body");
+  ASSERT_TRUE(Write(*base, p));
+  EXPECT_GT(base->messageHeader().subfieldLen, kSubfieldArea);
+  base->CloseBase();
+  ASSERT_TRUE(base->OpenBase("bases/echo"));
+  base->SeekMessage(1);
+  ASSERT_TRUE(base->ReadMessage());
+  size_t kludges = 0;
+  for (const auto& sf : base->subfields()) kludges += sf.id == kSfKludge;
+  EXPECT_EQ(kludges, 200u);
+  EXPECT_EQ(base->subfields().back().data, "X-LONG: " + std::string(90, 'a' + 199 % 26));
+}
+
+TEST_F(JamMemTest, LastReadRecordsAreUpdatedInPlace) {
+  auto base = Created();
+  EXPECT_EQ(base->ReadLastRead(5), 0);
+  base->WriteLastRead(5, 10);
+  base->WriteLastRead(7, 3);
+  base->WriteLastRead(5, 12);
+  EXPECT_EQ(base->ReadLastRead(5), 12);
+  EXPECT_EQ(base->ReadLastRead(7), 3);
+  EXPECT_EQ(base->ReadLastRead(9), 0);
+  std::string jlr = env.GetFile("bases/echo.jlr");
+  ASSERT_EQ(jlr.size(), 32u);
+  EXPECT_EQ(U32(jlr, 0), 5u);
+  EXPECT_EQ(U32(jlr, 4), 5u);
+  EXPECT_EQ(U32(jlr, 8), 12u);
+  EXPECT_EQ(U32(jlr, 12), 12u);
+}
+
+// Existing, partial and damaged bases -----------------------------------------
+
+class JamDamageTest : public JamMemTest {
+ protected:
+  void SetUp() override {
+    auto base = Created();
+    Post p;
+    p.lines = {"Hello"};
+    ASSERT_TRUE(Write(*base, p));
+    base->CloseBase();
+    for (const char* ext : {"jhr", "jdx", "jdt", "jlr"}) files[ext] = env.GetFile(std::string("bases/echo.") + ext);
+  }
+  // Opens the base and reads message 1; every file stays as it was.
+  bool OpenAndRead(int* code) {
+    auto base = NewBase();
+    bool ok = base->OpenBase("bases/echo");
+    if (ok) {
+      base->SeekIndexPosition(0);
+      ok = base->ReadMessage();
+    }
+    *code = base->GetErrorCode();
+    base.reset();
+    for (const auto& [ext, bytes] : files) {
+      EXPECT_EQ(env.GetFile("bases/echo." + ext), bytes) << ext;
+    }
+    return ok;
+  }
+  void Replace(const std::string& ext, std::string bytes) {
+    files[ext] = bytes;
+    env.SetFile("bases/echo." + ext, std::move(bytes));
+  }
+  std::map<std::string, std::string> files;
+};
+
+TEST_F(JamDamageTest, DamagedFilesFailWithTheirCodesAndStayUntouched) {
+  int code = 0;
+  EXPECT_TRUE(OpenAndRead(&code));
+
+  std::string jhr = files["jhr"], jdx = files["jdx"];
+  Replace("jhr", jhr.substr(0, 100));
+  EXPECT_FALSE(OpenAndRead(&code));
+  EXPECT_EQ(code, kErrBadBaseHeader);
+
+  std::string badSig = jhr;
+  badSig[0] = 'X';
+  Replace("jhr", badSig);
+  EXPECT_FALSE(OpenAndRead(&code));
+  EXPECT_EQ(code, kErrBadBaseHeader);
+
+  // Header offset beyond the file, and inside the base header.
+  Replace("jhr", jhr);
+  std::string idx = jdx;
+  PutU32(idx.data() + 4, static_cast<uint32_t>(jhr.size()) - 10);
+  Replace("jdx", idx);
+  EXPECT_FALSE(OpenAndRead(&code));
+  EXPECT_EQ(code, kErrHeaderOffset);
+  PutU32(idx.data() + 4, 16);
+  Replace("jdx", idx);
+  EXPECT_FALSE(OpenAndRead(&code));
+  EXPECT_EQ(code, kErrHeaderOffset);
+  Replace("jdx", jdx);
+
+  // A subfield area longer than the file, and a subfield running past it.
+  std::string longArea = jhr;
+  PutU32(longArea.data() + 1024 + 8, 0x7FFFFFFF);
+  Replace("jhr", longArea);
+  EXPECT_FALSE(OpenAndRead(&code));
+  EXPECT_EQ(code, kErrReadHeader);
+  std::string longField = jhr;
+  PutU32(longField.data() + 1024 + 76 + 4, 5000);
+  Replace("jhr", longField);
+  EXPECT_FALSE(OpenAndRead(&code));
+  EXPECT_EQ(code, kErrReadHeader);
+
+  // Text offset or length beyond the text file.
+  std::string text = jhr;
+  PutU32(text.data() + 1024 + 64, 1000);
+  Replace("jhr", text);
+  EXPECT_FALSE(OpenAndRead(&code));
+  EXPECT_EQ(code, kErrTextOffset);
+
+  // A truncated index record.
+  Replace("jhr", jhr);
+  Replace("jdx", jdx.substr(0, 5));
+  EXPECT_FALSE(OpenAndRead(&code));
+  EXPECT_EQ(code, kErrReadHeader);
+}
+
+TEST_F(JamDamageTest, ABaseMissingADataFileIsNeverRecreated) {
+  InstallFileHooks(env);
+  std::string jhr = files["jhr"];
+  RemoveFile("bases/echo.jdx");
+  auto base = NewBase();
+  EXPECT_TRUE(base->BaseExists("bases/echo"));
+  EXPECT_FALSE(base->OpenBase("bases/echo"));
+  EXPECT_EQ(base->GetErrorCode(), kErrNoJdx);
+  std::unique_ptr<MessageBase> opened;
+  EXPECT_FALSE(OpenMessageBase(opened, "Jbases/echo"));
+  EXPECT_EQ(MessageBaseOpenError(), kOpenErrorExists);
+  CloseMessageBase(opened);
+  EXPECT_EQ(env.GetFile("bases/echo.jhr"), jhr);
+  EXPECT_FALSE(env.HasFile("bases/echo.jdx"));
+
+  // Without its header file the base does not exist, and creating it must
+  // not write over the files that are left.
+  RemoveFile("bases/echo.jhr");
+  EXPECT_FALSE(base->BaseExists("bases/echo"));
+  EXPECT_FALSE(OpenMessageBase(opened, "jbases/echo"));
+  EXPECT_EQ(MessageBaseOpenError(), kErrCreateJdt);
+  CloseMessageBase(opened);
+  EXPECT_FALSE(env.HasFile("bases/echo.jhr"));
+  EXPECT_EQ(env.GetFile("bases/echo.jdt"), files["jdt"]);
+}
+
+TEST_F(JamDamageTest, AMissingLastReadFileIsCreatedEmptyInTheCaseOfTheBase) {
+  RemoveFile("bases/echo.jlr");
+  auto base = NewBase();
+  ASSERT_TRUE(base->OpenBase("bases/echo"));
+  EXPECT_TRUE(env.HasFile("bases/echo.jlr"));
+  base->CloseBase();
+
+  // The same base with upper-case extensions (as made elsewhere).
+  env.SetFile("bases/ECHO.JHR", env.GetFile("bases/echo.jhr"));
+  env.SetFile("bases/ECHO.JDX", env.GetFile("bases/echo.jdx"));
+  env.SetFile("bases/ECHO.JDT", env.GetFile("bases/echo.jdt"));
+  ASSERT_TRUE(base->OpenBase("bases/ECHO"));
+  EXPECT_EQ(base->jhrPath(), "bases/ECHO.JHR");
+  EXPECT_EQ(base->jlrPath(), "bases/ECHO.JLR");
+  EXPECT_TRUE(env.HasFile("bases/ECHO.JLR"));
+  base->SeekIndexPosition(0);
+  EXPECT_TRUE(base->ReadMessage());
+  base->CloseBase();
+
+  // Mixed-case extensions are found too.
+  env.SetFile("bases/mix.Jhr", env.GetFile("bases/echo.jhr"));
+  env.SetFile("bases/mix.jDx", env.GetFile("bases/echo.jdx"));
+  env.SetFile("bases/mix.JDT", env.GetFile("bases/echo.jdt"));
+  ASSERT_TRUE(base->OpenBase("bases/mix"));
+  EXPECT_EQ(base->jdxPath(), "bases/mix.jDx");
+  EXPECT_EQ(base->jlrPath(), "bases/mix.Jlr");
+}
+
+TEST_F(JamMemTest, ALockedBaseWaitsThenFailsToOpen) {
+  auto holder = Created();
+  auto second = NewBase();
+  second->SetLockTimeoutMs(300);
+  EXPECT_FALSE(second->OpenBase("bases/echo"));
+  EXPECT_EQ(second->GetErrorCode(), kErrOpenJhr);
+  holder->CloseBase();
+  EXPECT_TRUE(second->OpenBase("bases/echo"));
+}
+
+// Real files and real processes -----------------------------------------------
+
+class JamDiskTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/vexjamXXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir = tmpl;
+    path = dir + "/echo";
+  }
+  void TearDown() override {
+    std::string cmd = "rm -rf '" + dir + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+  }
+  std::string dir, path;
+};
+
+TEST_F(JamDiskTest, ALockHeldByAnotherProcessMakesOpenWaitThenFail) {
+  {
+    JamBase base(*DefaultEnv());
+    ASSERT_TRUE(base.CreateBase(path));
+  }
+  int ready[2], release[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(release), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // A classic record lock, as other FidoNet programs take it.
+    int fd = open((path + ".jhr").c_str(), O_RDWR);
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = 0;
+    fl.l_len = 1;
+    char c = fcntl(fd, F_SETLK, &fl) == 0 ? 'y' : 'n';
+    if (write(ready[1], &c, 1) != 1) _exit(1);
+    if (read(release[0], &c, 1) != 1) _exit(1);
+    _exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  ASSERT_EQ(c, 'y');
+
+  JamBase base(*DefaultEnv());
+  base.SetLockTimeoutMs(400);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(base.OpenBase(path));
+  auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(base.GetErrorCode(), kErrOpenJhr);
+  EXPECT_GE(waited, std::chrono::milliseconds(350));
+
+  ASSERT_EQ(write(release[1], "x", 1), 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(base.OpenBase(path));
+  for (int fd : {ready[0], ready[1], release[0], release[1]}) close(fd);
+}
+
+TEST_F(JamDiskTest, TwoProcessesWritingInTurnsLeaveAWholeBase) {
+  {
+    JamBase base(*DefaultEnv());
+    ASSERT_TRUE(base.CreateBase(path));
+  }
+  constexpr int kEach = 8;
+  pid_t children[2];
+  for (int w = 0; w < 2; ++w) {
+    children[w] = fork();
+    ASSERT_GE(children[w], 0);
+    if (children[w] == 0) {
+      for (int i = 0; i < kEach; ++i) {
+        JamBase base(*DefaultEnv());
+        if (!base.OpenBase(path)) _exit(10);
+        Post p;
+        p.to = "Writer " + std::to_string(w);
+        p.lines = {"Message " + std::to_string(i) + " of writer " + std::to_string(w)};
+        if (!Write(base, p)) _exit(11);
+        usleep(2000);
+        base.CloseBase();
+      }
+      _exit(0);
+    }
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+  }
+
+  JamBase base(*DefaultEnv());
+  ASSERT_TRUE(base.OpenBase(path));
+  EXPECT_EQ(base.MessageCount(), 2 * kEach);
+  EXPECT_EQ(base.HighMessage(), 2 * kEach);
+  EXPECT_EQ(base.baseHeader().modCounter, 2u * kEach);
+  int seen[2] = {0, 0};
+  for (int n = 1; n <= 2 * kEach; ++n) {
+    base.SetCurrentNumber(n);
+    ASSERT_TRUE(base.ReadMessage()) << n;
+    EXPECT_EQ(base.messageHeader().messageNumber, static_cast<uint32_t>(n));
+    int w = base.GetToName() == "Writer 1" ? 1 : 0;
+    std::string expected = "Message " + std::to_string(seen[w]) + " of writer " + std::to_string(w) + "\r";
+    std::string text = base.TextBuffer()->Bytes();
+    EXPECT_NE(text.find("\r" + expected), std::string::npos) << text;
+    ++seen[w];
+  }
+  EXPECT_EQ(seen[0], kEach);
+  EXPECT_EQ(seen[1], kEach);
+}
+
+}  // namespace
+}  // namespace vex

@@ -1,0 +1,198 @@
+#include "msgbase/vexmsg.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "msgbase/jam_base.h"
+#include "msgbase/message_base.h"
+#include "msgbase/msg_dir_base.h"
+#include "msgbase/squish_base.h"
+#include "util/address.h"
+#include "util/number.h"
+
+namespace vex {
+
+namespace {
+
+constexpr size_t kMaxLine = 16384;
+
+const char kUsage[] =
+    "Usage: vexmsg AREAID [N]\n"
+    "  AREAID  type letter and path of a message base:\n"
+    "          J = JAM, S = Squish, M, F or * = *.MSG directory\n"
+    "          (for example Mnetmail/ or Jecho/rufido)\n"
+    "  N       show message N in full; without it every message is listed\n";
+
+struct AttributeName {
+  uint32_t mask;
+  const char* name;
+};
+const AttributeName kAttributeNames[] = {
+    {AttrPrivate, "Private"},
+    {AttrCrash, "Crash"},
+    {AttrReceived, "Received"},
+    {AttrSent, "Sent"},
+    {AttrFileAttached, "FileAttached"},
+    {AttrInTransit, "InTransit"},
+    {AttrOrphan, "Orphan"},
+    {AttrKillSent, "KillSent"},
+    {AttrLocal, "Local"},
+    {AttrHold, "Hold"},
+    {AttrFileRequest, "FileRequest"},
+    {AttrReceiptRequest, "ReceiptRequest"},
+    {AttrIsReceipt, "IsReceipt"},
+    {AttrAuditRequest, "AuditRequest"},
+    {AttrUpdateRequest, "UpdateRequest"},
+    {AttrScanned, "Scanned"},
+    {AttrTypeLocal, "TypeLocal"},
+    {AttrTypeEcho, "TypeEcho"},
+    {AttrTypeNet, "TypeNet"},
+};
+
+std::string Hex(int code) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%X", static_cast<unsigned>(code));
+  return buf;
+}
+
+std::string DateText(const MsgDateTime& dt) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d:%02d",
+                static_cast<int>(dt.day), static_cast<int>(dt.month),
+                static_cast<int>(dt.year), static_cast<int>(dt.hour),
+                static_cast<int>(dt.minute), static_cast<int>(dt.second));
+  return buf;
+}
+
+std::string PadRight(std::string s, size_t width) {
+  if (s.size() < width) s.append(width - s.size(), ' ');
+  return s;
+}
+
+// The format object for an area identifier's type letter; nullptr for an
+// unknown letter.
+std::unique_ptr<MessageBase> MakeBase(Env& env, char type) {
+  switch (type) {
+    case 'J':
+    case 'j':
+      return MakeJamBase(env);
+    case 'S':
+    case 's':
+      return MakeSquishBase(env);
+    case 'F':
+    case 'f':
+    case 'M':
+    case 'm':
+    case '*':
+      return MakeMsgDirBase(env);
+    default:
+      return nullptr;
+  }
+}
+
+int Fail(Env& env, const std::string& text) {
+  env.ConsoleWrite(text + "\n");
+  return 1;
+}
+
+void ListMessages(Env& env, MessageBase& base) {
+  env.ConsoleWrite("Messages: " + std::to_string(base.MessageCount()) +
+                   ", highest number: " + std::to_string(base.HighMessage()) +
+                   "\n");
+  base.SeekMessage(1);
+  while (base.SeekFound()) {
+    int32_t n = base.CurrentNumber();
+    std::string line = PadRight(std::to_string(n), 6);
+    if (base.ReadHeader()) {
+      MsgDateTime dt;
+      base.GetDateWritten(dt);
+      line += DateText(dt) + "  " + PadRight(base.GetFromName(), 20) + "  " +
+              PadRight(base.GetToName(), 20) + "  " + base.GetSubject();
+    } else {
+      line += "(cannot be read, error " + Hex(base.GetErrorCode()) + ")";
+    }
+    base.FreeMessageText();
+    // Trailing blanks of empty fields are left out.
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    env.ConsoleWrite(line + "\n");
+    base.SeekNext();
+    if (base.CurrentNumber() == n) break;  // a format that cannot move on
+  }
+}
+
+int ShowMessage(Env& env, MessageBase& base, int32_t n) {
+  base.SeekMessage(n);
+  if (!base.SeekFound() || base.CurrentNumber() != n) {
+    return Fail(env, "Message " + std::to_string(n) + " not found");
+  }
+  if (!base.ReadMessage()) {
+    int code = base.GetErrorCode();
+    base.FreeMessageText();
+    return Fail(env, "Message " + std::to_string(n) +
+                         " cannot be read, error " + Hex(code));
+  }
+  FtnAddress orig, dest;
+  base.GetAddresses(orig, dest);
+  MsgDateTime written, arrived;
+  base.GetDateWritten(written);
+  base.GetDateArrived(arrived);
+  std::string attrs;
+  for (const AttributeName& a : kAttributeNames) {
+    if (base.TestAttribute(a.mask)) attrs += (attrs.empty() ? "" : " ") + std::string(a.name);
+  }
+  std::string out;
+  out += "Message: " + std::to_string(n) + "\n";
+  out += "From: " + base.GetFromName() + ", " + AddressToText(orig) + "\n";
+  out += "To: " + base.GetToName() + ", " + AddressToText(dest) + "\n";
+  out += "Subject: " + base.GetSubject() + "\n";
+  out += "Date written: " + DateText(written) + "\n";
+  out += "Date arrived: " + DateText(arrived) + "\n";
+  out += "Attributes: " + (attrs.empty() ? std::string("none") : attrs) + "\n";
+  out += "\n";
+  base.SetTextPos(0);
+  std::string line;
+  while (base.ReadTextLine(kMaxLine, line)) {
+    if (!line.empty() && line[0] == '\x01') line = "^A" + line.substr(1);
+    out += line + "\n";
+  }
+  base.FreeMessageText();
+  env.ConsoleWrite(out);
+  return 0;
+}
+
+}  // namespace
+
+int RunVexmsg(Env& env, const std::vector<std::string>& args) {
+  if (args.empty() || args.size() > 2 || args[0].empty()) {
+    env.ConsoleWrite(kUsage);
+    return 1;
+  }
+  int32_t number = 0;
+  if (args.size() == 2 && (!ParseNumber(args[1], &number) || number <= 0)) {
+    return Fail(env, "Not a message number: " + args[1]);
+  }
+  const std::string& areaId = args[0];
+  std::unique_ptr<MessageBase> base = MakeBase(env, areaId[0]);
+  if (!base) {
+    return Fail(env, "Unknown base type \"" + areaId.substr(0, 1) +
+                         "\": use J (JAM), S (Squish), M, F or * (*.MSG)");
+  }
+  std::string path = areaId.substr(1, 254);
+  if (path.empty()) return Fail(env, "No base path after the type letter");
+  // Opening is tried only on a base that is there: nothing is ever created.
+  if (!base->BaseExists(path)) return Fail(env, "No message base at " + path);
+  if (!base->OpenBase(path)) {
+    return Fail(env, "Cannot open the message base at " + path + ", error " +
+                         Hex(base->GetErrorCode()));
+  }
+  int code = 0;
+  if (number == 0) {
+    ListMessages(env, *base);
+  } else {
+    code = ShowMessage(env, *base, number);
+  }
+  base->CloseBase();
+  return code;
+}
+
+}  // namespace vex

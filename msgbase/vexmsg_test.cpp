@@ -1,0 +1,98 @@
+#include "msgbase/vexmsg.h"
+
+#include <gtest/gtest.h>
+
+#include "msgbase/msg_dir_base.h"
+#include "platform/cp866.h"
+#include "platform/mem_env.h"
+
+namespace vex {
+namespace {
+
+class VexmsgTest : public ::testing::Test {
+ protected:
+  VexmsgTest() {
+    ClockTime t;
+    t.year = 2002;
+    t.month = 2;
+    t.day = 8;
+    t.hour = 9;
+    t.minute = 5;
+    t.second = 7;
+    env_.SetNow(t);
+  }
+  void Post(const std::string& to, const std::string& subject) {
+    auto base = MakeMsgDirBase(env_);
+    ASSERT_TRUE(base->OpenBase("net") || base->CreateBase("net"));
+    ASSERT_TRUE(base->StartNewMessage());
+    base->SetMailTypeFlag(kMailNet, true);
+    FtnAddress orig{2, 5020, 1, 4}, dest{2, 5030, 7, 0};
+    base->SetOrigAddress(orig, true);
+    base->SetDestAddress(dest);
+    base->SetFromName("Vexstat");
+    base->SetToName(to);
+    base->SetSubject(subject);
+    base->SetAttribute(AttrLocal | AttrPrivate, true);
+    base->WriteTextLine(Cp866("Привет"));
+    base->WriteTextLine("--- Vexstat");
+    ASSERT_TRUE(base->WriteMessage());
+    base->FreeMessageText();
+  }
+  int Run(std::vector<std::string> args) {
+    env_.ClearConsole();
+    return RunVexmsg(env_, args);
+  }
+  MemEnv env_;
+};
+
+TEST_F(VexmsgTest, ListsEveryMessage) {
+  Post("Sysop", "First");
+  Post("All", "Second");
+  env_.SetFile("net/9.msg", "short");  // damaged: shorter than a header
+  ASSERT_EQ(Run({"Mnet"}), 0);
+  EXPECT_EQ(env_.console(),
+            "Messages: 3, highest number: 9\n"
+            "2     08.02.2002 09:05:07  Vexstat               Sysop                 First\n"
+            "3     08.02.2002 09:05:07  Vexstat               All                   Second\n"
+            "9     (cannot be read, error 0x1002)\n");
+}
+
+TEST_F(VexmsgTest, ShowsOneMessageInFull) {
+  Post("Sysop", "First");
+  ASSERT_EQ(Run({"*net/", "2"}), 0);
+  std::string out = env_.console();
+  EXPECT_NE(out.find("From: Vexstat, 2:5020/1.4\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("To: Sysop, 2:5030/7\n"), std::string::npos);
+  EXPECT_NE(out.find("Subject: First\n"), std::string::npos);
+  EXPECT_NE(out.find("Date written: 08.02.2002 09:05:07\n"), std::string::npos);
+  EXPECT_NE(out.find("Date arrived: 08.02.2002 09:05:06\n"), std::string::npos);
+  EXPECT_NE(out.find("Attributes: Private Local\n"), std::string::npos);
+  EXPECT_NE(out.find("\n^AMSGID: 2:5020/1.4 "), std::string::npos);
+  EXPECT_NE(out.find("\n^AINTL 2:5030/7 2:5020/1\n^AFMPT 4\n" + Cp866("Привет") +
+                     "\n--- Vexstat\n"),
+            std::string::npos);
+  EXPECT_EQ(env_.OpenFileCount(), 0);
+}
+
+TEST_F(VexmsgTest, RefusesBadUsageAndMissingBasesWithoutCreating) {
+  Post("Sysop", "First");
+  EXPECT_EQ(Run({}), 1);
+  EXPECT_NE(env_.console().find("Usage: vexmsg"), std::string::npos);
+  EXPECT_EQ(Run({"Mnet", "2", "3"}), 1);
+  EXPECT_EQ(Run({"Mnet", "x"}), 1);
+  EXPECT_EQ(env_.console(), "Not a message number: x\n");
+  EXPECT_EQ(Run({"Mnet", "5"}), 1);
+  EXPECT_EQ(env_.console(), "Message 5 not found\n");
+  EXPECT_EQ(Run({"Xnet"}), 1);
+  EXPECT_EQ(Run({"M"}), 1);
+  std::vector<std::string> before = env_.Files();
+  EXPECT_EQ(Run({"Mnowhere/area"}), 1);
+  EXPECT_EQ(env_.console(), "No message base at nowhere/area\n");
+  EXPECT_EQ(Run({"Snowhere/area"}), 1);
+  EXPECT_EQ(Run({"Jnowhere/area"}), 1);
+  EXPECT_FALSE(env_.HasDirectory("nowhere"));
+  EXPECT_EQ(env_.Files(), before);
+}
+
+}  // namespace
+}  // namespace vex

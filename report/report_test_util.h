@@ -1,0 +1,74 @@
+// Shared set-up of the report unit tests: an in-memory environment, a
+// report context whose lines are collected, and store records.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "driver/log.h"
+#include "driver/run_settings.h"
+#include "intake/stat_record.h"
+#include "platform/mem_env.h"
+#include "report/period_tables.h"
+#include "report/report_context.h"
+#include "report/report_settings.h"
+#include "util/dates.h"
+
+namespace vex::testing_report {
+
+// The clock of every report test: 8 December 2026, noon.
+inline ClockTime TestNow() {
+  ClockTime t;
+  t.year = 2026, t.month = 12, t.day = 8, t.hour = 12;
+  return t;
+}
+
+struct Fixture {
+  MemEnv env;
+  LogContext log{env};
+  RunSettings run;
+  ReportSettings settings;
+  PeriodTables tables;
+  std::vector<std::string> lines;
+  ReportContext ctx{env, log, run, settings, tables,
+                    [this](const std::string& l) { lines.push_back(l); },
+                    {}};
+  Fixture() { env.SetNow(TestNow()); }
+};
+
+inline FtnAddress Addr(int zone, int net, int node, int point = 0) {
+  FtnAddress a;
+  a.zone = static_cast<int16_t>(zone);
+  a.net = static_cast<int16_t>(net);
+  a.node = static_cast<int16_t>(node);
+  a.point = static_cast<int16_t>(point);
+  return a;
+}
+
+// A record of `area` with `size` bytes dated `daysAgo` days before the test
+// clock.
+inline StatRecord Rec(const std::string& area, int32_t size, int daysAgo = 0,
+                      FtnAddress from = Addr(2, 5020, 1),
+                      FtnAddress origin = Addr(2, 5020, 2),
+                      FtnAddress to = Addr(2, 5020, 3)) {
+  StatRecord r;
+  r.area = area;
+  r.size = size;
+  r.from = from;
+  r.origin = origin;
+  r.to = to;
+  CalendarDate d = DaysBack(CalendarDate{2026, 12, 8}, daysAgo);
+  r.year = static_cast<uint16_t>(d.year);
+  r.month = static_cast<uint16_t>(d.month);
+  r.day = static_cast<uint16_t>(d.day);
+  r.hour = 10;
+  return r;
+}
+
+inline std::string Store(const std::vector<StatRecord>& records) {
+  std::string bytes;
+  for (const StatRecord& r : records) bytes += EncodeStatRecord(r);
+  return bytes;
+}
+
+}  // namespace vex::testing_report

@@ -226,8 +226,11 @@ class SquishBase : public MessageBase {
   void GetDateArrived(MsgDateTime& dt) override {
     dt = GetStamp(msg_.data() + kMsgDateArrived);
   }
+  // The text form is kept beside the stamp; made from the full clock
+  // reading, it keeps the odd second the stamp drops.
   void SetDateWritten(const MsgDateTime& dt) override {
     PutStamp(msg_.data() + kMsgDateWritten, dt);
+    PutZString(msg_.data() + kMsgTextDate, kTextDateWidth, TextDate(dt));
   }
   void SetDateArrived(const MsgDateTime& dt) override {
     PutStamp(msg_.data() + kMsgDateArrived, dt);
@@ -519,8 +522,9 @@ bool SquishBase::Read(bool withBody) {
   if (f.messageLength > kMsgHeaderSize + uint64_t{f.controlLength})
     bodyLen = f.messageLength - kMsgHeaderSize - f.controlLength - 1;
   uint64_t start = off + uint64_t{kFrameHeaderSize};
-  uint64_t need = kMsgHeaderSize + uint64_t{f.controlLength} + (withBody ? bodyLen : 0);
-  if (start + need > size) return Fail(kErrBadFrame);
+  uint64_t need = kMsgHeaderSize + uint64_t{f.controlLength};
+  if (start + need + bodyLen > size) return Fail(kErrBadFrame);
+  if (withBody) need += bodyLen;
   std::string bytes(need, '\0');
   if (!ReadExact(*data_, start, bytes.data(), bytes.size()))
     return Fail(kErrFrameIo);
@@ -703,8 +707,6 @@ bool SquishBase::WriteMessage() {
   PutAddress(msg_.data() + kMsgOrig, orig);
   PutAddress(msg_.data() + kMsgDest, dest);
   PutU16(msg_.data() + kMsgUtcOffset, 0);
-  PutZString(msg_.data() + kMsgTextDate, kTextDateWidth,
-             TextDate(GetStamp(msg_.data() + kMsgDateWritten)));
 
   IndexRecord rec;
   rec.frameOffset = off;

@@ -1,0 +1,716 @@
+#include "msgbase/squish_base.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "msgbase/squish_format.h"
+#include "platform/fault_env.h"
+#include "platform/mem_env.h"
+#include "util/coding.h"
+
+namespace vex {
+namespace {
+
+using squish::DecodeFrameHeader;
+using squish::FrameHeader;
+using squish::NameHash;
+
+uint32_t U32(const std::string& s, size_t at) { return GetU32(s.data() + at); }
+uint16_t U16(const std::string& s, size_t at) { return GetU16(s.data() + at); }
+FrameHeader FrameAt(const std::string& sqd, size_t at) {
+  return DecodeFrameHeader(sqd.data() + at);
+}
+
+// Offsets of the base header fields used below.
+enum : size_t {
+  kNumMsgs = 4, kHighMsg = 8, kNextUid = 20, kFirst = 104, kLast = 108,
+  kFirstFree = 112, kLastFree = 116, kEnd = 120,
+};
+
+class SquishTest : public ::testing::Test {
+ protected:
+  SquishTest() {
+    ClockTime t;
+    t.year = 2002;
+    t.month = 2;
+    t.day = 8;
+    t.hour = 9;
+    t.minute = 5;
+    t.second = 7;
+    env_.SetNow(t);
+    env_.AddDirectory("/fido");
+  }
+
+  std::unique_ptr<MessageBase> Create() {
+    auto b = MakeSquishBase(env_);
+    EXPECT_TRUE(b->CreateBase("/fido/area"));
+    return b;
+  }
+  std::unique_ptr<MessageBase> Open() {
+    auto b = MakeSquishBase(env_);
+    EXPECT_TRUE(b->OpenBase("/fido/area")) << std::hex << b->GetErrorCode();
+    return b;
+  }
+  // Posts a message the way the poster does; body is raw text.
+  void Post(MessageBase& b, const std::string& to, const std::string& body) {
+    ASSERT_TRUE(b.StartNewMessage());
+    b.SetMailTypeFlag(kMailEcho, true);
+    FtnAddress orig{2, 5020, 123, 4};
+    b.SetOrigAddress(orig, true);
+    b.SetFromName("Vexstat");
+    b.SetToName(to);
+    b.SetSubject("Statistics");
+    b.SetAttribute(AttrLocal, true);
+    b.WriteTextBlock(body);
+    ASSERT_TRUE(b.WriteMessage()) << std::hex << b.GetErrorCode();
+  }
+  // Posts a message whose whole text is given (kludges included).
+  void PostRaw(MessageBase& b, const std::string& text) {
+    ASSERT_TRUE(b.StartNewMessage());
+    b.SetToName("All");
+    b.WriteTextBlock(text);
+    ASSERT_TRUE(b.WriteMessage()) << std::hex << b.GetErrorCode();
+  }
+  std::string Sqd() { return env_.GetFile("/fido/area.sqd"); }
+  std::string Sqi() { return env_.GetFile("/fido/area.sqi"); }
+
+  MemEnv env_;
+};
+
+TEST_F(SquishTest, NewBaseHeader) {
+  auto b = MakeSquishBase(env_);
+  ASSERT_TRUE(b->CreateBase("/fido/new/deep/area"));
+  EXPECT_TRUE(b->IsOpen());
+  b->CloseBase();
+  std::string sqd = env_.GetFile("/fido/new/deep/area.sqd");
+  ASSERT_EQ(sqd.size(), 256u);
+  EXPECT_TRUE(env_.HasFile("/fido/new/deep/area.sqi"));
+  EXPECT_EQ(env_.GetFile("/fido/new/deep/area.sqi"), "");
+
+  std::string want(256, '\0');
+  PutU16(want.data() + 0, 256);
+  PutU32(want.data() + kNextUid, 1);
+  std::string name = "/fido/new/deep/area";
+  want.replace(24, name.size(), name);
+  PutU32(want.data() + kEnd, 256);
+  PutU32(want.data() + 124, 65535);
+  PutU16(want.data() + 128, 32767);
+  PutU16(want.data() + 130, 28);  // the frame-header size other readers use
+  EXPECT_EQ(sqd, want);
+  EXPECT_EQ(b->GetBasePath(), "/fido/new/deep/area.");
+}
+
+TEST_F(SquishTest, LongBaseNameIsCutTo79) {
+  std::string dir = "/fido/" + std::string(90, 'd');
+  auto b = MakeSquishBase(env_);
+  ASSERT_TRUE(b->CreateBase(dir + "/a"));
+  b->CloseBase();
+  std::string sqd = env_.GetFile(dir + "/a.sqd");
+  ASSERT_EQ(sqd.size(), 256u);
+  EXPECT_EQ(GetZString(sqd.data() + 24, 80), (dir + "/a").substr(0, 79));
+  EXPECT_EQ(sqd[24 + 79], '\0');
+}
+
+TEST_F(SquishTest, FirstMessageFrameAndIndex) {
+  auto b = Create();
+  Post(*b, "All", "Hello\r");
+  EXPECT_EQ(b->CurrentNumber(), 1);
+  std::string sqd = Sqd();
+  FrameHeader f = FrameAt(sqd, 256);
+  EXPECT_EQ(f.id, 0xAFAE4453u);
+  EXPECT_EQ(f.next, 0u);
+  EXPECT_EQ(f.prev, 0u);
+  EXPECT_EQ(f.type, 0);
+  EXPECT_EQ(f.frameLength, f.messageLength);
+  EXPECT_EQ(sqd.size(), 256u + 28 + f.frameLength);
+  EXPECT_EQ(U32(sqd, kFirst), 256u);
+  EXPECT_EQ(U32(sqd, kLast), 256u);
+  EXPECT_EQ(U32(sqd, kNumMsgs), 1u);
+  EXPECT_EQ(U32(sqd, kHighMsg), 1u);
+  EXPECT_EQ(U32(sqd, kNextUid), 2u);
+  EXPECT_EQ(U32(sqd, kEnd), sqd.size());
+  EXPECT_EQ(U32(sqd, 256 + 28), 0x20000u + 0x100u);
+  EXPECT_EQ(U32(sqd, 256 + 28 + 214), 1u);  // unique number
+
+  std::string sqi = Sqi();
+  ASSERT_EQ(sqi.size(), 12u);
+  EXPECT_EQ(U32(sqi, 0), 256u);
+  EXPECT_EQ(U32(sqi, 4), 1u);
+  EXPECT_EQ(U32(sqi, 8), 0x682Cu);
+  // The header is on disk before the base is closed, for other programs.
+  b.reset();
+  EXPECT_EQ(Sqd(), sqd);
+}
+
+TEST_F(SquishTest, WorkedExampleOf390Bytes) {
+  auto b = Create();
+  std::string k1 = "\x01" + std::string(19, 'a');
+  std::string k2 = "\x01" + std::string(29, 'b');
+  std::string body;
+  for (int i = 0; i < 10; ++i) body += std::string(9, char('0' + i)) + "\r";
+  ASSERT_EQ(body.size(), 100u);
+  PostRaw(*b, k1 + "\r" + k2 + "\r" + body);
+  std::string sqd = Sqd();
+  FrameHeader f = FrameAt(sqd, 256);
+  EXPECT_EQ(f.controlLength, 51u);
+  EXPECT_EQ(f.messageLength, 390u);
+  EXPECT_EQ(f.frameLength, 390u);
+  ASSERT_EQ(sqd.size(), 256u + 28 + 390);
+  EXPECT_EQ(sqd.substr(256 + 28 + 238), k1 + k2 + std::string(1, '\0') + body +
+                                            std::string(1, '\0'));
+}
+
+TEST_F(SquishTest, TextWithoutKludgesAndOnlyKludges) {
+  auto b = Create();
+  PostRaw(*b, "just body\r");
+  PostRaw(*b, "\x01ONE\r\x01TWO\r");
+  std::string sqd = Sqd();
+  FrameHeader f1 = FrameAt(sqd, 256);
+  EXPECT_EQ(f1.controlLength, 1u);
+  EXPECT_EQ(f1.messageLength, 238u + 1 + 10 + 1);
+  FrameHeader f2 = FrameAt(sqd, f1.next);
+  EXPECT_EQ(f2.controlLength, 9u);
+  EXPECT_EQ(f2.messageLength, 238u + 9 + 0 + 1);
+
+  b->SeekMessage(1);
+  ASSERT_TRUE(b->ReadMessage());
+  EXPECT_EQ(b->TextBuffer()->Bytes(), "just body\r");  // no empty kludge line
+  b->SeekNext();
+  ASSERT_TRUE(b->ReadMessage());
+  EXPECT_EQ(b->TextBuffer()->Bytes(), "\x01ONE\r\x01TWO\r");
+}
+
+TEST_F(SquishTest, SecondMessageRewritesTheChain) {
+  auto b = Create();
+  Post(*b, "All", "one\r");
+  uint32_t second = static_cast<uint32_t>(Sqd().size());
+  Post(*b, "Sysop", "two\r");
+  EXPECT_EQ(b->CurrentNumber(), 2);
+  std::string sqd = Sqd();
+  EXPECT_EQ(FrameAt(sqd, 256).next, second);
+  EXPECT_EQ(FrameAt(sqd, 256).prev, 0u);
+  EXPECT_EQ(FrameAt(sqd, second).prev, 256u);
+  EXPECT_EQ(FrameAt(sqd, second).next, 0u);
+  EXPECT_EQ(U32(sqd, kFirst), 256u);
+  EXPECT_EQ(U32(sqd, kLast), second);
+  EXPECT_EQ(U32(sqd, kNumMsgs), 2u);
+  EXPECT_EQ(U32(sqd, kEnd), sqd.size());
+  std::string sqi = Sqi();
+  ASSERT_EQ(sqi.size(), 24u);
+  EXPECT_EQ(U32(sqi, 12), second);
+  EXPECT_EQ(U32(sqi, 16), 2u);
+  EXPECT_EQ(U32(sqi, 20), NameHash("Sysop"));
+}
+
+TEST(SquishHashTest, EmptyCaseFoldingAndLongNames) {
+  EXPECT_EQ(NameHash(""), 0u);
+  EXPECT_EQ(NameHash("All"), 0x682Cu);
+  EXPECT_EQ(NameHash("ALL"), NameHash("all"));
+  EXPECT_EQ(NameHash("Vasily Pupkin"), 0x7FFE73FEu);  // high bits folded
+  EXPECT_EQ(NameHash("VASILY PUPKIN"), 0x7FFE73FEu);
+  // Only A-Z are folded: CP866 letters keep their case.
+  EXPECT_NE(NameHash("\x80"), NameHash("\xA0"));
+  EXPECT_EQ(NameHash("\x80"), 0x80u);  // bytes are unsigned
+}
+
+TEST_F(SquishTest, RoundTripOfHeaderAndText) {
+  {
+    auto b = Create();
+    ASSERT_TRUE(b->StartNewMessage());
+    b->SetMailTypeFlag(kMailNet, true);
+    b->SetOrigAddress(FtnAddress{2, 5020, 123, 4}, true);
+    b->SetDestAddress(FtnAddress{2, 5030, 7, 9});
+    b->SetFromName("Vexstat Robot");
+    b->SetToName("Sysop");
+    b->SetSubject(std::string(100, 's'));
+    MsgDateTime arrived;
+    arrived.year = 2003;
+    arrived.month = 12;
+    arrived.day = 31;
+    arrived.hour = 23;
+    arrived.minute = 59;
+    arrived.second = 59;
+    b->SetDateArrived(arrived);
+    b->SetAttribute(AttrLocal, true);
+    b->SetAttribute(AttrPrivate, true);
+    b->WriteTextLine("Line one");
+    b->WriteTextLine("Line two");
+    ASSERT_TRUE(b->WriteMessage());
+    ASSERT_TRUE(b->FreeMessageText());
+    EXPECT_FALSE(b->FreeMessageText());
+  }
+  std::string sqd = Sqd();
+  const size_t hdr = 256 + 28;
+  EXPECT_EQ(U32(sqd, hdr), 0x20000u + 0x100u + 0x1u);
+  // Addresses come from the kludges.
+  EXPECT_EQ(U16(sqd, hdr + 148), 2);
+  EXPECT_EQ(U16(sqd, hdr + 150), 5020);
+  EXPECT_EQ(U16(sqd, hdr + 152), 123);
+  EXPECT_EQ(U16(sqd, hdr + 154), 4);
+  EXPECT_EQ(U16(sqd, hdr + 156), 2);
+  EXPECT_EQ(U16(sqd, hdr + 158), 5030);
+  EXPECT_EQ(U16(sqd, hdr + 160), 7);
+  EXPECT_EQ(U16(sqd, hdr + 162), 9);
+  EXPECT_EQ(U16(sqd, hdr + 164), 0x2C48);  // 8 Feb 2002
+  EXPECT_EQ(U16(sqd, hdr + 166), 0x48A3);  // 09:05:07
+  EXPECT_EQ(sqd.substr(hdr + 218, 20), std::string("08 Feb 02  09:05:07") + '\0');
+
+  auto b = Open();
+  EXPECT_EQ(b->MessageCount(), 1);
+  EXPECT_EQ(b->HighMessage(), 1);
+  b->SeekMessage(1);
+  ASSERT_TRUE(b->SeekFound());
+  ASSERT_TRUE(b->ReadMessage());
+  EXPECT_EQ(b->GetFromName(), "Vexstat Robot");
+  EXPECT_EQ(b->GetToName(), "Sysop");
+  EXPECT_EQ(b->GetSubject(), std::string(71, 's'));
+  EXPECT_TRUE(b->TestAttribute(AttrLocal));
+  EXPECT_TRUE(b->TestAttribute(AttrPrivate));
+  EXPECT_FALSE(b->TestAttribute(AttrCrash));
+  MsgDateTime w, a;
+  b->GetDateWritten(w);
+  b->GetDateArrived(a);
+  EXPECT_EQ(w.year, 2002);
+  EXPECT_EQ(w.month, 2);
+  EXPECT_EQ(w.day, 8);
+  EXPECT_EQ(w.hour, 9);
+  EXPECT_EQ(w.minute, 5);
+  EXPECT_EQ(w.second, 6);  // two-second steps
+  EXPECT_EQ(a.year, 2003);
+  EXPECT_EQ(a.second, 58);
+  FtnAddress orig, dest;
+  b->GetAddresses(orig, dest);
+  EXPECT_EQ(orig, (FtnAddress{2, 5020, 123, 4}));
+  EXPECT_EQ(dest, (FtnAddress{2, 5030, 7, 9}));
+  const std::string text = b->TextBuffer()->Bytes();
+  ASSERT_EQ(text.substr(0, 7), "\x01MSGID:");
+  EXPECT_NE(text.find("\r\x01INTL 2:5030/7 2:5020/123\r\x01" "FMPT 4\r\x01TOPT 9\r"),
+            std::string::npos);
+  EXPECT_EQ(text.substr(text.size() - 18), "Line one\rLine two\r");
+
+  ASSERT_TRUE(b->ReadHeader());
+  EXPECT_EQ(b->TextBuffer()->Bytes(), text.substr(0, text.find("Line one")));
+  // A text without its body is never stored over the message.
+  EXPECT_FALSE(b->WriteMessage());
+  EXPECT_EQ(Sqd(), sqd);
+}
+
+TEST_F(SquishTest, AttributeMapping) {
+  auto b = Create();
+  ASSERT_TRUE(b->StartNewMessage());
+  struct {
+    uint32_t mask, bits;
+  } map[] = {{AttrHold, 0x200}, {AttrFileRequest, 0x800},
+             {AttrReceiptRequest, 0x1000}, {AttrAuditRequest, 0x4000},
+             {AttrScanned, 0x10000}, {AttrIsReceipt, 0},
+             {AttrUpdateRequest, 0}, {AttrTypeEcho, 0}};
+  for (const auto& m : map) {
+    b->SetAttribute(m.mask, true);
+    EXPECT_EQ(b->TestAttribute(m.mask), m.bits != 0) << m.mask;
+    ASSERT_TRUE(b->WriteMessage());
+    EXPECT_EQ(U32(Sqd(), 256 + 28), 0x20000u | m.bits) << m.mask;
+    b->SetAttribute(m.mask, false);
+    EXPECT_FALSE(b->TestAttribute(m.mask));
+  }
+}
+
+TEST_F(SquishTest, DeleteThenWriteReusesFreeFrameFirstFit) {
+  auto b = Create();
+  Post(*b, "All", std::string(300, 'a'));   // 1 at 256, large
+  uint32_t at2 = static_cast<uint32_t>(Sqd().size());
+  Post(*b, "All", std::string(50, 'b'));    // 2, small
+  uint32_t at3 = static_cast<uint32_t>(Sqd().size());
+  Post(*b, "All", std::string(200, 'c'));   // 3
+  uint32_t large = FrameAt(Sqd(), 256).frameLength;
+
+  b->SeekMessage(2);
+  ASSERT_TRUE(b->DeleteMessage());
+  b->SeekMessage(1);
+  ASSERT_TRUE(b->DeleteMessage());
+  std::string sqd = Sqd();
+  EXPECT_EQ(U32(sqd, kNumMsgs), 1u);
+  EXPECT_EQ(U32(sqd, kHighMsg), 1u);
+  EXPECT_EQ(U32(sqd, kNextUid), 4u);  // numbers are never given twice
+  EXPECT_EQ(U32(sqd, kFirst), at3);
+  EXPECT_EQ(U32(sqd, kLast), at3);
+  EXPECT_EQ(FrameAt(sqd, at3).prev, 0u);
+  // Free chain: 2 then 1, in the order they were freed.
+  EXPECT_EQ(U32(sqd, kFirstFree), at2);
+  EXPECT_EQ(U32(sqd, kLastFree), 256u);
+  EXPECT_EQ(FrameAt(sqd, at2).type, 1);
+  EXPECT_EQ(FrameAt(sqd, at2).next, 256u);
+  EXPECT_EQ(FrameAt(sqd, 256).prev, at2);
+  std::string sqi = Sqi();
+  ASSERT_EQ(sqi.size(), 12u);
+  EXPECT_EQ(U32(sqi, 0), at3);
+  EXPECT_EQ(U32(sqi, 4), 3u);
+
+  // Too large for frame 2, fits frame 1: the first fit, keeping its length.
+  size_t sizeBefore = sqd.size();
+  Post(*b, "All", std::string(100, 'd'));
+  sqd = Sqd();
+  EXPECT_EQ(sqd.size(), sizeBefore);
+  EXPECT_EQ(b->CurrentNumber(), 4);
+  FrameHeader f = FrameAt(sqd, 256);
+  EXPECT_EQ(f.type, 0);
+  EXPECT_EQ(f.frameLength, large);
+  EXPECT_LT(f.messageLength, large);
+  EXPECT_EQ(f.prev, at3);
+  EXPECT_EQ(FrameAt(sqd, at3).next, 256u);
+  EXPECT_EQ(U32(sqd, kLast), 256u);
+  EXPECT_EQ(U32(sqd, kFirstFree), at2);
+  EXPECT_EQ(U32(sqd, kLastFree), at2);
+  EXPECT_EQ(FrameAt(sqd, at2).next, 0u);
+
+  // Nothing free fits: the file grows.
+  Post(*b, "All", std::string(400, 'e'));
+  EXPECT_GT(Sqd().size(), sizeBefore);
+  EXPECT_EQ(U32(Sqd(), kEnd), Sqd().size());
+
+  // Small enough for frame 2.
+  Post(*b, "All", "f\r");
+  EXPECT_EQ(U32(Sqi(), 36), at2);
+  EXPECT_EQ(U32(Sqd(), kFirstFree), 0u);
+  EXPECT_EQ(U32(Sqd(), kLastFree), 0u);
+}
+
+TEST_F(SquishTest, RewriteInPlaceOrMovedWhenGrown) {
+  auto b = Create();
+  Post(*b, "All", "first\r");
+  Post(*b, "All", "second\r");
+  Post(*b, "All", "third\r");
+  std::string before = Sqd();
+  uint32_t at2 = FrameAt(before, 256).next;
+  uint32_t at3 = FrameAt(before, at2).next;
+
+  b->SeekMessage(2);
+  ASSERT_TRUE(b->ReadMessage());
+  // Shorter text: stays in its frame, frame length kept.
+  b->SetTextPos(b->TextBuffer()->Bytes().find("second"));
+  b->TruncateText();
+  b->WriteTextLine("2nd");
+  ASSERT_TRUE(b->WriteMessage());
+  std::string sqd = Sqd();
+  EXPECT_EQ(sqd.size(), before.size());
+  EXPECT_EQ(FrameAt(sqd, at2).frameLength, FrameAt(before, at2).frameLength);
+  EXPECT_EQ(FrameAt(sqd, at2).messageLength,
+            FrameAt(before, at2).messageLength - 3);
+
+  // Longer text: moves to the end, keeps its place in the chain and index.
+  b->SetTextPos(b->TextSize());
+  b->WriteTextLine(std::string(500, 'x'));
+  ASSERT_TRUE(b->WriteMessage());
+  sqd = Sqd();
+  uint32_t moved = static_cast<uint32_t>(before.size());
+  EXPECT_EQ(FrameAt(sqd, 256).next, moved);
+  EXPECT_EQ(FrameAt(sqd, moved).prev, 256u);
+  EXPECT_EQ(FrameAt(sqd, moved).next, at3);
+  EXPECT_EQ(FrameAt(sqd, at3).prev, moved);
+  EXPECT_EQ(FrameAt(sqd, at2).type, 1);
+  EXPECT_EQ(U32(sqd, kFirstFree), at2);
+  EXPECT_EQ(U32(Sqi(), 12), moved);
+  EXPECT_EQ(U32(Sqi(), 16), 2u);
+  EXPECT_EQ(U32(sqd, kNumMsgs), 3u);
+
+  // The header alone can be rewritten.
+  b->SetSubject("Changed");
+  ASSERT_TRUE(b->RewriteHeader());
+  b->SeekMessage(2);
+  ASSERT_TRUE(b->ReadMessage());
+  EXPECT_EQ(b->GetSubject(), "Changed");
+  EXPECT_NE(b->TextBuffer()->Bytes().find(std::string(500, 'x')),
+            std::string::npos);
+}
+
+TEST_F(SquishTest, Navigation) {
+  auto b = Create();
+  for (int i = 0; i < 4; ++i) Post(*b, "All", "m\r");
+  EXPECT_TRUE(b->MessageExists(3));
+  EXPECT_FALSE(b->MessageExists(5));
+  b->SeekMessage(2);
+  ASSERT_TRUE(b->DeleteMessage());
+  EXPECT_FALSE(b->MessageExists(2));
+  EXPECT_FALSE(b->SeekFound());
+  // After a deletion the next message is the one that followed.
+  b->SeekNext();
+  EXPECT_EQ(b->CurrentNumber(), 3);
+  EXPECT_EQ(b->IndexPosition(), 12);
+  b->SeekMessage(2);  // first at or above 2
+  EXPECT_EQ(b->CurrentNumber(), 3);
+  b->SeekPrior();
+  EXPECT_EQ(b->CurrentNumber(), 1);
+  b->SeekPrior();
+  EXPECT_FALSE(b->SeekFound());
+  b->SeekNext();  // from nothing: the first message
+  EXPECT_EQ(b->CurrentNumber(), 1);
+  b->SeekMessage(4);
+  b->SeekNext();
+  EXPECT_EQ(b->CurrentNumber(), 0);
+  b->SeekMessage(99);
+  EXPECT_FALSE(b->SeekFound());
+  b->SeekIndexPosition(24);
+  EXPECT_EQ(b->CurrentNumber(), 4);
+  b->SeekIndexPosition(5);
+  EXPECT_EQ(b->CurrentNumber(), 0);
+  b->SeekIndexPosition(36);
+  EXPECT_EQ(b->CurrentNumber(), 0);
+  EXPECT_FALSE(b->ReadMessage());
+  EXPECT_FALSE(b->DeleteMessage());
+  EXPECT_EQ(b->MessageCount(), 3);
+  EXPECT_EQ(b->HighMessage(), 4);
+}
+
+TEST_F(SquishTest, UnwrittenMessageLeavesNoTrace) {
+  {
+    auto b = Create();
+    Post(*b, "All", "one\r");
+    ASSERT_TRUE(b->StartNewMessage());
+    EXPECT_EQ(b->CurrentNumber(), 2);
+    b->WriteTextLine("never written");
+  }
+  EXPECT_EQ(U32(Sqd(), kNumMsgs), 1u);
+  EXPECT_EQ(U32(Sqd(), kNextUid), 2u);
+  auto b = Open();
+  Post(*b, "All", "two\r");
+  EXPECT_EQ(b->CurrentNumber(), 2);
+}
+
+TEST_F(SquishTest, ExistingSizeFieldIsKept) {
+  { auto b = Create(); }
+  std::string sqd = Sqd();
+  PutU16(sqd.data() + 130, 238);
+  sqd[200] = 'r';  // reserved bytes are kept too
+  env_.SetFile("/fido/area.sqd", sqd);
+  {
+    auto b = Open();
+    Post(*b, "All", "x\r");
+  }
+  EXPECT_EQ(U16(Sqd(), 130), 238);
+  EXPECT_EQ(Sqd()[200], 'r');
+}
+
+TEST_F(SquishTest, LastRead) {
+  auto b = Create();
+  EXPECT_EQ(b->ReadLastRead(0), 0);
+  b->WriteLastRead(3, 10);
+  std::string sql = env_.GetFile("/fido/area.sql");
+  ASSERT_EQ(sql.size(), 16u);
+  EXPECT_EQ(sql.substr(0, 12), std::string(12, '\0'));
+  EXPECT_EQ(U32(sql, 12), 10u);
+  b->WriteLastRead(1, 7);
+  EXPECT_EQ(env_.GetFile("/fido/area.sql").size(), 16u);
+  EXPECT_EQ(b->ReadLastRead(1), 7);
+  EXPECT_EQ(b->ReadLastRead(3), 10);
+  EXPECT_EQ(b->ReadLastRead(4), 0);
+  EXPECT_EQ(b->ReadLastRead(-1), 0);
+}
+
+TEST_F(SquishTest, FileNamesInEitherCase) {
+  {
+    auto b = Create();
+    Post(*b, "All", "x\r");
+  }
+  env_.SetFile("/fido/AREA.SQD", Sqd());
+  env_.SetFile("/fido/AREA.SQI", Sqi());
+  env_.SetFile("/fido/Mixed.Sqd", Sqd());
+  env_.SetFile("/fido/Mixed.sQi", Sqi());
+  auto up = MakeSquishBase(env_);
+  EXPECT_TRUE(up->BaseExists("/fido/AREA"));
+  ASSERT_TRUE(up->OpenBase("/fido/AREA"));
+  EXPECT_EQ(up->MessageCount(), 1);
+  up->WriteLastRead(0, 5);
+  EXPECT_TRUE(env_.HasFile("/fido/AREA.SQL"));
+  EXPECT_FALSE(env_.HasFile("/fido/AREA.sql"));
+  auto mixed = MakeSquishBase(env_);
+  ASSERT_TRUE(mixed->OpenBase("/fido/Mixed"));
+  mixed->SeekMessage(1);
+  EXPECT_TRUE(mixed->ReadMessage());
+  mixed->WriteLastRead(0, 5);
+  EXPECT_TRUE(env_.HasFile("/fido/Mixed.Sql"));
+  // The name part is not matched without regard to case.
+  EXPECT_FALSE(MakeSquishBase(env_)->BaseExists("/fido/mixed"));
+}
+
+TEST_F(SquishTest, MissingFilesAreNeverCreatedOver) {
+  InstallFileHooks(env_);
+  { auto b = Create(); }
+  std::string sqd = Sqd();
+  int err = 0;
+  env_.Remove("/fido/area.sqi", &err);
+  std::unique_ptr<MessageBase> b;
+  EXPECT_FALSE(OpenMessageBase(b, "S/fido/area"));
+  EXPECT_EQ(MessageBaseOpenError(), 257);
+  EXPECT_EQ(b->GetErrorCode(), 0x3001);
+  EXPECT_TRUE(CloseMessageBase(b));
+  EXPECT_EQ(Sqd(), sqd);
+  EXPECT_FALSE(env_.HasFile("/fido/area.sqi"));
+
+  // An index without its data file: nothing is written over it.
+  env_.SetFile("/fido/other.SQI", "index bytes!");
+  EXPECT_FALSE(OpenMessageBase(b, "s/fido/other"));
+  EXPECT_EQ(MessageBaseOpenError(), 0x300A);
+  CloseMessageBase(b);
+  EXPECT_EQ(env_.GetFile("/fido/other.SQI"), "index bytes!");
+  EXPECT_FALSE(env_.HasFile("/fido/other.sqd"));
+
+  // No base at all: created, lower-case extensions.
+  ASSERT_TRUE(OpenMessageBase(b, "S/fido/fresh"));
+  EXPECT_TRUE(CloseMessageBase(b));
+  EXPECT_TRUE(env_.HasFile("/fido/fresh.sqd"));
+  EXPECT_TRUE(env_.HasFile("/fido/fresh.sqi"));
+  EXPECT_EQ(env_.OpenFileCount(), 0);
+}
+
+TEST_F(SquishTest, LockedBaseFailsToOpen) {
+  auto first = Create();
+  auto second = MakeSquishBase(env_);
+  EXPECT_FALSE(second->OpenBase("/fido/area"));
+  EXPECT_EQ(second->GetErrorCode(), 0x3002);
+  first->CloseBase();
+  EXPECT_TRUE(second->OpenBase("/fido/area"));
+}
+
+// Damaged bases: each case fails with a code, reads nothing outside the
+// file, and leaves the files exactly as they were.
+class SquishDamageTest : public SquishTest {
+ protected:
+  void SetUp() override {
+    auto b = Create();
+    Post(*b, "All", "one\r");
+    Post(*b, "All", "two\r");
+    sqd_ = Sqd();
+    sqi_ = Sqi();
+    second_ = FrameAt(sqd_, 256).next;
+  }
+  void Damage(size_t at, uint32_t v) {
+    PutU32(sqd_.data() + at, v);
+    env_.SetFile("/fido/area.sqd", sqd_);
+  }
+  void DamageIndex(size_t at, uint32_t v) {
+    PutU32(sqi_.data() + at, v);
+    env_.SetFile("/fido/area.sqi", sqi_);
+  }
+  void ExpectReadFails(int32_t n, int code) {
+    auto b = Open();
+    b->SeekMessage(n);
+    ASSERT_TRUE(b->SeekFound());
+    EXPECT_FALSE(b->ReadMessage());
+    EXPECT_EQ(b->GetErrorCode(), code);
+    EXPECT_FALSE(b->ReadHeader());
+    b.reset();
+    ExpectUnchanged();
+  }
+  void ExpectWriteFails() {
+    auto b = Open();
+    ASSERT_TRUE(b->StartNewMessage());
+    b->WriteTextLine("new");
+    EXPECT_FALSE(b->WriteMessage());
+    EXPECT_EQ(b->GetErrorCode(), 0x3008);
+    b.reset();
+    ExpectUnchanged();
+  }
+  void ExpectUnchanged() {
+    EXPECT_EQ(Sqd(), sqd_);
+    EXPECT_EQ(Sqi(), sqi_);
+  }
+  std::string sqd_, sqi_;
+  uint32_t second_ = 0;
+};
+
+TEST_F(SquishDamageTest, ShortHeader) {
+  sqd_.resize(100);
+  env_.SetFile("/fido/area.sqd", sqd_);
+  InstallFileHooks(env_);
+  std::unique_ptr<MessageBase> b;
+  EXPECT_FALSE(OpenMessageBase(b, "S/fido/area"));
+  EXPECT_EQ(MessageBaseOpenError(), 257);
+  EXPECT_EQ(b->GetErrorCode(), 0x3002);
+  CloseMessageBase(b);
+  ExpectUnchanged();
+}
+
+TEST_F(SquishDamageTest, IndexPointsOutsideTheFile) {
+  DamageIndex(0, static_cast<uint32_t>(sqd_.size()) - 10);
+  ExpectReadFails(1, 0x3008);
+  DamageIndex(0, 0);
+  ExpectReadFails(1, 0x3008);
+}
+
+TEST_F(SquishDamageTest, NotAFrame) {
+  DamageIndex(0, 300);  // inside the first message
+  ExpectReadFails(1, 0x3007);
+}
+
+TEST_F(SquishDamageTest, FreeFrameIsNotAMessage) {
+  Damage(256 + 24, 1);
+  ExpectReadFails(1, 0x3007);
+}
+
+TEST_F(SquishDamageTest, ControlLengthOutOfRange) {
+  Damage(256 + 20, 65520);
+  ExpectReadFails(1, 0x3007);
+  Damage(256 + 20, 0xFFFFFFFFu);
+  ExpectReadFails(1, 0x3007);
+}
+
+TEST_F(SquishDamageTest, MessageLengthBeyondTheFile) {
+  Damage(second_ + 16, 100000);
+  ExpectReadFails(2, 0x3007);
+  Damage(second_ + 16, 10);  // shorter than its own header
+  ExpectReadFails(2, 0x3007);
+}
+
+TEST_F(SquishDamageTest, LastFrameOutsideTheFile) {
+  Damage(kLast, static_cast<uint32_t>(sqd_.size()) + 1000);
+  ExpectWriteFails();
+  Damage(kLast, 300);  // no frame there
+  ExpectWriteFails();
+}
+
+TEST_F(SquishDamageTest, DeleteWithBrokenNeighbour) {
+  Damage(256 + 4, 0x7FFFFFF0);  // next frame of message 1 outside the file
+  auto b = Open();
+  b->SeekMessage(1);
+  EXPECT_FALSE(b->DeleteMessage());
+  EXPECT_EQ(b->GetErrorCode(), 0x3008);
+  b.reset();
+  ExpectUnchanged();
+}
+
+TEST_F(SquishDamageTest, FreeChainLoopIsNotFollowedForever) {
+  {
+    auto b = Open();
+    b->SeekMessage(1);
+    ASSERT_TRUE(b->DeleteMessage());
+  }
+  sqd_ = Sqd();
+  sqi_ = Sqi();
+  Damage(256 + 4, 256);  // the free frame points to itself
+  auto b = Open();
+  Post(*b, "All", std::string(2000, 'z'));  // fits nothing: goes to the end
+  EXPECT_EQ(U32(Sqd(), kFirstFree), 256u);
+  b->SeekMessage(3);
+  EXPECT_TRUE(b->ReadMessage());
+}
+
+TEST_F(SquishDamageTest, WriteFailureIsReported) {
+  FaultEnv faulty(env_);
+  auto b = MakeSquishBase(faulty);
+  ASSERT_TRUE(b->OpenBase("/fido/area"));
+  ASSERT_TRUE(b->StartNewMessage());
+  b->WriteTextLine("x");
+  faulty.FailWritesAfter(10);  // the new frame is cut short
+  EXPECT_FALSE(b->WriteMessage());
+  EXPECT_EQ(b->GetErrorCode(), 0x3008);
+  faulty.Reset();
+  b.reset();
+  ExpectUnchanged();  // the cut frame was taken back
+  auto c = Open();
+  Post(*c, "All", "three\r");
+  EXPECT_EQ(c->CurrentNumber(), 3);
+}
+
+}  // namespace
+}  // namespace vex

@@ -1,0 +1,112 @@
+#include "report/report_run.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/cp866.h"
+#include "platform/exit.h"
+#include "report/report_test_util.h"
+
+namespace vex {
+namespace {
+
+using namespace testing_report;
+
+class ReportRunTest : public ::testing::Test {
+ protected:
+  ReportRunTest() {
+    f.env.SetFile("stat.vx", Store({Rec("FOO.BAR", 1024), Rec("FOO.BAR", 1024, 3),
+                                    Rec("BAZ", 1024, 31), Rec("FOO.BAR", 1024, 31),
+                                    Rec("OLD", 1024, 32)}));
+  }
+  void Add(const std::string& tpl, const std::string& result,
+           const std::string& announce = "") {
+    f.run.templates.push_back(TemplateEntry{tpl, result, announce});
+  }
+  void RunAll() {
+    RunReports(f.env, f.log, f.run, f.settings, f.tables,
+               [this](const std::string& area, const std::string& file) {
+                 posted.push_back(area + "|" + file);
+               });
+  }
+  bool ConsoleHas(const std::string& text) const {
+    return f.env.console().find(text) != std::string::npos;
+  }
+  Fixture f;
+  std::vector<std::string> posted;
+};
+
+TEST_F(ReportRunTest, SimpleReport) {
+  f.env.SetFile("simple.tpl",
+                "@TOTALFILES files\n#AREASIZE\n"
+                "@NUMB(3). @AREA(12,L) @SIZETOTAL(8) @PERC(7)\n");
+  Add("simple.tpl", "simple.txt");
+  RunAll();
+  EXPECT_EQ(f.env.GetFile("simple.txt"),
+            "4 files\r\n"
+            "  1. FOO.BAR          3.00  75.00%\r\n"
+            "  2. BAZ              1.00  25.00%\r\n");
+  EXPECT_TRUE(ConsoleHas("07.11.2026 -> 08.12.2026"));
+  EXPECT_TRUE(ConsoleHas(Cp866("Генерируем результирующий файл simple.txt")));
+  EXPECT_TRUE(posted.empty());  // announcements are off
+  EXPECT_EQ(f.env.OpenFileCount(), 0);
+}
+
+TEST_F(ReportRunTest, EntriesFailIndependently) {
+  f.env.SetFile("a.tpl", "A @TOTALFILES\n");
+  f.run.makeAnnounce = true;
+  f.run.resultFile = "default.txt";
+  Add("a.tpl", "nodir/a.txt", "AREA1");   // cannot be created
+  Add("missing.tpl", "b.txt", "AREA2");   // template missing
+  Add("a.tpl", "", "AREA3");              // result from the settings
+  RunAll();
+  EXPECT_TRUE(ConsoleHas(Cp866("Ошибка создания файла nodir/a.txt")));
+  EXPECT_TRUE(ConsoleHas(Cp866("Не могу прочитать шаблон missing.tpl")));
+  EXPECT_TRUE(f.env.HasFile("b.txt"));
+  EXPECT_EQ(f.env.GetFile("b.txt"), "");
+  EXPECT_EQ(f.env.GetFile("default.txt"), "A 4\r\n");
+  EXPECT_EQ(f.env.GetFile("a.tpl"), "A @TOTALFILES\n");
+  EXPECT_EQ(posted, (std::vector<std::string>{"AREA2|b.txt", "AREA3|default.txt"}));
+}
+
+TEST_F(ReportRunTest, ConsoleCopyAndGraphCharacters) {
+  f.env.SetFile("g.tpl", "[@INSGRAPH(4,L)]\none\\ntwo\n");
+  f.run.statisticsOnScreen = true;
+  f.run.useChar = "=";  // the rest are spaces
+  f.settings.useChar = "xxxxx";
+  Add("g.tpl", "g.txt");
+  RunAll();
+  EXPECT_EQ(f.env.GetFile("g.txt"), "[====]\r\none\n\rtwo\r\n");
+  EXPECT_TRUE(ConsoleHas("\n[====]\none\n\rtwo\n"));
+  EXPECT_EQ(f.settings.useChar, "=    ");
+}
+
+TEST_F(ReportRunTest, SecondEntryOverwritesTheSameResult) {
+  f.env.SetFile("a.tpl", "first\n");
+  f.env.SetFile("b.tpl", "2\n");
+  Add("a.tpl", "same.txt");
+  Add("b.tpl", "same.txt");
+  RunAll();
+  EXPECT_EQ(f.env.GetFile("same.txt"), "2\r\n");
+}
+
+TEST_F(ReportRunTest, PeriodFromTheDayOffsets) {
+  f.env.SetFile("p.tpl", "@BEGINDATE-@ENDDATE @TOTALFILES\n");
+  f.run.periodStart = 3;
+  f.run.periodEnd = 1;
+  Add("p.tpl", "p.txt");
+  RunAll();
+  EXPECT_EQ(f.env.GetFile("p.txt"), "05.12.2026-07.12.2026 1\r\n");
+}
+
+TEST_F(ReportRunTest, MissingStoreEndsBeforeAnyResult) {
+  MemEnv& env = f.env;
+  int err = 0;
+  env.Remove("stat.vx", &err);
+  env.SetFile("a.tpl", "x\n");
+  Add("a.tpl", "a.txt");
+  EXPECT_THROW(RunAll(), ProgramExit);
+  EXPECT_FALSE(env.HasFile("a.txt"));
+}
+
+}  // namespace
+}  // namespace vex

@@ -14,6 +14,7 @@
 #include "msgbase/jam_base.h"
 #include "msgbase/jam_base_impl.h"
 #include "msgbase/jam_format.h"
+#include "platform/fault_env.h"
 #include "platform/mem_env.h"
 #include "util/coding.h"
 
@@ -420,6 +421,83 @@ TEST_F(JamMemTest, LastReadRecordsAreUpdatedInPlace) {
   EXPECT_EQ(U32(jlr, 4), 5u);
   EXPECT_EQ(U32(jlr, 8), 12u);
   EXPECT_EQ(U32(jlr, 12), 12u);
+}
+
+TEST_F(JamMemTest, StoredMessagesCanBeChangedInPlaceOrRewritten) {
+  auto base = Created();
+  Post p;
+  p.to = "Reader";
+  p.lines = {"Short"};
+  ASSERT_TRUE(Write(*base, p));
+  base->SetCurrentNumber(1);
+  ASSERT_TRUE(base->ReadMessage());
+  base->SetAttribute(AttrReceived, true);
+  ASSERT_TRUE(base->RewriteHeader());
+  const uint32_t firstHeader = U32(env.GetFile("bases/echo.jdx"), 4);
+
+  ASSERT_TRUE(base->ReadMessage());
+  EXPECT_TRUE(base->TestAttribute(AttrReceived));
+  base->SetTextPos(base->TextSize());
+  base->WriteTextLine("A longer body now");
+  ASSERT_TRUE(base->WriteMessage());
+  EXPECT_EQ(base->MessageCount(), 1);
+  base->CloseBase();
+
+  std::string jdx = env.GetFile("bases/echo.jdx");
+  std::string jhr = env.GetFile("bases/echo.jhr");
+  ASSERT_EQ(jdx.size(), 8u);
+  EXPECT_GT(U32(jdx, 4), firstHeader);
+  EXPECT_NE(U32(jhr, firstHeader + 52) & kAttrDeleted, 0u);
+  EXPECT_EQ(U32(jhr, 12), 1u);
+  ASSERT_TRUE(base->OpenBase("bases/echo"));
+  base->SetCurrentNumber(1);
+  ASSERT_TRUE(base->ReadMessage());
+  std::string text = base->TextBuffer()->Bytes();
+  EXPECT_NE(text.find("\rShort\rA longer body now\r"), std::string::npos) << text;
+  EXPECT_EQ(base->messageHeader().messageNumber, 1u);
+}
+
+TEST_F(JamMemTest, AFailedWriteLeavesTheStoredMessagesAlone) {
+  {
+    auto base = Created();
+    Post p;
+    p.lines = {"Kept"};
+    ASSERT_TRUE(Write(*base, p));
+  }
+  const std::string jdx = env.GetFile("bases/echo.jdx");
+  const std::string baseHeader = env.GetFile("bases/echo.jhr").substr(0, 1024);
+  for (uint64_t budget : {0, 10, 100}) {
+    FaultEnv faulty(env);
+    JamBase base(faulty);
+    ASSERT_TRUE(base.OpenBase("bases/echo"));
+    faulty.FailWritesAfter(budget);
+    Post p;
+    p.lines = {"Lost line of some length"};
+    EXPECT_FALSE(Write(base, p)) << budget;
+    EXPECT_EQ(base.GetErrorCode(), kErrWrite);
+    EXPECT_EQ(base.MessageCount(), 1);
+  }
+  EXPECT_EQ(env.GetFile("bases/echo.jdx"), jdx);
+  EXPECT_EQ(env.GetFile("bases/echo.jhr").substr(0, 1024), baseHeader);
+  auto base = NewBase();
+  ASSERT_TRUE(base->OpenBase("bases/echo"));
+  base->SetCurrentNumber(1);
+  ASSERT_TRUE(base->ReadMessage());
+  EXPECT_NE(base->TextBuffer()->Bytes().find("Kept\r"), std::string::npos);
+}
+
+TEST_F(JamMemTest, TheAreaIdentifierOpensOrCreatesAJamBase) {
+  InstallFileHooks(env);
+  std::unique_ptr<MessageBase> base;
+  ASSERT_TRUE(OpenMessageBase(base, "Jbases/new"));
+  EXPECT_TRUE(env.HasFile("bases/new.jhr"));
+  Post p;
+  ASSERT_TRUE(Write(*base, p));
+  EXPECT_TRUE(CloseMessageBase(base));
+  ASSERT_TRUE(OpenMessageBase(base, "jbases/new"));
+  EXPECT_EQ(base->MessageCount(), 1);
+  EXPECT_TRUE(CloseMessageBase(base));
+  EXPECT_EQ(env.OpenFileCount(), 0);
 }
 
 // Existing, partial and damaged bases -----------------------------------------

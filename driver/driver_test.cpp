@@ -201,13 +201,16 @@ TEST_F(DriverTest, ConfigOptionSelectsTheFileRead) {
   EXPECT_EQ(ConfigFileFromCommandLine({"-ca.cfg", "-K", "-Cb.cfg"}, "x"), "a.cfg");
   EXPECT_EQ(ConfigFileFromCommandLine({"-D1"}, "x"), "x");
   // A missing file is skipped without a message.
-  App missing = MakeApp({"-Cnone.cfg"});
-  Run(missing);
+  env.ClearConsole();
+  App missing = MakeApp();
+  missing.run.configFile = "none.cfg";
+  ReadConfiguration(missing);
   EXPECT_EQ(env.console(), "");
 }
 
 TEST_F(DriverTest, NormalEndWritesEndLine) {
   env.SetFile("vexstat.cfg", "LOGFILE v.log\n");
+  env.SetFile("stat.vx", "");
   App app = MakeApp();
   EXPECT_EQ(Run(app), -1);
   std::string log = env.GetFile("v.log");

@@ -563,6 +563,41 @@ TEST_F(SquishTest, MissingFilesAreNeverCreatedOver) {
   EXPECT_EQ(env_.OpenFileCount(), 0);
 }
 
+TEST_F(SquishTest, CreateNeverTruncatesAnExistingBase) {
+  {
+    auto b = Create();
+    Post(*b, "All", "kept\r");
+  }
+  std::string sqd = Sqd();
+  auto b = MakeSquishBase(env_);
+  EXPECT_FALSE(b->CreateBase("/fido/area"));
+  EXPECT_EQ(b->GetErrorCode(), 0x3009);
+  EXPECT_FALSE(b->IsOpen());
+  EXPECT_EQ(Sqd(), sqd);
+  EXPECT_EQ(Sqi().size(), 12u);
+}
+
+TEST_F(SquishTest, ControlInformationMustStayBelowTheLimit) {
+  auto b = Create();
+  ASSERT_TRUE(b->StartNewMessage());
+  b->WriteTextLine("\x01" + std::string(65518, 'k'));  // 65519 + NUL: too many
+  b->WriteTextLine("body");
+  EXPECT_FALSE(b->WriteMessage());
+  EXPECT_EQ(b->GetErrorCode(), 0x3007);
+  EXPECT_EQ(Sqd().size(), 256u);
+  EXPECT_EQ(Sqi(), "");
+  // One byte less is stored and read back.
+  b->SetTextPos(0);
+  b->TruncateText();
+  b->WriteTextLine("\x01" + std::string(65517, 'k'));
+  b->WriteTextLine("body");
+  ASSERT_TRUE(b->WriteMessage());
+  EXPECT_EQ(FrameAt(Sqd(), 256).controlLength, 65519u);
+  b->SeekMessage(1);
+  ASSERT_TRUE(b->ReadMessage());
+  EXPECT_EQ(b->TextSize(), 65518u + 1 + 5);
+}
+
 TEST_F(SquishTest, LockedBaseFailsToOpen) {
   auto first = Create();
   auto second = MakeSquishBase(env_);

@@ -156,6 +156,11 @@ inline RunResult Run(const std::string& cwd, std::vector<std::string> argv,
     dup2(errPipe[1], 2);
     for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1], inPipe[0], inPipe[1]}) close(fd);
     if (chdir(cwd.c_str()) != 0) _exit(126);
+    // faketime must not shift file times (TIC dates come from them), and a
+    // sanitizer build must accept the preloaded faketime library.
+    setenv("NO_FAKE_STAT", "1", 1);
+    std::string asan = getenv("ASAN_OPTIONS") ? getenv("ASAN_OPTIONS") : "";
+    setenv("ASAN_OPTIONS", (asan.empty() ? "" : asan + ":").append("verify_asan_link_order=0").c_str(), 1);
     std::vector<char*> args;
     for (auto& a : argv) args.push_back(a.data());
     args.push_back(nullptr);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "driver/app.h"
+#include "driver/command_line.h"
 #include "driver/driver.h"
 #include "platform/env.h"
 #include "platform/exit.h"
@@ -16,6 +17,16 @@ int main(int argc, char** argv) {
   try {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    // The two GNU options every Linux user tries first; all other
+    // parameters keep their meaning.
+    for (const std::string& a : args) {
+      if (a == "--help") vex::ShowHelp(env);
+      if (a == "--version") {
+        env.ConsoleWrite(std::string("vexstat ") + VEX_VERSION + " (" +
+                         vex::kProgramName + ")\n");
+        throw vex::ProgramExit{0};
+      }
+    }
     vex::App app(env, std::move(args));
     vex::RunDriver(app);
   } catch (const vex::ProgramExit& e) {

@@ -1,5 +1,6 @@
 #include "posting/area_file.h"
 
+#include "posting/read_file.h"
 #include "util/text_file.h"
 
 namespace vex {
@@ -7,7 +8,7 @@ namespace vex {
 bool ForEachAreaLine(Env& env, const std::string& path,
                      const std::function<bool(const std::string&)>& visit) {
   int err = 0;
-  std::unique_ptr<File> file = env.Open(path, OpenMode::kRead, &err);
+  std::unique_ptr<File> file = OpenForReading(env, path, &err);
   if (!file) return false;
   LineReader reader(*file);
   std::string line;

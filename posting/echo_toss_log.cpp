@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "platform/exit.h"
+#include "posting/read_file.h"
 #include "util/text.h"
 #include "util/text_file.h"
 
@@ -61,7 +62,7 @@ void UpdateEchoTossLog(LogContext& log, Env& env, const std::string& file,
                        const std::string& tag) {
   if (file.empty()) return;
   int err = 0;
-  if (!env.Open(file, OpenMode::kRead, &err)) {
+  if (!OpenForReading(env, file, &err)) {
     log.LogError("Creating new echo-exportation file " + file);
     // Never truncate: a file that exists but could not be read keeps its
     // contents.
@@ -70,7 +71,7 @@ void UpdateEchoTossLog(LogContext& log, Env& env, const std::string& file,
       return;
     }
   }
-  std::unique_ptr<File> in = env.Open(file, OpenMode::kRead, &err);
+  std::unique_ptr<File> in = OpenForReading(env, file, &err);
   if (!in) {
     log.LogError("Big shit is going with your " + file + ", get lost!..");
     return;

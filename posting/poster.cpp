@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "posting/echo_toss_log.h"
+#include "posting/read_file.h"
 #include "posting/sections.h"
 #include "util/address.h"
 #include "util/text.h"
@@ -143,7 +144,7 @@ void PostFile(PostingRun& run) {
   PostingSettings& s = run.settings;
   PostEntry& e = s.entry;
   int err = 0;
-  std::unique_ptr<File> file = run.env.Open(e.fileName, OpenMode::kRead, &err);
+  std::unique_ptr<File> file = OpenForReading(run.env, e.fileName, &err);
   if (!file) SetPostingError(s, kPostNoFile);
   if (s.errors != 0) return;
 

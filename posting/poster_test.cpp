@@ -331,6 +331,36 @@ TEST(EchoTossLogTest, UnreadableFileIsNeverEmptied) {
   EXPECT_EQ(mem.GetFile("toss.log"), "KEEP\r\n");
 }
 
+TEST_F(PosterTest, DirectoriesInPlaceOfFilesAreReportedNotRead) {
+  env.AddDirectory("areas");
+  env.AddDirectory("report.txt");
+  Apply("AREADEFINECFG Hareas");
+  Post("RU.FIDO", "report.txt");
+  EXPECT_EQ(Log(),
+            (Lines{"[err] File areas can't be read",
+                   "There are some errors in your settings of post area:",
+                   "[err] Unable to open/create msgbase , maybe you not "
+                   "define area file properly"}));
+
+  env.SetFile("areas2", "EchoArea RU.FIDO fido/rufido -b Msg\n");
+  Apply("AREADEFINECFG Hareas2");
+  Post("RU.FIDO", "report.txt");
+  EXPECT_EQ(Log().back(), "[err] File report.txt not found");
+
+  env.SetFile("r.txt", "x\n");
+  int err = 0;
+  env.Remove("echotoss.log", &err);
+  env.AddDirectory("echotoss.log");
+  Post("RU.FIDO", "r.txt");
+  Lines log = Log();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2],
+            "[err] Creating new echo-exportation file echotoss.log");
+  // Either the create or the second open reports it; nothing is thrown.
+  EXPECT_EQ(log.back().substr(0, 6), "[err] ");
+  EXPECT_TRUE(env.HasDirectory("echotoss.log"));
+}
+
 TEST(EchoTossLogTest, IoErrorTexts) {
   EXPECT_EQ(IoErrorText("f", 2), "File f not found");
   EXPECT_EQ(IoErrorText("f", 3), "Path to file f not found");

@@ -1,0 +1,19 @@
+; daily.tpl - the daily report by file echo.
+; Shows the period, the totals, and one line per file echo ordered by
+; size: number, echo name, files and size, share of the traffic and a bar.
+; Run it with -D1/0 (yesterday and today) for a daily report.
+#DOTSTYLE .
+#ORDERSTYLE '
+#REALDOTS 2
+#PERCDOTS 1
+#KBSIZE 1024
+#‘в вЁбвЁЄ  д ©«не б @BEGINDATE Ї® @ENDDATE
+#
+ ‚бҐЈ®: @TOTALFILES д ©«®ў, @TOTALSIZE ЉЎ
+ ДДДД ДДДДДДДДДДДДДДДДДДДДДДДДДДДДДДДД ДДДДД ДДДДДДДДДД ДДДДДД ДДДДДДДДДДДДДДДДДДДД
+  N   ” ©«не                           ” ©«л        ЉЎ    %    ѓа дЁЄ
+ ДДДД ДДДДДДДДДДДДДДДДДДДДДДДДДДДДДДДД ДДДДД ДДДДДДДДДД ДДДДДД ДДДДДДДДДДДДДДДДДДДД
+#AREASIZE
+ @NUMB(4) @AREA(32,L) @FILETOTAL(5) @SIZETOTAL(10) @PERC(6) @GRAPH(20,L)
+ ДДДД ДДДДДДДДДДДДДДДДДДДДДДДДДДДДДДДД ДДДДД ДДДДДДДДДД ДДДДДД ДДДДДДДДДДДДДДДДДДДД
+%@ID

@@ -1,0 +1,74 @@
+// What a sysop meets first: the GNU options, the manual pages and the
+// installed files.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e_harness.h"
+
+namespace vex::e2e {
+namespace {
+
+TEST(GnuOptionsTest, HelpAndVersionEndAtOnceWithCodeZero) {
+  TempDir dir;
+  // A configuration whose scan would leave traces if the run went on.
+  WriteFile(dir / "vexstat.cfg", "LOGFILE vexstat.log\nTICPATH in/\n");
+  RunResult help = RunVexstat(dir.path(), {"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  std::vector<std::string> lines = Lines(help.out);
+  ASSERT_EQ(lines.size(), 19u);
+  EXPECT_EQ(lines[0], " -D<N1[/N2]>      - период, за который делать статистику");
+  EXPECT_EQ(lines[18], " -I               ─ переключить вывод на экран статистики");
+
+  RunResult version = RunVexstat(dir.path(), {"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out.rfind("vexstat ", 0), 0u) << version.out;
+  EXPECT_NE(version.out.find("Vexstat {v4.5.Win.rc}"), std::string::npos);
+  EXPECT_EQ(version.err, "");
+
+  // Neither ran the configuration: no log, no store.
+  EXPECT_FALSE(FileExists(dir / "vexstat.log"));
+  EXPECT_FALSE(FileExists(dir / "stat.vx"));
+}
+
+TEST(ManualTest, PagesRenderWithoutWarnings) {
+  for (const char* page : {"vexstat.1", "vexmsg.1"}) {
+    TempDir dir;
+    RunResult r = Run(dir.path(), {"groff", "-man", "-Tutf8", "-ww", SourceDir() + "/man/" + page});
+    if (r.exitCode == 127) GTEST_SKIP() << "groff is not installed";
+    EXPECT_EQ(r.exitCode, 0) << page;
+    EXPECT_EQ(r.err, "") << page;
+    EXPECT_NE(r.out.find("EXIT STATUS"), std::string::npos) << page;
+  }
+}
+
+TEST(InstallTest, InstallsProgramsManualPagesAndSamples) {
+  TempDir prefix;
+  RunResult r = Run(prefix.path(), {"cmake", "--install", BinaryDir(), "--prefix", prefix.path()});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  for (const char* file : {
+           "bin/vexstat",
+           "bin/vexmsg",
+           "share/man/man1/vexstat.1",
+           "share/man/man1/vexmsg.1",
+           "share/doc/vexstat/README.md",
+           "share/doc/vexstat/samples/vexstat.cfg",
+           "share/doc/vexstat/samples/templates/daily.tpl",
+           "share/doc/vexstat/samples/templates/links.tpl",
+           "share/doc/vexstat/samples/templates/full.tpl",
+           "share/doc/vexstat/samples/templates/report.html.tpl",
+           "share/doc/vexstat/samples/areas/areas-h.cfg",
+           "share/doc/vexstat/samples/areas/areas-s.cfg",
+           "share/doc/vexstat/samples/areas/areas-t.cfg",
+           "share/doc/vexstat/samples/areas/arealist-t.txt",
+       }) {
+    EXPECT_TRUE(FileExists(prefix / file)) << file;
+  }
+  // The installed program runs.
+  RunResult v = Run(prefix.path(), {prefix / "bin/vexstat", "--version"});
+  EXPECT_EQ(v.exitCode, 0);
+}
+
+}  // namespace
+}  // namespace vex::e2e

@@ -8,17 +8,17 @@
 #
  Received @FILETOTALIN files (@SIZETOTALIN Kb), sent @FILETOTALOUT files (@SIZETOTALOUT Kb)
 
- From link              In  Out      In Kb     Out Kb      %
- ------------------- ----- ---- ---------- ---------- ------
+ From link              In  Out         In Kb        Out Kb      %
+ ------------------- ----- ---- ------------- ------------- ------
 #LINKSIZE
- @LINK(19,L) @FILEIN(5) @FILEOUT(4) @SIZEIN(10) @SIZEOUT(10) @PERC(6)
+ @LINK(19,L) @FILEIN(5) @FILEOUT(4) @SIZEIN(13) @SIZEOUT(13) @PERC(6)
 
- Originating system  Files       Kb      %  Graph
- ------------------- ----- ---------- ------ ---------------
+ Originating system  Files            Kb      % Graph
+ ------------------- ----- ------------- ------ ---------------
 #ORIGINALLINKSIZE
- @LINK(19,L) @FILETOTAL(5) @SIZETOTAL(10) @PERC(6) @GRAPH(15,L)
+ @LINK(19,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(6) @GRAPH(15,L)
 
- Addressee           Files       Kb      %  Graph
- ------------------- ----- ---------- ------ ---------------
+ Addressee           Files            Kb      % Graph
+ ------------------- ----- ------------- ------ ---------------
 #EXPLINKSIZE
- @EXPLINK(19,L) @EXPFILE(5) @EXPSIZE(10) @PERC(6) @GRAPH(15,L)
+ @EXPLINK(19,L) @EXPFILE(5) @EXPSIZE(13) @PERC(6) @GRAPH(15,L)

@@ -58,7 +58,7 @@ void RunReports(Env& env, LogContext& log, const RunSettings& run,
     int err = 0;
     std::unique_ptr<File> file = env.Open(result, OpenMode::kCreate, &err);
     if (!file) {
-      log.LogError(Cp866("Ошибка создания файла ") + result);
+      log.LogLine(Cp866("Ошибка создания файла ") + result);
       continue;
     }
     ResultWriter writer(*file);

@@ -3,6 +3,8 @@
 // fixed by faketime at 8 December 2026, noon.  Expected results are worked
 // out by hand.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <iconv.h>
 
 #include <cstdint>
@@ -242,8 +244,14 @@ TEST_F(ReportE2eTest, ConsoleCopyAndFailedEntries) {
        "TPLFILENAME t.tpl nodir/x.txt\nTPLFILENAME missing.tpl empty.txt\n"
        "TPLFILENAME t.tpl\n");
   RunResult r = Run({"-I"});
-  EXPECT_NE(r.out.find("Ошибка создания файла nodir/x.txt"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("Не могу прочитать шаблон missing.tpl"), std::string::npos);
+  // Both are plain log lines, in the order the entries run.
+  std::vector<std::string> log = vex::e2e::UnstampedLines(r.out);
+  auto at = [&](const std::string& line) {
+    return std::find(log.begin(), log.end(), line) - log.begin();
+  };
+  EXPECT_LT(at("Генерируем результирующий файл nodir/x.txt"), at("Ошибка создания файла nodir/x.txt"));
+  EXPECT_LT(at("Ошибка создания файла nodir/x.txt"), at("Не могу прочитать шаблон missing.tpl"));
+  EXPECT_LT(at("Не могу прочитать шаблон missing.tpl"), static_cast<long>(log.size())) << r.out;
   EXPECT_TRUE(FileExists(dir / "empty.txt"));
   EXPECT_EQ(Result("empty.txt"), "");
   // A single name writes to the default result file, not over the template.

@@ -162,7 +162,10 @@ std::string NumberTextFormatted(double value, int width, int decimals) {
   }
   bool allZero = digits.find_first_not_of('0') == std::string::npos;
   std::string text = digits.substr(0, digits.size() - decimals);
-  if (decimals > 0) text += "." + digits.substr(digits.size() - decimals);
+  if (decimals > 0) {
+    text += '.';
+    text.append(digits, digits.size() - decimals, std::string::npos);
+  }
   // A value that rounds to zero is written without a sign.
   if (negative && !allZero) text.insert(text.begin(), '-');
   // Padding never makes a text longer than a line can be.

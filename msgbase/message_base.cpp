@@ -74,8 +74,7 @@ MessageBase::MessageBase(Env& env) : env_(env) {}
 
 MessageBase::~MessageBase() = default;
 
-MsgDateTime MessageBase::Now() {
-  ClockTime t = env_.Now();
+MsgDateTime ToMsgDateTime(const ClockTime& t) {
   MsgDateTime dt;
   dt.hour = t.hour;
   dt.minute = t.minute;
@@ -86,6 +85,8 @@ MsgDateTime MessageBase::Now() {
   dt.year = t.year;
   return dt;
 }
+
+MsgDateTime MessageBase::Now() { return ToMsgDateTime(env_.Now()); }
 
 // Navigation -----------------------------------------------------------------
 

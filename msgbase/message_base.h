@@ -48,6 +48,9 @@ struct MsgDateTime {
   int32_t day = 0, month = 0, year = 0;
 };
 
+// The clock reading as the header operations take it.
+MsgDateTime ToMsgDateTime(const ClockTime& t);
+
 class MessageBase {
  public:
   explicit MessageBase(Env& env);

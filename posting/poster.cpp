@@ -56,19 +56,6 @@ void PreparePosting(PostingRun& run) {
 
 namespace {
 
-MsgDateTime MessageTime(Env& env) {
-  const ClockTime now = env.Now();
-  MsgDateTime dt;
-  dt.hour = now.hour;
-  dt.minute = now.minute;
-  dt.second = now.second;
-  dt.hundredths = now.hundredths;
-  dt.day = now.day;
-  dt.month = now.month;
-  dt.year = now.year;
-  return dt;
-}
-
 // The attribute bits that a FLAGS word can name.
 constexpr uint32_t kFlagBits[] = {
     AttrPrivate,      AttrCrash,          AttrReceived,  AttrSent,
@@ -106,7 +93,7 @@ void StartSection(PostingRun& run) {
   base.SetFromName(e.fromName);
   base.SetToName(e.toName);
   base.SetSubject(e.subject);
-  const MsgDateTime now = MessageTime(run.env);
+  const MsgDateTime now = ToMsgDateTime(run.env.Now());
   base.SetDateWritten(now);
   base.SetDateArrived(now);
   // The configured FLAGS word is the whole attribute set of the message.

@@ -100,9 +100,15 @@ namespace {
 
 std::string Join(long long zone, long long net, long long node,
                  long long point, bool withPoint) {
-  std::string s = std::to_string(zone) + ":" + std::to_string(net) + "/" +
-                  std::to_string(node);
-  if (withPoint) s += "." + std::to_string(point);
+  std::string s = std::to_string(zone);
+  s += ':';
+  s += std::to_string(net);
+  s += '/';
+  s += std::to_string(node);
+  if (withPoint) {
+    s += '.';
+    s += std::to_string(point);
+  }
   return s;
 }
 

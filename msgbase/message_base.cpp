@@ -20,6 +20,9 @@ struct LibraryState {
   Env* env = nullptr;
   int openError = 0;
   uint32_t lastSerial = 0;
+  // The clock's value when lastSerial was handed out.  While the clock
+  // stands still the serials run ahead of it, one by one.
+  uint32_t lastClock = 0;
 };
 LibraryState& Library() {
   static LibraryState state;
@@ -391,12 +394,20 @@ void MessageBase::WriteOriginLine(const std::string& text,
 
 uint32_t NewMsgIdSerial(Env& env) {
   LibraryState& lib = Library();
-  uint32_t serial = SerialFromClock(env.Now());
-  for (int i = 0; serial == lib.lastSerial && i < kSerialWaitSteps; ++i) {
+  uint32_t clock = SerialFromClock(env.Now());
+  const bool ahead = lib.lastSerial != lib.lastClock;
+  for (int i = 0; !ahead && clock == lib.lastClock && i < kSerialWaitSteps;
+       ++i) {
     env.SleepMs(kSerialWaitStepMs);
-    serial = SerialFromClock(env.Now());
+    clock = SerialFromClock(env.Now());
   }
-  if (serial == lib.lastSerial) serial = lib.lastSerial + 1;
+  // A clock that has not moved, or has not yet passed the serials that ran
+  // ahead of it, would repeat one of them: the next one is taken instead.
+  uint32_t serial = clock;
+  if (clock - lib.lastClock <= lib.lastSerial - lib.lastClock) {
+    serial = lib.lastSerial + 1;
+  }
+  lib.lastClock = clock;
   lib.lastSerial = serial;
   return serial;
 }

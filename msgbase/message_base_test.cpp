@@ -148,12 +148,15 @@ TEST_F(MessageBaseTest, BodyStartSkipsLinesBeforeTheFirstKludge) {
 }
 
 TEST_F(MessageBaseTest, NetmailKludgesComeInPostingOrder) {
+  ClockTime t = env_.Now();
+  t.second = 45;  // a moment no other test has used
+  env_.SetNow(t);
   base_.SetMailTypeFlag(kMailNet, true);
   base_.SetOrigAddress(Addr(2, 5020, 1, 4), true);
   base_.SetDestAddress(Addr(2, 5030, 7, 9));
   base_.WriteTextLine("Hello");
   EXPECT_EQ(base_.Bytes(),
-            "\x01MSGID: 2:5020/1.4 56c1e1b2\r"
+            "\x01MSGID: 2:5020/1.4 56c1f4b2\r"
             "\x01INTL 2:5030/7 2:5020/1\r"
             "\x01" "FMPT 4\r"
             "\x01TOPT 9\r"
@@ -205,14 +208,30 @@ TEST_F(MessageBaseTest, SecondSetOrigAddressReplacesTheMsgId) {
 }
 
 TEST_F(MessageBaseTest, SerialsDifferEvenWhenTheClockStandsStill) {
+  ClockTime t = env_.Now();
+  t.second = 30;  // a moment no other test has used
+  env_.SetNow(t);
   uint32_t a = NewMsgIdSerial(env_);
+  EXPECT_EQ(env_.sleptMs(), 0);
   uint32_t b = NewMsgIdSerial(env_);
   EXPECT_NE(a, b);
   EXPECT_GT(env_.sleptMs(), 0);  // it waited for the clock first
-  ClockTime t = env_.Now();
+  // The clock still stands: neither serial comes again, and a clock known
+  // to stand is not waited for a second time.
+  long long slept = env_.sleptMs();
+  uint32_t c = NewMsgIdSerial(env_);
+  EXPECT_NE(c, a);
+  EXPECT_NE(c, b);
+  EXPECT_EQ(env_.sleptMs(), slept);
+  // A clock that moves on but has not passed them yet does not repeat them.
+  t.hundredths += 1;
+  env_.SetNow(t);
+  uint32_t d = NewMsgIdSerial(env_);
+  EXPECT_NE(d, b);
+  EXPECT_NE(d, c);
   t.hundredths = 60;
   env_.SetNow(t);
-  EXPECT_EQ(NewMsgIdSerial(env_), 0x56c1e1bcu);
+  EXPECT_EQ(NewMsgIdSerial(env_), 0x56c1ed3cu);
 }
 
 TEST_F(MessageBaseTest, AddressKludgesParseAndLaterLinesOverride) {

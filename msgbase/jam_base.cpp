@@ -194,6 +194,7 @@ void JamBase::ClearMessage() {
   headerPos_ = 0;
   haveMessage_ = false;
   isNewMessage_ = false;
+  headerOnlyText_ = nullptr;
   fromName_.clear();
   toName_.clear();
   subject_.clear();
@@ -407,6 +408,11 @@ bool JamBase::StartNewMessage() {
 
 bool JamBase::WriteMessage() {
   if (!isOpen_ || !haveMessage_ || !text_) return false;
+  // A text loaded by ReadHeader lacks the body; storing it would lose it.
+  if (text_.get() == headerOnlyText_) {
+    errorCode_ = kErrWrite;
+    return false;
+  }
 
   FtnAddress orig, dest;
   GetAddresses(orig, dest);
@@ -626,6 +632,7 @@ bool JamBase::Load(bool wholeText) {
   auto buffer = std::make_unique<MessageText>();
   buffer->Write(text);
   buffer->SetPos(0);
+  headerOnlyText_ = wholeText ? nullptr : buffer.get();
   SetTextBuffer(std::move(buffer));
 
   FtnAddress orig = origAddr_, dest = destAddr_;
@@ -636,6 +643,7 @@ bool JamBase::Load(bool wholeText) {
 }
 
 bool JamBase::FreeMessageText() {
+  headerOnlyText_ = nullptr;
   if (!text_) return false;
   SetTextBuffer(nullptr);
   return true;

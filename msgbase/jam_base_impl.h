@@ -97,6 +97,8 @@ class JamBase : public MessageBase {
   uint64_t headerPos_ = 0;      // offset of its header in the header file
   bool haveMessage_ = false;    // a message was started or loaded
   bool isNewMessage_ = false;   // started and not yet stored
+  // The text ReadHeader made: the kludges without the body, never stored.
+  const MessageText* headerOnlyText_ = nullptr;
   std::string fromName_, toName_, subject_;
   FtnAddress origAddr_, destAddr_;
 };

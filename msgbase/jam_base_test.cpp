@@ -455,6 +455,17 @@ TEST_F(JamMemTest, StoredMessagesCanBeChangedInPlaceOrRewritten) {
   std::string text = base->TextBuffer()->Bytes();
   EXPECT_NE(text.find("\rShort\rA longer body now\r"), std::string::npos) << text;
   EXPECT_EQ(base->messageHeader().messageNumber, 1u);
+
+  // A text read by ReadHeader has no body: it is never stored over the
+  // message, while its header can still be rewritten.
+  const std::string before = env.GetFile("bases/echo.jhr");
+  ASSERT_TRUE(base->ReadHeader());
+  EXPECT_FALSE(base->WriteMessage());
+  EXPECT_EQ(env.GetFile("bases/echo.jdx"), jdx);
+  EXPECT_EQ(env.GetFile("bases/echo.jhr").size(), before.size());
+  ASSERT_TRUE(base->RewriteHeader());
+  ASSERT_TRUE(base->ReadMessage());
+  EXPECT_NE(base->TextBuffer()->Bytes().find("A longer body now"), std::string::npos);
 }
 
 TEST_F(JamMemTest, AFailedWriteLeavesTheStoredMessagesAlone) {

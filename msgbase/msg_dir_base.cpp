@@ -158,6 +158,7 @@ class MsgDirBase : public MessageBase {
     bool hadFile = messageFile_ != nullptr;
     messageFile_.reset();
     text_.reset();
+    headerOnlyText_ = nullptr;
     if (!hadFile) {
       errorCode_ = kErrNoMessageFile;
       return false;
@@ -277,6 +278,8 @@ class MsgDirBase : public MessageBase {
 
   bool WriteMessage() override {
     if (!messageFile_ || !text_) return false;
+    // A text loaded by ReadHeader lacks the body; storing it would lose it.
+    if (text_.get() == headerOnlyText_) return false;
     std::string bytes(header_, kHeaderSize);
     bytes += text_->Bytes();
     bytes.push_back('\0');
@@ -379,6 +382,7 @@ class MsgDirBase : public MessageBase {
       text_->Truncate();
     }
     text_->SetPos(0);
+    headerOnlyText_ = kludgesOnly ? text_.get() : nullptr;
     messageFile_ = std::move(file);
     return true;
   }
@@ -395,6 +399,8 @@ class MsgDirBase : public MessageBase {
   std::map<int32_t, std::string> present_;  // number -> file name
   int32_t highestNumber_ = 0;
   std::unique_ptr<File> messageFile_;
+  // The text ReadHeader made: the kludges without the body, never stored.
+  const MessageText* headerOnlyText_ = nullptr;
   char header_[kHeaderSize];
 };
 

@@ -261,6 +261,14 @@ TEST_F(MsgDirBaseTest, ReadHeaderKeepsOnlyLeadingKludges) {
   ASSERT_TRUE(base_->ReadMessage());
   EXPECT_EQ(base_->TextBuffer()->Bytes(),
             "\x01MSGID: 1:2/3 1\r\x01PID: x\rbody\r\x01Via y\r");
+  // The kludges alone are never stored over the message; its header may be.
+  const std::string file = env_.GetFile("area/2.msg");
+  ASSERT_TRUE(base_->ReadHeader());
+  EXPECT_FALSE(base_->WriteMessage());
+  EXPECT_EQ(env_.GetFile("area/2.msg"), file);
+  base_->SetAttribute(AttrReceived, true);
+  ASSERT_TRUE(base_->RewriteHeader());
+  EXPECT_EQ(env_.GetFile("area/2.msg").substr(190), file.substr(190));
 }
 
 TEST_F(MsgDirBaseTest, DamagedAndMissingFilesFailWithCodes) {

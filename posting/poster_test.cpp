@@ -236,9 +236,11 @@ TEST_F(PosterTest, MissingResultFile) {
   EXPECT_EQ(Log(),
             (Lines{"There are some errors in your settings of post area:",
                    "[err] File absent.txt not found"}));
+  // The base is opened (here created) all the same, and closed again.
+  EXPECT_TRUE(env.HasFile("fido/rufido.jhr"));
+  EXPECT_EQ(env.OpenFileCount(), 0);
   EXPECT_TRUE(ReadBase(env, "Jfido/rufido").empty());
   EXPECT_EQ(env.GetFile("echotoss.log"), "");
-  EXPECT_EQ(env.OpenFileCount(), 0);
 }
 
 TEST_F(PosterTest, UnknownAreaAndUnsupportedTypes) {

@@ -3,6 +3,7 @@
 // the program stops.
 #include "driver/log.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "platform/exit.h"
@@ -51,7 +52,10 @@ void LogContext::OpenLog(const std::string& name) {
   fileName_ = name;
   offset_ = 0;
   int err = 0;
-  bool exists = env_.Open(name, OpenMode::kRead, &err) != nullptr;
+  // Only a log that is not there is made anew: one that exists but cannot be
+  // read is appended to (or reported), never emptied.
+  bool exists =
+      env_.Open(name, OpenMode::kRead, &err) != nullptr || err != ENOENT;
   if (!exists) {
     file_ = env_.Open(name, OpenMode::kCreate, &err);
     if (file_) {

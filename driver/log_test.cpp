@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "platform/exit.h"
 #include "platform/fault_env.h"
 #include "platform/mem_env.h"
@@ -81,6 +83,33 @@ TEST(LogTest, LogThatCannotBeMadeLeavesConsoleOnly) {
   EXPECT_EQ(env.console().find("started"), std::string::npos);
   log.LogLine("still here");
   EXPECT_NE(env.console().find("still here"), std::string::npos);
+}
+
+// A log the program may write to but not read.
+class WriteOnlyLogEnv : public MemEnv {
+ public:
+  std::unique_ptr<File> Open(const std::string& path, OpenMode mode,
+                             int* err) override {
+    if (path == "w.log" && mode == OpenMode::kRead) {
+      *err = EACCES;
+      return nullptr;
+    }
+    return MemEnv::Open(path, mode, err);
+  }
+};
+
+TEST(LogTest, ExistingLogThatCannotBeReadIsAppendedToNotEmptied) {
+  WriteOnlyLogEnv env;
+  env.SetFile("w.log", "earlier runs\n");
+  LogContext log(env);
+  log.SetProgramName("Prog");
+  log.OpenLog("w.log");
+  ASSERT_TRUE(log.IsOpen());
+  log.EndLog();
+  std::string text = env.GetFile("w.log");
+  EXPECT_EQ(text.rfind("earlier runs\n", 0), 0u);
+  EXPECT_EQ(text.find("Made new log file"), std::string::npos);
+  EXPECT_NE(text.find("Prog: started..\n"), std::string::npos);
 }
 
 TEST(LogTest, WriteFailureIsARunTimeErrorAndKeepsEarlierLines) {

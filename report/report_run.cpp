@@ -55,8 +55,12 @@ void RunReports(Env& env, LogContext& log, const RunSettings& run,
     const std::string& result =
         entry.result.empty() ? run.resultFile : entry.result;
     log.LogLine(Cp866("Генерируем результирующий файл ") + result);
+    // A result named like its own template would wipe the template out
+    // before it is read; such a result is not created.
     int err = 0;
-    std::unique_ptr<File> file = env.Open(result, OpenMode::kCreate, &err);
+    std::unique_ptr<File> file =
+        result == entry.templateFile ? nullptr
+                                     : env.Open(result, OpenMode::kCreate, &err);
     if (!file) {
       log.LogLine(Cp866("Ошибка создания файла ") + result);
       continue;

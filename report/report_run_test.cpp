@@ -80,6 +80,23 @@ TEST_F(ReportRunTest, ConsoleCopyAndGraphCharacters) {
   EXPECT_EQ(f.settings.useChar, "=    ");
 }
 
+TEST_F(ReportRunTest, TemplateIsNeverOverwrittenByItsOwnResult) {
+  f.env.SetFile("tic_stat.txt", "T @TOTALFILES\n");
+  f.env.SetFile("b.tpl", "B @TOTALFILES\n");
+  f.env.SetFile("c.tpl", "C @TOTALFILES\n");
+  f.run.makeAnnounce = true;
+  Add("tic_stat.txt", "", "AREA1");  // single name, default result
+  Add("b.tpl", "b.tpl", "AREA2");
+  Add("c.tpl", "c.txt", "AREA3");
+  RunAll();
+  EXPECT_EQ(f.env.GetFile("tic_stat.txt"), "T @TOTALFILES\n");
+  EXPECT_EQ(f.env.GetFile("b.tpl"), "B @TOTALFILES\n");
+  EXPECT_TRUE(ConsoleHas(Cp866("Ошибка создания файла tic_stat.txt")));
+  EXPECT_TRUE(ConsoleHas(Cp866("Ошибка создания файла b.tpl")));
+  EXPECT_EQ(f.env.GetFile("c.txt"), "C 4\r\n");
+  EXPECT_EQ(posted, std::vector<std::string>{"AREA3|c.txt"});
+}
+
 TEST_F(ReportRunTest, SecondEntryOverwritesTheSameResult) {
   f.env.SetFile("a.tpl", "first\n");
   f.env.SetFile("b.tpl", "2\n");

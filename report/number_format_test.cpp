@@ -31,6 +31,7 @@ TEST(ApplyDotStyleTest, DecimalCharacterAndGrouping) {
   EXPECT_EQ(ApplyDotStyle(s, "1234567.89"), "1234567.89");
   s.dotStyle = ',';
   EXPECT_EQ(ApplyDotStyle(s, "12.34"), "12,34");
+  EXPECT_EQ(ApplyDotStyle(s, ".5.5"), ".5,5");  // a leading point stays
   s.dotStyle = '.';
   s.orderStyle = "'";
   EXPECT_EQ(ApplyDotStyle(s, "1234567.89"), "1'234'567.89");

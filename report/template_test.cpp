@@ -86,6 +86,13 @@ TEST_F(TemplateTest, SectionsSortAndRepeatTheRowLine) {
   EXPECT_EQ(Run("#LINKSIZE\n;@LINK\n"), Lines{";2:5020/1"});
 }
 
+TEST_F(TemplateTest, LaterSectionsStartFromTheOrderLeftBefore) {
+  // Equal file counts: the file section keeps the size order it found.
+  f.tables.areas = {Area("FIRST", 10, 2), Area("BIGGER", 50, 2)};
+  EXPECT_EQ(Run("#AREASIZE\n@AREA(9,L)|\n#AREAFILE\n@NUMB @AREA(9,L)|\n"),
+            (Lines{"BIGGER   |", "FIRST    |", "1 BIGGER   |", "2 FIRST    |"}));
+}
+
 TEST_F(TemplateTest, SectionDirectivesMustFillTheLine) {
   f.run.screenLength = 20;
   EXPECT_EQ(Run("#AREASIZE now\n  #AREASIZE\n"),

@@ -24,17 +24,17 @@
  ‚λε®¤ ®΅ι¨© @REVEXTOUTGRAPHS(30,R)|@EXTOUTGRAPHS(30,L)
 
 #” ©«νε¨ ―® ®΅κρ¬γ
-  N  ” ©«νε                     ” ©«λ           ΅       %  ΅κρ¬ ¨ δ ©«λ
+  N ” ©«νε                     ” ©«λ            ΅       %  ΅κρ¬ ¨ δ ©«λ
 #AREASIZE
 @NUMB(3) @AREA(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @DBLGRAPHS(25,L)
 
 #” ©«νε¨ ―® η¨α«γ δ ©«®Ά
-  N  ” ©«νε                     ” ©«λ           ΅       %  ” ©«λ ¨ ®΅κρ¬
+  N ” ©«νε                     ” ©«λ            ΅       %  ” ©«λ ¨ ®΅κρ¬
 #AREAFILE
 @NUMB(3) @AREA(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @EXTGRAPHS(25,L)
 
 #‹¨­ª¨ ―® η¨α«γ δ ©«®Ά
-  N  ‹¨­ª                       ” ©«λ           ΅       %  ƒΰ δ¨ª
+  N ‹¨­ª                       ” ©«λ            ΅       %  ƒΰ δ¨ª
 #LINKFILE
 @NUMB(3) @LINK(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @GRAPH(25,L)
 

@@ -157,6 +157,14 @@ class MsgDirBase : public MessageBase {
   bool FreeMessageText() override {
     bool hadFile = messageFile_ != nullptr;
     messageFile_.reset();
+    // A new message that was never stored whole leaves no empty or partial
+    // file behind for a tosser to pick up.
+    if (!unstoredNew_.empty()) {
+      int err = 0;
+      env_.Remove(basePath_ + unstoredNew_, &err);
+      present_.erase(currentNumber_);
+      unstoredNew_.clear();
+    }
     text_.reset();
     headerOnlyText_ = nullptr;
     if (!hadFile) {
@@ -268,6 +276,7 @@ class MsgDirBase : public MessageBase {
     currentNumber_ = static_cast<int32_t>(n);
     highestNumber_ = currentNumber_;
     present_[currentNumber_] = name;
+    unstoredNew_ = name;
     SetTextBuffer(std::make_unique<MessageText>());
     std::memset(header_, 0, sizeof header_);
     MsgDateTime now = Now();
@@ -283,8 +292,11 @@ class MsgDirBase : public MessageBase {
     std::string bytes(header_, kHeaderSize);
     bytes += text_->Bytes();
     bytes.push_back('\0');
-    return messageFile_->WriteAt(0, bytes.data(), bytes.size()) &&
-           messageFile_->Truncate(bytes.size());
+    if (!messageFile_->WriteAt(0, bytes.data(), bytes.size()) ||
+        !messageFile_->Truncate(bytes.size()))
+      return false;
+    unstoredNew_.clear();
+    return true;
   }
 
   bool RewriteHeader() override {
@@ -399,6 +411,8 @@ class MsgDirBase : public MessageBase {
   std::map<int32_t, std::string> present_;  // number -> file name
   int32_t highestNumber_ = 0;
   std::unique_ptr<File> messageFile_;
+  // File name of the new message until it has been stored whole.
+  std::string unstoredNew_;
   // The text ReadHeader made: the kludges without the body, never stored.
   const MessageText* headerOnlyText_ = nullptr;
   char header_[kHeaderSize];

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/fault_env.h"
 #include "platform/mem_env.h"
 #include "util/coding.h"
 
@@ -137,6 +138,32 @@ TEST_F(MsgDirBaseTest, NewMessageTakesTheNextFreeNumber) {
   EXPECT_EQ(env_.GetFile("area/4.msg").size(), 190u + 3u);
   Post("y");
   EXPECT_EQ(base_->CurrentNumber(), 5);
+}
+
+TEST_F(MsgDirBaseTest, MessageNeverStoredWholeLeavesNoFile) {
+  FaultEnv faults(env_);
+  std::unique_ptr<MessageBase> base = MakeMsgDirBase(faults);
+  ASSERT_TRUE(base->CreateBase("area"));
+  // Abandoned before it was written.
+  ASSERT_TRUE(base->StartNewMessage());
+  EXPECT_TRUE(env_.HasFile("area/2.msg"));
+  EXPECT_TRUE(base->FreeMessageText());
+  EXPECT_FALSE(env_.HasFile("area/2.msg"));
+  EXPECT_FALSE(base->MessageExists(2));
+  // The disk fills up while it is written.
+  ASSERT_TRUE(base->StartNewMessage());
+  base->WriteTextLine(std::string(500, 'x'));
+  faults.FailWritesAfter(100);
+  EXPECT_FALSE(base->WriteMessage());
+  faults.Reset();
+  base->FreeMessageText();
+  EXPECT_FALSE(env_.HasFile("area/3.msg"));
+  // A message stored whole stays.
+  ASSERT_TRUE(base->StartNewMessage());
+  base->WriteTextLine("ok");
+  ASSERT_TRUE(base->WriteMessage());
+  ASSERT_TRUE(base->FreeMessageText());
+  EXPECT_EQ(env_.GetFile("area/4.msg").size(), 190u + 3u + 1u);
 }
 
 TEST_F(MsgDirBaseTest, NumbersPastTheMapStillWork) {

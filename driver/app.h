@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "driver/log.h"
-#include "driver/run_settings.h"
+#include "core/log.h"
+#include "core/run_settings.h"
 #include "platform/env.h"
 #include "posting/posting_settings.h"
 #include "report/period_tables.h"

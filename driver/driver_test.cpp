@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/command_line.h"
-#include "intake/stat_store.h"
+#include "core/stat_store.h"
 #include "platform/cp866.h"
 #include "platform/exit.h"
 #include "platform/mem_env.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "driver/log.h"
+#include "core/log.h"
 #include "platform/env.h"
 
 namespace vex {

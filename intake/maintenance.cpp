@@ -1,7 +1,7 @@
 #include "intake/maintenance.h"
 
 #include "intake/dupe_store.h"
-#include "intake/stat_store.h"
+#include "core/stat_store.h"
 #include "platform/cp866.h"
 #include "platform/exit.h"
 #include "util/dates.h"

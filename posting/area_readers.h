@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "driver/log.h"
+#include "core/log.h"
 #include "platform/env.h"
 #include "posting/area_record.h"
 #include "posting/posting_settings.h"

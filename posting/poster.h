@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "driver/log.h"
+#include "core/log.h"
 #include "msgbase/message_base.h"
 #include "platform/env.h"
 #include "posting/posting_settings.h"

@@ -4,7 +4,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "intake/stat_store.h"
+#include "core/stat_store.h"
 #include "platform/cp866.h"
 #include "platform/exit.h"
 #include "util/text.h"

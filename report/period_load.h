@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "driver/log.h"
-#include "driver/run_settings.h"
-#include "intake/stat_record.h"
+#include "core/log.h"
+#include "core/run_settings.h"
+#include "core/stat_record.h"
 #include "platform/env.h"
 #include "report/period_tables.h"
 #include "util/dates.h"

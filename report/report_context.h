@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/log.h"
-#include "driver/run_settings.h"
+#include "core/log.h"
+#include "core/run_settings.h"
 #include "platform/env.h"
 #include "report/period_tables.h"
 #include "report/report_settings.h"

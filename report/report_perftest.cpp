@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "intake/stat_record.h"
+#include "core/stat_record.h"
 #include "platform/env.h"
 #include "util/text_file.h"
 

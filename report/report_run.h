@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "driver/log.h"
-#include "driver/run_settings.h"
+#include "core/log.h"
+#include "core/run_settings.h"
 #include "platform/env.h"
 #include "report/period_tables.h"
 #include "report/report_settings.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/run_settings.h"
+#include "core/run_settings.h"
 #include "report/report_context.h"
 
 namespace vex {

@@ -1,7 +1,7 @@
 // The log context.  Each line goes to the console and, while a log file is
 // open, to the end of that file at once, so the log is complete whatever way
 // the program stops.
-#include "driver/log.h"
+#include "core/log.h"
 
 #include <cerrno>
 #include <cstdio>

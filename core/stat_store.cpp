@@ -1,4 +1,4 @@
-#include "intake/stat_store.h"
+#include "core/stat_store.h"
 
 #include <cerrno>
 

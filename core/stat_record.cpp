@@ -1,4 +1,4 @@
-#include "intake/stat_record.h"
+#include "core/stat_record.h"
 
 #include "util/coding.h"
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "intake/stat_record.h"
+#include "core/stat_record.h"
 #include "platform/env.h"
 
 namespace vex {

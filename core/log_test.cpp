@@ -1,4 +1,4 @@
-#include "driver/log.h"
+#include "core/log.h"
 
 #include <gtest/gtest.h>
 

@@ -6,30 +6,18 @@ namespace vex {
 
 namespace {
 
-// Offsets of the fields inside a record.
-constexpr size_t kFromAt = 0;
-constexpr size_t kOriginAt = 8;
-constexpr size_t kToAt = 16;
-constexpr size_t kAreaAt = 24;
-constexpr size_t kAreaDescAt = 280;
-constexpr size_t kShortStringCapacity = 255;
-constexpr size_t kSizeAt = 536;
-constexpr size_t kYearAt = 540;
+using L = StatRecordView;
+constexpr size_t kFromAt = L::kFromAt, kOriginAt = L::kOriginAt;
+constexpr size_t kToAt = L::kToAt, kAreaAt = L::kAreaAt;
+constexpr size_t kAreaDescAt = L::kAreaDescAt, kSizeAt = L::kSizeAt;
+constexpr size_t kYearAt = L::kYearAt;
+constexpr size_t kShortStringCapacity = L::kShortStringCapacity;
 
 void PutAddress(char* p, const FtnAddress& a) {
   PutU16(p, static_cast<uint16_t>(a.zone));
   PutU16(p + 2, static_cast<uint16_t>(a.net));
   PutU16(p + 4, static_cast<uint16_t>(a.node));
   PutU16(p + 6, static_cast<uint16_t>(a.point));
-}
-
-FtnAddress GetAddress(const char* p) {
-  FtnAddress a;
-  a.zone = static_cast<int16_t>(GetU16(p));
-  a.net = static_cast<int16_t>(GetU16(p + 2));
-  a.node = static_cast<int16_t>(GetU16(p + 4));
-  a.point = static_cast<int16_t>(GetU16(p + 6));
-  return a;
 }
 
 }  // namespace
@@ -49,15 +37,16 @@ std::string EncodeStatRecord(const StatRecord& r) {
 }
 
 StatRecord DecodeStatRecord(const char* p) {
+  StatRecordView v(p);
   StatRecord r;
-  r.from = GetAddress(p + kFromAt);
-  r.origin = GetAddress(p + kOriginAt);
-  r.to = GetAddress(p + kToAt);
-  r.area = GetShortString(p + kAreaAt, kShortStringCapacity);
-  r.areadesc = GetShortString(p + kAreaDescAt, kShortStringCapacity);
-  r.size = static_cast<int32_t>(GetU32(p + kSizeAt));
+  r.from = v.From();
+  r.origin = v.Origin();
+  r.to = v.To();
+  r.area = std::string(v.Area());
+  r.areadesc = std::string(v.AreaDesc());
+  r.size = v.Size();
   uint16_t* date[6] = {&r.year, &r.month, &r.day, &r.hour, &r.minute, &r.second};
-  for (int i = 0; i < 6; ++i) *date[i] = GetU16(p + kYearAt + 2 * i);
+  for (int i = 0; i < 6; ++i) *date[i] = v.DateField(i);
   return r;
 }
 

@@ -8,8 +8,8 @@ namespace vex {
 
 namespace {
 
-// Records read from the disk at a time.
-constexpr size_t kRecordsPerRead = 128;
+// Records read from the disk at a time: a little over 1 MiB.
+constexpr size_t kRecordsPerRead = 1900;
 
 uint64_t WholeRecords(uint64_t size) {
   return size - size % kStatRecordSize;
@@ -33,9 +33,16 @@ bool StatStoreReader::Open(Env& env, const std::string& path) {
 }
 
 bool StatStoreReader::Next(StatRecord& record) {
-  if (!file_) return false;
+  const char* p = NextEncoded();
+  if (!p) return false;
+  record = DecodeStatRecord(p);
+  return true;
+}
+
+const char* StatStoreReader::NextEncoded() {
+  if (!file_) return nullptr;
   if (pos_ + kStatRecordSize > buf_.size()) {
-    if (offset_ >= end_) return false;
+    if (offset_ >= end_) return nullptr;
     uint64_t want = end_ - offset_;
     if (want > kRecordsPerRead * kStatRecordSize)
       want = kRecordsPerRead * kStatRecordSize;
@@ -54,12 +61,12 @@ bool StatStoreReader::Next(StatRecord& record) {
     pos_ = 0;
     if (got == 0) {
       end_ = offset_;
-      return false;
+      return nullptr;
     }
   }
-  record = DecodeStatRecord(buf_.data() + pos_);
+  const char* p = buf_.data() + pos_;
   pos_ += kStatRecordSize;
-  return true;
+  return p;
 }
 
 void StatStoreAppender::Open(Env& env, const std::string& path) {

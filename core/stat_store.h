@@ -20,6 +20,9 @@ class StatStoreReader {
   // The next whole record; false at the end.  A read failure throws
   // RunTimeError.
   bool Next(StatRecord& record);
+  // The bytes (kStatRecordSize) of the next whole record, valid until the
+  // next call; nullptr at the end.  A read failure throws RunTimeError.
+  const char* NextEncoded();
 
  private:
   std::unique_ptr<File> file_;

@@ -60,18 +60,18 @@ TEST(StatStoreTest, AppendAndReadBack) {
   MemEnv env;
   StatStoreAppender a;
   a.Open(env);
-  for (int i = 0; i < 300; ++i) a.Append(Sample(i));
+  for (int i = 0; i < 2000; ++i) a.Append(Sample(i));
   a.Close();
   a.Open(env);  // reopening appends after what is there
-  a.Append(Sample(300));
+  a.Append(Sample(2000));
   a.Close();
-  EXPECT_EQ(env.GetFile("stat.vx").size(), 301 * 552u);
+  EXPECT_EQ(env.GetFile("stat.vx").size(), 2001 * 552u);
   StatStoreReader r;
   ASSERT_TRUE(r.Open(env));
   StatRecord rec;
   int n = 0;
   while (r.Next(rec)) EXPECT_EQ(rec.from.node, n++);
-  EXPECT_EQ(n, 301);
+  EXPECT_EQ(n, 2001);
 }
 
 TEST(StatStoreTest, PartialTailIsIgnoredByReadersAndCutByTheAppender) {

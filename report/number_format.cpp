@@ -11,8 +11,12 @@ namespace {
 // printf with the given precision; glibc prints the exact binary value
 // rounded at the last digit.
 std::string PrintFixed(double magnitude, int precision) {
-  int len = std::snprintf(nullptr, 0, "%.*f", precision, magnitude);
+  // Most numbers fit the first buffer: printed once, not measured first.
+  char small[512];
+  int len = std::snprintf(small, sizeof small, "%.*f", precision, magnitude);
   if (len <= 0) return "0";
+  if (static_cast<size_t>(len) < sizeof small)
+    return std::string(small, static_cast<size_t>(len));
   std::vector<char> buf(static_cast<size_t>(len) + 1);
   std::snprintf(buf.data(), buf.size(), "%.*f", precision, magnitude);
   return std::string(buf.data(), static_cast<size_t>(len));

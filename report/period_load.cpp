@@ -1,6 +1,8 @@
 #include "report/period_load.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -21,20 +23,139 @@ uint64_t AddressKey(const FtnAddress& a) {
          static_cast<uint64_t>(static_cast<uint16_t>(a.point));
 }
 
-// Finds the row of key, appending a new one (made by `make`) when missing.
-template <typename Row, typename Key, typename Make>
-Row& FindOrAdd(std::vector<Row>& rows, std::unordered_map<Key, size_t>& index,
-               const Key& key, Make make) {
-  auto [it, inserted] = index.try_emplace(key, rows.size());
-  if (inserted) rows.push_back(make());
-  return rows[it->second];
+// Row numbers by a 64-bit key: open addressing over a power-of-two table,
+// linear probing.  Keys are never removed.  `Same(row)` decides between
+// rows whose keys are equal, for keys that are hashes.
+class RowIndex {
+ public:
+  RowIndex() : slots_(64) {}
+
+  // The row of key, or rows (the next row number) after inserting it with
+  // that number; `added` tells which.
+  template <typename Same>
+  size_t FindOrInsert(uint64_t key, size_t rows, bool& added, Same same) {
+    if (2 * (count_ + 1) > slots_.size()) Grow();
+    size_t i = Slot(key);
+    while (slots_[i].row != 0) {
+      if (slots_[i].key == key && same(slots_[i].row - 1)) {
+        added = false;
+        return slots_[i].row - 1;
+      }
+      i = (i + 1) & (slots_.size() - 1);
+    }
+    slots_[i] = {key, rows + 1};
+    ++count_;
+    added = true;
+    return rows;
+  }
+  size_t FindOrInsert(uint64_t key, size_t rows, bool& added) {
+    return FindOrInsert(key, rows, added, [](size_t) { return true; });
+  }
+
+ private:
+  struct Entry {
+    uint64_t key = 0;
+    size_t row = 0;  // row number + 1; 0 marks a free slot
+  };
+  size_t Slot(uint64_t key) const {
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ULL) >> 32) &
+           (slots_.size() - 1);
+  }
+  void Grow() {
+    std::vector<Entry> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const Entry& e : old) {
+      if (e.row == 0) continue;
+      size_t i = Slot(e.key);
+      while (slots_[i].row != 0) i = (i + 1) & (slots_.size() - 1);
+      slots_[i] = e;
+    }
+  }
+
+  std::vector<Entry> slots_;
+  size_t count_ = 0;
+};
+
+// Equality of short strings without a library call per record.
+bool SameBytes(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+// Whether a record's day lies in the period, remembered for the last days
+// met (a direct-mapped table: records come in date order or nearly so).
+class DayFilter {
+ public:
+  DayFilter(const RunSettings& run, const DateTime& now)
+      : run_(run), now_(now) {
+    for (Entry& e : entries_) e.day = ~0ULL;
+  }
+  bool InPeriod(const StatRecordView& r) {
+    const uint64_t day = uint64_t{r.DateField(0)} << 32 |
+                         uint64_t{r.DateField(1)} << 16 | r.DateField(2);
+    Entry& e = entries_[(r.DateField(2) + 31 * r.DateField(1)) % kEntries];
+    if (e.day != day) {
+      e.day = day;
+      e.in = vex::InPeriod(r.Date(), now_, run_.periodStart, run_.periodEnd);
+    }
+    return e.in;
+  }
+
+ private:
+  static constexpr size_t kEntries = 64;
+  struct Entry {
+    uint64_t day;
+    bool in;
+  };
+  const RunSettings& run_;
+  const DateTime now_;
+  Entry entries_[kEntries];
+};
+
+// The row of the address at `at` in the record, added when missing.
+template <typename Row>
+Row& FindOrAdd(std::vector<Row>& rows, RowIndex& index,
+               const StatRecordView& r, size_t at) {
+  bool added = false;
+  size_t row = index.FindOrInsert(r.AddressKeyAt(at), rows.size(), added);
+  if (added) {
+    rows.emplace_back();
+    rows.back().address = r.AddressAt(at);
+  }
+  return rows[row];
+}
+
+// A hash of a short string, eight bytes at a time.
+uint64_t NameHash(std::string_view s) {
+  constexpr uint64_t kMix = 0xFF51AFD7ED558CCDULL;
+  uint64_t h = s.size() * 0x9E3779B97F4A7C15ULL;
+  size_t i = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    uint64_t w;
+    std::memcpy(&w, s.data() + i, 8);
+    h = (h ^ w) * kMix;
+    h ^= h >> 32;
+  }
+  uint64_t w = 0;
+  for (size_t j = 0; i + j < s.size(); ++j)
+    w |= uint64_t{static_cast<uint8_t>(s[i + j])} << (8 * j);
+  h = (h ^ w) * kMix;
+  return h ^ (h >> 29);
 }
 
 }  // namespace
 
 struct PeriodAccumulator::Indexes {
+  // Area rows by the upper-case name; the spellings met so far (cut to the
+  // name length) lead to the same rows without folding the case again.
   std::unordered_map<std::string, size_t> areas;
-  std::unordered_map<uint64_t, size_t> links, originalLinks, expLinks;
+  std::vector<std::string> spellings;    // cut to the name length
+  std::vector<size_t> spellingArea;      // area row of each spelling
+  RowIndex spellingIndex;                // by hash of the spelling
+  RowIndex links, originalLinks, expLinks;
+  std::vector<bool> linkIsOwn;  // by row of the link table
   std::unordered_set<uint64_t> own;
 };
 
@@ -53,38 +174,44 @@ bool PeriodAccumulator::IsOwn(const FtnAddress& from) const {
   return !indexes_->own.empty() && indexes_->own.count(AddressKey(from)) > 0;
 }
 
-void PeriodAccumulator::Add(const StatRecord& r) {
-  const int64_t size = r.size;
-  ExpLinkStat& exp = FindOrAdd(tables_.expLinks, indexes_->expLinks,
-                               AddressKey(r.to), [&] {
-                                 ExpLinkStat row;
-                                 row.address = r.to;
-                                 return row;
-                               });
+AreaStat& PeriodAccumulator::AreaRow(std::string_view area) {
+  std::string_view name = area.substr(0, std::min(area.size(), kAreaNameLength));
+  Indexes& ix = *indexes_;
+  bool added = false;
+  size_t spelling = ix.spellingIndex.FindOrInsert(
+      NameHash(name), ix.spellings.size(), added,
+      [&](size_t row) { return SameBytes(ix.spellings[row], name); });
+  if (!added) return tables_.areas[ix.spellingArea[spelling]];
+  ix.spellings.emplace_back(name);
+  auto [it, inserted] =
+      ix.areas.try_emplace(UpperCp866(std::string(name)), tables_.areas.size());
+  if (inserted) {
+    tables_.areas.emplace_back();
+    tables_.areas.back().name = std::string(name);
+  }
+  ix.spellingArea.push_back(it->second);
+  return tables_.areas[it->second];
+}
+
+void PeriodAccumulator::Add(const StatRecordView& r) {
+  Indexes& ix = *indexes_;
+  const int64_t size = r.Size();
+  using V = StatRecordView;
+  ExpLinkStat& exp = FindOrAdd(tables_.expLinks, ix.expLinks, r, V::kToAt);
   exp.size += size;
   exp.files += 1;
 
-  std::string name = r.area.substr(0, std::min(r.area.size(), kAreaNameLength));
-  AreaStat& area = FindOrAdd(tables_.areas, indexes_->areas, UpperCp866(name),
-                             [&] {
-                               AreaStat row;
-                               row.name = name;
-                               return row;
-                             });
-  auto makeLink = [](const FtnAddress& a) {
-    return [a] {
-      LinkStat row;
-      row.address = a;
-      return row;
-    };
-  };
-  LinkStat& link = FindOrAdd(tables_.links, indexes_->links,
-                             AddressKey(r.from), makeLink(r.from));
-  LinkStat& original = FindOrAdd(tables_.originalLinks, indexes_->originalLinks,
-                                 AddressKey(r.origin), makeLink(r.origin));
+  AreaStat& area = AreaRow(r.Area());
+  const size_t linkRows = tables_.links.size();
+  LinkStat& link = FindOrAdd(tables_.links, ix.links, r, V::kFromAt);
+  if (tables_.links.size() != linkRows)
+    ix.linkIsOwn.push_back(IsOwn(link.address));
+  const bool own = ix.linkIsOwn[&link - tables_.links.data()];
+  LinkStat& original =
+      FindOrAdd(tables_.originalLinks, ix.originalLinks, r, V::kOriginAt);
 
   PeriodTotals& t = tables_.totals;
-  if (IsOwn(r.from)) {
+  if (own) {
     area.sizeOut += size, area.filesOut += 1;
     link.sizeOut += size, link.filesOut += 1;
     original.sizeOut += size, original.filesOut += 1;
@@ -113,12 +240,10 @@ void LoadPeriod(Env& env, LogContext& log, const RunSettings& run,
   tables.expLinks.clear();
   tables.totals = PeriodTotals{};
   PeriodAccumulator acc(tables, run);
-  StatRecord record;
-  while (reader.Next(record)) {
-    if (record.area.empty()) continue;
-    if (!InPeriod(RecordDateTime(record), now, run.periodStart, run.periodEnd))
-      continue;
-    acc.Add(record);
+  DayFilter period(run, now);
+  while (const char* p = reader.NextEncoded()) {
+    StatRecordView record(p);
+    if (!record.Area().empty() && period.InPeriod(record)) acc.Add(record);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "core/log.h"
 #include "core/run_settings.h"
@@ -16,7 +17,8 @@ namespace vex {
 
 // Incremental summing of records into the tables, with hash indexes that
 // keep the first-seen row order.  Only valid while the tables keep the
-// order it built (before any sort).
+// order it built (before any sort).  Records are read in place: only the
+// fields the tables need are decoded.
 class PeriodAccumulator {
  public:
   PeriodAccumulator(PeriodTables& tables, const RunSettings& run);
@@ -25,12 +27,14 @@ class PeriodAccumulator {
   PeriodAccumulator& operator=(const PeriodAccumulator&) = delete;
 
   // Adds one record of the period (its area must not be empty).
-  void Add(const StatRecord& record);
+  void Add(const StatRecordView& record);
   // True when a record from this address counts as outgoing.
   bool IsOwn(const FtnAddress& from) const;
 
  private:
   struct Indexes;
+  AreaStat& AreaRow(std::string_view area);
+
   PeriodTables& tables_;
   std::unique_ptr<Indexes> indexes_;
 };

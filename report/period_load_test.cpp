@@ -88,6 +88,25 @@ TEST_F(PeriodLoadTest, AreaNamesFoldByCaseAndCutAt40) {
   EXPECT_EQ(f.tables.totals.totalFiles, 6);
 }
 
+TEST_F(PeriodLoadTest, ManyRowsKeepFirstSeenOrderAndFoldSpellings) {
+  std::vector<StatRecord> records;
+  for (int pass = 0; pass < 2; ++pass)
+    for (int i = 0; i < 300; ++i)
+      records.push_back(Rec((pass ? "e" : "E") + std::to_string(i), i, 0,
+                            Addr(2, 1, i), Addr(2, 2, 299 - i), Addr(2, 3, i)));
+  Load(records);
+  ASSERT_EQ(f.tables.areas.size(), 300u);
+  ASSERT_EQ(f.tables.links.size(), 300u);
+  ASSERT_EQ(f.tables.originalLinks.size(), 300u);
+  for (int i = 0; i < 300; ++i) {
+    EXPECT_EQ(f.tables.areas[i].name, "E" + std::to_string(i));
+    EXPECT_EQ(f.tables.areas[i].sizeIn, 2 * i);
+    EXPECT_EQ(f.tables.links[i].address, Addr(2, 1, i));
+    EXPECT_EQ(f.tables.originalLinks[i].address, Addr(2, 2, 299 - i));
+    EXPECT_EQ(f.tables.expLinks[i].files, 2);
+  }
+}
+
 TEST_F(PeriodLoadTest, BothEndsOfThePeriodIncluded) {
   f.run.periodStart = 40;
   f.run.periodEnd = 2;

@@ -101,7 +101,10 @@ void RunDriver(App& app) {
       if (a->run.makeAnnounce)
         PostAnnouncement(a->posting, a->log, a->env, area, resultFile);
     };
-    RunReports(app.env, app.log, app.run, app.report, app.tables, post);
+    // Without a statistics store the run ends here, before the log's
+    // closing lines.
+    if (!RunReports(app.env, app.log, app.run, app.report, app.tables, post))
+      return;
   }
   app.log.EndLog();
 }

@@ -9,7 +9,9 @@ namespace vex {
 
 // Initialises the posting settings, reads the configuration, applies the
 // command line (when no TICPATH line did), runs the reports and ends the log.
-// Early orderly ends throw ProgramExit; unhandled I/O failures RunTimeError.
+// A run without a statistics store returns after the report's log line.
+// The help screen ends the program with ProgramExit; unhandled I/O failures
+// throw RunTimeError.
 void RunDriver(App& app);
 
 // Reads the file named by the configuration file name setting; a file that

@@ -8,7 +8,6 @@
 
 #include "core/stat_store.h"
 #include "platform/cp866.h"
-#include "platform/exit.h"
 #include "util/text.h"
 
 namespace vex {
@@ -226,13 +225,13 @@ void PeriodAccumulator::Add(const StatRecordView& r) {
   t.totalFiles += 1;
 }
 
-void LoadPeriod(Env& env, LogContext& log, const RunSettings& run,
+bool LoadPeriod(Env& env, LogContext& log, const RunSettings& run,
                 PeriodTables& tables, const DateTime& now) {
   log.LogLine(Cp866("Чтение файла со статистикой.."));
   StatStoreReader reader;
   if (!reader.Open(env)) {
     log.LogLine(Cp866("Файл со статистикой пуст.."));
-    throw ProgramExit{0};
+    return false;
   }
   tables.areas.clear();
   tables.links.clear();
@@ -245,6 +244,7 @@ void LoadPeriod(Env& env, LogContext& log, const RunSettings& run,
     StatRecordView record(p);
     if (!record.Area().empty() && period.InPeriod(record)) acc.Add(record);
   }
+  return true;
 }
 
 }  // namespace vex

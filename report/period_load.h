@@ -41,8 +41,9 @@ class PeriodAccumulator {
 
 // Reads stat.vx and fills the four tables and the totals with the records
 // whose age in days lies in [run.periodEnd, run.periodStart] on `now`.
-// A missing store is logged and ends the program (ProgramExit, code 0).
-void LoadPeriod(Env& env, LogContext& log, const RunSettings& run,
+// False, after the log line saying so, when there is no store; the tables
+// are then left as they were.
+[[nodiscard]] bool LoadPeriod(Env& env, LogContext& log, const RunSettings& run,
                 PeriodTables& tables, const DateTime& now);
 
 }  // namespace vex

@@ -37,7 +37,7 @@ class ResultWriter {
 
 }  // namespace
 
-void RunReports(Env& env, LogContext& log, const RunSettings& run,
+bool RunReports(Env& env, LogContext& log, const RunSettings& run,
                 ReportSettings& settings, PeriodTables& tables,
                 const PostCallback& post) {
   CalendarDate today = Today(env);
@@ -48,7 +48,7 @@ void RunReports(Env& env, LogContext& log, const RunSettings& run,
   // The configured graph characters hold until a template changes them.
   settings.useChar = NormalizeUseChar(run.useChar);
 
-  LoadPeriod(env, log, run, tables, CurrentDateTime(env));
+  if (!LoadPeriod(env, log, run, tables, CurrentDateTime(env))) return false;
 
   ReportContext ctx{env, log, run, settings, tables, nullptr, {}};
   for (const TemplateEntry& entry : run.templates) {
@@ -77,6 +77,7 @@ void RunReports(Env& env, LogContext& log, const RunSettings& run,
     file.reset();
     if (run.makeAnnounce && post) post(entry.announce, result);
   }
+  return true;
 }
 
 }  // namespace vex

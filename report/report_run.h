@@ -17,8 +17,9 @@ namespace vex {
 using PostCallback =
     std::function<void(const std::string& area, const std::string& resultFile)>;
 
-// Ends the program (ProgramExit, code 0) when stat.vx cannot be opened.
-void RunReports(Env& env, LogContext& log, const RunSettings& run,
+// False when there is no statistics store: nothing is written and the run
+// has nothing more to do.
+[[nodiscard]] bool RunReports(Env& env, LogContext& log, const RunSettings& run,
                 ReportSettings& settings, PeriodTables& tables,
                 const PostCallback& post);
 

@@ -286,6 +286,7 @@ TEST_F(ReportE2eTest, MissingStoreEndsInOrder) {
   File("t.tpl", "x\n");
   File("vexstat.cfg", "TPLFILENAME t.tpl t.txt\n");
   RunResult r = Run();
+  EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("Файл со статистикой пуст.."), std::string::npos) << r.out;
   EXPECT_FALSE(FileExists(dir / "t.txt"));
 }

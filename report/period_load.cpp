@@ -22,57 +22,69 @@ uint64_t AddressKey(const FtnAddress& a) {
          static_cast<uint64_t>(static_cast<uint16_t>(a.point));
 }
 
-// Row numbers by a 64-bit key: open addressing over a power-of-two table,
-// linear probing.  Keys are never removed.  `Same(row)` decides between
-// rows whose keys are equal, for keys that are hashes.
-class RowIndex {
+// Open addressing over a power-of-two table, linear probing, for the
+// lookups made once per record: each slot holds all that a lookup touches,
+// so that a record costs one cache line per table.  Slots are never
+// removed.  A Slot has `key` and `used`.
+template <typename Slot>
+class SlotTable {
  public:
-  RowIndex() : slots_(64) {}
+  SlotTable() : slots_(64) {}
 
-  // The row of key, or rows (the next row number) after inserting it with
-  // that number; `added` tells which.
+  // The used slot of key for which same(slot) holds, or else a free slot
+  // with that key, which the caller fills and marks used.
   template <typename Same>
-  size_t FindOrInsert(uint64_t key, size_t rows, bool& added, Same same) {
+  Slot& Find(uint64_t key, Same same) {
     if (2 * (count_ + 1) > slots_.size()) Grow();
-    size_t i = Slot(key);
-    while (slots_[i].row != 0) {
-      if (slots_[i].key == key && same(slots_[i].row - 1)) {
-        added = false;
-        return slots_[i].row - 1;
-      }
+    size_t i = Home(key);
+    while (slots_[i].used) {
+      if (slots_[i].key == key && same(slots_[i])) return slots_[i];
       i = (i + 1) & (slots_.size() - 1);
     }
-    slots_[i] = {key, rows + 1};
     ++count_;
-    added = true;
-    return rows;
+    slots_[i].key = key;
+    return slots_[i];
   }
-  size_t FindOrInsert(uint64_t key, size_t rows, bool& added) {
-    return FindOrInsert(key, rows, added, [](size_t) { return true; });
-  }
+  const std::vector<Slot>& slots() const { return slots_; }
+  size_t count() const { return count_; }
 
  private:
-  struct Entry {
-    uint64_t key = 0;
-    size_t row = 0;  // row number + 1; 0 marks a free slot
-  };
-  size_t Slot(uint64_t key) const {
+  size_t Home(uint64_t key) const {
     return static_cast<size_t>((key * 0x9E3779B97F4A7C15ULL) >> 32) &
            (slots_.size() - 1);
   }
   void Grow() {
-    std::vector<Entry> old(slots_.size() * 2);
+    std::vector<Slot> old(slots_.size() * 2);
     old.swap(slots_);
-    for (const Entry& e : old) {
-      if (e.row == 0) continue;
-      size_t i = Slot(e.key);
-      while (slots_[i].row != 0) i = (i + 1) & (slots_.size() - 1);
+    for (const Slot& e : old) {
+      if (!e.used) continue;
+      size_t i = Home(e.key);
+      while (slots_[i].used) i = (i + 1) & (slots_.size() - 1);
       slots_[i] = e;
     }
   }
 
-  std::vector<Entry> slots_;
+  std::vector<Slot> slots_;
   size_t count_ = 0;
+};
+
+// A row of an address table with its first-seen position.
+template <typename Row>
+struct AddressSlot {
+  uint64_t key = 0;
+  uint32_t order = 0;
+  bool used = false;
+  bool own = false;  // the address counts as the node's own
+  Row row;
+};
+
+// A spelling of an area name (cut to the name length) and its area row.
+struct SpellingSlot {
+  uint64_t key = 0;  // hash of the spelling
+  uint32_t area = 0;
+  uint8_t size = 0;
+  bool used = false;
+  char name[kAreaNameLength];
 };
 
 // Equality of short strings without a library call per record.
@@ -113,17 +125,29 @@ class DayFilter {
   Entry entries_[kEntries];
 };
 
-// The row of the address at `at` in the record, added when missing.
+// The slot of the address at `at` in the record, added when missing (and
+// then `added` is set).
 template <typename Row>
-Row& FindOrAdd(std::vector<Row>& rows, RowIndex& index,
-               const StatRecordView& r, size_t at) {
-  bool added = false;
-  size_t row = index.FindOrInsert(r.AddressKeyAt(at), rows.size(), added);
-  if (added) {
-    rows.emplace_back();
-    rows.back().address = r.AddressAt(at);
+AddressSlot<Row>& FindOrAdd(SlotTable<AddressSlot<Row>>& table,
+                            const StatRecordView& r, size_t at,
+                            bool* added = nullptr) {
+  AddressSlot<Row>& slot =
+      table.Find(r.AddressKeyAt(at), [](const AddressSlot<Row>&) { return true; });
+  if (!slot.used) {
+    if (added) *added = true;
+    slot.used = true;
+    slot.order = static_cast<uint32_t>(table.count() - 1);
+    slot.row.address = r.AddressAt(at);
   }
-  return rows[row];
+  return slot;
+}
+
+// The rows of an address table in first-seen order.
+template <typename Row>
+void TakeRows(const SlotTable<AddressSlot<Row>>& table, std::vector<Row>& rows) {
+  rows.resize(table.count());
+  for (const AddressSlot<Row>& slot : table.slots())
+    if (slot.used) rows[slot.order] = slot.row;
 }
 
 // A hash of a short string, eight bytes at a time.
@@ -147,14 +171,10 @@ uint64_t NameHash(std::string_view s) {
 }  // namespace
 
 struct PeriodAccumulator::Indexes {
-  // Area rows by the upper-case name; the spellings met so far (cut to the
-  // name length) lead to the same rows without folding the case again.
-  std::unordered_map<std::string, size_t> areas;
-  std::vector<std::string> spellings;    // cut to the name length
-  std::vector<size_t> spellingArea;      // area row of each spelling
-  RowIndex spellingIndex;                // by hash of the spelling
-  RowIndex links, originalLinks, expLinks;
-  std::vector<bool> linkIsOwn;  // by row of the link table
+  std::unordered_map<std::string, size_t> areas;  // by upper-case name
+  SlotTable<SpellingSlot> spellings;
+  SlotTable<AddressSlot<LinkStat>> links, originalLinks;
+  SlotTable<AddressSlot<ExpLinkStat>> expLinks;
   std::unordered_set<uint64_t> own;
 };
 
@@ -175,42 +195,43 @@ bool PeriodAccumulator::IsOwn(const FtnAddress& from) const {
 
 AreaStat& PeriodAccumulator::AreaRow(std::string_view area) {
   std::string_view name = area.substr(0, std::min(area.size(), kAreaNameLength));
-  Indexes& ix = *indexes_;
-  bool added = false;
-  size_t spelling = ix.spellingIndex.FindOrInsert(
-      NameHash(name), ix.spellings.size(), added,
-      [&](size_t row) { return SameBytes(ix.spellings[row], name); });
-  if (!added) return tables_.areas[ix.spellingArea[spelling]];
-  ix.spellings.emplace_back(name);
-  auto [it, inserted] =
-      ix.areas.try_emplace(UpperCp866(std::string(name)), tables_.areas.size());
-  if (inserted) {
-    tables_.areas.emplace_back();
-    tables_.areas.back().name = std::string(name);
+  SpellingSlot& slot = indexes_->spellings.Find(
+      NameHash(name), [&](const SpellingSlot& s) {
+        return SameBytes(std::string_view(s.name, s.size), name);
+      });
+  if (!slot.used) {
+    // A new spelling: its row is the one of its upper-case name.
+    auto [it, inserted] = indexes_->areas.try_emplace(
+        UpperCp866(std::string(name)), tables_.areas.size());
+    if (inserted) {
+      tables_.areas.emplace_back();
+      tables_.areas.back().name = std::string(name);
+    }
+    slot.used = true;
+    slot.area = static_cast<uint32_t>(it->second);
+    slot.size = static_cast<uint8_t>(name.size());
+    std::memcpy(slot.name, name.data(), name.size());
   }
-  ix.spellingArea.push_back(it->second);
-  return tables_.areas[it->second];
+  return tables_.areas[slot.area];
 }
 
 void PeriodAccumulator::Add(const StatRecordView& r) {
   Indexes& ix = *indexes_;
-  const int64_t size = r.Size();
   using V = StatRecordView;
-  ExpLinkStat& exp = FindOrAdd(tables_.expLinks, ix.expLinks, r, V::kToAt);
+  const int64_t size = r.Size();
+  ExpLinkStat& exp = FindOrAdd(ix.expLinks, r, V::kToAt).row;
   exp.size += size;
   exp.files += 1;
 
   AreaStat& area = AreaRow(r.Area());
-  const size_t linkRows = tables_.links.size();
-  LinkStat& link = FindOrAdd(tables_.links, ix.links, r, V::kFromAt);
-  if (tables_.links.size() != linkRows)
-    ix.linkIsOwn.push_back(IsOwn(link.address));
-  const bool own = ix.linkIsOwn[&link - tables_.links.data()];
-  LinkStat& original =
-      FindOrAdd(tables_.originalLinks, ix.originalLinks, r, V::kOriginAt);
+  bool newLink = false;
+  AddressSlot<LinkStat>& from = FindOrAdd(ix.links, r, V::kFromAt, &newLink);
+  if (newLink) from.own = IsOwn(from.row.address);
+  LinkStat& link = from.row;
+  LinkStat& original = FindOrAdd(ix.originalLinks, r, V::kOriginAt).row;
 
   PeriodTotals& t = tables_.totals;
-  if (own) {
+  if (from.own) {
     area.sizeOut += size, area.filesOut += 1;
     link.sizeOut += size, link.filesOut += 1;
     original.sizeOut += size, original.filesOut += 1;
@@ -223,6 +244,12 @@ void PeriodAccumulator::Add(const StatRecordView& r) {
   }
   t.totalSize += size;
   t.totalFiles += 1;
+}
+
+void PeriodAccumulator::Finish() {
+  TakeRows(indexes_->links, tables_.links);
+  TakeRows(indexes_->originalLinks, tables_.originalLinks);
+  TakeRows(indexes_->expLinks, tables_.expLinks);
 }
 
 bool LoadPeriod(Env& env, LogContext& log, const RunSettings& run,
@@ -244,6 +271,7 @@ bool LoadPeriod(Env& env, LogContext& log, const RunSettings& run,
     StatRecordView record(p);
     if (!record.Area().empty() && period.InPeriod(record)) acc.Add(record);
   }
+  acc.Finish();
   return true;
 }
 

@@ -16,9 +16,9 @@
 namespace vex {
 
 // Incremental summing of records into the tables, with hash indexes that
-// keep the first-seen row order.  Only valid while the tables keep the
-// order it built (before any sort).  Records are read in place: only the
-// fields the tables need are decoded.
+// keep the first-seen row order.  Records are read in place: only the
+// fields the tables need are decoded.  The area rows grow in the tables as
+// records come; the three address tables are written by Finish().
 class PeriodAccumulator {
  public:
   PeriodAccumulator(PeriodTables& tables, const RunSettings& run);
@@ -28,6 +28,8 @@ class PeriodAccumulator {
 
   // Adds one record of the period (its area must not be empty).
   void Add(const StatRecordView& record);
+  // Writes the address tables (links, originating systems, addressees).
+  void Finish();
   // True when a record from this address counts as outgoing.
   bool IsOwn(const FtnAddress& from) const;
 

@@ -1,6 +1,7 @@
 #include "report/macro_line.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "util/number.h"
 #include "util/text.h"
@@ -12,17 +13,22 @@ MacroLine::MacroLine(std::string_view line)
       upper(UpperCp866(text)),
       value(text.size(), '\0') {}
 
+// Called for every macro name on every line: candidates are found by their
+// first byte and compared in place.
 size_t MacroLine::Find(std::string_view upperName, size_t from) const {
-  if (upperName.empty()) return std::string::npos;
-  for (;;) {
-    size_t pos = upper.find(upperName, from);
-    if (pos == std::string::npos) return pos;
-    bool clean = true;
-    for (size_t i = pos; i < pos + upperName.size() && clean; ++i)
-      clean = value[i] == 0;
-    if (clean) return pos;
-    from = pos + 1;
+  const size_t n = upperName.size();
+  if (n == 0 || upper.size() < n) return std::string::npos;
+  const char* data = upper.data();
+  const size_t last = upper.size() - n;  // the last possible start
+  for (size_t pos = from; pos <= last; ++pos) {
+    const void* hit = std::memchr(data + pos, upperName[0], last - pos + 1);
+    if (!hit) break;
+    pos = static_cast<size_t>(static_cast<const char*>(hit) - data);
+    size_t i = 1;
+    while (i < n && data[pos + i] == upperName[i] && value[pos + i] == 0) ++i;
+    if (i == n && value[pos] == 0) return pos;
   }
+  return std::string::npos;
 }
 
 void MacroLine::Erase(size_t pos, size_t count) {

@@ -1,25 +1,21 @@
 #include "report/number_format.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
-#include <vector>
 
 namespace vex {
 namespace {
 
-// printf with the given precision; glibc prints the exact binary value
-// rounded at the last digit.
+// The exact binary value correctly rounded at the last digit (as glibc's
+// printf gives it, digit for digit).  Fixed notation of a double at the
+// greatest precision used here fits the buffer.
 std::string PrintFixed(double magnitude, int precision) {
-  // Most numbers fit the first buffer: printed once, not measured first.
-  char small[512];
-  int len = std::snprintf(small, sizeof small, "%.*f", precision, magnitude);
-  if (len <= 0) return "0";
-  if (static_cast<size_t>(len) < sizeof small)
-    return std::string(small, static_cast<size_t>(len));
-  std::vector<char> buf(static_cast<size_t>(len) + 1);
-  std::snprintf(buf.data(), buf.size(), "%.*f", precision, magnitude);
-  return std::string(buf.data(), static_cast<size_t>(len));
+  char buf[1536];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, magnitude,
+                                 std::chars_format::fixed, precision);
+  if (ec != std::errc()) return "0";
+  return std::string(buf, end);
 }
 
 // Splits a printed magnitude into integer digits and fraction digits.

@@ -2,11 +2,13 @@
 // main() and handed to every step of the driver.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "driver/log.h"
+#include "driver/run_lock.h"
 #include "driver/run_settings.h"
 #include "platform/env.h"
 #include "posting/posting_settings.h"
@@ -27,6 +29,9 @@ struct App {
   PostingSettings posting;
   ReportSettings report;
   PeriodTables tables;
+  // How long to wait for another run, and the run lock once held.
+  int runLockWaitMs = kRunLockWaitMs;
+  std::unique_ptr<File> runLock;
 };
 
 }  // namespace vex

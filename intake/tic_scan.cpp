@@ -1,7 +1,7 @@
 #include "intake/tic_scan.h"
 
 #include "intake/dupe_store.h"
-#include "intake/stat_store.h"
+#include "intake/intake_batch.h"
 #include "platform/cp866.h"
 #include "platform/exit.h"
 #include "util/address.h"
@@ -47,9 +47,13 @@ void SetRecordTime(StatRecord& record, const FileTime& t) {
 
 void ScanTicDirectory(Env& env, LogContext& log, const RunSettings& run,
                       const std::string& directory, const std::string& mask) {
+  // The statistics store exists after every scan, even one that finds
+  // nothing.
   StatStoreAppender store;
   store.Open(env);
+  store.Close();
   DupeStore dupes(env, log, run.dupeCheck);
+  IntakeBatch batch(env, log, run.killTic);
 
   // The files found lie in the directory part of the search pattern (up to
   // its last "/"); a TICPATH without a final "/" still opens the very file
@@ -61,33 +65,33 @@ void ScanTicDirectory(Env& env, LogContext& log, const RunSettings& run,
 
   for (const DirEntry& entry : env.Search(pattern)) {
     const std::string& name = entry.name;
-    if (dupes.IsKnownTic(name)) continue;
+    if (dupes.Knows(name)) {
+      batch.Log(KnownTicLine(name));
+      continue;
+    }
 
     StatRecord record;
     std::string path = folder + name;
     std::unique_ptr<File> tic = OpenTextForRead(env, path);
     if (!tic) continue;  // the console has the reason
-    log.LogLine(Cp866("Анализирую ") + name);
+    batch.Log(Cp866("Анализирую ") + name);
 
     LineReader reader(*tic);
     std::string line;
     while (reader.Next(line)) ApplyTicLine(line, record);
 
-    FileTime mtime;
-    if (!tic->ModTime(&mtime)) FailIo("stat", path, tic->LastError());
-    SetRecordTime(record, mtime);
-
-    store.Append(record);
-    dupes.RememberTic(name);
+    JournalDeletion file;
+    file.path = path;
+    if (!tic->ModTime(&file.mtime) || !tic->Size(&file.size))
+      FailIo("stat", path, tic->LastError());
+    SetRecordTime(record, file.mtime);
     tic.reset();
 
-    if (run.killTic) {
-      int err = 0;
-      if (!env.Remove(path, &err)) FailIo("delete", path, err);
-      log.LogLine(Cp866(" ... файл удален.."));
-    }
+    batch.Add(record, name, file);
+    dupes.Note(name);
+    if (batch.count() >= run.ticBatchSize) batch.Commit();
   }
-  store.Close();
+  batch.Commit();
 }
 
 }  // namespace vex

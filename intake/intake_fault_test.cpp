@@ -9,11 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -24,9 +21,13 @@
 #include "platform/env_wrapper.h"
 #include "platform/exit.h"
 #include "platform/fault_env.h"
+#include "tests/e2e_harness.h"
 
 namespace vex {
 namespace {
+
+using e2e::FileExists;
+using e2e::ReadFile;
 
 constexpr int kTics = 6;       // t0.tic .. t5.tic, areas T0 .. T5
 constexpr int kOldTics = 3;    // t0..t2 are 200 days old
@@ -42,16 +43,13 @@ class KillEnv : public EnvWrapper {
   }
   std::unique_ptr<File> Open(const std::string& p, OpenMode m, int* e) override;
   bool Remove(const std::string& p, int* e) override {
-    Tick();
-    return EnvWrapper::Remove(p, e);
+    return Tick(), EnvWrapper::Remove(p, e);
   }
   bool Rename(const std::string& f, const std::string& t, int* e) override {
-    Tick();
-    return EnvWrapper::Rename(f, t, e);
+    return Tick(), EnvWrapper::Rename(f, t, e);
   }
   bool SyncDirectory(const std::string& p, int* e) override {
-    Tick();
-    return EnvWrapper::SyncDirectory(p, e);
+    return Tick(), EnvWrapper::SyncDirectory(p, e);
   }
 
  private:
@@ -63,21 +61,13 @@ class KillFile : public FileWrapper {
   KillFile(std::unique_ptr<File> f, KillEnv& env)
       : FileWrapper(std::move(f)), env_(env) {}
   bool WriteAt(uint64_t o, const void* b, size_t n) override {
-    env_.Tick();
-    return FileWrapper::WriteAt(o, b, n);
+    return env_.Tick(), FileWrapper::WriteAt(o, b, n);
   }
   bool Append(const void* b, size_t n) override {
-    env_.Tick();
-    return FileWrapper::Append(b, n);
+    return env_.Tick(), FileWrapper::Append(b, n);
   }
-  bool Truncate(uint64_t s) override {
-    env_.Tick();
-    return FileWrapper::Truncate(s);
-  }
-  bool Sync() override {
-    env_.Tick();
-    return FileWrapper::Sync();
-  }
+  bool Truncate(uint64_t s) override { return env_.Tick(), FileWrapper::Truncate(s); }
+  bool Sync() override { return env_.Tick(), FileWrapper::Sync(); }
 
  private:
   KillEnv& env_;
@@ -96,30 +86,8 @@ struct Case {
   Fault fault;
 };
 
-std::string Slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
-
 class IntakeFaultTest : public ::testing::TestWithParam<Case> {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/vexfaultXXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override {
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    EXPECT_EQ(std::system(cmd.c_str()), 0);
-  }
-
   void MakeNode() {
     std::string cmd = "rm -rf '" + dir_ + "'/* && mkdir '" + dir_ + "/in'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
@@ -171,43 +139,27 @@ class IntakeFaultTest : public ::testing::TestWithParam<Case> {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
   }
 
-  // Records per area in stat.vx, decoded here from the record layout: a
-  // 552-byte record holds the area as a length byte and text at offset 24.
-  std::map<std::string, int> Areas() {
-    std::string s = Slurp(dir_ + "/stat.vx");
-    EXPECT_EQ(s.size() % 552, 0u);
-    std::map<std::string, int> areas;
-    for (size_t at = 0; at + 552 <= s.size(); at += 552)
-      ++areas[s.substr(at + 25, static_cast<uint8_t>(s[at + 24]))];
-    return areas;
-  }
-  // Names in dupes.vx: 13-byte records, a length byte and the text.
-  std::map<std::string, int> Names() {
-    std::string s = Slurp(dir_ + "/dupes.vx");
-    EXPECT_EQ(s.size() % 13, 0u);
-    std::map<std::string, int> names;
-    for (size_t at = 0; at + 13 <= s.size(); at += 13)
-      ++names[s.substr(at + 1, static_cast<uint8_t>(s[at]))];
-    return names;
-  }
-
   void CheckExactlyOnce(int k) {
     const Case& c = GetParam();
     SCOPED_TRACE("fault at " + std::to_string(k));
-    std::map<std::string, int> areas = Areas(), names = Names();
+    std::map<std::string, int> areas =
+        e2e::CountStrings(ReadFile(dir_ + "/stat.vx"), 552, 24);
+    std::map<std::string, int> names =
+        e2e::CountStrings(ReadFile(dir_ + "/dupes.vx"), 13, 0);
     EXPECT_EQ(areas.size(), static_cast<size_t>(c.purge ? kTics - kOldTics : kTics));
     for (int i = 0; i < kTics; ++i) {
       std::string n = std::to_string(i);
       bool kept = !c.purge || i >= kOldTics;
       EXPECT_EQ(areas["T" + n], kept ? 1 : 0) << "T" << n;
       EXPECT_EQ(names["t" + n + ".tic"], 1) << n;
-      EXPECT_EQ(Exists(dir_ + "/in/t" + n + ".tic"), !c.killTic) << n;
+      EXPECT_EQ(FileExists(dir_ + "/in/t" + n + ".tic"), !c.killTic) << n;
     }
-    EXPECT_FALSE(Exists(dir_ + "/" + kIntakeJournalName));
-    EXPECT_FALSE(Exists(dir_ + "/temp"));
+    EXPECT_FALSE(FileExists(dir_ + "/" + kIntakeJournalName));
+    EXPECT_FALSE(FileExists(dir_ + "/temp"));
   }
 
-  std::string dir_;
+  e2e::TempDir temp_;
+  std::string dir_ = temp_.path();
 };
 
 TEST_P(IntakeFaultTest, EveryTicCountsOnceWhereverTheRunStops) {
@@ -218,17 +170,17 @@ TEST_P(IntakeFaultTest, EveryTicCountsOnceWhereverTheRunStops) {
     if (c.purge) {
       ASSERT_EQ(RunChild(false, Fault::kKill, 0), 0);
     }
-    std::string before = Slurp(dir_ + "/stat.vx");
+    std::string before = ReadFile(dir_ + "/stat.vx");
     int code = RunChild(c.purge, c.fault, k);
     if (code == 0) break;  // the run got through before fault k
     ASSERT_EQ(code, c.fault == Fault::kKill ? kKilled : kRunError) << k;
     if (c.fault != Fault::kKill) {
       // A failed write is put back at once: no batch is left half done,
       // and a failed purge leaves the store as it was and no copy.
-      EXPECT_FALSE(Exists(dir_ + "/" + kIntakeJournalName)) << k;
-      EXPECT_EQ(Exists(dir_ + "/temp"), false) << k;
+      EXPECT_FALSE(FileExists(dir_ + "/" + kIntakeJournalName)) << k;
+      EXPECT_EQ(FileExists(dir_ + "/temp"), false) << k;
       if (c.purge) {
-        EXPECT_EQ(Slurp(dir_ + "/stat.vx"), before) << k;
+        EXPECT_EQ(ReadFile(dir_ + "/stat.vx"), before) << k;
       }
     }
     ASSERT_EQ(RunChild(c.purge, Fault::kKill, 0), 0) << k;

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -99,6 +100,19 @@ inline void SetModTime(const std::string& path, const std::string& local) {
   ts[0].tv_nsec = ts[1].tv_nsec = 0;
   if (utimensat(AT_FDCWD, path.c_str(), ts, 0) != 0)
     throw std::runtime_error("utimensat " + path);
+}
+
+// How often each short string (a length byte and its text) occurs at
+// `offset` of the records of a store: the area of stat.vx (552-byte records,
+// offset 24), the name of dupes.vx (13-byte records, offset 0).  Decoded
+// here, independently of the program.
+inline std::map<std::string, int> CountStrings(const std::string& store, size_t recordSize,
+                                               size_t offset) {
+  std::map<std::string, int> counts;
+  if (store.size() % recordSize != 0) counts["(store cut short)"] = 1;
+  for (size_t at = 0; at + recordSize <= store.size(); at += recordSize)
+    ++counts[store.substr(at + offset + 1, static_cast<unsigned char>(store[at + offset]))];
+  return counts;
 }
 
 // Splits text at "\n" (a final empty piece after a last "\n" is dropped).

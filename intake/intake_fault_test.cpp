@@ -3,13 +3,8 @@
 // kill) or at its k-th write (failing, or cut short), for every k until the
 // run gets through; a clean run follows, and the stores are then read byte
 // by byte here: every TIC file must be counted exactly once.
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <ctime>
 #include <map>
 #include <string>
 
@@ -25,9 +20,6 @@
 
 namespace vex {
 namespace {
-
-using e2e::FileExists;
-using e2e::ReadFile;
 
 constexpr int kTics = 6;       // t0.tic .. t5.tic, areas T0 .. T5
 constexpr int kOldTics = 3;    // t0..t2 are 200 days old
@@ -80,11 +72,7 @@ std::unique_ptr<File> KillEnv::Open(const std::string& p, OpenMode m, int* e) {
 }
 
 enum class Fault { kKill, kFullDisk, kCutShort };
-struct Case {
-  const char* name;
-  bool purge, dupeCheck, killTic;
-  Fault fault;
-};
+struct Case { const char* name; bool purge, dupeCheck, killTic; Fault fault; };
 
 class IntakeFaultTest : public ::testing::TestWithParam<Case> {
  protected:
@@ -106,8 +94,7 @@ class IntakeFaultTest : public ::testing::TestWithParam<Case> {
     const Case& c = GetParam();
     pid_t pid = fork();
     if (pid == 0) {
-      int null = open("/dev/null", O_WRONLY);
-      dup2(null, 1);
+      dup2(open("/dev/null", O_WRONLY), 1);
       if (chdir(dir_.c_str()) != 0) _exit(5);
       KillEnv kill(*DefaultEnv(), fault == Fault::kKill ? k : 0);
       FaultEnv env(kill);
@@ -143,19 +130,19 @@ class IntakeFaultTest : public ::testing::TestWithParam<Case> {
     const Case& c = GetParam();
     SCOPED_TRACE("fault at " + std::to_string(k));
     std::map<std::string, int> areas =
-        e2e::CountStrings(ReadFile(dir_ + "/stat.vx"), 552, 24);
+        e2e::CountStrings(e2e::ReadFile(dir_ + "/stat.vx"), 552, 24);
     std::map<std::string, int> names =
-        e2e::CountStrings(ReadFile(dir_ + "/dupes.vx"), 13, 0);
+        e2e::CountStrings(e2e::ReadFile(dir_ + "/dupes.vx"), 13, 0);
     EXPECT_EQ(areas.size(), static_cast<size_t>(c.purge ? kTics - kOldTics : kTics));
     for (int i = 0; i < kTics; ++i) {
       std::string n = std::to_string(i);
       bool kept = !c.purge || i >= kOldTics;
       EXPECT_EQ(areas["T" + n], kept ? 1 : 0) << "T" << n;
       EXPECT_EQ(names["t" + n + ".tic"], 1) << n;
-      EXPECT_EQ(FileExists(dir_ + "/in/t" + n + ".tic"), !c.killTic) << n;
+      EXPECT_EQ(e2e::FileExists(dir_ + "/in/t" + n + ".tic"), !c.killTic) << n;
     }
-    EXPECT_FALSE(FileExists(dir_ + "/" + kIntakeJournalName));
-    EXPECT_FALSE(FileExists(dir_ + "/temp"));
+    EXPECT_FALSE(e2e::FileExists(dir_ + "/" + kIntakeJournalName));
+    EXPECT_FALSE(e2e::FileExists(dir_ + "/temp"));
   }
 
   e2e::TempDir temp_;
@@ -167,21 +154,17 @@ TEST_P(IntakeFaultTest, EveryTicCountsOnceWhereverTheRunStops) {
   int k = 1;
   for (; k < 400; ++k) {
     MakeNode();
-    if (c.purge) {
-      ASSERT_EQ(RunChild(false, Fault::kKill, 0), 0);
-    }
-    std::string before = ReadFile(dir_ + "/stat.vx");
+    ASSERT_TRUE(!c.purge || RunChild(false, Fault::kKill, 0) == 0);  // set-up
+    std::string before = e2e::ReadFile(dir_ + "/stat.vx");
     int code = RunChild(c.purge, c.fault, k);
     if (code == 0) break;  // the run got through before fault k
     ASSERT_EQ(code, c.fault == Fault::kKill ? kKilled : kRunError) << k;
     if (c.fault != Fault::kKill) {
       // A failed write is put back at once: no batch is left half done,
       // and a failed purge leaves the store as it was and no copy.
-      EXPECT_FALSE(FileExists(dir_ + "/" + kIntakeJournalName)) << k;
-      EXPECT_EQ(FileExists(dir_ + "/temp"), false) << k;
-      if (c.purge) {
-        EXPECT_EQ(ReadFile(dir_ + "/stat.vx"), before) << k;
-      }
+      EXPECT_FALSE(e2e::FileExists(dir_ + "/" + kIntakeJournalName)) << k;
+      EXPECT_FALSE(e2e::FileExists(dir_ + "/temp")) << k;
+      EXPECT_TRUE(!c.purge || e2e::ReadFile(dir_ + "/stat.vx") == before) << k;
     }
     ASSERT_EQ(RunChild(c.purge, Fault::kKill, 0), 0) << k;
     CheckExactlyOnce(k);

@@ -102,10 +102,8 @@ inline void SetModTime(const std::string& path, const std::string& local) {
     throw std::runtime_error("utimensat " + path);
 }
 
-// How often each short string (a length byte and its text) occurs at
-// `offset` of the records of a store: the area of stat.vx (552-byte records,
-// offset 24), the name of dupes.vx (13-byte records, offset 0).  Decoded
-// here, independently of the program.
+// How often each short string (length byte and text) is at `offset` of a
+// store's records: stat.vx areas (552, 24), dupes.vx names (13, 0).
 inline std::map<std::string, int> CountStrings(const std::string& store, size_t recordSize,
                                                size_t offset) {
   std::map<std::string, int> counts;

@@ -43,6 +43,24 @@ void SetRecordTime(StatRecord& record, const FileTime& t) {
   record.second = static_cast<uint16_t>(t.second);
 }
 
+// Reads one TIC file into its record and notes its size and time; false
+// when it cannot be opened (the console has the reason).
+bool ReadTic(Env& env, IntakeBatch& batch, const std::string& name,
+             StatRecord& record, JournalDeletion& file) {
+  std::unique_ptr<File> tic = OpenTextForRead(env, file.path);
+  if (!tic) return false;
+  batch.Log(Cp866("Анализирую ") + name);
+
+  LineReader reader(*tic);
+  std::string line;
+  while (reader.Next(line)) ApplyTicLine(line, record);
+
+  if (!tic->ModTime(&file.mtime) || !tic->Size(&file.size))
+    FailIo("stat", file.path, tic->LastError());
+  SetRecordTime(record, file.mtime);
+  return true;
+}
+
 }  // namespace
 
 void ScanTicDirectory(Env& env, LogContext& log, const RunSettings& run,
@@ -71,22 +89,14 @@ void ScanTicDirectory(Env& env, LogContext& log, const RunSettings& run,
     }
 
     StatRecord record;
-    std::string path = folder + name;
-    std::unique_ptr<File> tic = OpenTextForRead(env, path);
-    if (!tic) continue;  // the console has the reason
-    batch.Log(Cp866("Анализирую ") + name);
-
-    LineReader reader(*tic);
-    std::string line;
-    while (reader.Next(line)) ApplyTicLine(line, record);
-
     JournalDeletion file;
-    file.path = path;
-    if (!tic->ModTime(&file.mtime) || !tic->Size(&file.size))
-      FailIo("stat", path, tic->LastError());
-    SetRecordTime(record, file.mtime);
-    tic.reset();
-
+    file.path = folder + name;
+    try {
+      if (!ReadTic(env, batch, name, record, file)) continue;
+    } catch (const RunTimeError&) {
+      batch.Commit();  // the files read before this one still count
+      throw;
+    }
     batch.Add(record, name, file);
     dupes.Note(name);
     if (batch.count() >= run.ticBatchSize) batch.Commit();

@@ -39,42 +39,34 @@ std::string LogContext::Stamp() {
 
 void LogContext::Write(const std::string& bytes) {
   if (!file_ || bytes.empty()) return;
-  if (!file_->WriteAt(offset_, bytes.data(), bytes.size())) {
+  if (!file_->Append(bytes.data(), bytes.size())) {
     int err = file_->LastError();
     file_.reset();  // nothing more can be written to it
     FailIo("write", fileName_, err);
   }
-  offset_ += bytes.size();
 }
 
 void LogContext::OpenLog(const std::string& name) {
   file_.reset();
   fileName_ = name;
-  offset_ = 0;
   int err = 0;
   // Only a log that is not there is made anew: one that exists but cannot be
   // read is appended to (or reported), never emptied.
   bool exists =
       env_.Open(name, OpenMode::kRead, &err) != nullptr || err != ENOENT;
+  // Every line goes to the end of the file as it is then, so lines that
+  // another program adds meanwhile are never overwritten.
+  file_ = env_.Open(name, OpenMode::kAppend, &err);
   if (!exists) {
-    file_ = env_.Open(name, OpenMode::kCreate, &err);
     if (file_) {
       LogLine(" * Made new log file");
     } else {
       LogLine(" ! I can't make log file!!!..");
     }
-  } else {
-    file_ = env_.Open(name, OpenMode::kWrite, &err);
-    uint64_t size = 0;
-    if (file_ && !file_->Size(&size)) {
-      err = file_->LastError();
-      file_.reset();
-      FailIo("size", name, err);
-    }
-    offset_ = size;
+  } else if (!file_) {
     // A log that exists but cannot be written to is treated like one that
     // cannot be made: the run goes on with the console only.
-    if (!file_) LogLine(" ! I can't make log file!!!..");
+    LogLine(" ! I can't make log file!!!..");
   }
   if (file_) LogLine(programName_ + ": started..");
 }

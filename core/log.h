@@ -38,7 +38,6 @@ class LogContext {
   Env& env_;
   std::unique_ptr<File> file_;
   std::string fileName_;
-  uint64_t offset_ = 0;
   std::string programName_;
 };
 

@@ -2,6 +2,7 @@
 // read by every subsystem.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -36,6 +37,9 @@ struct RunSettings {
   int16_t periodStart = 31;                 // N1, -D
   int16_t periodEnd = 0;                    // N2, -D
   bool commandLineApplied = false;
+  // TIC files that enter the stores together, with one journal commit and
+  // one sync of each store.
+  size_t ticBatchSize = 1000;
 };
 
 }  // namespace vex

@@ -72,25 +72,22 @@ const char* StatStoreReader::NextEncoded() {
 void StatStoreAppender::Open(Env& env, const std::string& path) {
   path_ = path;
   int err = 0;
-  file_ = env.Open(path, OpenMode::kReadWrite, &err);
-  // Only a store that does not exist is created: one that exists but cannot
-  // be opened must not be replaced by an empty one.
-  if (!file_ && err == ENOENT) file_ = env.Open(path, OpenMode::kCreate, &err);
+  // Created when missing, never emptied; every write goes to the end, so
+  // nothing another writer added is overwritten.
+  file_ = env.Open(path, OpenMode::kAppend, &err);
   if (!file_) FailIo("open", path, err);
   uint64_t size = 0;
   if (!file_->Size(&size)) FailIo("size", path, file_->LastError());
-  offset_ = WholeRecords(size);
   // Cut an incomplete last record away so that new records stay aligned.
-  if (offset_ != size && !file_->Truncate(offset_))
+  if (WholeRecords(size) != size && !file_->Truncate(WholeRecords(size)))
     FailIo("truncate", path, file_->LastError());
 }
 
 void StatStoreAppender::Append(const StatRecord& record) {
   if (!file_) FailIo("write", path_, EBADF);
   std::string bytes = EncodeStatRecord(record);
-  if (!file_->WriteAt(offset_, bytes.data(), bytes.size()))
+  if (!file_->Append(bytes.data(), bytes.size()))
     FailIo("write", path_, file_->LastError());
-  offset_ += bytes.size();
 }
 
 void StatStoreAppender::Close() { file_.reset(); }

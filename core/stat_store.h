@@ -43,7 +43,6 @@ class StatStoreAppender {
  private:
   std::unique_ptr<File> file_;
   std::string path_;
-  uint64_t offset_ = 0;
 };
 
 }  // namespace vex

@@ -2,12 +2,14 @@
 // main() and handed to every step of the driver.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/log.h"
 #include "core/run_settings.h"
+#include "driver/run_lock.h"
 #include "platform/env.h"
 #include "posting/posting_settings.h"
 #include "report/period_tables.h"
@@ -27,6 +29,9 @@ struct App {
   PostingSettings posting;
   ReportSettings report;
   PeriodTables tables;
+  // How long to wait for another run, and the run lock once held.
+  int runLockWaitMs = kRunLockWaitMs;
+  std::unique_ptr<File> runLock;
 };
 
 }  // namespace vex

@@ -89,6 +89,16 @@ std::string ConfigFileFromCommandLine(const std::vector<std::string>& args,
   return name;
 }
 
+bool AsksOnlyForHelp(const std::vector<std::string>& args) {
+  // The same order as ApplyCommandLine: an option acts before its help.
+  for (const std::string& p : args) {
+    std::string key = OptionKey(p);
+    if (key == "-K" || key == "-L") return false;
+    if (AsksForHelp(p)) return true;
+  }
+  return false;
+}
+
 void ShowHelp(Env& env) {
   static const char* const kLines[] = {
       " -D<N1[/N2]>      - период, за который делать статистику",

@@ -20,6 +20,10 @@ void ApplyCommandLine(App& app);
 std::string ConfigFileFromCommandLine(const std::vector<std::string>& args,
                                       const std::string& current);
 
+// True when the parameters end the run with the help screen before any
+// maintenance action (-K, -L): such a run changes no store.
+bool AsksOnlyForHelp(const std::vector<std::string>& args);
+
 // Writes the help screen to the console and ends the program with code 0.
 [[noreturn]] void ShowHelp(Env& env);
 

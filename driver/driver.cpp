@@ -1,6 +1,8 @@
 #include "driver/driver.h"
 
 #include "driver/command_line.h"
+#include "driver/run_lock.h"
+#include "intake/intake_journal.h"
 #include "intake/tic_scan.h"
 #include "platform/cp866.h"
 #include "posting/posting.h"
@@ -88,10 +90,17 @@ void ReadConfiguration(App& app) {
   }
 }
 
+void BeginLockedRun(App& app) {
+  app.runLock = AcquireRunLock(app.env, app.runLockWaitMs);
+  RecoverIntake(app.env);
+}
+
 void RunDriver(App& app) {
   InitPostingSettings(app.posting, app.env);
   app.run.configFile =
       Cut(ConfigFileFromCommandLine(app.args, app.run.configFile));
+  // Nothing before this point writes a file.
+  if (!AsksOnlyForHelp(app.args)) BeginLockedRun(app);
   ReadConfiguration(app);
   if (!app.run.commandLineApplied) ApplyCommandLine(app);
   if (app.run.statisticsToFile) {

@@ -14,6 +14,11 @@ namespace vex {
 // throw RunTimeError.
 void RunDriver(App& app);
 
+// Takes the run lock (waiting for another run up to app.runLockWaitMs) and
+// finishes an intake batch that a stopped run left behind.  Every run that
+// may change a file does this before its first change.
+void BeginLockedRun(App& app);
+
 // Reads the file named by the configuration file name setting; a file that
 // cannot be opened is skipped without a message.
 void ReadConfiguration(App& app);

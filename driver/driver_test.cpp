@@ -4,6 +4,7 @@
 
 #include "driver/command_line.h"
 #include "core/stat_store.h"
+#include "driver/run_lock.h"
 #include "platform/cp866.h"
 #include "platform/exit.h"
 #include "platform/mem_env.h"
@@ -27,6 +28,18 @@ class DriverTest : public ::testing::Test {
 
   MemEnv env;
 };
+
+TEST_F(DriverTest, EveryRunButTheHelpWaitsForTheRunLock) {
+  std::unique_ptr<File> other = AcquireRunLock(env, 0);
+  env.SetFile("dupes.vx", "x");
+  for (const char* p : {"-K", "-L5", "-R"}) {
+    App app = MakeApp({p});
+    EXPECT_THROW(Run(app), RunTimeError) << p;
+  }
+  EXPECT_TRUE(env.HasFile("dupes.vx"));
+  App help = MakeApp({"-?"});
+  EXPECT_EQ(Run(help), 0);
+}
 
 TEST_F(DriverTest, BooleanKeywordsNeedAValueAndTheExactWord) {
   App app = MakeApp();

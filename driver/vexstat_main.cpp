@@ -1,5 +1,6 @@
 // The program's entry point: runs the driver and turns the two ways a run
 // ends early into exit codes.  The console title is restored on every path.
+#include <cstdlib>
 #include <exception>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ int main(int argc, char** argv) {
       }
     }
     vex::App app(env, std::move(args));
+    app.runLockWaitMs =
+        vex::RunLockWaitMs(std::getenv(vex::kRunLockWaitVariable));
     vex::RunDriver(app);
   } catch (const vex::ProgramExit& e) {
     code = e.code;

@@ -53,28 +53,40 @@ DupeStore::DupeStore(Env& env, LogContext& log, bool dupeCheck,
   }
 }
 
+std::string KnownTicLine(const std::string& name) {
+  return Cp866("Файл ") + name + Cp866(" уже обрабатывался...");
+}
+
+bool DupeStore::Knows(const std::string& name) const {
+  return dupeCheck_ && known_.find(UpperCp866(name)) != known_.end();
+}
+
+void DupeStore::Note(const std::string& name) {
+  if (dupeCheck_)
+    known_.insert(UpperCp866(GetShortString(EncodeDupeRecord(name).data(),
+                                            kDupeNameLength)));
+}
+
 bool DupeStore::IsKnownTic(const std::string& name) {
-  if (!dupeCheck_) return false;
-  if (known_.find(UpperCp866(name)) == known_.end()) return false;
-  log_.LogLine(Cp866("Файл ") + name + Cp866(" уже обрабатывался..."));
+  if (!Knows(name)) return false;
+  log_.LogLine(KnownTicLine(name));
   return true;
 }
 
 void DupeStore::RememberTic(const std::string& name) {
   int err = 0;
-  std::unique_ptr<File> file = env_.Open(path_, OpenMode::kReadWrite, &err);
-  // Only a missing store is created; an existing one is never emptied.
-  if (!file && err == ENOENT) file = env_.Open(path_, OpenMode::kCreate, &err);
+  // Created when missing, never emptied; every write goes to the end.
+  std::unique_ptr<File> file = env_.Open(path_, OpenMode::kAppend, &err);
   if (!file) FailIo("open", path_, err);
   uint64_t size = 0;
   if (!file->Size(&size)) FailIo("size", path_, file->LastError());
-  // A record cut short by a failed write is overwritten by the new one.
-  uint64_t end = WholeRecords(size);
+  // A record cut short by a failed write is replaced by the new one.
+  if (size % kDupeRecordSize != 0 && !file->Truncate(WholeRecords(size)))
+    FailIo("truncate", path_, file->LastError());
   std::string record = EncodeDupeRecord(name);
-  if (!file->WriteAt(end, record.data(), record.size()))
+  if (!file->Append(record.data(), record.size()))
     FailIo("write", path_, file->LastError());
-  if (dupeCheck_)
-    known_.insert(UpperCp866(GetShortString(record.data(), kDupeNameLength)));
+  Note(name);
 }
 
 }  // namespace vex

@@ -19,6 +19,8 @@ constexpr size_t kDupeNameLength = 12;
 
 // One record: the first 12 bytes of name.
 std::string EncodeDupeRecord(const std::string& name);
+// The log line for a TIC file analysed before.
+std::string KnownTicLine(const std::string& name);
 
 class DupeStore {
  public:
@@ -30,6 +32,11 @@ class DupeStore {
   // True when the dupe check is on and the name (compared in CP866 upper
   // case, whole) is remembered; logs "Файл <name> уже обрабатывался...".
   bool IsKnownTic(const std::string& name);
+  // The same test without the log line.
+  bool Knows(const std::string& name) const;
+  // Adds the name (cut to 12 bytes) to the names in memory when the dupe
+  // check is on; the caller stores it.
+  void Note(const std::string& name);
   // Appends the name, cut to 12 bytes, whether or not the dupe check is on.
   void RememberTic(const std::string& name);
 

@@ -72,21 +72,30 @@ void PurgeStatistics(Env& env, LogContext& log, const std::string& parameter) {
     throw ProgramExit{0};
   }
 
-  RecordWriter writer(*temp);
-  StatRecord record;
-  while (reader.Next(record)) {
-    CalendarDate date{record.year, record.month, record.day};
-    if (DaysBetween(date, today) <= keepDays) writer.Append(record);
-  }
-  writer.Flush();
-  reader = StatStoreReader();  // closes stat.vx
+  try {
+    RecordWriter writer(*temp);
+    StatRecord record;
+    while (reader.Next(record)) {
+      CalendarDate date{record.year, record.month, record.day};
+      if (DaysBetween(date, today) <= keepDays) writer.Append(record);
+    }
+    writer.Flush();
+    reader = StatStoreReader();  // closes stat.vx
 
-  // The kept records reach the disk before they replace the store, and the
-  // store is replaced in one step: there is always a whole stat.vx.
-  if (!temp->Sync()) FailIo("sync", kPurgeTempName, temp->LastError());
-  temp.reset();
-  if (!env.Rename(kPurgeTempName, kStatStoreName, &err))
-    FailIo("rename", kPurgeTempName, err);
+    // The kept records reach the disk before they replace the store, and
+    // the store is replaced in one step: there is always a whole stat.vx.
+    if (!temp->Sync()) FailIo("sync", kPurgeTempName, temp->LastError());
+    temp.reset();
+    if (!env.Rename(kPurgeTempName, kStatStoreName, &err))
+      FailIo("rename", kPurgeTempName, err);
+  } catch (const RunTimeError&) {
+    // stat.vx is untouched; the unfinished copy goes.
+    temp.reset();
+    env.Remove(kPurgeTempName, &err);
+    throw;
+  }
+  // The new store survives a power cut, not only a kill.
+  if (!env.SyncDirectory("", &err)) FailIo("sync", ".", err);
 
   log.EndLog();
   throw ProgramExit{0};

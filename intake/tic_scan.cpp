@@ -2,6 +2,7 @@
 
 #include "intake/dupe_store.h"
 #include "core/stat_store.h"
+#include "intake/intake_batch.h"
 #include "platform/cp866.h"
 #include "platform/exit.h"
 #include "util/address.h"
@@ -43,13 +44,35 @@ void SetRecordTime(StatRecord& record, const FileTime& t) {
   record.second = static_cast<uint16_t>(t.second);
 }
 
+// Reads one TIC file into its record and notes its size and time; false
+// when it cannot be opened (the console has the reason).
+bool ReadTic(Env& env, IntakeBatch& batch, const std::string& name,
+             StatRecord& record, JournalDeletion& file) {
+  std::unique_ptr<File> tic = OpenTextForRead(env, file.path);
+  if (!tic) return false;
+  batch.Log(Cp866("Анализирую ") + name);
+
+  LineReader reader(*tic);
+  std::string line;
+  while (reader.Next(line)) ApplyTicLine(line, record);
+
+  if (!tic->ModTime(&file.mtime) || !tic->Size(&file.size))
+    FailIo("stat", file.path, tic->LastError());
+  SetRecordTime(record, file.mtime);
+  return true;
+}
+
 }  // namespace
 
 void ScanTicDirectory(Env& env, LogContext& log, const RunSettings& run,
                       const std::string& directory, const std::string& mask) {
+  // The statistics store exists after every scan, even one that finds
+  // nothing.
   StatStoreAppender store;
   store.Open(env);
+  store.Close();
   DupeStore dupes(env, log, run.dupeCheck);
+  IntakeBatch batch(env, log, run.killTic);
 
   // The files found lie in the directory part of the search pattern (up to
   // its last "/"); a TICPATH without a final "/" still opens the very file
@@ -61,33 +84,25 @@ void ScanTicDirectory(Env& env, LogContext& log, const RunSettings& run,
 
   for (const DirEntry& entry : env.Search(pattern)) {
     const std::string& name = entry.name;
-    if (dupes.IsKnownTic(name)) continue;
+    if (dupes.Knows(name)) {
+      batch.Log(KnownTicLine(name));
+      continue;
+    }
 
     StatRecord record;
-    std::string path = folder + name;
-    std::unique_ptr<File> tic = OpenTextForRead(env, path);
-    if (!tic) continue;  // the console has the reason
-    log.LogLine(Cp866("Анализирую ") + name);
-
-    LineReader reader(*tic);
-    std::string line;
-    while (reader.Next(line)) ApplyTicLine(line, record);
-
-    FileTime mtime;
-    if (!tic->ModTime(&mtime)) FailIo("stat", path, tic->LastError());
-    SetRecordTime(record, mtime);
-
-    store.Append(record);
-    dupes.RememberTic(name);
-    tic.reset();
-
-    if (run.killTic) {
-      int err = 0;
-      if (!env.Remove(path, &err)) FailIo("delete", path, err);
-      log.LogLine(Cp866(" ... файл удален.."));
+    JournalDeletion file;
+    file.path = folder + name;
+    try {
+      if (!ReadTic(env, batch, name, record, file)) continue;
+    } catch (const RunTimeError&) {
+      batch.Commit();  // the files read before this one still count
+      throw;
     }
+    batch.Add(record, name, file);
+    dupes.Note(name);
+    if (batch.count() >= run.ticBatchSize) batch.Commit();
   }
-  store.Close();
+  batch.Commit();
 }
 
 }  // namespace vex

@@ -12,7 +12,8 @@
 namespace vex {
 
 // Searches directory + mask (joined without a separator) and analyses each
-// file found; uses the dupe check and delete flags of run.
+// file found; uses the dupe check and delete flags of run.  The files enter
+// the stores in batches of run.ticBatchSize, each in one step.
 void ScanTicDirectory(Env& env, LogContext& log, const RunSettings& run,
                       const std::string& directory, const std::string& mask);
 

@@ -149,6 +149,16 @@ TEST_F(TicScanTest, DeleteFailureIsARunTimeErrorAfterTheRecordIsStored) {
   EXPECT_EQ(env.GetFile("dupes.vx"), EncodeDupeRecord("a.tic"));
 }
 
+TEST_F(TicScanTest, ReadFailureKeepsTheFilesReadBeforeIt) {
+  FaultEnv faulty(env);
+  LogContext flog(faulty);
+  env.SetFile("in/a.tic", "AREA A\n");
+  env.SetFile("in/b.tic", "AREA B\n");
+  faulty.FailReadsAfter(8);  // a.tic whole, then one byte of b.tic
+  EXPECT_THROW(ScanTicDirectory(faulty, flog, run, "in/", "*.tic"), RunTimeError);
+  EXPECT_EQ(env.GetFile("dupes.vx"), EncodeDupeRecord("a.tic"));
+}
+
 TEST_F(TicScanTest, UnopenableTicIsSkippedAndNotRemembered) {
   FaultEnv faulty(env);
   LogContext flog(faulty);

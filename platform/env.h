@@ -33,6 +33,8 @@ enum class OpenMode {
   kWrite,            // existing file, write only
   kCreate,           // create or truncate, read and write
   kCreateExclusive,  // create a file that must not exist yet, read and write
+  kAppend,           // create when missing (never truncated), write only;
+                     // every write goes to the end of the file in one step
 };
 
 // An open file.  Reads and writes are positional; a failed call leaves the
@@ -45,6 +47,10 @@ class File {
   virtual long long ReadAt(uint64_t offset, void* buf, size_t n) = 0;
   // Writes all n bytes at offset; false on failure.
   virtual bool WriteAt(uint64_t offset, const void* buf, size_t n) = 0;
+  // Writes all n bytes at the end of the file.  On a file opened with
+  // kAppend the system places them (so no other writer's data is ever
+  // overwritten); WriteAt on such a file appends as well.
+  virtual bool Append(const void* buf, size_t n) = 0;
   virtual bool Size(uint64_t* size) = 0;
   virtual bool Truncate(uint64_t size) = 0;
   // Pushes written data to the disk.
@@ -85,6 +91,9 @@ class Env {
                       int* err) = 0;
   // Creates one directory (not its parents); true when it exists afterwards.
   virtual bool MakeDirectory(const std::string& path, int* err) = 0;
+  // Pushes the entries of a directory (files created, renamed or removed in
+  // it) to the disk; "" is the current directory.
+  virtual bool SyncDirectory(const std::string& path, int* err) = 0;
   // Wildcard search.  `pattern` is a directory part (up to and including the
   // last "/", may be empty) followed by a mask with "*" and "?", matched
   // without regard to ASCII letter case.  Only regular files (a symbolic link

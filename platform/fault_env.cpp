@@ -6,10 +6,10 @@ namespace vex {
 
 namespace {
 
-class FaultFile : public File {
+class FaultFile : public FileWrapper {
  public:
   FaultFile(std::unique_ptr<File> inner, std::shared_ptr<FaultEnv::State> state)
-      : inner_(std::move(inner)), state_(std::move(state)) {}
+      : FileWrapper(std::move(inner)), state_(std::move(state)) {}
 
   long long ReadAt(uint64_t offset, void* buf, size_t n) override {
     FaultEnv::State& s = *state_;
@@ -20,7 +20,7 @@ class FaultFile : public File {
       }
       n = static_cast<size_t>(std::min<uint64_t>(n, s.readBudget));
     }
-    long long got = inner_->ReadAt(offset, buf, n);
+    long long got = target().ReadAt(offset, buf, n);
     if (got < 0) {
       Pass();
       return -1;
@@ -30,44 +30,65 @@ class FaultFile : public File {
   }
 
   bool WriteAt(uint64_t offset, const void* buf, size_t n) override {
-    FaultEnv::State& s = *state_;
-    size_t allowed = n;
-    if (s.limitWrites && s.writeBudget < n)
-      allowed = static_cast<size_t>(s.writeBudget);
-    if (allowed > 0) {
-      if (!inner_->WriteAt(offset, buf, allowed)) return Pass();
-      s.bytesWritten += allowed;
-      if (s.limitWrites) s.writeBudget -= allowed;
-    }
-    if (allowed < n) return Inject(s.writeErr);
-    ownError_ = false;
-    return true;
+    return Write(n, [&](size_t allowed) {
+      return target().WriteAt(offset, buf, allowed);
+    });
   }
 
-  bool Size(uint64_t* size) override { return Check(inner_->Size(size)); }
+  bool Append(const void* buf, size_t n) override {
+    return Write(n, [&](size_t allowed) { return target().Append(buf, allowed); });
+  }
+
+  bool Size(uint64_t* size) override { return Check(target().Size(size)); }
 
   bool Truncate(uint64_t size) override {
     if (state_->truncateErr) return Inject(state_->truncateErr);
-    return Check(inner_->Truncate(size));
+    return Check(target().Truncate(size));
   }
 
   bool Sync() override {
     if (state_->syncErr) return Inject(state_->syncErr);
-    return Check(inner_->Sync());
+    return Check(target().Sync());
   }
 
-  bool ModTime(FileTime* t) override { return Check(inner_->ModTime(t)); }
+  bool ModTime(FileTime* t) override { return Check(target().ModTime(t)); }
 
   bool LockFirstByte(int timeoutMs) override {
-    return Check(inner_->LockFirstByte(timeoutMs));
+    return Check(target().LockFirstByte(timeoutMs));
   }
 
   int LastError() const override {
-    return ownError_ ? error_ : inner_->LastError();
+    return ownError_ ? error_ : FileWrapper::LastError();
   }
-  const std::string& Path() const override { return inner_->Path(); }
 
  private:
+  // Stores as many of the n bytes as the injected faults allow (a full disk
+  // keeps the bytes that fit) through write(count), then fails if cut short.
+  template <typename WriteFn>
+  bool Write(size_t n, WriteFn write) {
+    FaultEnv::State& s = *state_;
+    size_t allowed = n;
+    bool failing = false;
+    if (s.limitWrites && s.writeBudget < n)
+      allowed = static_cast<size_t>(s.writeBudget);
+    if (s.failFromWrite >= 0) {
+      int number = s.writesCounted++;
+      if (number >= s.failFromWrite) {
+        failing = true;
+        size_t keep = number == s.failFromWrite && s.cutShort ? n / 2 : 0;
+        allowed = std::min(allowed, keep);
+      }
+    }
+    if (allowed > 0) {
+      if (!write(allowed)) return Pass();
+      s.bytesWritten += allowed;
+      if (s.limitWrites) s.writeBudget -= allowed;
+    }
+    if (allowed < n || failing) return Inject(s.writeErr);
+    ownError_ = false;
+    return true;
+  }
+
   bool Inject(int err) {
     ownError_ = true;
     error_ = err;
@@ -83,7 +104,6 @@ class FaultFile : public File {
     return ok;
   }
 
-  std::unique_ptr<File> inner_;
   std::shared_ptr<FaultEnv::State> state_;
   bool ownError_ = false;
   int error_ = 0;
@@ -92,13 +112,20 @@ class FaultFile : public File {
 }  // namespace
 
 FaultEnv::FaultEnv(Env& base)
-    : base_(base), state_(std::make_shared<State>()) {}
+    : EnvWrapper(base), state_(std::make_shared<State>()) {}
 
 FaultEnv::~FaultEnv() = default;
 
 void FaultEnv::FailWritesAfter(uint64_t bytes, int err) {
   state_->limitWrites = true;
   state_->writeBudget = bytes;
+  state_->writeErr = err;
+}
+
+void FaultEnv::FailWritesFrom(int n, bool cutShort, int err) {
+  state_->failFromWrite = n;
+  state_->cutShort = cutShort;
+  state_->writesCounted = 0;
   state_->writeErr = err;
 }
 
@@ -137,16 +164,15 @@ std::unique_ptr<File> FaultEnv::Open(const std::string& path, OpenMode mode,
   };
   auto it = state_->openErrs.find(path);
   if (it != state_->openErrs.end()) return fail(it->second);
-  if (mode == OpenMode::kCreate || mode == OpenMode::kCreateExclusive) {
+  if (mode == OpenMode::kCreate || mode == OpenMode::kCreateExclusive ||
+      (mode == OpenMode::kAppend && !target().Stat(path).exists)) {
     auto c = state_->createErrs.find(path);
     if (c != state_->createErrs.end()) return fail(c->second);
   }
-  std::unique_ptr<File> inner = base_.Open(path, mode, err);
+  std::unique_ptr<File> inner = target().Open(path, mode, err);
   if (!inner) return nullptr;
   return std::make_unique<FaultFile>(std::move(inner), state_);
 }
-
-FileInfo FaultEnv::Stat(const std::string& path) { return base_.Stat(path); }
 
 bool FaultEnv::Remove(const std::string& path, int* err) {
   if (state_->removeErr) {
@@ -154,7 +180,7 @@ bool FaultEnv::Remove(const std::string& path, int* err) {
     if (err) *err = state_->removeErr;
     return false;
   }
-  return base_.Remove(path, err);
+  return target().Remove(path, err);
 }
 
 bool FaultEnv::Rename(const std::string& from, const std::string& to,
@@ -164,23 +190,16 @@ bool FaultEnv::Rename(const std::string& from, const std::string& to,
     if (err) *err = state_->renameErr;
     return false;
   }
-  return base_.Rename(from, to, err);
+  return target().Rename(from, to, err);
 }
 
-bool FaultEnv::MakeDirectory(const std::string& path, int* err) {
-  return base_.MakeDirectory(path, err);
+bool FaultEnv::SyncDirectory(const std::string& path, int* err) {
+  if (state_->syncErr) {
+    ++state_->injected;
+    if (err) *err = state_->syncErr;
+    return false;
+  }
+  return target().SyncDirectory(path, err);
 }
-
-std::vector<DirEntry> FaultEnv::Search(const std::string& pattern) {
-  return base_.Search(pattern);
-}
-
-ClockTime FaultEnv::Now() { return base_.Now(); }
-void FaultEnv::SleepMs(int ms) { base_.SleepMs(ms); }
-void FaultEnv::ConsoleWrite(const std::string& text) { base_.ConsoleWrite(text); }
-void FaultEnv::ErrorWrite(const std::string& text) { base_.ErrorWrite(text); }
-void FaultEnv::SaveTitle() { base_.SaveTitle(); }
-void FaultEnv::SetTitle(const std::string& text) { base_.SetTitle(text); }
-void FaultEnv::RestoreTitle() { base_.RestoreTitle(); }
 
 }  // namespace vex

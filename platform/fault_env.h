@@ -12,10 +12,11 @@
 #include <vector>
 
 #include "platform/env.h"
+#include "platform/env_wrapper.h"
 
 namespace vex {
 
-class FaultEnv : public Env {
+class FaultEnv : public EnvWrapper {
  public:
   explicit FaultEnv(Env& base);
   ~FaultEnv() override;
@@ -24,13 +25,18 @@ class FaultEnv : public Env {
   // are written, then writing fails with err.  A write that crosses the
   // limit stores the bytes that fit (as a full disk would) and fails.
   void FailWritesAfter(uint64_t bytes, int err = ENOSPC);
+  // Counting the writes from now on (0 is the next one), write number n and
+  // every later one fail with err, as on a disk that has become full; with
+  // cutShort, write n first stores half of its bytes.
+  void FailWritesFrom(int n, bool cutShort, int err = ENOSPC);
   // Every open of this path (as passed to Open) fails with err.
   void FailOpen(const std::string& path, int err = EACCES);
-  // Only opens that create (kCreate, kCreateExclusive) of this path fail.
+  // Only opens that create (kCreate, kCreateExclusive, kAppend of a missing
+  // file) of this path fail.
   void FailCreate(const std::string& path, int err = ENOSPC);
   void FailRenames(int err = EIO);
   void FailRemoves(int err = EACCES);
-  void FailSyncs(int err = EIO);
+  void FailSyncs(int err = EIO);  // files and directories
   void FailTruncates(int err = EIO);
   // Reads return `bytes` more bytes, then fail with err.
   void FailReadsAfter(uint64_t bytes, int err = EIO);
@@ -44,25 +50,19 @@ class FaultEnv : public Env {
 
   std::unique_ptr<File> Open(const std::string& path, OpenMode mode,
                              int* err) override;
-  FileInfo Stat(const std::string& path) override;
   bool Remove(const std::string& path, int* err) override;
   bool Rename(const std::string& from, const std::string& to,
               int* err) override;
-  bool MakeDirectory(const std::string& path, int* err) override;
-  std::vector<DirEntry> Search(const std::string& pattern) override;
-  ClockTime Now() override;
-  void SleepMs(int ms) override;
-  void ConsoleWrite(const std::string& text) override;
-  void ErrorWrite(const std::string& text) override;
-  void SaveTitle() override;
-  void SetTitle(const std::string& text) override;
-  void RestoreTitle() override;
+  bool SyncDirectory(const std::string& path, int* err) override;
 
   // The fault settings, shared with the files opened through this Env.
   struct State {
     bool limitWrites = false;
     uint64_t writeBudget = 0;
     int writeErr = 0;
+    int failFromWrite = -1;  // FailWritesFrom
+    bool cutShort = false;
+    int writesCounted = 0;
     bool limitReads = false;
     uint64_t readBudget = 0;
     int readErr = 0;
@@ -73,7 +73,6 @@ class FaultEnv : public Env {
   };
 
  private:
-  Env& base_;
   std::shared_ptr<State> state_;
 };
 

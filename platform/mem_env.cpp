@@ -24,12 +24,13 @@ FileTime ToFileTime(const ClockTime& t) {
 class MemFile : public File {
  public:
   MemFile(MemEnv* env, std::shared_ptr<MemEnv::Node> node, std::string path,
-          bool readable, bool writable)
+          bool readable, bool writable, bool append)
       : env_(env),
         node_(std::move(node)),
         path_(std::move(path)),
         readable_(readable),
-        writable_(writable) {
+        writable_(writable),
+        append_(append) {
     ++env_->openFiles_;
   }
   ~MemFile() override {
@@ -52,10 +53,15 @@ class MemFile : public File {
   bool WriteAt(uint64_t offset, const void* buf, size_t n) override {
     if (!writable_) return Fail(EBADF);
     std::string& d = node_->data;
+    if (append_) offset = d.size();
     if (offset + n > d.size()) d.resize(offset + n, '\0');
     if (n > 0) std::memcpy(d.data() + offset, buf, n);
     node_->mtime = ToFileTime(env_->Now());
     return true;
+  }
+
+  bool Append(const void* buf, size_t n) override {
+    return WriteAt(node_->data.size(), buf, n);
   }
 
   bool Size(uint64_t* size) override {
@@ -99,7 +105,7 @@ class MemFile : public File {
   MemEnv* env_;
   std::shared_ptr<MemEnv::Node> node_;
   std::string path_;
-  bool readable_, writable_;
+  bool readable_, writable_, append_;
   int lastError_ = 0;
 };
 
@@ -214,7 +220,7 @@ std::unique_ptr<File> MemEnv::Open(const std::string& path, OpenMode mode,
     return nullptr;
   }
   auto it = files_.find(norm);
-  bool readable = mode != OpenMode::kWrite;
+  bool readable = mode != OpenMode::kWrite && mode != OpenMode::kAppend;
   bool writable = mode != OpenMode::kRead;
   switch (mode) {
     case OpenMode::kRead:
@@ -239,8 +245,15 @@ std::unique_ptr<File> MemEnv::Open(const std::string& path, OpenMode mode,
       }
       it->second->mtime = ToFileTime(now_);
       break;
+    case OpenMode::kAppend:
+      if (it == files_.end()) {
+        it = files_.emplace(norm, std::make_shared<Node>()).first;
+        it->second->mtime = ToFileTime(now_);
+      }
+      break;
   }
-  return std::make_unique<MemFile>(this, it->second, path, readable, writable);
+  return std::make_unique<MemFile>(this, it->second, path, readable, writable,
+                                   mode == OpenMode::kAppend);
 }
 
 FileInfo MemEnv::Stat(const std::string& path) {
@@ -370,6 +383,23 @@ bool MemEnv::MakeDirectory(const std::string& path, int* err) {
   }
   dirs_.insert(norm);
   return true;
+}
+
+bool MemEnv::SyncDirectory(const std::string& path, int* err) {
+  std::string norm = Normalize(path);
+  int e = CheckParents(norm);
+  if (e == 0 && !IsDir(norm)) e = files_.count(norm) ? ENOTDIR : ENOENT;
+  if (e != 0) {
+    if (err) *err = e;
+    return false;
+  }
+  ++dirSyncs_[norm];
+  return true;
+}
+
+int MemEnv::DirectorySyncCount(const std::string& path) const {
+  auto it = dirSyncs_.find(Normalize(path));
+  return it == dirSyncs_.end() ? 0 : it->second;
 }
 
 std::vector<DirEntry> MemEnv::Search(const std::string& pattern) {

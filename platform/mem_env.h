@@ -44,6 +44,8 @@ class MemEnv : public Env {
   std::vector<std::string> Files() const;
   // How many times Sync() was called on the file (0 when there is none).
   int SyncCount(const std::string& path) const;
+  // How many times SyncDirectory() was called on the directory.
+  int DirectorySyncCount(const std::string& path) const;
   // Open files; tests check that nothing is left open.
   int OpenFileCount() const { return openFiles_; }
 
@@ -71,6 +73,7 @@ class MemEnv : public Env {
   bool Rename(const std::string& from, const std::string& to,
               int* err) override;
   bool MakeDirectory(const std::string& path, int* err) override;
+  bool SyncDirectory(const std::string& path, int* err) override;
   std::vector<DirEntry> Search(const std::string& pattern) override;
   ClockTime Now() override { return now_; }
   void SleepMs(int ms) override { sleptMs_ += ms; }
@@ -98,6 +101,7 @@ class MemEnv : public Env {
 
   std::map<std::string, std::shared_ptr<Node>> files_;
   std::set<std::string> dirs_;
+  std::map<std::string, int> dirSyncs_;
   ClockTime now_;
   std::string console_, errors_;
   std::vector<std::string> titles_;

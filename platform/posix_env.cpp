@@ -35,7 +35,8 @@ FileTime DosTime(time_t t) {
 
 class PosixFile : public File {
  public:
-  PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  PosixFile(int fd, std::string path, bool append)
+      : fd_(fd), path_(std::move(path)), append_(append) {}
   ~PosixFile() override { ::close(fd_); }
 
   long long ReadAt(uint64_t offset, void* buf, size_t n) override {
@@ -59,6 +60,26 @@ class PosixFile : public File {
     auto* p = static_cast<const char*>(buf);
     while (done < n) {
       ssize_t r = ::pwrite(fd_, p + done, n - done, static_cast<off_t>(offset + done));
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        err_ = errno;
+        return false;
+      }
+      done += static_cast<size_t>(r);
+    }
+    return true;
+  }
+
+  bool Append(const void* buf, size_t n) override {
+    if (!append_) {
+      uint64_t end = 0;
+      return Size(&end) && WriteAt(end, buf, n);
+    }
+    // O_APPEND: the system moves to the end before every write.
+    size_t done = 0;
+    auto* p = static_cast<const char*>(buf);
+    while (done < n) {
+      ssize_t r = ::write(fd_, p + done, n - done);
       if (r < 0) {
         if (errno == EINTR) continue;
         err_ = errno;
@@ -135,6 +156,7 @@ class PosixFile : public File {
  private:
   int fd_;
   std::string path_;
+  bool append_;
   int err_ = 0;
 };
 
@@ -149,6 +171,7 @@ class PosixEnv : public Env {
       case OpenMode::kWrite: flags |= O_WRONLY; break;
       case OpenMode::kCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
       case OpenMode::kCreateExclusive: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+      case OpenMode::kAppend: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
     }
     int fd;
     do {
@@ -165,7 +188,7 @@ class PosixEnv : public Env {
       return nullptr;
     }
     if (err) *err = 0;
-    return std::make_unique<PosixFile>(fd, path);
+    return std::make_unique<PosixFile>(fd, path, mode == OpenMode::kAppend);
   }
 
   FileInfo Stat(const std::string& path) override {
@@ -204,6 +227,19 @@ class PosixEnv : public Env {
       return true;
     if (err) *err = e;
     return false;
+  }
+
+  bool SyncDirectory(const std::string& path, int* err) override {
+    int fd = ::open(path.empty() ? "." : path.c_str(),
+                    O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+      if (err) *err = errno;
+      return false;
+    }
+    bool ok = ::fsync(fd) == 0;
+    if (!ok && err) *err = errno;
+    ::close(fd);
+    return ok;
   }
 
   std::vector<DirEntry> Search(const std::string& pattern) override {

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -99,6 +100,17 @@ inline void SetModTime(const std::string& path, const std::string& local) {
   ts[0].tv_nsec = ts[1].tv_nsec = 0;
   if (utimensat(AT_FDCWD, path.c_str(), ts, 0) != 0)
     throw std::runtime_error("utimensat " + path);
+}
+
+// How often each short string (length byte and text) is at `offset` of a
+// store's records: stat.vx areas (552, 24), dupes.vx names (13, 0).
+inline std::map<std::string, int> CountStrings(const std::string& store, size_t recordSize,
+                                               size_t offset) {
+  std::map<std::string, int> counts;
+  if (store.size() % recordSize != 0) counts["(store cut short)"] = 1;
+  for (size_t at = 0; at + recordSize <= store.size(); at += recordSize)
+    ++counts[store.substr(at + offset + 1, static_cast<unsigned char>(store[at + offset]))];
+  return counts;
 }
 
 // Splits text at "\n" (a final empty piece after a last "\n" is dropped).

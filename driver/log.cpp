@@ -62,6 +62,7 @@ void LogContext::OpenLog(const std::string& name) {
       LogLine(" * Made new log file");
     } else {
       LogLine(" ! I can't make log file!!!..");
+      LogReason(name, err);
     }
   } else {
     file_ = env_.Open(name, OpenMode::kWrite, &err);
@@ -74,9 +75,24 @@ void LogContext::OpenLog(const std::string& name) {
     offset_ = size;
     // A log that exists but cannot be written to is treated like one that
     // cannot be made: the run goes on with the console only.
-    if (!file_) LogLine(" ! I can't make log file!!!..");
+    if (!file_) {
+      LogLine(" ! I can't make log file!!!..");
+      LogReason(name, err);
+    }
   }
   if (file_) LogLine(programName_ + ": started..");
+}
+
+void LogContext::LogReason(const std::string& name, int err) {
+  LogLine("   " + name + ": " + SystemErrorText(err));
+}
+
+void LogContext::AppendRunTimeError(const std::string& text) {
+  if (!file_) return;
+  // The run is ending on a failure already: a log that cannot take the line
+  // either is left as it is.
+  std::string line = Stamp() + "[err] " + text + "\n";
+  if (file_->WriteAt(offset_, line.data(), line.size())) offset_ += line.size();
 }
 
 void LogContext::LogLine(const std::string& text) {

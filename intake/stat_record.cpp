@@ -42,7 +42,7 @@ std::string EncodeStatRecord(const StatRecord& r) {
   PutAddress(p + kToAt, r.to);
   PutShortString(p + kAreaAt, kShortStringCapacity, r.area);
   PutShortString(p + kAreaDescAt, kShortStringCapacity, r.areadesc);
-  PutU32(p + kSizeAt, static_cast<uint32_t>(r.size));
+  PutU32(p + kSizeAt, r.size);
   const uint16_t date[6] = {r.year, r.month, r.day, r.hour, r.minute, r.second};
   for (int i = 0; i < 6; ++i) PutU16(p + kYearAt + 2 * i, date[i]);
   return out;
@@ -55,7 +55,7 @@ StatRecord DecodeStatRecord(const char* p) {
   r.to = GetAddress(p + kToAt);
   r.area = GetShortString(p + kAreaAt, kShortStringCapacity);
   r.areadesc = GetShortString(p + kAreaDescAt, kShortStringCapacity);
-  r.size = static_cast<int32_t>(GetU32(p + kSizeAt));
+  r.size = GetU32(p + kSizeAt);
   uint16_t* date[6] = {&r.year, &r.month, &r.day, &r.hour, &r.minute, &r.second};
   for (int i = 0; i < 6; ++i) *date[i] = GetU16(p + kYearAt + 2 * i);
   return r;

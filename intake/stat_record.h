@@ -17,7 +17,7 @@ struct StatRecord {
   FtnAddress from, origin, to;
   std::string area;      // at most 255 bytes, case kept
   std::string areadesc;  // at most 255 bytes
-  int32_t size = 0;
+  uint32_t size = 0;  // bytes, 0..4,294,967,295
   uint16_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 

@@ -7,6 +7,7 @@
 #include "driver/log.h"
 #include "driver/run_settings.h"
 #include "intake/stat_record.h"
+#include "intake/tic_line.h"
 #include "platform/env.h"
 
 namespace vex {
@@ -15,9 +16,5 @@ namespace vex {
 // file found; uses the dupe check and delete flags of run.
 void ScanTicDirectory(Env& env, LogContext& log, const RunSettings& run,
                       const std::string& directory, const std::string& mask);
-
-// Applies one TIC line to the record (FROM, ORIGIN, TO, AREA, AREADESC,
-// SIZE; every other line is ignored).
-void ApplyTicLine(const std::string& line, StatRecord& record);
 
 }  // namespace vex

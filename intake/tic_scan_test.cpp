@@ -28,7 +28,7 @@ TEST(TicLineTest, KeywordsBeginTheLineAndAreFollowedByASpace) {
         "ORIGIN 2:5020/3", "TO 5020/4", "Size $10", " AREA Wrong", "AREA\tWrong",
         "File x.zip", "Crc ABCD", "SIZE"})
     ApplyTicLine(line, r);
-  EXPECT_EQ(r.area, "Ru.Files  Many words ");
+  EXPECT_EQ(r.area, "Ru.Files  Many words");
   EXPECT_EQ(r.areadesc, "Описание");
   EXPECT_EQ(r.from, (FtnAddress{2, 5020, 1, 2}));
   EXPECT_EQ(r.origin, (FtnAddress{2, 5020, 3, 0}));

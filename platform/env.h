@@ -33,6 +33,7 @@ enum class OpenMode {
   kWrite,            // existing file, write only
   kCreate,           // create or truncate, read and write
   kCreateExclusive,  // create a file that must not exist yet, read and write
+  kCreateWriteOnly,  // create or truncate, write only
 };
 
 // An open file.  Reads and writes are positional; a failed call leaves the

@@ -149,6 +149,7 @@ class PosixEnv : public Env {
       case OpenMode::kWrite: flags |= O_WRONLY; break;
       case OpenMode::kCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
       case OpenMode::kCreateExclusive: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+      case OpenMode::kCreateWriteOnly: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
     }
     int fd;
     do {

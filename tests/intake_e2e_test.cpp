@@ -322,8 +322,11 @@ TEST_F(IntakeE2eTest, UnhandledIoFailureIsOneLineOnStandardError) {
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(e2e::Lines(r.err).size(), 1u);
   EXPECT_NE(r.err.find("stat.vx"), std::string::npos);
-  // The log keeps what was written before.
-  EXPECT_EQ(LastLogLine(), Cp866("Загружаем конфиг..."));
+  // The log keeps what was written before, and then the same line.
+  std::vector<std::string> lines = LogLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], Cp866("Загружаем конфиг..."));
+  EXPECT_EQ(lines.back() + "\n", "[err] " + r.err);
 }
 
 }  // namespace

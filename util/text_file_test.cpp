@@ -13,12 +13,13 @@ namespace vex {
 namespace {
 
 std::vector<std::string> ReadAll(MemEnv& env, const std::string& contents,
-                                 size_t maxLine = 255) {
+                                 size_t maxLine = 255,
+                                 TextEncoding encoding = TextEncoding::kCp866) {
   env.SetFile("t.txt", contents);
   int err = 0;
   auto file = env.Open("t.txt", OpenMode::kRead, &err);
   EXPECT_NE(file, nullptr);
-  LineReader reader(*file, maxLine);
+  LineReader reader(*file, maxLine, encoding);
   std::vector<std::string> lines;
   std::string line;
   while (reader.Next(line)) lines.push_back(line);
@@ -44,6 +45,43 @@ TEST(LineReader, LineEnds) {
   EXPECT_EQ(ReadAll(env, std::string("x\0y\xFF\n", 5)),
             (Lines{std::string("x\0y\xFF", 4)}));
 }
+
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
+struct EncodingCase {
+  std::string contents;
+  Lines lines;
+};
+
+class LineReaderEncoding : public ::testing::TestWithParam<EncodingCase> {};
+
+TEST_P(LineReaderEncoding, EditedFilesMayBeUtf8) {
+  MemEnv env;
+  EXPECT_EQ(ReadAll(env, GetParam().contents, 255, TextEncoding::kUtf8OrCp866),
+            GetParam().lines);
+}
+
+const std::string kCp866Text = "\x91\xE3\xAC\xAC\xA0 \xC4\xC4";  // Сумма ──
+INSTANTIATE_TEST_SUITE_P(
+    Files, LineReaderEncoding,
+    ::testing::Values(
+        EncodingCase{"Сумма ──\r\n■∙*·█ €\n", {kCp866Text, "\xFE\xF9*\xFA\xDB ?"}},
+        EncodingCase{kCp866Text + "\n", {kCp866Text}},
+        EncodingCase{"\xEF\xBB\xBFplain\nx\n", {"plain", "x"}},
+        EncodingCase{"\xEF\xBB\xBF\xEF\xBB\xBF", {"?"}},  // only the first mark goes
+        // Well-formed in its first part only: the whole file is CP866.
+        EncodingCase{std::string(20000, 'a') + "\nСумма\n\xC4\n",
+                     {std::string(255, 'a'), "\xD0\xA1\xD1\x83\xD0\xBC\xD0\xBC\xD0\xB0",
+                      "\xC4"}},
+        // 255 characters, not bytes, are kept of a long UTF-8 line.
+        EncodingCase{"Ж" + std::string(300, 'a') + "\n" + Repeat("Я", 300) +
+                         "\nend",
+                     {"\x86" + std::string(254, 'a'), std::string(255, '\x9F'),
+                      "end"}}));
 
 TEST(LineReader, LongLinesAreCutAndTheRestSkipped) {
   MemEnv env;

@@ -38,15 +38,6 @@ TEST(TicLineTest, KeywordsBeginTheLineAndAreFollowedByASpace) {
   EXPECT_EQ(r.size, 0);
   ApplyTicLine("AREA Last", r);  // the last line wins
   EXPECT_EQ(r.area, "Last");
-  // Names before the address, blanks and tabs after the value.
-  for (const char* line : {"To Test Sysop, 2:5020/9999 \t", "From A, B,\t1:2/3.4",
-                           "Origin 2:5020/5 ", "Area \t", "Size 3221225472\t"})
-    ApplyTicLine(line, r);
-  EXPECT_EQ(r.to, (FtnAddress{2, 5020, 9999, 0}));
-  EXPECT_EQ(r.from, (FtnAddress{1, 2, 3, 4}));
-  EXPECT_EQ(r.origin, (FtnAddress{2, 5020, 5, 0}));
-  EXPECT_EQ(r.area, "");
-  EXPECT_EQ(r.size, 3221225472u);
 }
 
 class TicScanTest : public ::testing::Test {

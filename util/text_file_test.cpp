@@ -46,42 +46,31 @@ TEST(LineReader, LineEnds) {
             (Lines{std::string("x\0y\xFF", 4)}));
 }
 
-std::string Repeat(const std::string& s, int n) {
-  std::string out;
-  for (int i = 0; i < n; ++i) out += s;
-  return out;
-}
-
-struct EncodingCase {
-  std::string contents;
-  Lines lines;
-};
-
-class LineReaderEncoding : public ::testing::TestWithParam<EncodingCase> {};
+using Case = std::pair<std::string, Lines>;  // file, lines read
+class LineReaderEncoding : public ::testing::TestWithParam<Case> {};
 
 TEST_P(LineReaderEncoding, EditedFilesMayBeUtf8) {
   MemEnv env;
-  EXPECT_EQ(ReadAll(env, GetParam().contents, 255, TextEncoding::kUtf8OrCp866),
-            GetParam().lines);
+  EXPECT_EQ(ReadAll(env, GetParam().first, 255, TextEncoding::kUtf8OrCp866),
+            GetParam().second);
 }
 
-const std::string kCp866Text = "\x91\xE3\xAC\xAC\xA0 \xC4\xC4";  // Сумма ──
 INSTANTIATE_TEST_SUITE_P(
     Files, LineReaderEncoding,
     ::testing::Values(
-        EncodingCase{"Сумма ──\r\n■∙*·█ €\n", {kCp866Text, "\xFE\xF9*\xFA\xDB ?"}},
-        EncodingCase{kCp866Text + "\n", {kCp866Text}},
-        EncodingCase{"\xEF\xBB\xBFplain\nx\n", {"plain", "x"}},
-        EncodingCase{"\xEF\xBB\xBF\xEF\xBB\xBF", {"?"}},  // only the first mark goes
-        // Well-formed in its first part only: the whole file is CP866.
-        EncodingCase{std::string(20000, 'a') + "\nСумма\n\xC4\n",
-                     {std::string(255, 'a'), "\xD0\xA1\xD1\x83\xD0\xBC\xD0\xBC\xD0\xB0",
-                      "\xC4"}},
-        // 255 characters, not bytes, are kept of a long UTF-8 line.
-        EncodingCase{"Ж" + std::string(300, 'a') + "\n" + Repeat("Я", 300) +
-                         "\nend",
-                     {"\x86" + std::string(254, 'a'), std::string(255, '\x9F'),
-                      "end"}}));
+        Case{"Сумма ─\r\n■∙*·█ €\n", {"\x91\xE3\xAC\xAC\xA0 \xC4", "\xFE\xF9*\xFA\xDB ?"}},
+        // A byte-order mark makes UTF-8 of plain ASCII; only the first goes.
+        Case{"\xEF\xBB\xBFplain\xEF\xBB\xBF", {"plain?"}},
+        // A character split between two reads of the whole-file check.
+        Case{"Я\n" + std::string(16380, 'b') + "Ж", {"\x9F", std::string(255, 'b')}},
+        // 255 characters, not bytes, of a long UTF-8 line.
+        Case{"Ж" + std::string(300, 'a'), {"\x86" + std::string(254, 'a')}},
+        // Not well-formed somewhere (CP866 text, a cut-off, overlong or
+        // surrogate sequence, beyond U+10FFFF): every byte as it stands.
+        Case{"Я\n\x91\xE3\xAC\xAC\xA0\xC4", {"\xD0\xAF", "\x91\xE3\xAC\xAC\xA0\xC4"}},
+        Case{"Я\xE2\x94", {"\xD0\xAF\xE2\x94"}},
+        Case{"Я\xC0\xAF\xED\xA0\x80", {"\xD0\xAF\xC0\xAF\xED\xA0\x80"}},
+        Case{"Я\xF4\x90\x80\x80", {"\xD0\xAF\xF4\x90\x80\x80"}}));
 
 TEST(LineReader, LongLinesAreCutAndTheRestSkipped) {
   MemEnv env;

@@ -62,13 +62,27 @@ void LogContext::OpenLog(const std::string& name) {
       LogLine(" * Made new log file");
     } else {
       LogLine(" ! I can't make log file!!!..");
+      LogReason(name, err);
     }
   } else if (!file_) {
     // A log that exists but cannot be written to is treated like one that
     // cannot be made: the run goes on with the console only.
     LogLine(" ! I can't make log file!!!..");
+    LogReason(name, err);
   }
   if (file_) LogLine(programName_ + ": started..");
+}
+
+void LogContext::LogReason(const std::string& name, int err) {
+  LogLine("   " + name + ": " + SystemErrorText(err));
+}
+
+void LogContext::AppendRunTimeError(const std::string& text) {
+  if (!file_) return;
+  // The run is ending on a failure already: a log that cannot take the line
+  // either is left as it is.
+  std::string line = Stamp() + "[err] " + text + "\n";
+  (void)file_->Append(line.data(), line.size());
 }
 
 void LogContext::LogLine(const std::string& text) {

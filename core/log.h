@@ -21,6 +21,12 @@ class LogContext {
   void LogBegin(const std::string& text);   // stamped, no line end
   void LogFinish(const std::string& text);  // text and line end
   void LogError(const std::string& text);   // stamped "[err] " line
+  // A stamped line naming a file and the system's reason for errno err.
+  void LogReason(const std::string& name, int err);
+  // The run-time error line that ends the run, as an error line of the open
+  // log file only (the console has it on standard error); a failure to
+  // write it is ignored.
+  void AppendRunTimeError(const std::string& text);
   // Console title: text, " - " and the program name.
   void SetWindowTitle(const std::string& text);
   // "End..", an empty line, close.  Nothing when no log is open.

@@ -30,7 +30,7 @@ std::string EncodeStatRecord(const StatRecord& r) {
   PutAddress(p + kToAt, r.to);
   PutShortString(p + kAreaAt, kShortStringCapacity, r.area);
   PutShortString(p + kAreaDescAt, kShortStringCapacity, r.areadesc);
-  PutU32(p + kSizeAt, static_cast<uint32_t>(r.size));
+  PutU32(p + kSizeAt, r.size);
   const uint16_t date[6] = {r.year, r.month, r.day, r.hour, r.minute, r.second};
   for (int i = 0; i < 6; ++i) PutU16(p + kYearAt + 2 * i, date[i]);
   return out;

@@ -19,7 +19,7 @@ struct StatRecord {
   FtnAddress from, origin, to;
   std::string area;      // at most 255 bytes, case kept
   std::string areadesc;  // at most 255 bytes
-  int32_t size = 0;
+  uint32_t size = 0;  // bytes, 0..4,294,967,295
   uint16_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
@@ -39,7 +39,7 @@ class StatRecordView {
   FtnAddress To() const { return AddressAt(kToAt); }
   std::string_view Area() const { return ShortStringAt(kAreaAt); }
   std::string_view AreaDesc() const { return ShortStringAt(kAreaDescAt); }
-  int32_t Size() const { return static_cast<int32_t>(GetU32(p_ + kSizeAt)); }
+  uint32_t Size() const { return GetU32(p_ + kSizeAt); }
   // Field i of year, month, day, hour, minute, second.
   uint16_t DateField(int i) const { return GetU16(p_ + kYearAt + 2 * i); }
   // The eight bytes of the address at `at` as one number: equal numbers,

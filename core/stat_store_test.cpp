@@ -16,7 +16,7 @@ StatRecord Sample(int n) {
   r.to = {1, 2, 3, 4};
   r.area = "AREA" + std::to_string(n);
   r.areadesc = "desc";
-  r.size = -5;
+  r.size = 0xFFFFFFFBu;
   r.year = 2026;
   r.month = 12;
   r.day = 8;
@@ -45,7 +45,7 @@ TEST(StatRecordTest, LayoutIsExactAndZeroFilled) {
   EXPECT_EQ(EncodeStatRecord(d), b);
   EXPECT_EQ(d.origin, r.origin);
   EXPECT_EQ(d.area, "AREA7");
-  EXPECT_EQ(d.size, -5);
+  EXPECT_EQ(d.size, 0xFFFFFFFBu);  // read back unsigned
 }
 
 TEST(StatRecordTest, LongStringsAreCutAndBadLengthBytesAreSafe) {

@@ -46,7 +46,8 @@ void ApplyConfigLine(App& app, const std::string& line) {
 
   if (FirstWordIs(line, "ADDRESS")) {
     FtnAddress address;
-    ParseFieldAddress(RestOfLine(line), address);
+    // Blanks and tabs after the address are no part of it.
+    ParseFieldAddress(TrimTrailingBlanksAndTabs(RestOfLine(line)), address);
     run.ownAddresses.push_back(address);
   }
   SetStringOption(line, "RESULTFILE", run.resultFile);
@@ -80,8 +81,13 @@ void ReadConfiguration(App& app) {
   int err = 0;
   std::unique_ptr<File> file =
       app.env.Open(app.run.configFile, OpenMode::kRead, &err);
-  if (!file) return;
-  LineReader reader(*file);
+  if (!file) {
+    // Maintenance runs need no configuration: say so, and go on.
+    app.log.LogLine("Config file " + app.run.configFile + " not read (" +
+                    SystemErrorText(err) + "), running with defaults");
+    return;
+  }
+  LineReader reader(*file, TextEncoding::kUtf8OrCp866);
   std::string line;
   while (reader.Next(line)) {
     if (!IsConfigLine(line)) continue;
@@ -103,6 +109,7 @@ void RunDriver(App& app) {
   if (!AsksOnlyForHelp(app.args)) BeginLockedRun(app);
   ReadConfiguration(app);
   if (!app.run.commandLineApplied) ApplyCommandLine(app);
+  DefaultFromAddress(app.posting, app.run.ownAddresses);
   if (app.run.statisticsToFile) {
     App* a = &app;
     PostCallback post = [a](const std::string& area,

@@ -232,12 +232,13 @@ TEST_F(DriverTest, ConfigOptionSelectsTheFileRead) {
   EXPECT_EQ(app.run.resultFile, "other.txt");
   EXPECT_EQ(ConfigFileFromCommandLine({"-ca.cfg", "-K", "-Cb.cfg"}, "x"), "a.cfg");
   EXPECT_EQ(ConfigFileFromCommandLine({"-D1"}, "x"), "x");
-  // A missing file is skipped without a message.
+  // A missing file is skipped with one line that says so.
   env.ClearConsole();
   App missing = MakeApp();
   missing.run.configFile = "none.cfg";
   ReadConfiguration(missing);
-  EXPECT_EQ(env.console(), "");
+  EXPECT_EQ(env.console(), " 15.03.24 12:00:00 Config file none.cfg not read "
+                           "(No such file or directory), running with defaults\n");
 }
 
 TEST_F(DriverTest, NormalEndWritesEndLine) {

@@ -2,6 +2,7 @@
 // ends early into exit codes.  The console title is restored on every path.
 #include <cstdlib>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,14 @@ int main(int argc, char** argv) {
   vex::Env& env = *vex::DefaultEnv();
   env.SaveTitle();
   int code = 0;
+  std::unique_ptr<vex::App> app;
+  // The run-time error line goes to standard error and, for a cron user who
+  // reads only the log, to the log file when one is open.
+  auto runTimeError = [&](const std::string& line) {
+    env.ErrorWrite(line + "\n");
+    if (app) app->log.AppendRunTimeError(line);
+    code = vex::kExitRunTimeError;
+  };
   try {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
@@ -28,19 +37,17 @@ int main(int argc, char** argv) {
         throw vex::ProgramExit{0};
       }
     }
-    vex::App app(env, std::move(args));
-    app.runLockWaitMs =
+    app = std::make_unique<vex::App>(env, std::move(args));
+    app->runLockWaitMs =
         vex::RunLockWaitMs(std::getenv(vex::kRunLockWaitVariable));
-    vex::RunDriver(app);
+    vex::RunDriver(*app);
   } catch (const vex::ProgramExit& e) {
     code = e.code;
   } catch (const vex::RunTimeError& e) {
-    env.ErrorWrite("Run-time error: " + e.op() + " \"" + e.path() +
-                   "\": " + vex::SystemErrorText(e.err()) + "\n");
-    code = vex::kExitRunTimeError;
+    runTimeError("Run-time error: " + e.op() + " \"" + e.path() +
+                 "\": " + vex::SystemErrorText(e.err()));
   } catch (const std::exception& e) {
-    env.ErrorWrite(std::string("Run-time error: ") + e.what() + "\n");
-    code = vex::kExitRunTimeError;
+    runTimeError(std::string("Run-time error: ") + e.what());
   }
   env.RestoreTitle();
   return code;

@@ -3,35 +3,12 @@
 #include "intake/dupe_store.h"
 #include "core/stat_store.h"
 #include "intake/intake_batch.h"
+#include "intake/tic_line.h"
 #include "platform/cp866.h"
 #include "platform/exit.h"
-#include "util/address.h"
-#include "util/number.h"
-#include "util/text.h"
 #include "util/text_file.h"
 
 namespace vex {
-
-void ApplyTicLine(const std::string& line, StatRecord& record) {
-  // The keyword is the text before the first space; a line without a space,
-  // or one that begins with a space, has no keyword.
-  size_t space = line.find(' ');
-  if (space == std::string::npos || space == 0) return;
-  std::string key = UpperCp866(std::string_view(line).substr(0, space));
-  if (key == "FROM") {
-    ParseFieldAddress(line, record.from);
-  } else if (key == "ORIGIN") {
-    ParseFieldAddress(line, record.origin);
-  } else if (key == "TO") {
-    ParseFieldAddress(line, record.to);
-  } else if (key == "AREA") {
-    record.area = Cut(RestOfLine(line));
-  } else if (key == "AREADESC") {
-    record.areadesc = Cut(RestOfLine(line));
-  } else if (key == "SIZE") {
-    record.size = NumberValue(RestOfLine(line));
-  }
-}
 
 namespace {
 

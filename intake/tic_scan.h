@@ -7,6 +7,7 @@
 #include "core/log.h"
 #include "core/run_settings.h"
 #include "core/stat_record.h"
+#include "intake/tic_line.h"
 #include "platform/env.h"
 
 namespace vex {
@@ -16,9 +17,5 @@ namespace vex {
 // the stores in batches of run.ticBatchSize, each in one step.
 void ScanTicDirectory(Env& env, LogContext& log, const RunSettings& run,
                       const std::string& directory, const std::string& mask);
-
-// Applies one TIC line to the record (FROM, ORIGIN, TO, AREA, AREADESC,
-// SIZE; every other line is ignored).
-void ApplyTicLine(const std::string& line, StatRecord& record);
 
 }  // namespace vex

@@ -28,12 +28,12 @@ TEST(TicLineTest, KeywordsBeginTheLineAndAreFollowedByASpace) {
         "ORIGIN 2:5020/3", "TO 5020/4", "Size $10", " AREA Wrong", "AREA\tWrong",
         "File x.zip", "Crc ABCD", "SIZE"})
     ApplyTicLine(line, r);
-  EXPECT_EQ(r.area, "Ru.Files  Many words ");
+  EXPECT_EQ(r.area, "Ru.Files  Many words");
   EXPECT_EQ(r.areadesc, "Описание");
   EXPECT_EQ(r.from, (FtnAddress{2, 5020, 1, 2}));
   EXPECT_EQ(r.origin, (FtnAddress{2, 5020, 3, 0}));
   EXPECT_EQ(r.to, (FtnAddress{0, 5020, 4, 0}));
-  EXPECT_EQ(r.size, 16);
+  EXPECT_EQ(r.size, 16u);
   ApplyTicLine("SIZE 12k", r);
   EXPECT_EQ(r.size, 0);
   ApplyTicLine("AREA Last", r);  // the last line wins

@@ -35,6 +35,7 @@ enum class OpenMode {
   kCreateExclusive,  // create a file that must not exist yet, read and write
   kAppend,           // create when missing (never truncated), write only;
                      // every write goes to the end of the file in one step
+  kCreateWriteOnly,  // create or truncate, write only
 };
 
 // An open file.  Reads and writes are positional; a failed call leaves the

@@ -165,6 +165,7 @@ std::unique_ptr<File> FaultEnv::Open(const std::string& path, OpenMode mode,
   auto it = state_->openErrs.find(path);
   if (it != state_->openErrs.end()) return fail(it->second);
   if (mode == OpenMode::kCreate || mode == OpenMode::kCreateExclusive ||
+      mode == OpenMode::kCreateWriteOnly ||
       (mode == OpenMode::kAppend && !target().Stat(path).exists)) {
     auto c = state_->createErrs.find(path);
     if (c != state_->createErrs.end()) return fail(c->second);

@@ -220,7 +220,8 @@ std::unique_ptr<File> MemEnv::Open(const std::string& path, OpenMode mode,
     return nullptr;
   }
   auto it = files_.find(norm);
-  bool readable = mode != OpenMode::kWrite && mode != OpenMode::kAppend;
+  bool readable = mode != OpenMode::kWrite && mode != OpenMode::kAppend &&
+                  mode != OpenMode::kCreateWriteOnly;
   bool writable = mode != OpenMode::kRead;
   switch (mode) {
     case OpenMode::kRead:
@@ -238,6 +239,7 @@ std::unique_ptr<File> MemEnv::Open(const std::string& path, OpenMode mode,
       }
       [[fallthrough]];
     case OpenMode::kCreate:
+    case OpenMode::kCreateWriteOnly:
       if (it == files_.end()) {
         it = files_.emplace(norm, std::make_shared<Node>()).first;
       } else {

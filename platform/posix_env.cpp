@@ -172,6 +172,7 @@ class PosixEnv : public Env {
       case OpenMode::kCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
       case OpenMode::kCreateExclusive: flags |= O_RDWR | O_CREAT | O_EXCL; break;
       case OpenMode::kAppend: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
+      case OpenMode::kCreateWriteOnly: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
     }
     int fd;
     do {

@@ -10,7 +10,7 @@ bool ForEachAreaLine(Env& env, const std::string& path,
   int err = 0;
   std::unique_ptr<File> file = OpenForReading(env, path, &err);
   if (!file) return false;
-  LineReader reader(*file);
+  LineReader reader(*file, TextEncoding::kUtf8OrCp866);
   std::string line;
   while (reader.Next(line)) {
     if (!visit(line)) break;

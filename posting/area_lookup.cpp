@@ -15,6 +15,7 @@ void LookUpArea(PostingSettings& settings, LogContext& log, Env& env) {
   area.tag = Cut(entry.areaTag);
   const std::string file = TrimTrailingBlanks(settings.areaDefineCfg.substr(1));
   int result = kAreaFileRead;
+  bool readerRan = true;
   switch (UpperCp866(settings.areaDefineCfg.substr(0, 1))[0]) {
     case 'H':
       result = ReadAreaFormatH(env, file, area);
@@ -26,6 +27,7 @@ void LookUpArea(PostingSettings& settings, LogContext& log, Env& env) {
       result = ReadAreaFormatT(env, file, area);
       break;
     default:
+      readerRan = false;
       break;
   }
   switch (result) {
@@ -42,6 +44,11 @@ void LookUpArea(PostingSettings& settings, LogContext& log, Env& env) {
     default:
       break;
   }
+  // An area the file does not define: name it, since the failed open that
+  // follows can only show the empty path.
+  if (readerRan && area.path.empty() &&
+      (result == kAreaFileRead || result == kAreaBaseTypeUnsupported))
+    log.LogError("Area " + area.tag + " not found in " + file);
 
   entry.areaPath = area.path;
   entry.areaKind = area.kind;

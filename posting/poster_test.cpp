@@ -249,7 +249,8 @@ TEST_F(PosterTest, UnknownAreaAndUnsupportedTypes) {
   env.SetFile("report.txt", "x\n");
   Post("NO.SUCH", "report.txt");
   EXPECT_EQ(Log(),
-            (Lines{"There are some errors in your settings of post area:",
+            (Lines{"[err] Area NO.SUCH not found in areas",
+                   "There are some errors in your settings of post area:",
                    "[err] Unable to open/create msgbase , maybe you not "
                    "define area file properly"}));
   Post("HUDSON", "report.txt");

@@ -37,14 +37,24 @@ void InitPostingSettings(PostingSettings& settings, Env& env) {
 namespace {
 
 // FROMADDR and TOADDR are recognised only when written in upper case.
-void ApplyAddressLine(LogContext& log, const std::string& line,
+bool ApplyAddressLine(LogContext& log, const std::string& line,
                       const char* keyword, FtnAddress& dest) {
-  if (FirstWord(line) != keyword) return;
-  const std::string value = RestOfLine(line);
-  if (!ParseAddress(value, dest)) log.LogError("Error converting " + value);
+  if (FirstWord(line) != keyword) return false;
+  // Blanks and tabs after the address are no part of it.
+  const std::string value(TrimTrailingBlanksAndTabs(RestOfLine(line)));
+  if (ParseAddress(value, dest)) return true;
+  log.LogError("Error converting " + value);
+  return false;
 }
 
 }  // namespace
+
+void DefaultFromAddress(PostingSettings& settings,
+                        const std::vector<FtnAddress>& ownAddresses) {
+  PostEntry& e = settings.entry;
+  if (e.fromAddressGiven || ownAddresses.empty()) return;
+  ParseAddress(AddressToText4D(ownAddresses.front()), e.fromAddress);
+}
 
 void ApplyPostingLine(PostingSettings& settings, LogContext& log, Env& env,
                       const std::string& line) {
@@ -53,7 +63,8 @@ void ApplyPostingLine(PostingSettings& settings, LogContext& log, Env& env,
   const std::string value = RestOfLine(line);
 
   if (key == "WHEN") e.dueToday = EvaluateSchedule(value, env);
-  ApplyAddressLine(log, line, "FROMADDR", e.fromAddress);
+  if (ApplyAddressLine(log, line, "FROMADDR", e.fromAddress))
+    e.fromAddressGiven = true;
   ApplyAddressLine(log, line, "TOADDR", e.toAddress);
   SetStringOption(line, "FILE", e.fileName);
   SetStringOption(line, "FROM", e.fromName);

@@ -131,7 +131,10 @@ TEST_F(PostingConfigTest, AddressKeywordsOnlyInUpperCase) {
   EXPECT_TRUE(settings.entry.fromAddress.IsZero());
   Apply("FromAddr 2:5020/123");
   EXPECT_TRUE(settings.entry.fromAddress.IsZero());
-  Apply("FROMADDR 2:5020/123");
+  DefaultFromAddress(settings, {FtnAddress{2, 5020, 9, 1}});  // first ADDRESS
+  EXPECT_EQ(settings.entry.fromAddress, (FtnAddress{2, 5020, 9, 1}));
+  Apply("FROMADDR 2:5020/123 \t");  // wins, whatever the order
+  DefaultFromAddress(settings, {FtnAddress{2, 5020, 9, 1}});
   EXPECT_EQ(settings.entry.fromAddress, (FtnAddress{2, 5020, 123, 0}));
   Apply("TOADDR 2:5020/1.7");
   EXPECT_EQ(settings.entry.toAddress, (FtnAddress{2, 5020, 1, 7}));

@@ -16,6 +16,7 @@ struct PostEntry {
   bool dueToday = true;      // WHEN
   std::string fileName;      // FILE; then each posted result file
   FtnAddress fromAddress;    // FROMADDR (or the area's own address)
+  bool fromAddressGiven = false;  // a FROMADDR line set fromAddress
   FtnAddress toAddress;      // TOADDR
   std::string fromName = "Sysop";
   std::string toName = "All";

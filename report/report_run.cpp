@@ -57,12 +57,19 @@ bool RunReports(Env& env, LogContext& log, const RunSettings& run,
     log.LogLine(Cp866("Генерируем результирующий файл ") + result);
     // A result named like its own template would wipe the template out
     // before it is read; such a result is not created.
+    // The result is created for writing only: a file the run may write but
+    // not read is still overwritten.
     int err = 0;
+    const bool overTemplate = result == entry.templateFile;
     std::unique_ptr<File> file =
-        result == entry.templateFile ? nullptr
-                                     : env.Open(result, OpenMode::kCreate, &err);
+        overTemplate ? nullptr
+                     : env.Open(result, OpenMode::kCreateWriteOnly, &err);
     if (!file) {
       log.LogLine(Cp866("Ошибка создания файла ") + result);
+      if (overTemplate)
+        log.LogLine("   " + result + ": the template file itself");
+      else
+        log.LogReason(result, err);
       continue;
     }
     ResultWriter writer(*file);

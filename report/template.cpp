@@ -87,7 +87,7 @@ void ProcessTemplate(ReportContext& ctx, const TemplateEntry& entry) {
     ctx.log.LogLine(Cp866("Не могу прочитать шаблон ") + entry.templateFile);
     return;
   }
-  LineReader reader(*file);
+  LineReader reader(*file, TextEncoding::kUtf8OrCp866);
   std::string line;
   while (reader.Next(line)) {
     if (!line.empty() && line[0] == ';') continue;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -63,6 +64,22 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// Code page conversion through the C library, independent of the program's
+// own table.
+inline std::string Convert(const std::string& text, const char* to, const char* from) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open");
+  std::string in = text, out(text.size() * 4 + 16, '\0');
+  char* inp = in.data();
+  char* outp = out.data();
+  size_t inLeft = in.size(), outLeft = out.size();
+  size_t rc = iconv(cd, &inp, &inLeft, &outp, &outLeft);
+  iconv_close(cd);
+  if (rc == static_cast<size_t>(-1)) throw std::runtime_error("iconv");
+  out.resize(out.size() - outLeft);
+  return out;
+}
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);

@@ -462,8 +462,8 @@ TEST_F(PostingE2eTest, FailuresAreLoggedAndLeaveBasesIntact) {
   WriteFile(dir / "vexstat.log", "");
   Run();
   EXPECT_EQ(PostingLog(dir.path()),
-            (Lines{header, open + properly,
-                   "[err] Internal error while reading areas.cfg", header,
+            (Lines{"[err] Area NO.SUCH not found in areas.cfg", header,
+                   open + properly, "[err] Internal error while reading areas.cfg", header,
                    open + "msgbase/hudson" + properly, header,
                    open + "blocker/sub/base" + properly, header,
                    open + "blocker/sub" + properly}));

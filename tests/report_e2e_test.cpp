@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iconv.h>
 
 #include <cstdint>
 #include <stdexcept>
@@ -24,19 +23,7 @@ using e2e::RunVexstat;
 using e2e::TempDir;
 using e2e::WriteFile;
 
-std::string ToCp866(const std::string& utf8) {
-  iconv_t cd = iconv_open("CP866", "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open");
-  std::string in = utf8, out(utf8.size() * 2 + 16, '\0');
-  char* inp = in.data();
-  char* outp = out.data();
-  size_t inLeft = in.size(), outLeft = out.size();
-  size_t rc = iconv(cd, &inp, &inLeft, &outp, &outLeft);
-  iconv_close(cd);
-  if (rc == static_cast<size_t>(-1)) throw std::runtime_error("iconv");
-  out.resize(out.size() - outLeft);
-  return out;
-}
+std::string ToCp866(const std::string& utf8) { return e2e::Convert(utf8, "CP866", "UTF-8"); }
 
 // One 552-byte store record, written byte by byte here.
 struct Addr {

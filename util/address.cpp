@@ -78,8 +78,12 @@ bool ParseAddress(std::string_view text, FtnAddress& address) {
 }
 
 void ParseFieldAddress(std::string_view line, FtnAddress& address) {
+  ParseFieldAddressValue(RestOfLine(line), address);
+}
+
+void ParseFieldAddressValue(std::string_view value, FtnAddress& address) {
   address = FtnAddress{};
-  std::string rest = RestOfLine(line);
+  std::string rest(value);
   address.zone = TakeBefore(rest, ':');
   address.net = TakeBefore(rest, '/');
   size_t dot = rest.find('.');

@@ -22,6 +22,8 @@ bool ParseAddress(std::string_view text, FtnAddress& address);
 // Lenient parser for `ADDRESS` lines and TIC lines: takes the value after the
 // first word of line (the whole line when it has no space); never fails.
 void ParseFieldAddress(std::string_view line, FtnAddress& address);
+// The same for the value alone (the text after the keyword).
+void ParseFieldAddressValue(std::string_view value, FtnAddress& address);
 
 std::string AddressToText(const FtnAddress& a);    // point only when not 0
 std::string AddressToText4D(const FtnAddress& a);  // always with point

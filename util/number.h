@@ -13,5 +13,8 @@ namespace vex {
 bool ParseNumber(std::string_view text, int32_t* value);
 // The number, or 0 when the text does not convert.
 int32_t NumberValue(std::string_view text);
+// The same rule with the range 0..4,294,967,295: a negative number, one
+// beyond that range or a text that is no number gives 0.
+uint32_t UnsignedValue(std::string_view text);
 
 }  // namespace vex

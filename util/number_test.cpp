@@ -39,5 +39,12 @@ TEST(NumberRule, SignedThirtyTwoBitRange) {
   EXPECT_EQ(NumberValue("000000000000000000000042"), 42);
 }
 
+TEST(NumberRule, UnsignedThirtyTwoBitRange) {
+  EXPECT_EQ(UnsignedValue("+4294967295"), 4294967295u);
+  EXPECT_EQ(UnsignedValue("$FFFFFFFF"), 4294967295u);
+  for (const char* zero : {"4294967296", "-1", "-0", "12k", "", "-$1"})
+    EXPECT_EQ(UnsignedValue(zero), 0u) << zero;
+}
+
 }  // namespace
 }  // namespace vex

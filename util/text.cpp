@@ -50,6 +50,12 @@ std::string_view TextBeforeSpace(std::string_view s) {
 
 }  // namespace
 
+std::string_view TrimTrailingBlanksAndTabs(std::string_view text) {
+  size_t last = text.find_last_not_of(" \t");
+  return last == std::string_view::npos ? std::string_view()
+                                        : text.substr(0, last + 1);
+}
+
 std::string FirstWord(std::string_view s) {
   s = Stripped(s);
   size_t sp = s.find(' ');

@@ -23,6 +23,8 @@ std::string FirstWord(std::string_view s);
 // The text after the first word; a text without a space is returned whole
 // (stripped of leading spaces).  Trailing spaces are kept.
 std::string RestOfLine(std::string_view s);
+// text without the blanks and tabs at its end.
+std::string_view TrimTrailingBlanksAndTabs(std::string_view text);
 // Value of a keyword line: plain (rest of the line) or between the first two
 // double quotes.
 std::string OptionValue(std::string_view line, size_t max = kMaxString);

@@ -4,6 +4,7 @@
 
 #include "platform/cp866.h"
 #include "platform/exit.h"
+#include "platform/utf8_check.h"
 
 namespace vex {
 
@@ -45,8 +46,31 @@ std::string OpenErrorReason(Env& env, int err, const std::string& path) {
 
 }  // namespace
 
-LineReader::LineReader(File& file, size_t maxLine)
-    : file_(file), maxLine_(maxLine) {}
+LineReader::LineReader(File& file, size_t maxLine, TextEncoding encoding)
+    : file_(file), maxLine_(maxLine) {
+  if (encoding == TextEncoding::kUtf8OrCp866) DetectUtf8();
+}
+
+// One pass over the whole file decides: UTF-8 is only taken for a file that
+// is well-formed from its first byte to its last.
+void LineReader::DetectUtf8() {
+  Utf8Check check;
+  bool bom = false;
+  uint64_t at = 0;
+  std::string chunk(kReadChunk, '\0');
+  for (;;) {
+    long long n = file_.ReadAt(at, chunk.data(), kReadChunk);
+    if (n < 0) FailIo("read", file_.Path(), file_.LastError());
+    if (n == 0) break;
+    std::string_view piece(chunk.data(), static_cast<size_t>(n));
+    if (at == 0) bom = piece.substr(0, kUtf8Bom.size()) == kUtf8Bom;
+    at += static_cast<uint64_t>(n);
+    check.Feed(piece);
+    if (!check.StillValid()) break;
+  }
+  utf8_ = bom || (check.WellFormed() && check.HasMultiByte());
+  if (bom) offset_ = kUtf8Bom.size();
+}
 
 bool LineReader::Fill() {
   if (eof_) return false;
@@ -65,6 +89,16 @@ bool LineReader::Fill() {
 }
 
 bool LineReader::Next(std::string& line) {
+  if (!utf8_) return NextBytes(line, maxLine_);
+  // A character takes at most four bytes: enough bytes for maxLine
+  // characters, converted and then cut.
+  if (!NextBytes(line, 4 * maxLine_)) return false;
+  line = Utf8ToCp866(line);
+  if (line.size() > maxLine_) line.resize(maxLine_);
+  return true;
+}
+
+bool LineReader::NextBytes(std::string& line, size_t maxLine) {
   line.clear();
   // Keeps at most maxLine + 1 bytes: enough to drop a CR that ends the kept
   // part and still hold maxLine bytes.
@@ -78,7 +112,7 @@ bool LineReader::Next(std::string& line) {
     size_t end = nl == std::string::npos ? buf_.size() : nl;
     size_t count = end - pos_;
     if (count > 0) {
-      size_t room = maxLine_ + 1 > line.size() ? maxLine_ + 1 - line.size() : 0;
+      size_t room = maxLine + 1 > line.size() ? maxLine + 1 - line.size() : 0;
       line.append(buf_, pos_, count < room ? count : room);
       total += count;
       last = buf_[end - 1];
@@ -92,7 +126,7 @@ bool LineReader::Next(std::string& line) {
   }
   if (!any) return false;
   if (line.size() > total) line.resize(total);
-  if (line.size() > maxLine_) line.resize(maxLine_);
+  if (line.size() > maxLine) line.resize(maxLine);
   return true;
 }
 

@@ -9,19 +9,40 @@
 
 namespace vex {
 
+// How the bytes of a text file are taken.
+enum class TextEncoding {
+  // CP866 bytes, as they stand (TIC files, stores, the program's own files).
+  kCp866,
+  // Files people edit (configuration, templates, area configuration): a
+  // file that is well-formed UTF-8 and holds a character of more than one
+  // byte, or one that begins with the UTF-8 byte-order mark, is converted to
+  // CP866 line by line ("?" for a character CP866 lacks; the mark itself is
+  // dropped).  Any other file is read as CP866 bytes.
+  kUtf8OrCp866,
+};
+
 // Reads lines from an open file.  A line ends at LF; a CR directly before the
 // LF is dropped.  A line longer than 255 bytes keeps its first 255 bytes and
-// the rest of that line is skipped.  A read failure throws RunTimeError.
+// the rest of that line is skipped (a UTF-8 line: its first 255 characters).
+// A read failure throws RunTimeError.
 class LineReader {
  public:
-  explicit LineReader(File& file, size_t maxLine = 255);
+  explicit LineReader(File& file, size_t maxLine = 255,
+                      TextEncoding encoding = TextEncoding::kCp866);
+  LineReader(File& file, TextEncoding encoding)
+      : LineReader(file, 255, encoding) {}
   // False at end of file.
   bool Next(std::string& line);
+  // True when the file is read as UTF-8.
+  bool IsUtf8() const { return utf8_; }
 
  private:
   bool Fill();
+  bool NextBytes(std::string& line, size_t max);
+  void DetectUtf8();
   File& file_;
   size_t maxLine_;
+  bool utf8_ = false;
   uint64_t offset_ = 0;
   std::string buf_;
   size_t pos_ = 0;

@@ -13,12 +13,13 @@ namespace vex {
 namespace {
 
 std::vector<std::string> ReadAll(MemEnv& env, const std::string& contents,
-                                 size_t maxLine = 255) {
+                                 size_t maxLine = 255,
+                                 TextEncoding encoding = TextEncoding::kCp866) {
   env.SetFile("t.txt", contents);
   int err = 0;
   auto file = env.Open("t.txt", OpenMode::kRead, &err);
   EXPECT_NE(file, nullptr);
-  LineReader reader(*file, maxLine);
+  LineReader reader(*file, maxLine, encoding);
   std::vector<std::string> lines;
   std::string line;
   while (reader.Next(line)) lines.push_back(line);
@@ -44,6 +45,32 @@ TEST(LineReader, LineEnds) {
   EXPECT_EQ(ReadAll(env, std::string("x\0y\xFF\n", 5)),
             (Lines{std::string("x\0y\xFF", 4)}));
 }
+
+using Case = std::pair<std::string, Lines>;  // file, lines read
+class LineReaderEncoding : public ::testing::TestWithParam<Case> {};
+
+TEST_P(LineReaderEncoding, EditedFilesMayBeUtf8) {
+  MemEnv env;
+  EXPECT_EQ(ReadAll(env, GetParam().first, 255, TextEncoding::kUtf8OrCp866),
+            GetParam().second);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, LineReaderEncoding,
+    ::testing::Values(
+        Case{"Сумма ─\r\n■∙*·█ €\n", {"\x91\xE3\xAC\xAC\xA0 \xC4", "\xFE\xF9*\xFA\xDB ?"}},
+        // A byte-order mark makes UTF-8 of plain ASCII; only the first goes.
+        Case{"\xEF\xBB\xBFplain\xEF\xBB\xBF", {"plain?"}},
+        // A character split between two reads of the whole-file check.
+        Case{"Я\n" + std::string(16380, 'b') + "Ж", {"\x9F", std::string(255, 'b')}},
+        // 255 characters, not bytes, of a long UTF-8 line.
+        Case{"Ж" + std::string(300, 'a'), {"\x86" + std::string(254, 'a')}},
+        // Not well-formed somewhere (CP866 text, a cut-off, overlong or
+        // surrogate sequence, beyond U+10FFFF): every byte as it stands.
+        Case{"Я\n\x91\xE3\xAC\xAC\xA0\xC4", {"\xD0\xAF", "\x91\xE3\xAC\xAC\xA0\xC4"}},
+        Case{"Я\xE2\x94", {"\xD0\xAF\xE2\x94"}},
+        Case{"Я\xC0\xAF\xED\xA0\x80", {"\xD0\xAF\xC0\xAF\xED\xA0\x80"}},
+        Case{"Я\xF4\x90\x80\x80", {"\xD0\xAF\xF4\x90\x80\x80"}}));
 
 TEST(LineReader, LongLinesAreCutAndTheRestSkipped) {
   MemEnv env;

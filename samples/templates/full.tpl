@@ -2,39 +2,39 @@
 ; Shows the in/out totals with their bars and combined bars, the file
 ; echoes by size with double graphs, the file echoes by file count with
 ; extended graphs, and the links by file count.
-; Graph characters: þ size bar, ๙ its half cell, * file bar, ๚ its half
-; cell, Û where the two bars overlap.
-#USECHAR þ๙*๚Û
+; Graph characters: โ–  size bar, โ its half cell, * file bar, ยท its half
+; cell, โ– where the two bars overlap.
+#USECHAR โ– โ*ยทโ–
 #REALDOTS 2
 #PERCDOTS 2
 #ORDERSTYLE '
-#อออออออออออออออออออออออออออออออออออออออออออออออออออออออออออออออ
-#ฎซญ๋ฉ ฎโ็๑โ @BEGINDATE - @ENDDATE
-#อออออออออออออออออออออออออออออออออออออออออออออออออออออออออออออออ
+#โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•
+#ะะพะปะฝัะน ะพััั‘ั @BEGINDATE - @ENDDATE
+#โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•โ•
 
- แฅฃฎ ไ ฉซฎข: @TOTALFILES(8)   ฎก๊๑ฌ: @TOTALSIZE(14) ก
- ๅฎค๏้จฅ:     @FILETOTALIN(8)   ฎก๊๑ฌ: @SIZETOTALIN(14) ก
- แๅฎค๏้จฅ:    @FILETOTALOUT(8)   ฎก๊๑ฌ: @SIZETOTALOUT(14) ก
+ ะ’ัะตะณะพ ัะฐะนะปะพะฒ: @TOTALFILES(8)   ะพะฑัั‘ะผ: @TOTALSIZE(14) ะะฑ
+ ะ’ั…ะพะดััะธะต:     @FILETOTALIN(8)   ะพะฑัั‘ะผ: @SIZETOTALIN(14) ะะฑ
+ ะัั…ะพะดััะธะต:    @FILETOTALOUT(8)   ะพะฑัั‘ะผ: @SIZETOTALOUT(14) ะะฑ
 
- ๅฎค  ฎก๊๑ฌ @REVINSGRAPH(30,R)|@INSGRAPH(30,L)
- ๋ๅฎค ฎก๊๑ฌ @REVOUTSGRAPH(30,R)|@OUTSGRAPH(30,L)
- ๅฎค  ไ ฉซ๋ @REVINFGRAPH(30,R)|@INFGRAPH(30,L)
- ๋ๅฎค ไ ฉซ๋ @REVOUTFGRAPH(30,R)|@OUTFGRAPH(30,L)
- ๅฎค  ฎก้จฉ @REVEXTINGRAPHS(30,R)|@EXTINGRAPHS(30,L)
- ๋ๅฎค ฎก้จฉ @REVEXTOUTGRAPHS(30,R)|@EXTOUTGRAPHS(30,L)
+ ะ’ั…ะพะด  ะพะฑัั‘ะผ @REVINSGRAPH(30,R)|@INSGRAPH(30,L)
+ ะ’ัั…ะพะด ะพะฑัั‘ะผ @REVOUTSGRAPH(30,R)|@OUTSGRAPH(30,L)
+ ะ’ั…ะพะด  ัะฐะนะปั @REVINFGRAPH(30,R)|@INFGRAPH(30,L)
+ ะ’ัั…ะพะด ัะฐะนะปั @REVOUTFGRAPH(30,R)|@OUTFGRAPH(30,L)
+ ะ’ั…ะพะด  ะพะฑัะธะน @REVEXTINGRAPHS(30,R)|@EXTINGRAPHS(30,L)
+ ะ’ัั…ะพะด ะพะฑัะธะน @REVEXTOUTGRAPHS(30,R)|@EXTOUTGRAPHS(30,L)
 
-#” ฉซํๅจ ฏฎ ฎก๊๑ฌใ
-  N ” ฉซํๅ                     ” ฉซ๋            ก       %  ก๊๑ฌ จ ไ ฉซ๋
+#ะคะฐะนะปัั…ะธ ะฟะพ ะพะฑัั‘ะผั
+  N ะคะฐะนะปัั…ะฐ                    ะคะฐะนะปั            ะะฑ       %  ะะฑัั‘ะผ ะธ ัะฐะนะปั
 #AREASIZE
 @NUMB(3) @AREA(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @DBLGRAPHS(25,L)
 
-#” ฉซํๅจ ฏฎ ็จแซใ ไ ฉซฎข
-  N ” ฉซํๅ                     ” ฉซ๋            ก       %  ” ฉซ๋ จ ฎก๊๑ฌ
+#ะคะฐะนะปัั…ะธ ะฟะพ ัะธัะปั ัะฐะนะปะพะฒ
+  N ะคะฐะนะปัั…ะฐ                    ะคะฐะนะปั            ะะฑ       %  ะคะฐะนะปั ะธ ะพะฑัั‘ะผ
 #AREAFILE
 @NUMB(3) @AREA(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @EXTGRAPHS(25,L)
 
-#จญชจ ฏฎ ็จแซใ ไ ฉซฎข
-  N จญช                       ” ฉซ๋            ก       %  เ ไจช
+#ะะธะฝะบะธ ะฟะพ ัะธัะปั ัะฐะนะปะพะฒ
+  N ะะธะฝะบ                       ะคะฐะนะปั            ะะฑ       %  ะ“ั€ะฐัะธะบ
 #LINKFILE
 @NUMB(3) @LINK(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @GRAPH(25,L)
 

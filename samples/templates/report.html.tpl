@@ -5,7 +5,7 @@
 ; file count and the originating systems by size, each with a bar graph.
 ; Lines beginning with "#" are directives and lines beginning with "%" are
 ; right-aligned, so no HTML line here begins with either.
-#USECHAR ▓▒░·█
+#USECHAR тЦУтЦТтЦС┬╖тЦИ
 #REALDOTS 1
 #PERCDOTS 1
 #ORDERSTYLE EMPTY
@@ -14,7 +14,7 @@
 <html lang="ru">
 <head>
 <meta charset="IBM866">
-<title>Статистика файлэх @BEGINDATE - @ENDDATE</title>
+<title>╨б╤В╨░╤В╨╕╤Б╤В╨╕╨║╨░ ╤Д╨░╨╣╨╗╤Н╤Е @BEGINDATE - @ENDDATE</title>
 <style>
  body { font-family: sans-serif; margin: 2em; }
  table { border-collapse: collapse; margin-bottom: 2em; }
@@ -24,28 +24,28 @@
 </style>
 </head>
 <body>
-<h1>Статистика файлэх</h1>
-<p>Период: @BEGINDATE - @ENDDATE. Всего @TOTALFILES файлов, @TOTALSIZE Кб.</p>
+<h1>╨б╤В╨░╤В╨╕╤Б╤В╨╕╨║╨░ ╤Д╨░╨╣╨╗╤Н╤Е</h1>
+<p>╨Я╨╡╤А╨╕╨╛╨┤: @BEGINDATE - @ENDDATE. ╨Т╤Б╨╡╨│╨╛ @TOTALFILES ╤Д╨░╨╣╨╗╨╛╨▓, @TOTALSIZE ╨Ъ╨▒.</p>
 <table>
-<tr><th></th><th>Файлы</th><th>Кб</th><th>Объём</th><th>Файлы</th></tr>
-<tr><td>Входящие</td><td class="n">@FILETOTALIN</td><td class="n">@SIZETOTALIN</td><td class="bar">@INSGRAPH(30,L)</td><td class="bar">@INFGRAPH(30,L)</td></tr>
-<tr><td>Исходящие</td><td class="n">@FILETOTALOUT</td><td class="n">@SIZETOTALOUT</td><td class="bar">@OUTSGRAPH(30,L)</td><td class="bar">@OUTFGRAPH(30,L)</td></tr>
+<tr><th></th><th>╨д╨░╨╣╨╗╤Л</th><th>╨Ъ╨▒</th><th>╨Ю╨▒╤К╤С╨╝</th><th>╨д╨░╨╣╨╗╤Л</th></tr>
+<tr><td>╨Т╤Е╨╛╨┤╤П╤Й╨╕╨╡</td><td class="n">@FILETOTALIN</td><td class="n">@SIZETOTALIN</td><td class="bar">@INSGRAPH(30,L)</td><td class="bar">@INFGRAPH(30,L)</td></tr>
+<tr><td>╨Ш╤Б╤Е╨╛╨┤╤П╤Й╨╕╨╡</td><td class="n">@FILETOTALOUT</td><td class="n">@SIZETOTALOUT</td><td class="bar">@OUTSGRAPH(30,L)</td><td class="bar">@OUTFGRAPH(30,L)</td></tr>
 </table>
-<h2>Файлэхи по объёму</h2>
+<h2>╨д╨░╨╣╨╗╤Н╤Е╨╕ ╨┐╨╛ ╨╛╨▒╤К╤С╨╝╤Г</h2>
 <table>
-<tr><th>N</th><th>Файлэха</th><th>Файлы</th><th>Кб</th><th>%</th><th>График</th></tr>
+<tr><th>N</th><th>╨д╨░╨╣╨╗╤Н╤Е╨░</th><th>╨д╨░╨╣╨╗╤Л</th><th>╨Ъ╨▒</th><th>%</th><th>╨У╤А╨░╤Д╨╕╨║</th></tr>
 #AREASIZE
 <tr><td class="n">@NUMB</td><td>@AREA(41,L)</td><td class="n">@FILETOTAL</td><td class="n">@SIZETOTAL</td><td class="n">@PERC</td><td class="bar">@GRAPH(40,L)</td></tr>
 </table>
-<h2>Линки по числу файлов</h2>
+<h2>╨Ы╨╕╨╜╨║╨╕ ╨┐╨╛ ╤З╨╕╤Б╨╗╤Г ╤Д╨░╨╣╨╗╨╛╨▓</h2>
 <table>
-<tr><th>N</th><th>Линк</th><th>Вход</th><th>Выход</th><th>%</th><th>График</th></tr>
+<tr><th>N</th><th>╨Ы╨╕╨╜╨║</th><th>╨Т╤Е╨╛╨┤</th><th>╨Т╤Л╤Е╨╛╨┤</th><th>%</th><th>╨У╤А╨░╤Д╨╕╨║</th></tr>
 #LINKFILE
 <tr><td class="n">@NUMB</td><td>@LINK</td><td class="n">@FILEIN</td><td class="n">@FILEOUT</td><td class="n">@PERC</td><td class="bar">@GRAPH(40,L)</td></tr>
 </table>
-<h2>Источники по объёму</h2>
+<h2>╨Ш╤Б╤В╨╛╤З╨╜╨╕╨║╨╕ ╨┐╨╛ ╨╛╨▒╤К╤С╨╝╤Г</h2>
 <table>
-<tr><th>N</th><th>Система</th><th>Файлы</th><th>Кб</th><th>%</th><th>Объём и файлы</th></tr>
+<tr><th>N</th><th>╨б╨╕╤Б╤В╨╡╨╝╨░</th><th>╨д╨░╨╣╨╗╤Л</th><th>╨Ъ╨▒</th><th>%</th><th>╨Ю╨▒╤К╤С╨╝ ╨╕ ╤Д╨░╨╣╨╗╤Л</th></tr>
 #ORIGINALLINKSIZE
 <tr><td class="n">@NUMB</td><td>@LINK</td><td class="n">@FILETOTAL</td><td class="n">@SIZETOTAL</td><td class="n">@PERC</td><td class="bar">@DBLGRAPHS(40,L)</td></tr>
 </table>

@@ -1,0 +1,144 @@
+// End-to-end runs over input as other programs and people write it: TIC
+// files of a real ticker, configuration files and templates written in
+// UTF-8, and the messages a sysop needs when something is missing.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <regex>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "tests/e2e_harness.h"
+
+namespace vex {
+namespace {
+
+using namespace e2e;
+using Lines = std::vector<std::string>;
+
+std::string Cp866(const std::string& utf8) { return Convert(utf8, "CP866", "UTF-8"); }
+
+// Drops the directories of absolute paths: everything lies in one place.
+std::string Local(const std::string& text) {
+  return std::regex_replace(text, std::regex("/(var|etc)/[^ \n]*/"), "");
+}
+
+class RealInputE2eTest : public ::testing::Test {
+ protected:
+  // Writes a file below the test directory, as UTF-8 or converted to CP866;
+  // TIC files are dated on the day of the runs.
+  void Put(const std::string& name, const std::string& text, bool cp866 = false) {
+    MakeDirs((dir / name).substr(0, (dir / name).rfind('/')));
+    WriteFile(dir / name, cp866 ? Cp866(text) : text);
+    if (name.ends_with(".tic")) SetModTime(dir / name, "2026-12-08 10:00:00");
+  }
+  std::string Get(const std::string& name) { return ReadFile(dir / name); }
+  TempDir dir;
+};
+
+TEST_F(RealInputE2eTest, TicFilesOfARealTicker) {
+  Put("in/a.tic", "Area NODEDIFF \r\nTo Test Sysop, 2:5020/9999\r\nFrom 2:5020/1 \r\n"
+                  "Origin 2:2/0\t\r\nSize 3221225472\r\n");
+  Put("in/b.tic", "Area NODEDIFF\r\nFrom 2:5020/9999\r\nSize 1024\r\n");
+  Put("vexstat.cfg", "ADDRESS 2:5020/9999 \nTICPATH in/\nTPLFILENAME t.tpl r.txt\n");
+  Put("t.tpl", "#ORDERSTYLE ,\n#REALDOTS 0\n#AREASIZE\n@AREA(9,L)|@SIZEIN(9)|@SIZEOUT(1)\n");
+  ASSERT_EQ(RunVexstat(dir.path()).exitCode, 0);
+  const std::string stat = Get("stat.vx");
+  ASSERT_EQ(stat.size(), 2 * 552u);
+  EXPECT_EQ(stat.substr(0, 33), std::string("\2\0\x9C\x13\1\0\0\0" "\2\0\2\0\0\0\0\0"
+                                            "\2\0\x9C\x13\x0F\x27\0\0" "\x08NODEDIFF", 33));
+  EXPECT_EQ(stat.substr(536, 4), std::string("\0\0\0\xC0", 4));
+  // One area row: in from the link, out from the node's own address.
+  EXPECT_EQ(Get("r.txt"), "NODEDIFF |3,145,728|1\r\n");
+}
+
+TEST_F(RealInputE2eTest, Utf8FilesGiveWhatTheirCp866TwinsGive) {
+  for (const std::string sub : {"utf8/", "cp866/"}) {
+    const bool cp866 = sub == "cp866/";
+    Put(sub + "in/a.tic", "Area NODEDIFF\r\nSize 2048\r\n");
+    Put(sub + "vexstat.cfg",
+        "LOGFILE v.log\nADDRESS 2:5020/9999\nMAKEANNOUNCE Yes\nAREADEFINECFG Hareas.cfg\n"
+        "FROM Робот статистики\nSUBJ Статистика файлэх\nORIGIN Мой узел, Москва\n"
+        "USECHAR ■∙*·█\nTICPATH in/\nTPLFILENAME t.tpl r.txt СТАТ\n", cp866);
+    Put(sub + "areas.cfg", "EchoArea стат base -b Msg -d \"Статистика\"\n", cp866);
+    Put(sub + "t.tpl", "Файлэхи ─ @TOTALFILES\n#AREASIZE\n@AREA(9,L)|@GRAPH(2,L)|@DBLGRAPHS(2,L)\n", cp866);
+    ASSERT_EQ(RunVexstat(dir / sub).exitCode, 0);
+  }
+  EXPECT_EQ(Get("utf8/r.txt"), Cp866("Файлэхи ─ 1\r\nNODEDIFF |■■|██\r\n"));
+  EXPECT_EQ(Get("utf8/r.txt"), Get("cp866/r.txt"));
+  const std::string msg = Get("utf8/base/2.msg");
+  EXPECT_EQ(msg.substr(0, 16), Cp866("Робот статистики"));
+  // Posted from the first ADDRESS, without a FROMADDR line.
+  EXPECT_NE(msg.find(Cp866(" * Origin: Мой узел, Москва (2:5020/9999)")), std::string::npos);
+  const size_t id = msg.find("MSGID: 2:5020/9999 ");
+  ASSERT_NE(id, std::string::npos);
+  EXPECT_EQ(msg.substr(0, id + 19), Get("cp866/base/2.msg").substr(0, id + 19));
+  EXPECT_EQ(msg.substr(id + 27), Get("cp866/base/2.msg").substr(id + 27));
+  EXPECT_NE(Get("utf8/v.log").find(Cp866("[Статистика]\n")), std::string::npos);
+}
+
+TEST_F(RealInputE2eTest, SampleConfigurationAndTemplatesGiveWhatTheirCp866TwinsGive) {
+  const std::string samples = SourceDir() + "/samples/";
+  for (const std::string sub : {"utf8/", "cp866/"}) {
+    const bool cp866 = sub == "cp866/";
+    Put(sub + "vexstat.cfg", Local(ReadFile(samples + "vexstat.cfg")), cp866);
+    Put(sub + "areas.cfg", Local(ReadFile(samples + "areas/areas-h.cfg")));
+    for (const char* t : {"daily.tpl", "links.tpl", "full.tpl", "report.html.tpl"})
+      Put(sub + t, ReadFile(samples + "templates/" + t), cp866);
+    Put(sub + "a.tic", "Area R50.ARC\r\nAreadesc " + Cp866("Архивы") + "\r\nSize 5000\r\n");
+    Put(sub + "b.tic", "Area NODELIST\r\nFrom 2:5020/1\r\nSize 70000\r\n");
+    ASSERT_EQ(RunVexstat(dir / sub).exitCode, 0);
+  }
+  for (const char* name : {"daily.txt", "links.txt", "full.txt", "filestat.html"}) {
+    EXPECT_GT(Get(std::string("utf8/") + name).size(), 500u) << name;
+    EXPECT_EQ(Get(std::string("utf8/") + name), Get(std::string("cp866/") + name)) << name;
+  }
+}
+
+// The configuration, the options, and consecutive console lines expected
+// (without their stamps).
+using WhyCase = std::tuple<std::string, Lines, std::string>;
+class SayWhyE2eTest : public RealInputE2eTest,
+                      public ::testing::WithParamInterface<WhyCase> {};
+
+// Runs as nobody, to whom the result file is write-only (root would read it).
+TEST_P(SayWhyE2eTest, ConsoleLineNamesFileAndReason) {
+  const auto& [config, args, lines] = GetParam();
+  if (!config.empty()) Put("vexstat.cfg", config);
+  Put("stat.vx", "");
+  Put("t.tpl", "x\n");
+  Put("a.cfg", "EchoArea STAT base -b Msg\n");
+  Put("r.txt", "old\n");
+  chmod((dir / "r.txt").c_str(), 0222);
+  chmod(dir.path().c_str(), 0777);
+  Lines argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", VexstatPath()};
+  if (geteuid() != 0) argv.erase(argv.begin(), argv.begin() + 4);
+  argv.insert(argv.end(), args.begin(), args.end());
+  RunResult r = e2e::Run(dir.path(), argv, "2026-12-08 12:00:00");
+  EXPECT_EQ(r.exitCode, 0);
+  std::string console;
+  for (const std::string& line : UnstampedLines(r.out)) console += line + "\n";
+  EXPECT_NE(console.find(lines), std::string::npos) << console;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, SayWhyE2eTest,
+    ::testing::Values(
+        WhyCase{"", {"-K"},
+                "Config file vexstat.cfg not read (No such file or directory), running "
+                "with defaults\nФайл с дупами не найден..\n"},
+        WhyCase{"LOGFILE no/v.log\n", {},
+                " ! I can't make log file!!!..\n   no/v.log: No such file or directory\n"},
+        WhyCase{"TPLFILENAME t.tpl no/r.txt\n", {},
+                "Ошибка создания файла no/r.txt\n   no/r.txt: No such file or directory\n"},
+        WhyCase{"MAKEANNOUNCE Yes\nAREADEFINECFG Ha.cfg\nTPLFILENAME t.tpl r.txt NO.SUCH\n", {},
+                "[err] Area NO.SUCH not found in a.cfg\n"},
+        // Created for writing only: the existing result is overwritten, and
+        // only the poster finds it cannot read it.
+        WhyCase{"MAKEANNOUNCE Yes\nAREADEFINECFG Ha.cfg\nTPLFILENAME t.tpl r.txt STAT\n", {},
+                "[err] File r.txt not found\n"}));
+
+}  // namespace
+}  // namespace vex

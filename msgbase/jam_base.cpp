@@ -730,6 +730,10 @@ void JamBase::WriteLastRead(int32_t user, int32_t n) {
     errorCode_ = kErrJlr;
 }
 
+std::string FindJamFile(Env& env, const std::string& base, const std::string& ext) {
+  return FindBaseFile(env, base, ext);
+}
+
 std::unique_ptr<MessageBase> MakeJamBase(Env& env) {
   return std::make_unique<JamBase>(env);
 }

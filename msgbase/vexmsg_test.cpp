@@ -54,7 +54,8 @@ TEST_F(VexmsgTest, ListsEveryMessage) {
             "Messages: 3, highest number: 9\n"
             "2     08.02.2002 09:05:07  Vexstat               Sysop                 First\n"
             "3     08.02.2002 09:05:07  Vexstat               All                   Second\n"
-            "9     (cannot be read, error 0x1002)\n");
+            "9     (cannot be read: net/9.msg is damaged: 5 bytes, shorter "
+            "than the 190-byte message header)\n");
 }
 
 TEST_F(VexmsgTest, ShowsOneMessageInFull) {
@@ -87,7 +88,8 @@ TEST_F(VexmsgTest, RefusesBadUsageAndMissingBasesWithoutCreating) {
   EXPECT_EQ(Run({"M"}), 1);
   std::vector<std::string> before = env_.Files();
   EXPECT_EQ(Run({"Mnowhere/area"}), 1);
-  EXPECT_EQ(env_.console(), "No message base at nowhere/area\n");
+  EXPECT_EQ(env_.console(),
+            "No message base at nowhere/area: the directory does not exist\n");
   EXPECT_EQ(Run({"Snowhere/area"}), 1);
   EXPECT_EQ(Run({"Jnowhere/area"}), 1);
   EXPECT_FALSE(env_.HasDirectory("nowhere"));

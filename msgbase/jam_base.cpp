@@ -140,9 +140,14 @@ void JamBase::DropFiles() {
     files_[i].reset();
     paths_[i].clear();
   }
+  snapshot_ = Snapshot{};
 }
 
 bool JamBase::FileSize(int file, uint64_t* size) {
+  if (snapshot_.held) {
+    *size = snapshot_.sizes[file];
+    return files_[file] != nullptr;
+  }
   return files_[file] && files_[file]->Size(size);
 }
 
@@ -163,9 +168,7 @@ bool JamBase::IndexCount(uint32_t* count) {
 
 bool JamBase::ReadIndexRecord(uint32_t slot, IndexRecord* rec) {
   std::string bytes;
-  if (!ReadFully(*files_[kJdx], uint64_t{slot} * kIndexRecordSize,
-                 kIndexRecordSize, bytes))
-    return false;
+  if (!ReadIndexBytes(slot, 1, bytes)) return false;
   *rec = IndexRecord::Decode(bytes.data());
   return true;
 }
@@ -317,7 +320,7 @@ void JamBase::CloseBase() {
   // only when that write failed.
   if (baseHeaderDirty_) WriteBaseHeader();
   for (auto& f : files_) {
-    if (f) f->Sync();
+    if (f && !readOnly_) f->Sync();
   }
   DropFiles();
   ClearMessage();

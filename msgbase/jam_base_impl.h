@@ -95,6 +95,18 @@ class JamBase : public MessageBase {
   // Clears the message state (header, subfields, strings).
   void ClearMessage();
 
+  // A base opened read-only is read as it was at open: the file sizes are
+  // taken once, and the index is held in memory unless it is too large.
+  struct Snapshot {
+    bool held = false;
+    bool indexHeld = false;
+    std::string index;
+    uint64_t sizes[kFileCount] = {};
+  };
+  // The index bytes of records [slot, slot + n); false on failure.
+  bool ReadIndexBytes(uint32_t slot, uint32_t n, std::string& bytes);
+
+  Snapshot snapshot_;
   int lockTimeoutMs_ = 10000;
   std::unique_ptr<File> files_[kFileCount];
   std::string paths_[kFileCount];

@@ -16,6 +16,8 @@ using namespace jam;
 // run of deleted records is crossed in few reads.
 constexpr uint32_t kFirstChunk = 16;
 constexpr uint32_t kLargestChunk = 8192;
+// A read-only base's index up to this size is read once and held.
+constexpr uint64_t kLargestHeldIndex = 64u << 20;
 
 bool ReadBytes(File& f, uint64_t offset, size_t n, std::string& out) {
   out.assign(n, '\0');
@@ -33,6 +35,17 @@ std::string CannotOpen(const std::string& path, int err) {
 }
 
 }  // namespace
+
+bool JamBase::ReadIndexBytes(uint32_t slot, uint32_t n, std::string& bytes) {
+  const uint64_t at = uint64_t{slot} * kIndexRecordSize;
+  const uint64_t length = uint64_t{n} * kIndexRecordSize;
+  if (!snapshot_.indexHeld) {
+    return files_[kJdx] && ReadBytes(*files_[kJdx], at, length, bytes);
+  }
+  if (at + length > snapshot_.index.size()) return false;
+  bytes.assign(snapshot_.index, at, length);
+  return true;
+}
 
 bool JamBase::FindLiveSlot(int64_t from, int step, uint32_t count,
                            uint32_t* slot) {
@@ -52,8 +65,7 @@ bool JamBase::FindLiveSlot(int64_t from, int step, uint32_t count,
     // The records [lo, lo + n) hold the next ones in the direction of travel.
     int64_t n = std::min<int64_t>(chunk, step > 0 ? last - from + 1 : from - first + 1);
     int64_t lo = step > 0 ? from : from - n + 1;
-    if (!ReadBytes(*files_[kJdx], static_cast<uint64_t>(lo) * kIndexRecordSize,
-                   static_cast<size_t>(n) * kIndexRecordSize, bytes))
+    if (!ReadIndexBytes(static_cast<uint32_t>(lo), static_cast<uint32_t>(n), bytes))
       return false;
     for (int64_t i = 0; i < n; ++i) {
       int64_t k = step > 0 ? i : n - 1 - i;
@@ -149,6 +161,18 @@ bool JamBase::OpenBaseReadOnly(const std::string& path, std::string* problem) {
   }
   // A header file still empty belongs to a base being created: it holds no
   // message yet.
+  for (int i = kJhr; i <= kJdt; ++i) {
+    if (files_[i] && !files_[i]->Size(&snapshot_.sizes[i]))
+      return fail(kErrReadHeader, paths_[i] + " cannot be read");
+  }
+  const uint64_t wholeIndex =
+      snapshot_.sizes[kJdx] - snapshot_.sizes[kJdx] % kIndexRecordSize;
+  if (files_[kJdx] && wholeIndex <= kLargestHeldIndex) {
+    if (!ReadBytes(*files_[kJdx], 0, wholeIndex, snapshot_.index))
+      return fail(kErrReadHeader, paths_[kJdx] + " cannot be read");
+    snapshot_.indexHeld = true;
+  }
+  snapshot_.held = true;
 
   baseHeaderDirty_ = false;
   currentNumber_ = 0;

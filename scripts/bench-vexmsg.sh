@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Base-listing benchmark: a JAM, a Squish and a *.MSG base of 100,000
+# messages each, listed by vexmsg.  Prints the elapsed time of each listing.
+#
+#   scripts/bench-vexmsg.sh [build-dir] [messages]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=$(realpath -m "${1:-build-bench}")
+count=${2:-100000}
+
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DVEX_TESTS=OFF >/dev/null
+cmake --build "$build" --target vexmsg msgbase_perftest -j2 >/dev/null
+
+work=$(mktemp -d /tmp/vexbenchXXXXXX)
+trap 'rm -rf "$work"' EXIT
+"$build/msgbase/msgbase_perftest" "$work" "$count"
+cd "$work"
+for area in Jjam Ssquish Mmsg; do
+  start=$(date +%s%N)
+  "$build/msgbase/vexmsg" "$area" >"$work/list.txt"
+  end=$(date +%s%N)
+  echo "$area: $(wc -l <"$work/list.txt") lines in $(( (end - start) / 1000000 )) ms"
+done

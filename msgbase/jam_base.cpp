@@ -9,7 +9,9 @@
 // open to close so that another program cannot interleave its writes.
 #include "msgbase/jam_base.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 
 #include "msgbase/jam_base_impl.h"
 #include "util/address.h"
@@ -343,7 +345,9 @@ int32_t JamBase::HighMessage() {
   if (!isOpen_) return 0;
   uint32_t count = 0;
   if (!IndexCount(&count) || count == 0) return 0;
-  return static_cast<int32_t>(baseHeader_.baseMsgNum + count - 1);
+  // Numbers past the largest one the interface holds are never reached.
+  return static_cast<int32_t>(std::min<int64_t>(
+      INT32_MAX, int64_t{baseHeader_.baseMsgNum} + count - 1));
 }
 
 int32_t JamBase::MessageCount() {

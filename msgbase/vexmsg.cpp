@@ -87,7 +87,7 @@ void ListMessages(Env& env, MessageBase& base) {
   base.SeekMessage(1);
   while (base.SeekFound()) {
     int32_t n = base.CurrentNumber();
-    std::string line = PadRight(std::to_string(n), 6);
+    std::string line = PadRight(std::to_string(n), 5) + " ";
     if (base.ReadHeader()) {
       MsgDateTime dt;
       base.GetDateWritten(dt);

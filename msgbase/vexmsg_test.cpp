@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "msgbase/jam_base.h"
 #include "msgbase/msg_dir_base.h"
 #include "platform/cp866.h"
 #include "platform/mem_env.h"
+#include "util/coding.h"
 
 namespace vex {
 namespace {
@@ -94,6 +96,46 @@ TEST_F(VexmsgTest, RefusesBadUsageAndMissingBasesWithoutCreating) {
   EXPECT_EQ(Run({"Jnowhere/area"}), 1);
   EXPECT_FALSE(env_.HasDirectory("nowhere"));
   EXPECT_EQ(env_.Files(), before);
+}
+
+TEST_F(VexmsgTest, HelpAndVersionSucceed) {
+  EXPECT_EQ(Run({"--help"}), 0);
+  EXPECT_EQ(env_.console().rfind("Usage: vexmsg AREAID [N]\n", 0), 0u);
+  EXPECT_EQ(Run({"--version"}), 0);
+  EXPECT_EQ(env_.console().rfind("vexmsg ", 0), 0u);
+  EXPECT_EQ(Run({"-x"}), 1);
+  EXPECT_EQ(env_.console(), "Unknown option -x (vexmsg --help shows the usage)\n");
+}
+
+// A JAM base may number its messages from any value: they are found through
+// the index, and numbers past 2147483647 are never reached.
+TEST_F(VexmsgTest, ListsJamBasesNumberedFromHighValues) {
+  for (const auto& [first, listed] :
+       {std::pair<uint32_t, std::string>{2000000000, "2000000000 2000000002 "},
+        {2147483646, "2147483646 2147483647 "}}) {
+    auto base = MakeJamBase(env_);
+    ASSERT_TRUE(base->CreateBase("huge"));
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_TRUE(base->StartNewMessage());
+      ASSERT_TRUE(base->WriteMessage());
+      if (i == 1 && listed[1] == '0') { ASSERT_TRUE(base->DeleteMessage()); }
+    }
+    base->CloseBase();
+    std::string jhr = env_.GetFile("huge.jhr");
+    PutU32(jhr.data() + 20, first);
+    env_.SetFile("huge.jhr", jhr);
+    ASSERT_EQ(Run({"Jhuge"}), 0);
+    std::string numbers;
+    for (size_t at = env_.console().find('\n'); at + 1 < env_.console().size();
+         at = env_.console().find('\n', at + 1)) {
+      numbers += env_.console().substr(at + 1, 11);
+    }
+    EXPECT_EQ(numbers, listed);
+    for (const char* ext : {"huge.jhr", "huge.jdx", "huge.jdt", "huge.jlr"}) {
+      int err = 0;
+      env_.Remove(ext, &err);
+    }
+  }
 }
 
 }  // namespace

@@ -75,11 +75,6 @@ int Fail(Env& env, const std::string& text) {
   return 1;
 }
 
-std::string Capitalised(std::string s) {
-  if (!s.empty() && s[0] >= 'a' && s[0] <= 'z') s[0] = static_cast<char>(s[0] - 'a' + 'A');
-  return s;
-}
-
 void ListMessages(Env& env, MessageBase& base) {
   std::string out = "Messages: " + std::to_string(base.MessageCount()) +
                     ", highest number: " + std::to_string(base.HighMessage()) +
@@ -174,7 +169,7 @@ int RunVexmsg(Env& env, const std::vector<std::string>& args) {
   InstallFileHooks(env);
   std::unique_ptr<MessageBase> base;
   if (!OpenMessageBaseReadOnly(base, args[0])) {
-    return Fail(env, Capitalised(MessageBaseOpenErrorText()));
+    return Fail(env, "vexmsg: " + MessageBaseOpenErrorText());
   }
   int code = 0;
   if (number == 0) {

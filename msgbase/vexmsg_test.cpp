@@ -91,7 +91,7 @@ TEST_F(VexmsgTest, RefusesBadUsageAndMissingBasesWithoutCreating) {
   std::vector<std::string> before = env_.Files();
   EXPECT_EQ(Run({"Mnowhere/area"}), 1);
   EXPECT_EQ(env_.console(),
-            "No message base at nowhere/area: the directory does not exist\n");
+            "vexmsg: no message base at nowhere/area: the directory does not exist\n");
   EXPECT_EQ(Run({"Snowhere/area"}), 1);
   EXPECT_EQ(Run({"Jnowhere/area"}), 1);
   EXPECT_FALSE(env_.HasDirectory("nowhere"));

@@ -301,6 +301,7 @@ class SquishBase : public MessageBase {
   bool loaded_ = false;  // msg_ came from (or went to) the frame at frameOffset_
   bool isNew_ = false;
   const MessageText* headerOnlyText_ = nullptr;  // text made by ReadHeader
+  uint64_t readOnlyDataSize_ = 0;  // the data file's size at a read-only open
 };
 
 std::string SquishBase::FindFile(const std::string& base,
@@ -509,7 +510,12 @@ bool SquishBase::Read(bool withBody) {
   if (currentNumber_ == 0 || slot >= RecordCount()) return Fail(kErrFrameIo);
   uint32_t off = indexRecords_[slot].frameOffset;
   uint64_t size = 0;
-  if (!data_->Size(&size)) return Fail(kErrFrameIo);
+  // A base opened read-only is read as it was at open.
+  if (readOnly_) {
+    size = readOnlyDataSize_;
+  } else if (!data_->Size(&size)) {
+    return Fail(kErrFrameIo);
+  }
   if (off < kBaseHeaderSize || off + uint64_t{kFrameHeaderSize} > size)
     return Fail(kErrFrameIo);
   char fbuf[kFrameHeaderSize];
@@ -869,7 +875,7 @@ bool SquishBase::OpenBaseReadOnly(const std::string& path,
   int err = 0;
   data_ = env_.Open(dataPath_, OpenMode::kRead, &err);
   if (!data_) return fail(kErrOpenData, cannotOpen(dataPath_, err));
-  uint64_t dataSize = 0;
+  uint64_t& dataSize = readOnlyDataSize_;
   if (!data_->Size(&dataSize)) return fail(kErrOpenData, dataPath_ + " cannot be read");
   indexRecords_.clear();
   if (dataSize == 0) {

@@ -105,14 +105,23 @@ class MsgDirBase : public MessageBase {
   }
 
   bool OpenBaseReadOnly(const std::string& path, std::string* problem) override {
+    // Only the directory listing is read; the files are opened one by one
+    // as their messages are read.
     readOnly_ = true;
-    if (!OpenBase(path)) {
-      FileInfo info = env_.Stat(WithSlash(path));
+    isOpen_ = false;
+    basePath_ = WithSlash(path);
+    FileInfo info = env_.Stat(basePath_);
+    if (!info.isDirectory) {
+      errorCode_ = kErrNoDirectory;
+      // A file of that name is looked at without the closing slash.
+      info = env_.Stat(basePath_.substr(0, basePath_.size() - 1));
       *problem = info.exists ? path + " is not a directory"
                              : "no message base at " + path +
                                    ": the directory does not exist";
       return false;
     }
+    Scan();
+    isOpen_ = true;
     return true;
   }
 

@@ -100,7 +100,7 @@ void ListMessages(Env& env, MessageBase& base) {
       out.clear();
     }
     base.SeekNext();
-    if (base.CurrentNumber() <= n) break;  // a format that cannot move on
+    if (base.CurrentNumber() == n) break;  // a format that cannot move on
   }
   env.ConsoleWrite(out);
 }

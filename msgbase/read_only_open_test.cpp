@@ -51,8 +51,7 @@ void Build(ReadOnlyFs& fs, const std::string& area) {
 }
 
 void Damage(ReadOnlyFs& fs, const Case& c) {
-  int err = 0;
-  if (c.at == std::string::npos) fs.Remove(c.file, &err);
+  if (int err = 0; c.at == std::string::npos) fs.Remove(c.file, &err);
   std::string data = fs.GetFile(c.file);
   if (!data.empty()) fs.SetFile(c.file, c.bytes.empty() ? data.substr(0, c.at) : data.replace(c.at, c.bytes.size(), c.bytes));
 }
@@ -68,8 +67,8 @@ class ReadOnlyOpenTest : public ::testing::TestWithParam<Format> {};
 TEST_P(ReadOnlyOpenTest, ReadsALockedBaseOnAReadOnlyFileSystemAndChangesNothing) {
   ReadOnlyFs fs;
   Build(fs, GetParam().area);
-  int err = 0;
-  auto holder = fs.Open(GetParam().lockFile, OpenMode::kReadWrite, &err);
+  int e = 0;
+  auto holder = fs.Open(GetParam().lockFile, OpenMode::kReadWrite, &e);
   ASSERT_TRUE(GetParam().lockFile.empty() || holder->LockFirstByte(0));
   const std::string before = Contents(fs);
   fs.frozen = true;

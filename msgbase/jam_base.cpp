@@ -9,7 +9,9 @@
 // open to close so that another program cannot interleave its writes.
 #include "msgbase/jam_base.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 
 #include "msgbase/jam_base_impl.h"
 #include "util/address.h"
@@ -140,9 +142,14 @@ void JamBase::DropFiles() {
     files_[i].reset();
     paths_[i].clear();
   }
+  snapshot_ = Snapshot{};
 }
 
 bool JamBase::FileSize(int file, uint64_t* size) {
+  if (snapshot_.held) {
+    *size = snapshot_.sizes[file];
+    return files_[file] != nullptr;
+  }
   return files_[file] && files_[file]->Size(size);
 }
 
@@ -163,9 +170,7 @@ bool JamBase::IndexCount(uint32_t* count) {
 
 bool JamBase::ReadIndexRecord(uint32_t slot, IndexRecord* rec) {
   std::string bytes;
-  if (!ReadFully(*files_[kJdx], uint64_t{slot} * kIndexRecordSize,
-                 kIndexRecordSize, bytes))
-    return false;
+  if (!ReadIndexBytes(slot, 1, bytes)) return false;
   *rec = IndexRecord::Decode(bytes.data());
   return true;
 }
@@ -317,7 +322,7 @@ void JamBase::CloseBase() {
   // only when that write failed.
   if (baseHeaderDirty_) WriteBaseHeader();
   for (auto& f : files_) {
-    if (f) f->Sync();
+    if (f && !readOnly_) f->Sync();
   }
   DropFiles();
   ClearMessage();
@@ -340,7 +345,9 @@ int32_t JamBase::HighMessage() {
   if (!isOpen_) return 0;
   uint32_t count = 0;
   if (!IndexCount(&count) || count == 0) return 0;
-  return static_cast<int32_t>(baseHeader_.baseMsgNum + count - 1);
+  // Numbers past the largest one the interface holds are never reached.
+  return static_cast<int32_t>(std::min<int64_t>(
+      INT32_MAX, int64_t{baseHeader_.baseMsgNum} + count - 1));
 }
 
 int32_t JamBase::MessageCount() {
@@ -728,6 +735,10 @@ void JamBase::WriteLastRead(int32_t user, int32_t n) {
   if (!files_[kJlr]->WriteAt(at, r.Encode().data(), kLastReadSize) ||
       !files_[kJlr]->Sync())
     errorCode_ = kErrJlr;
+}
+
+std::string FindJamFile(Env& env, const std::string& base, const std::string& ext) {
+  return FindBaseFile(env, base, ext);
 }
 
 std::unique_ptr<MessageBase> MakeJamBase(Env& env) {

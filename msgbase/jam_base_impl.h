@@ -12,6 +12,10 @@
 
 namespace vex {
 
+// The existing file base + ext, whatever the case of its extension; empty
+// when there is none.
+std::string FindJamFile(Env& env, const std::string& base, const std::string& ext);
+
 class JamBase : public MessageBase {
  public:
   explicit JamBase(Env& env);
@@ -21,11 +25,16 @@ class JamBase : public MessageBase {
   void SetLockTimeoutMs(int ms) { lockTimeoutMs_ = ms; }
 
   bool OpenBase(const std::string& path) override;
+  bool OpenBaseReadOnly(const std::string& path, std::string* problem) override;
+  std::string ReadErrorText() override;
   bool CreateBase(const std::string& path) override;
   bool BaseExists(const std::string& path) override;
   void CloseBase() override;
   bool MessageExists(int32_t n) override;
 
+  // Both move through the index, never number by number.
+  void SeekNext() override;
+  void SeekPrior() override;
   int32_t IndexPosition() override;
   void SeekIndexPosition(int32_t i) override;
 
@@ -69,6 +78,9 @@ class JamBase : public MessageBase {
  private:
   enum { kJhr, kJdx, kJdt, kJlr, kFileCount };
 
+  // The first record from slot `from` on (step 1) or down (step -1) that is
+  // not marked deleted and whose number fits; false when there is none.
+  bool FindLiveSlot(int64_t from, int step, uint32_t count, uint32_t* slot);
   // Closes every file and forgets the paths.
   void DropFiles();
   // Number of whole records in the index file; false on failure.
@@ -83,6 +95,18 @@ class JamBase : public MessageBase {
   // Clears the message state (header, subfields, strings).
   void ClearMessage();
 
+  // A base opened read-only is read as it was at open: the file sizes are
+  // taken once, and the index is held in memory unless it is too large.
+  struct Snapshot {
+    bool held = false;
+    bool indexHeld = false;
+    std::string index;
+    uint64_t sizes[kFileCount] = {};
+  };
+  // The index bytes of records [slot, slot + n); false on failure.
+  bool ReadIndexBytes(uint32_t slot, uint32_t n, std::string& bytes);
+
+  Snapshot snapshot_;
   int lockTimeoutMs_ = 10000;
   std::unique_ptr<File> files_[kFileCount];
   std::string paths_[kFileCount];

@@ -414,6 +414,8 @@ uint32_t NewMsgIdSerial(Env& env) {
 
 void InstallFileHooks(Env& env) { Library().env = &env; }
 
+Env* FileHooksEnv() { return Library().env; }
+
 int MessageBaseOpenError() { return Library().openError; }
 
 bool OpenMessageBase(std::unique_ptr<MessageBase>& base,

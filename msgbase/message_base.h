@@ -59,6 +59,15 @@ class MessageBase {
   MessageBase& operator=(const MessageBase&) = delete;
 
   virtual bool OpenBase(const std::string& path) = 0;
+  // Opens an existing base for reading only: its files are opened read-only,
+  // no lock is taken and nothing is created, changed or repaired.  On
+  // failure *problem holds a sentence that names the file and what is
+  // wrong.  An object opened this way stays read-only.
+  virtual bool OpenBaseReadOnly(const std::string& path, std::string* problem);
+  bool IsReadOnly() const { return readOnly_; }
+  // A sentence on the last failed read of the current message: the file
+  // and what is wrong with it.
+  virtual std::string ReadErrorText();
   virtual bool CreateBase(const std::string& path) = 0;
   virtual bool BaseExists(const std::string& path) = 0;
   virtual void CloseBase() = 0;
@@ -150,6 +159,7 @@ class MessageBase {
   size_t foundLineEnd_ = 0;
   int errorCode_ = 0;
   bool isOpen_ = false;
+  bool readOnly_ = false;
   uint32_t mailTypeFlags_ = 0;
   int32_t currentNumber_ = 0;
   std::unique_ptr<MessageText> text_;
@@ -159,12 +169,19 @@ class MessageBase {
 // Records the Env through which every base reaches its files.  Must run once
 // before the first OpenMessageBase.
 void InstallFileHooks(Env& env);
+// The Env recorded by InstallFileHooks; nullptr before.
+Env* FileHooksEnv();
 // Area identifier: type letter (J/j JAM; S/s Squish; F/f/M/m/* *.MSG) and
 // path.  Opens an existing base or creates a new one; an existing base that
 // fails to open is never re-created.  After a failure the object may still
 // be allocated and must be closed with CloseMessageBase.
 bool OpenMessageBase(std::unique_ptr<MessageBase>& base,
                      const std::string& areaId);
+// Opens an existing base for reading only: nothing is created, changed or
+// locked, and no last-read file is made.  False when the base is missing or
+// damaged; MessageBaseOpenErrorText() then names the file and what is wrong.
+bool OpenMessageBaseReadOnly(std::unique_ptr<MessageBase>& base, const std::string& areaId);
+std::string MessageBaseOpenErrorText();
 bool CloseMessageBase(std::unique_ptr<MessageBase>& base);
 int MessageBaseOpenError();
 

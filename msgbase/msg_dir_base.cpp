@@ -104,6 +104,32 @@ class MsgDirBase : public MessageBase {
     return true;
   }
 
+  bool OpenBaseReadOnly(const std::string& path, std::string* problem) override {
+    // Only the directory listing is read; the files are opened one by one
+    // as their messages are read.
+    readOnly_ = true;
+    isOpen_ = false;
+    basePath_ = WithSlash(path);
+    FileInfo info = env_.Stat(basePath_);
+    if (!info.isDirectory) {
+      errorCode_ = kErrNoDirectory;
+      // A file of that name is looked at without the closing slash.
+      info = env_.Stat(basePath_.substr(0, basePath_.size() - 1));
+      *problem = info.exists ? path + " is not a directory"
+                             : "no message base at " + path +
+                                   ": the directory does not exist";
+      return false;
+    }
+    Scan();
+    isOpen_ = true;
+    return true;
+  }
+
+  std::string ReadErrorText() override {
+    if (errorCode_ != kErrCannotOpen) return MessageBase::ReadErrorText();
+    return failedFile_ + " " + failedWhy_;
+  }
+
   bool CreateBase(const std::string& path) override {
     isOpen_ = false;
     basePath_ = WithSlash(path);
@@ -255,7 +281,7 @@ class MsgDirBase : public MessageBase {
   }
 
   bool StartNewMessage() override {
-    if (!isOpen_) return false;
+    if (!isOpen_ || readOnly_) return false;
     if (messageFile_ || text_) FreeMessageText();
     int64_t n = static_cast<int64_t>(highestNumber_) + 1;
     if (n < kFirstNewNumber) n = kFirstNewNumber;
@@ -305,7 +331,7 @@ class MsgDirBase : public MessageBase {
 
   bool DeleteMessage() override {
     auto it = present_.find(currentNumber_);
-    if (it == present_.end()) return false;
+    if (it == present_.end() || readOnly_) return false;
     int err = 0;
     if (!env_.Remove(basePath_ + it->second, &err)) return false;
     present_.erase(it);
@@ -326,7 +352,7 @@ class MsgDirBase : public MessageBase {
   }
 
   void WriteLastRead(int32_t user, int32_t n) override {
-    if (user < 0) return;
+    if (user < 0 || readOnly_) return;
     std::string path = LastReadPath();
     int err = 0;
     std::unique_ptr<File> file = env_.Open(path, OpenMode::kWrite, &err);
@@ -367,11 +393,23 @@ class MsgDirBase : public MessageBase {
     if (messageFile_ || text_) FreeMessageText();
     std::string path = basePath_ + it->second;
     int err = 0;
-    std::unique_ptr<File> file = env_.Open(path, OpenMode::kReadWrite, &err);
+    std::unique_ptr<File> file;
+    if (!readOnly_) file = env_.Open(path, OpenMode::kReadWrite, &err);
     if (!file) file = env_.Open(path, OpenMode::kRead, &err);
     std::string bytes;
-    if (!file || !ReadAll(*file, bytes) || bytes.size() < kHeaderSize) {
+    bool readOk = file && ReadAll(*file, bytes);
+    if (!readOk || bytes.size() < kHeaderSize) {
       errorCode_ = kErrCannotOpen;
+      failedFile_ = path;
+      if (!file) {
+        failedWhy_ = "cannot be opened: " + SystemErrorText(err);
+      } else if (readOk) {
+        failedWhy_ = "is damaged: " + std::to_string(bytes.size()) +
+                     " bytes, shorter than the " + std::to_string(kHeaderSize) +
+                     "-byte message header";
+      } else {
+        failedWhy_ = "cannot be read";
+      }
       return false;
     }
     std::memcpy(header_, bytes.data(), kHeaderSize);
@@ -408,6 +446,8 @@ class MsgDirBase : public MessageBase {
     return basePath_ + "lastread";
   }
 
+  // The file the last failed Load tried, and what was wrong with it.
+  std::string failedFile_, failedWhy_;
   std::map<int32_t, std::string> present_;  // number -> file name
   int32_t highestNumber_ = 0;
   std::unique_ptr<File> messageFile_;

@@ -164,6 +164,8 @@ class SquishBase : public MessageBase {
   }
 
   bool OpenBase(const std::string& path) override;
+  bool OpenBaseReadOnly(const std::string& path, std::string* problem) override;
+  std::string ReadErrorText() override;
   bool CreateBase(const std::string& path) override;
   bool BaseExists(const std::string& path) override {
     return !FindFile(WithDot(path), "sqd").empty();
@@ -299,6 +301,7 @@ class SquishBase : public MessageBase {
   bool loaded_ = false;  // msg_ came from (or went to) the frame at frameOffset_
   bool isNew_ = false;
   const MessageText* headerOnlyText_ = nullptr;  // text made by ReadHeader
+  uint64_t readOnlyDataSize_ = 0;  // the data file's size at a read-only open
 };
 
 std::string SquishBase::FindFile(const std::string& base,
@@ -507,7 +510,12 @@ bool SquishBase::Read(bool withBody) {
   if (currentNumber_ == 0 || slot >= RecordCount()) return Fail(kErrFrameIo);
   uint32_t off = indexRecords_[slot].frameOffset;
   uint64_t size = 0;
-  if (!data_->Size(&size)) return Fail(kErrFrameIo);
+  // A base opened read-only is read as it was at open.
+  if (readOnly_) {
+    size = readOnlyDataSize_;
+  } else if (!data_->Size(&size)) {
+    return Fail(kErrFrameIo);
+  }
   if (off < kBaseHeaderSize || off + uint64_t{kFrameHeaderSize} > size)
     return Fail(kErrFrameIo);
   char fbuf[kFrameHeaderSize];
@@ -572,7 +580,7 @@ bool SquishBase::FindLoadedSlot(size_t& slot) const {
 }
 
 bool SquishBase::StartNewMessage() {
-  if (!isOpen_) return Fail(kErrFrameIo);
+  if (!isOpen_ || readOnly_) return Fail(kErrFrameIo);
   msg_.fill('\0');
   frame_ = FrameHeader{};
   // The counters of the base move when the message is written, so a message
@@ -822,7 +830,7 @@ int32_t SquishBase::ReadLastRead(int32_t user) {
 }
 
 void SquishBase::WriteLastRead(int32_t user, int32_t n) {
-  if (user < 0 || basePath_.empty()) return;
+  if (user < 0 || basePath_.empty() || readOnly_) return;
   int err = 0;
   std::string path = FindFile(basePath_, "sql");
   std::unique_ptr<File> f;
@@ -843,6 +851,85 @@ void SquishBase::WriteLastRead(int32_t user, int32_t n) {
   PutU32(buf, static_cast<uint32_t>(n));
   bytes.append(buf, 4);
   f->WriteAt(std::min(size, at), bytes.data(), bytes.size());
+}
+
+// Reading only ---------------------------------------------------------------
+
+bool SquishBase::OpenBaseReadOnly(const std::string& path,
+                                  std::string* problem) {
+  CloseBase();
+  readOnly_ = true;
+  basePath_ = WithDot(path);
+  auto fail = [&](int code, const std::string& text) {
+    *problem = text;
+    return FailOpen(code);
+  };
+  auto cannotOpen = [](const std::string& p, int err) {
+    return p + " cannot be opened: " + SystemErrorText(err);
+  };
+  dataPath_ = FindFile(basePath_, "sqd");
+  if (dataPath_.empty()) {
+    return fail(kErrNoData, "no message base at " + path + ": " + basePath_ +
+                                "sqd does not exist");
+  }
+  int err = 0;
+  data_ = env_.Open(dataPath_, OpenMode::kRead, &err);
+  if (!data_) return fail(kErrOpenData, cannotOpen(dataPath_, err));
+  uint64_t& dataSize = readOnlyDataSize_;
+  if (!data_->Size(&dataSize)) return fail(kErrOpenData, dataPath_ + " cannot be read");
+  indexRecords_.clear();
+  if (dataSize == 0) {
+    // A data file still empty belongs to a base being created: it holds no
+    // message yet.
+    rawBase_ = NewBaseHeader(basePath_.substr(0, basePath_.size() - 1));
+  } else {
+    if (dataSize < kBaseHeaderSize) {
+      return fail(kErrOpenData, dataPath_ + " is damaged: " +
+                                    std::to_string(dataSize) +
+                                    " bytes, shorter than the " +
+                                    std::to_string(kBaseHeaderSize) +
+                                    "-byte base header");
+    }
+    indexPath_ = FindFile(basePath_, "sqi");
+    if (indexPath_.empty()) {
+      return fail(kErrNoIndex, "the Squish base " + path + " is damaged: " +
+                                   basePath_ + "sqi does not exist");
+    }
+    index_ = env_.Open(indexPath_, OpenMode::kRead, &err);
+    if (!index_) return fail(kErrOpenIndex, cannotOpen(indexPath_, err));
+    uint64_t indexSize = 0;
+    if (!ReadExact(*data_, 0, rawBase_.data(), rawBase_.size()))
+      return fail(kErrOpenData, dataPath_ + " cannot be read");
+    if (!index_->Size(&indexSize))
+      return fail(kErrOpenIndex, indexPath_ + " cannot be read");
+    // An incomplete record at the end (a write cut short) is not a message.
+    std::string bytes(indexSize - indexSize % kIndexRecordSize, '\0');
+    if (!bytes.empty() && !ReadExact(*index_, 0, bytes.data(), bytes.size()))
+      return fail(kErrOpenIndex, indexPath_ + " cannot be read");
+    for (size_t p = 0; p < bytes.size(); p += kIndexRecordSize) {
+      indexRecords_.push_back(DecodeIndexRecord(bytes.data() + p));
+    }
+  }
+  base_ = DecodeBaseHeader(rawBase_);
+  baseChanged_ = false;
+  indexPos_ = 0;
+  gapPos_ = -1;
+  currentNumber_ = 0;
+  ForgetMessage();
+  isOpen_ = true;
+  return true;
+}
+
+std::string SquishBase::ReadErrorText() {
+  switch (errorCode_) {
+    case kErrBadFrame:
+      return "its frame in " + dataPath_ +
+             " is damaged: not a message frame, or its sizes are wrong";
+    case kErrFrameIo:
+      return "its frame lies outside " + dataPath_ + " or cannot be read";
+    default:
+      return MessageBase::ReadErrorText();
+  }
 }
 
 }  // namespace

@@ -3,10 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "msgbase/jam_base.h"
 #include "msgbase/message_base.h"
-#include "msgbase/msg_dir_base.h"
-#include "msgbase/squish_base.h"
 #include "util/address.h"
 #include "util/number.h"
 
@@ -16,12 +13,22 @@ namespace {
 
 constexpr size_t kMaxLine = 16384;
 
+#ifndef VEX_VERSION
+#define VEX_VERSION "unknown"
+#endif
+
 const char kUsage[] =
     "Usage: vexmsg AREAID [N]\n"
+    "       vexmsg --help | --version\n"
+    "Lists the messages of a message base, or shows message N in full.\n"
+    "The base is only read: nothing is created, changed or locked.\n"
     "  AREAID  type letter and path of a message base:\n"
     "          J = JAM, S = Squish, M, F or * = *.MSG directory\n"
     "          (for example Mnetmail/ or Jecho/rufido)\n"
     "  N       show message N in full; without it every message is listed\n";
+
+// Console output is collected and written in pieces of about this size.
+constexpr size_t kOutputChunk = 65536;
 
 struct AttributeName {
   uint32_t mask;
@@ -49,12 +56,6 @@ const AttributeName kAttributeNames[] = {
     {AttrTypeNet, "TypeNet"},
 };
 
-std::string Hex(int code) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%X", static_cast<unsigned>(code));
-  return buf;
-}
-
 std::string DateText(const MsgDateTime& dt) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d:%02d",
@@ -69,55 +70,39 @@ std::string PadRight(std::string s, size_t width) {
   return s;
 }
 
-// The format object for an area identifier's type letter; nullptr for an
-// unknown letter.
-std::unique_ptr<MessageBase> MakeBase(Env& env, char type) {
-  switch (type) {
-    case 'J':
-    case 'j':
-      return MakeJamBase(env);
-    case 'S':
-    case 's':
-      return MakeSquishBase(env);
-    case 'F':
-    case 'f':
-    case 'M':
-    case 'm':
-    case '*':
-      return MakeMsgDirBase(env);
-    default:
-      return nullptr;
-  }
-}
-
 int Fail(Env& env, const std::string& text) {
   env.ConsoleWrite(text + "\n");
   return 1;
 }
 
 void ListMessages(Env& env, MessageBase& base) {
-  env.ConsoleWrite("Messages: " + std::to_string(base.MessageCount()) +
-                   ", highest number: " + std::to_string(base.HighMessage()) +
-                   "\n");
+  std::string out = "Messages: " + std::to_string(base.MessageCount()) +
+                    ", highest number: " + std::to_string(base.HighMessage()) +
+                    "\n";
   base.SeekMessage(1);
   while (base.SeekFound()) {
     int32_t n = base.CurrentNumber();
-    std::string line = PadRight(std::to_string(n), 6);
+    std::string line = PadRight(std::to_string(n), 5) + " ";
     if (base.ReadHeader()) {
       MsgDateTime dt;
       base.GetDateWritten(dt);
       line += DateText(dt) + "  " + PadRight(base.GetFromName(), 20) + "  " +
               PadRight(base.GetToName(), 20) + "  " + base.GetSubject();
     } else {
-      line += "(cannot be read, error " + Hex(base.GetErrorCode()) + ")";
+      line += "(cannot be read: " + base.ReadErrorText() + ")";
     }
     base.FreeMessageText();
     // Trailing blanks of empty fields are left out.
     while (!line.empty() && line.back() == ' ') line.pop_back();
-    env.ConsoleWrite(line + "\n");
+    out += line + "\n";
+    if (out.size() >= kOutputChunk) {
+      env.ConsoleWrite(out);
+      out.clear();
+    }
     base.SeekNext();
     if (base.CurrentNumber() == n) break;  // a format that cannot move on
   }
+  env.ConsoleWrite(out);
 }
 
 int ShowMessage(Env& env, MessageBase& base, int32_t n) {
@@ -126,10 +111,9 @@ int ShowMessage(Env& env, MessageBase& base, int32_t n) {
     return Fail(env, "Message " + std::to_string(n) + " not found");
   }
   if (!base.ReadMessage()) {
-    int code = base.GetErrorCode();
+    std::string why = base.ReadErrorText();
     base.FreeMessageText();
-    return Fail(env, "Message " + std::to_string(n) +
-                         " cannot be read, error " + Hex(code));
+    return Fail(env, "Message " + std::to_string(n) + " cannot be read: " + why);
   }
   FtnAddress orig, dest;
   base.GetAddresses(orig, dest);
@@ -163,27 +147,29 @@ int ShowMessage(Env& env, MessageBase& base, int32_t n) {
 }  // namespace
 
 int RunVexmsg(Env& env, const std::vector<std::string>& args) {
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h" || args[0] == "-?")) {
+    env.ConsoleWrite(kUsage);
+    return 0;
+  }
+  if (args.size() == 1 && args[0] == "--version") {
+    env.ConsoleWrite(std::string("vexmsg ") + VEX_VERSION + "\n");
+    return 0;
+  }
   if (args.empty() || args.size() > 2 || args[0].empty()) {
     env.ConsoleWrite(kUsage);
     return 1;
+  }
+  if (args[0].size() > 1 && args[0][0] == '-') {
+    return Fail(env, "Unknown option " + args[0] + " (vexmsg --help shows the usage)");
   }
   int32_t number = 0;
   if (args.size() == 2 && (!ParseNumber(args[1], &number) || number <= 0)) {
     return Fail(env, "Not a message number: " + args[1]);
   }
-  const std::string& areaId = args[0];
-  std::unique_ptr<MessageBase> base = MakeBase(env, areaId[0]);
-  if (!base) {
-    return Fail(env, "Unknown base type \"" + areaId.substr(0, 1) +
-                         "\": use J (JAM), S (Squish), M, F or * (*.MSG)");
-  }
-  std::string path = areaId.substr(1, 254);
-  if (path.empty()) return Fail(env, "No base path after the type letter");
-  // Opening is tried only on a base that is there: nothing is ever created.
-  if (!base->BaseExists(path)) return Fail(env, "No message base at " + path);
-  if (!base->OpenBase(path)) {
-    return Fail(env, "Cannot open the message base at " + path + ", error " +
-                         Hex(base->GetErrorCode()));
+  InstallFileHooks(env);
+  std::unique_ptr<MessageBase> base;
+  if (!OpenMessageBaseReadOnly(base, args[0])) {
+    return Fail(env, "vexmsg: " + MessageBaseOpenErrorText());
   }
   int code = 0;
   if (number == 0) {
@@ -191,7 +177,7 @@ int RunVexmsg(Env& env, const std::vector<std::string>& args) {
   } else {
     code = ShowMessage(env, *base, number);
   }
-  base->CloseBase();
+  CloseMessageBase(base);
   return code;
 }
 

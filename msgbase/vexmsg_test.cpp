@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "msgbase/jam_base.h"
 #include "msgbase/msg_dir_base.h"
 #include "platform/cp866.h"
 #include "platform/mem_env.h"
+#include "util/coding.h"
 
 namespace vex {
 namespace {
@@ -54,7 +56,8 @@ TEST_F(VexmsgTest, ListsEveryMessage) {
             "Messages: 3, highest number: 9\n"
             "2     08.02.2002 09:05:07  Vexstat               Sysop                 First\n"
             "3     08.02.2002 09:05:07  Vexstat               All                   Second\n"
-            "9     (cannot be read, error 0x1002)\n");
+            "9     (cannot be read: net/9.msg is damaged: 5 bytes, shorter "
+            "than the 190-byte message header)\n");
 }
 
 TEST_F(VexmsgTest, ShowsOneMessageInFull) {
@@ -87,11 +90,45 @@ TEST_F(VexmsgTest, RefusesBadUsageAndMissingBasesWithoutCreating) {
   EXPECT_EQ(Run({"M"}), 1);
   std::vector<std::string> before = env_.Files();
   EXPECT_EQ(Run({"Mnowhere/area"}), 1);
-  EXPECT_EQ(env_.console(), "No message base at nowhere/area\n");
+  EXPECT_EQ(env_.console(),
+            "vexmsg: no message base at nowhere/area: the directory does not exist\n");
   EXPECT_EQ(Run({"Snowhere/area"}), 1);
   EXPECT_EQ(Run({"Jnowhere/area"}), 1);
   EXPECT_FALSE(env_.HasDirectory("nowhere"));
   EXPECT_EQ(env_.Files(), before);
+}
+
+TEST_F(VexmsgTest, HelpAndVersionSucceed) {
+  EXPECT_EQ(Run({"--help"}), 0);
+  EXPECT_EQ(env_.console().rfind("Usage: vexmsg AREAID [N]\n", 0), 0u);
+  EXPECT_EQ(Run({"--version"}), 0);
+  EXPECT_EQ(Run({"-x"}), 1);
+}
+
+// Messages are found through the index, however high their numbers; those
+// past 2147483647 are never reached.
+TEST_F(VexmsgTest, ListsJamBasesNumberedFromHighValues) {
+  for (const auto& [first, listed] : std::vector<std::pair<uint32_t, std::string>>{
+           {2000000000, "2000000000 2000000002 "}, {2147483646, "2147483646 2147483647 "}}) {
+    const std::string name = "huge" + std::to_string(first);
+    auto base = MakeJamBase(env_);
+    ASSERT_TRUE(base->CreateBase(name));
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_TRUE(base->StartNewMessage() && base->WriteMessage());
+      if (i == 1 && first == 2000000000) { ASSERT_TRUE(base->DeleteMessage()); }
+    }
+    base->CloseBase();
+    std::string jhr = env_.GetFile(name + ".jhr");
+    PutU32(jhr.data() + 20, first);  // the number of the first index record
+    env_.SetFile(name + ".jhr", jhr);
+    ASSERT_EQ(Run({"J" + name}), 0);
+    std::string numbers;  // the first word of every line after the first
+    const std::string& out = env_.console();
+    for (size_t at = out.find('\n'); at + 1 < out.size(); at = out.find('\n', at + 1)) {
+      numbers += out.substr(at + 1, 11);
+    }
+    EXPECT_EQ(numbers, listed);
+  }
 }
 
 }  // namespace

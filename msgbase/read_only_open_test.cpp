@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "msgbase/message_base.h"
+#include "platform/mem_env.h"
+
+namespace vex {
+namespace {
+
+// A file system mounted read-only once frozen: opens for writing, removals,
+// renames and new directories fail and are counted.
+struct ReadOnlyFs : MemEnv {
+  bool frozen = false;
+  int refused = 0;
+  bool Refuse(int* err) { return ++refused, *err = EROFS, false; }
+  std::unique_ptr<File> Open(const std::string& p, OpenMode mode, int* err) override {
+    return frozen && mode != OpenMode::kRead && Refuse(err) ? nullptr : MemEnv::Open(p, mode, err);
+  }
+  bool Remove(const std::string& p, int* e) override { return !frozen ? MemEnv::Remove(p, e) : Refuse(e); }
+  bool Rename(const std::string& a, const std::string& b, int* e) override {
+    return !frozen ? MemEnv::Rename(a, b, e) : Refuse(e);
+  }
+  bool MakeDirectory(const std::string& p, int* e) override { return !frozen ? MemEnv::MakeDirectory(p, e) : Refuse(e); }
+};
+
+// A damage: the file cut to `at` bytes (bytes empty), `bytes` written at
+// `at`, or removed (at npos); then the base `area` (its own when empty)
+// fails with `sentence`.
+struct Case {
+  std::string file;
+  size_t at;
+  std::string bytes, area, sentence;
+};
+struct Format {
+  std::string area, lockFile;  // a base with messages 2 and 4; its lock
+  std::vector<Case> cases;     // the last one damages message 2
+};
+
+void Build(ReadOnlyFs& fs, const std::string& area) {
+  InstallFileHooks(fs);
+  std::unique_ptr<MessageBase> base;
+  ASSERT_TRUE(OpenMessageBase(base, area));
+  for (int i = area[0] == 'M' ? 2 : 1; i <= 4; ++i) {  // 1 and 3 deleted
+    ASSERT_TRUE(base->StartNewMessage());
+    base->SetSubject("Part " + std::to_string(i));
+    ASSERT_TRUE(base->WriteMessage());
+    if (i % 2 == 1) { ASSERT_TRUE(base->DeleteMessage()); }
+  }
+  CloseMessageBase(base);
+}
+
+void Damage(ReadOnlyFs& fs, const Case& c) {
+  if (int err = 0; c.at == std::string::npos) fs.Remove(c.file, &err);
+  std::string data = fs.GetFile(c.file);
+  if (!data.empty()) fs.SetFile(c.file, c.bytes.empty() ? data.substr(0, c.at) : data.replace(c.at, c.bytes.size(), c.bytes));
+}
+
+std::string Contents(const ReadOnlyFs& fs) {
+  std::string out;
+  for (const auto& f : fs.Files()) out += f + ":" + fs.GetFile(f) + "\n";
+  return out;
+}
+
+class ReadOnlyOpenTest : public ::testing::TestWithParam<Format> {};
+
+TEST_P(ReadOnlyOpenTest, ReadsALockedBaseOnAReadOnlyFileSystemAndChangesNothing) {
+  ReadOnlyFs fs;
+  Build(fs, GetParam().area);
+  int e = 0;
+  auto holder = fs.Open(GetParam().lockFile, OpenMode::kReadWrite, &e);
+  ASSERT_TRUE(GetParam().lockFile.empty() || holder->LockFirstByte(0));
+  const std::string before = Contents(fs);
+  fs.frozen = true;
+  std::unique_ptr<MessageBase> b;
+  ASSERT_TRUE(OpenMessageBaseReadOnly(b, GetParam().area)) << MessageBaseOpenErrorText();
+  std::string walk;  // forward with the subjects, then backward
+  for (b->SeekMessage(1); b->SeekFound(); b->SeekNext()) {
+    walk += std::to_string(b->CurrentNumber()) + (b->ReadMessage() ? b->GetSubject() : "?") + " ";
+  }
+  for (b->SeekMessage(b->HighMessage()); b->SeekFound(); b->SeekPrior()) walk += std::to_string(b->CurrentNumber());
+  EXPECT_EQ(walk, "2Part 2 4Part 4 42");
+  EXPECT_FALSE(b->StartNewMessage() && b->WriteMessage());
+  CloseMessageBase(b);
+  EXPECT_EQ(Contents(fs), before);
+  EXPECT_EQ(fs.refused, 0);
+  EXPECT_EQ(fs.OpenFileCount(), holder ? 1 : 0);
+}
+
+TEST_P(ReadOnlyOpenTest, DamageIsNamedWithItsFile) {
+  std::unique_ptr<MessageBase> base;
+  for (const Case& c : GetParam().cases) {
+    ReadOnlyFs fs;
+    Build(fs, GetParam().area);
+    Damage(fs, c);
+    bool opened = OpenMessageBaseReadOnly(base, c.area.empty() ? GetParam().area : c.area);
+    if (&c == &GetParam().cases.back()) {
+      ASSERT_TRUE(opened);
+      base->SeekMessage(2);
+      EXPECT_FALSE(base->ReadHeader());
+      EXPECT_EQ(base->ReadErrorText(), c.sentence);
+    } else {
+      EXPECT_EQ(opened, c.sentence.empty()) << c.sentence;
+      EXPECT_EQ(MessageBaseOpenErrorText(), c.sentence);
+      if (opened) { EXPECT_EQ(base->MessageCount() + base->HighMessage(), 0); }
+    }
+    CloseMessageBase(base);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ReadOnlyOpenTest,
+    ::testing::Values(
+        Format{"Jecho/area", "echo/area.jhr",
+               {{"echo/area.jhr", 100, "", "", "echo/area.jhr is damaged: 100 bytes, shorter than the 1024-byte base header"},
+                {"echo/area.jhr", 0, "MAJ", "", "echo/area.jhr is damaged: it does not begin with the JAM signature"},
+                {"", 0, "", "Jnowhere/x", "no message base at nowhere/x: nowhere/x.jhr does not exist"},
+                {"echo/area.jdx", std::string::npos, "", "", "the JAM base echo/area is damaged: echo/area.jdx does not exist"},
+                {"echo/area.jhr", 0, "", "", ""},  // a base being created: empty
+                {"echo/area.jdx", 12, "\xff\xff\xff\x7f", "",
+                 "its index record in echo/area.jdx points outside the header file echo/area.jhr"}}},
+        Format{"Secho/area", "echo/area.sqd",
+               {{"echo/area.sqd", 100, "", "", "echo/area.sqd is damaged: 100 bytes, shorter than the 256-byte base header"},
+                {"", 0, "", "Snowhere/x", "no message base at nowhere/x: nowhere/x.sqd does not exist"},
+                {"echo/area.sqi", std::string::npos, "", "", "the Squish base echo/area is damaged: echo/area.sqi does not exist"},
+                {"echo/area.sqd", 0, "", "", ""},
+                {"echo/area.sqi", 0, "\xff\xff\xff\x7f", "", "its frame lies outside echo/area.sqd or cannot be read"}}},
+        Format{"Mnet", "",
+               {{"", 0, "", "Mnowhere", "no message base at nowhere: the directory does not exist"},
+                {"net/2.msg", 0, "", "Mnet/2.msg", "net/2.msg is not a directory"},
+                {"net/2.msg", 5, "", "", "net/2.msg is damaged: 5 bytes, shorter than the 190-byte message header"}}}),
+    [](const auto& info) { return std::string(1, info.param.area[0]); });
+
+}  // namespace
+}  // namespace vex

@@ -9,7 +9,7 @@
 #PERCDOTS 2
 #ORDERSTYLE '
 #อออออออออออออออออออออออออออออออออออออออออออออออออออออออออออออออ
-#ฎซญ๋ฉ ฎโ็๑โ @BEGINDATE - @ENDDATE
+#ฎซญ๋ฉ ฎโ็๑โ: @BEGINDATE - @ENDDATE
 #อออออออออออออออออออออออออออออออออออออออออออออออออออออออออออออออ
 
  แฅฃฎ ไ ฉซฎข: @TOTALFILES(8)   ฎก๊๑ฌ: @TOTALSIZE(14) ก
@@ -26,16 +26,16 @@
 #” ฉซํๅจ ฏฎ ฎก๊๑ฌใ
   N ” ฉซํๅ                     ” ฉซ๋            ก       %  ก๊๑ฌ จ ไ ฉซ๋
 #AREASIZE
-@NUMB(3) @AREA(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @DBLGRAPHS(25,L)
+@NUMB(3) @AREA(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @DBLGRAPHS(19,L)
 
 #” ฉซํๅจ ฏฎ ็จแซใ ไ ฉซฎข
   N ” ฉซํๅ                     ” ฉซ๋            ก       %  ” ฉซ๋ จ ฎก๊๑ฌ
 #AREAFILE
-@NUMB(3) @AREA(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @EXTGRAPHS(25,L)
+@NUMB(3) @AREA(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @EXTGRAPHS(19,L)
 
 #จญชจ ฏฎ ็จแซใ ไ ฉซฎข
   N จญช                       ” ฉซ๋            ก       %  เ ไจช
 #LINKFILE
-@NUMB(3) @LINK(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @GRAPH(25,L)
+@NUMB(3) @LINK(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @GRAPH(19,L)
 
 %@VER

@@ -20,6 +20,10 @@ void ApplyCommandLine(App& app);
 std::string ConfigFileFromCommandLine(const std::vector<std::string>& args,
                                       const std::string& current);
 
+// True for a parameter that ends the program when the command line is
+// applied (-K, -L, the help).
+bool EndsTheProgram(const std::string& parameter);
+
 // Writes the help screen to the console and ends the program with code 0.
 [[noreturn]] void ShowHelp(Env& env);
 

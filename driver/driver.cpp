@@ -74,18 +74,25 @@ void ApplyConfigLine(App& app, const std::string& line) {
   }
 }
 
-void ReadConfiguration(App& app) {
+bool ReadConfigurationLines(
+    App& app, const std::function<void(const std::string&)>& apply) {
   int err = 0;
   std::unique_ptr<File> file =
       app.env.Open(app.run.configFile, OpenMode::kRead, &err);
-  if (!file) return;
+  if (!file) return false;
   LineReader reader(*file);
   std::string line;
   while (reader.Next(line)) {
-    if (!IsConfigLine(line)) continue;
+    if (IsConfigLine(line)) apply(line);
+  }
+  return true;
+}
+
+void ReadConfiguration(App& app) {
+  ReadConfigurationLines(app, [&app](const std::string& line) {
     ApplyConfigLine(app, line);
     ApplyPostingLine(app.posting, app.log, app.env, line);
-  }
+  });
 }
 
 void RunDriver(App& app) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "driver/app.h"
+#include "driver/check.h"
 #include "driver/command_line.h"
 #include "driver/driver.h"
 #include "platform/env.h"
@@ -27,8 +28,13 @@ int main(int argc, char** argv) {
         throw vex::ProgramExit{0};
       }
     }
+    // The check reads what a run would, and touches nothing.
+    const bool check = std::erase(args, std::string(vex::kCheckOption)) > 0;
     vex::App app(env, std::move(args));
-    vex::RunDriver(app);
+    if (check)
+      code = vex::RunCheck(app);
+    else
+      vex::RunDriver(app);
   } catch (const vex::ProgramExit& e) {
     code = e.code;
   } catch (const vex::RunTimeError& e) {

@@ -247,6 +247,10 @@ class Checker {
         BaseTypeName(area.baseType) + "), path " + area.path + ", description " +
         (area.description.empty() ? "none" : "\"" + area.description + "\"") +
         ", address " + address;
+    if (!BaseIsThere(area.baseType, area.path)) {
+      Line(text + ": no base yet (the first posting makes it)");
+      return;
+    }
     std::unique_ptr<MessageBase> base;
     if (OpenMessageBaseReadOnly(base, area.baseType + area.path)) {
       if (base) CloseMessageBase(base);
@@ -256,6 +260,18 @@ class Checker {
     Line(text);
     Problem("post area " + tag + ": base " + area.path + " does not open: " +
             MessageBaseOpenErrorText());
+  }
+
+  // A base counts as there when its main file (its directory for *.MSG)
+  // is, in either letter case; the posting creates any other.
+  bool BaseIsThere(const std::string& type, const std::string& path) {
+    const char* ext = nullptr;
+    switch (UpperCp866(type)[0]) {
+      case 'J': ext = ".jhr"; break;
+      case 'S': ext = ".sqd"; break;
+      default: return env_.Stat(path).exists;
+    }
+    return env_.Stat(path + ext).exists || env_.Stat(path + UpperCp866(ext)).exists;
   }
 
   void Line(const std::string& text) { env_.ConsoleWrite(text + "\n"); }

@@ -26,7 +26,7 @@
  td { text-align: right; }
  td:first-child { text-align: left; }
  td:last-child, .g { font-family: monospace; color: #2a6; text-align: left;
-   white-space: pre; line-height: 1; }
+   white-space: pre; line-height: 1; letter-spacing: -0.1em; }
 </style>
 </head>
 <body>

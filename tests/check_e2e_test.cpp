@@ -41,7 +41,8 @@ TEST(CheckE2eTest, ReportsWhatARunWouldUseAndTouchesNothing) {
   WriteFile(dir / "t.tpl", "@TOTALFILES\n");
   WriteFile(dir / "areas.cfg",
             "EchoArea GOOD mail/good -b Jam -d \"Good base\"\n"
-            "EchoArea BROKEN mail/broken -b Jam\n");
+            "EchoArea BROKEN mail/broken -b Jam\n"
+            "EchoArea NEW mail/new -b Squish\n");
   InstallFileHooks(*DefaultEnv());
   std::unique_ptr<MessageBase> base;
   ASSERT_TRUE(OpenMessageBase(base, "J" + (dir / "mail/good")));
@@ -53,14 +54,17 @@ TEST(CheckE2eTest, ReportsWhatARunWouldUseAndTouchesNothing) {
       "ADDRESS 2:5020/9999\nFROMADDR 2:5020/9999\nMAKEANNOUNCE Yes\nAREADEFINECFG Hareas.cfg\n";
   const CheckCase cases[] = {
       {"sound",
-       "LOGFILE vex.log\n" + common + "TICPATH in/\nTPLFILENAME t.tpl out.txt GOOD\n", 0,
+       "LOGFILE vex.log\n" + common + "TICPATH in/\nTPLFILENAME t.tpl out.txt GOOD\n"
+           "TPLFILENAME t.tpl new.txt NEW\n", 0,
        {"Configuration file: vexstat.cfg", "Log file: vex.log (made new)",
         "Own addresses: 2:5020/9999", "Period: 01.12.2026 - 08.12.2026 (7 to 0 days back)",
         "TICPATH in/ (mask *.tic): directory exists, 2 TIC files now",
         "Template t.tpl -> out.txt (area GOOD): template readable, result directory writable",
         "Posting: on, due today",
         "Post area GOOD: type J (JAM), path mail/good, description \"Good base\", address "
-        "2:5020/9999 (FROMADDR): base opens"}},
+        "2:5020/9999 (FROMADDR): base opens",
+        "Post area NEW: type S (Squish), path mail/new, description none, address 2:5020/9999 "
+        "(FROMADDR): no base yet (the first posting makes it)"}},
       {"broken",
        common + "TICPATH gone/\nTPLFILENAME none.tpl out.txt NO.SUCH\n"
                 "TPLFILENAME t.tpl out2.txt BROKEN\n",

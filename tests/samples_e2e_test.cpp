@@ -1,45 +1,14 @@
 // The sample templates, rendered with the sample configuration over a
-// varied week of traffic, give result lines that fit an 80-column screen
-// and a message reader.
+// varied week of traffic, give result lines that fit 79 columns.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
+#include <filesystem>
 #include <string>
-#include <vector>
 
 #include "tests/e2e_harness.h"
 
 namespace vex::e2e {
 namespace {
-
-std::vector<std::string> SampleTemplates() {
-  std::vector<std::string> names;
-  const std::string dir = SourceDir() + "/samples/templates";
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      std::string n = e->d_name;
-      if (n.size() > 4 && n.substr(n.size() - 4) == ".tpl") names.push_back(n);
-    }
-    closedir(d);
-  }
-  return names;
-}
-
-// The sample configuration without the lines that name places of a real
-// node; the run's own scan and templates take their place.
-std::string SampleSettings() {
-  std::string kept;
-  for (const std::string& line : Lines(ReadFile(SourceDir() + "/samples/vexstat.cfg"))) {
-    std::string word = line.substr(0, line.find(' '));
-    for (char& c : word) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    if (word == "LOGFILE" || word == "TICPATH" || word == "TPLFILENAME" ||
-        word == "MAKEANNOUNCE" || word == "AREADEFINECFG" || word == "PATHTOECHOTOSSLOG")
-      continue;
-    kept += line + "\n";
-  }
-  return kept;
-}
 
 TEST(SampleTemplatesTest, EveryResultLineFitsSeventyNineColumns) {
   TempDir dir;
@@ -47,20 +16,29 @@ TEST(SampleTemplatesTest, EveryResultLineFitsSeventyNineColumns) {
   const char* areas[] = {"NODELIST", "RU.FIDONET.FILES.ARCHIVE", "AT&T<B>", "X"};
   const char* links[] = {"2:5020/1", "2:5020/9999.1", "1:261/38", "32767:32767/32767.32767"};
   for (int i = 0; i < 24; ++i) {
-    std::string name = "in/T" + std::to_string(100 + i) + ".TIC";
-    WriteFile(dir / name, std::string("Area ") + areas[i % 4] + "\r\nFrom " + links[i % 4] +
-                              "\r\nOrigin " + links[(i + 1) % 4] + "\r\nTo Sysop, " +
-                              links[(i + 2) % 4] + "\r\nSize " +
-                              std::to_string(1000 + i * 987654321u % 2000000000u) + "\r\n");
-    SetModTime(dir / name, "2026-12-0" + std::to_string(2 + i % 6) + " 10:00:00");
+    std::string name = dir / ("in/T" + std::to_string(100 + i) + ".TIC");
+    WriteFile(name, std::string("Area ") + areas[i % 4] + "\r\nFrom " + links[i % 4] +
+                        "\r\nOrigin " + links[(i + 1) % 4] + "\r\nTo Sysop, " +
+                        links[(i + 2) % 4] + "\r\nSize " +
+                        std::to_string(1000 + i * 987654321u % 2000000000u) + "\r\n");
+    SetModTime(name, "2026-12-0" + std::to_string(2 + i % 6) + " 10:00:00");
   }
-  std::string cfg = SampleSettings() + "TICPATH in/\n";
-  const std::vector<std::string> templates = SampleTemplates();
+  // The sample's settings, without the lines that name places of a real node.
+  std::string cfg;
+  for (const std::string& line : Lines(ReadFile(SourceDir() + "/samples/vexstat.cfg"))) {
+    const std::string word = line.substr(0, line.find(' '));
+    if (std::string(" LOGFILE TICPATH TPLFILENAME MAKEANNOUNCE AREADEFINECFG ")
+            .find(" " + word + " ") == std::string::npos)
+      cfg += line + "\n";
+  }
+  cfg += "TICPATH in/\n";
+  std::vector<std::string> templates;
+  for (const auto& e : std::filesystem::directory_iterator(SourceDir() + "/samples/templates")) {
+    templates.push_back(e.path().filename().string());
+    WriteFile(dir / templates.back(), ReadFile(e.path().string()));
+    cfg += "TPLFILENAME " + templates.back() + " " + templates.back() + ".out\n";
+  }
   ASSERT_GE(templates.size(), 4u);
-  for (const std::string& t : templates) {
-    WriteFile(dir / t, ReadFile(SourceDir() + "/samples/templates/" + t));
-    cfg += "TPLFILENAME " + t + " " + t + ".out\n";
-  }
   WriteFile(dir / "vexstat.cfg", cfg);
   RunResult r = RunVexstat(dir.path(), {"-D7"});
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;

@@ -1,5 +1,6 @@
 #include "driver/check.h"
 
+#include <cerrno>
 #include <memory>
 #include <set>
 #include <string>
@@ -27,10 +28,14 @@ std::string DirectoryOf(const std::string& name) {
 
 std::string BaseTypeName(const std::string& type) {
   switch (type.empty() ? ' ' : UpperCp866(type)[0]) {
-    case 'J': return "JAM";
-    case 'S': return "Squish";
-    case 'M': return "*.MSG";
-    default: return "unknown";
+    case 'J':
+      return "JAM";
+    case 'S':
+      return "Squish";
+    case 'M':
+      return "*.MSG";
+    default:
+      return "unknown";
   }
 }
 
@@ -41,8 +46,8 @@ class Checker {
   int Run() {
     InitPostingSettings(app_.posting, env_);
     run_.configFile = Cut(ConfigFileFromCommandLine(app_.args, run_.configFile));
-    const bool found = ReadConfigurationLines(
-        app_, [this](const std::string& line) { Apply(line); });
+    const bool found =
+        ReadConfigurationLines(app_, [this](const std::string& line) { Apply(line); });
     if (!ended_ && !run_.commandLineApplied) ApplyCommandLine();
 
     if (found)
@@ -103,15 +108,17 @@ class Checker {
       return;
     }
     if (!env_.Stat(dir).isDirectory) {
-      ticLines_.push_back({"TICPATH " + path + ": directory " + dir + " does not exist", true});
+      ticLines_.push_back(
+          {"TICPATH " + path + ": directory " + dir + " does not exist", true});
       return;
     }
-    text += "directory exists, " +
-            std::to_string(env_.Search(pattern).size()) + " TIC files now";
+    text += "directory exists, " + std::to_string(env_.Search(pattern).size()) +
+            " TIC files now";
     ticLines_.push_back({text, false});
     if (run_.killTic && !env_.CanWrite(dir))
-      ticLines_.push_back({"TICPATH " + path + ": KILLTIC is on but directory " +
-                               dir + " is not writable", true});
+      ticLines_.push_back({"TICPATH " + path + ": KILLTIC is on but directory " + dir +
+                               " is not writable",
+                           true});
   }
 
   void Report() {
@@ -130,8 +137,8 @@ class Checker {
     std::string addresses;
     for (const FtnAddress& a : run_.ownAddresses)
       addresses += (addresses.empty() ? "" : ", ") + AddressToText(a);
-    Line("Own addresses: " + (addresses.empty() ? "none (all traffic counts as incoming)"
-                                                : addresses));
+    Line("Own addresses: " +
+         (addresses.empty() ? "none (all traffic counts as incoming)" : addresses));
 
     const CalendarDate today = Today(env_);
     const CalendarDate start = DaysBack(today, run_.periodStart);
@@ -158,16 +165,20 @@ class Checker {
     int err = 0;
     std::unique_ptr<File> file;
     if (env_.Stat(entry.templateFile).isDirectory)
-      err = 21;  // EISDIR
+      err = EISDIR;
     else
       file = env_.Open(entry.templateFile, OpenMode::kRead, &err);
     if (!file) {
-      Problem("template " + entry.templateFile + " cannot be read: " + SystemErrorText(err));
+      Problem("template " + entry.templateFile +
+              " cannot be read: " + SystemErrorText(err));
       sound = false;
     }
     file.reset();
     const FileInfo info = env_.Stat(result);
-    if (result == entry.templateFile) {
+    if (result.empty()) {
+      Problem("template " + entry.templateFile + " has no result file name");
+      sound = false;
+    } else if (result == entry.templateFile) {
       Problem("result file " + result + " is the template itself");
       sound = false;
     } else if (info.isDirectory) {
@@ -215,9 +226,15 @@ class Checker {
     area.tag = tag;
     int result = kAreaFileRead;
     switch (UpperCp866(cfg.substr(0, 1))[0]) {
-      case 'H': result = ReadAreaFormatH(env_, file, area); break;
-      case 'S': result = ReadAreaFormatS(env_, file, area); break;
-      case 'T': result = ReadAreaFormatT(env_, file, area); break;
+      case 'H':
+        result = ReadAreaFormatH(env_, file, area);
+        break;
+      case 'S':
+        result = ReadAreaFormatS(env_, file, area);
+        break;
+      case 'T':
+        result = ReadAreaFormatT(env_, file, area);
+        break;
       default:
         Problem("AREADEFINECFG " + cfg + ": the format letter is not H, S or T");
         return;
@@ -227,7 +244,8 @@ class Checker {
       return;
     }
     if (result == kAreaListUnreadable) {
-      Problem("post area " + tag + ": the area list named in " + file + " cannot be read");
+      Problem("post area " + tag + ": the area list named in " + file +
+              " cannot be read");
       return;
     }
     if (area.path.empty()) {
@@ -258,8 +276,8 @@ class Checker {
       return;
     }
     Line(text);
-    Problem("post area " + tag + ": base " + area.path + " does not open: " +
-            MessageBaseOpenErrorText());
+    Problem("post area " + tag + ": base " + area.path +
+            " does not open: " + MessageBaseOpenErrorText());
   }
 
   // A base counts as there when its main file (its directory for *.MSG)
@@ -267,9 +285,14 @@ class Checker {
   bool BaseIsThere(const std::string& type, const std::string& path) {
     const char* ext = nullptr;
     switch (UpperCp866(type)[0]) {
-      case 'J': ext = ".jhr"; break;
-      case 'S': ext = ".sqd"; break;
-      default: return env_.Stat(path).exists;
+      case 'J':
+        ext = ".jhr";
+        break;
+      case 'S':
+        ext = ".sqd";
+        break;
+      default:
+        return env_.Stat(path).exists;
     }
     return env_.Stat(path + ext).exists || env_.Stat(path + UpperCp866(ext)).exists;
   }

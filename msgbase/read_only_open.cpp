@@ -62,7 +62,8 @@ bool OpenMessageBaseReadOnly(std::unique_ptr<MessageBase>& base,
     case 'j':
       if (!NeedFiles(env, path, ".jhr", {".jdx", ".jdt"}, main)) return false;
       if (!ReadStart(env, main, 1024, head)) return false;
-      if (std::memcmp(head.data(), "JAM", 4) != 0) return Fail(main + ": not a JAM header");
+      if (std::memcmp(head.data(), "JAM", 4) != 0)
+        return Fail(main + ": not a JAM header");
       return true;
     case 'S':
     case 's':

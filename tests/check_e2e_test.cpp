@@ -51,19 +51,26 @@ TEST(CheckE2eTest, ReportsWhatARunWouldUseAndTouchesNothing) {
     WriteFile(dir / ("mail/broken" + std::string(ext)), "junk");
 
   const std::string common =
-      "ADDRESS 2:5020/9999\nFROMADDR 2:5020/9999\nMAKEANNOUNCE Yes\nAREADEFINECFG Hareas.cfg\n";
+      "ADDRESS 2:5020/9999\nFROMADDR 2:5020/9999\nMAKEANNOUNCE Yes\nAREADEFINECFG "
+      "Hareas.cfg\n";
   const CheckCase cases[] = {
       {"sound",
-       "LOGFILE vex.log\n" + common + "TICPATH in/\nTPLFILENAME t.tpl out.txt GOOD\n"
-           "TPLFILENAME t.tpl new.txt NEW\n", 0,
+       "LOGFILE vex.log\n" + common +
+           "TICPATH in/\nTPLFILENAME t.tpl out.txt GOOD\n"
+           "TPLFILENAME t.tpl new.txt NEW\n",
+       0,
        {"Configuration file: vexstat.cfg", "Log file: vex.log (made new)",
-        "Own addresses: 2:5020/9999", "Period: 01.12.2026 - 08.12.2026 (7 to 0 days back)",
+        "Own addresses: 2:5020/9999",
+        "Period: 01.12.2026 - 08.12.2026 (7 to 0 days back)",
         "TICPATH in/ (mask *.tic): directory exists, 2 TIC files now",
-        "Template t.tpl -> out.txt (area GOOD): template readable, result directory writable",
+        "Template t.tpl -> out.txt (area GOOD): template readable, result directory "
+        "writable",
         "Posting: on, due today",
-        "Post area GOOD: type J (JAM), path mail/good, description \"Good base\", address "
+        "Post area GOOD: type J (JAM), path mail/good, description \"Good base\", "
+        "address "
         "2:5020/9999 (FROMADDR): base opens",
-        "Post area NEW: type S (Squish), path mail/new, description none, address 2:5020/9999 "
+        "Post area NEW: type S (Squish), path mail/new, description none, address "
+        "2:5020/9999 "
         "(FROMADDR): no base yet (the first posting makes it)"}},
       {"broken",
        common + "TICPATH gone/\nTPLFILENAME none.tpl out.txt NO.SUCH\n"
@@ -86,9 +93,11 @@ TEST(CheckE2eTest, ReportsWhatARunWouldUseAndTouchesNothing) {
     for (const std::string& line : out) problems += line.rfind("problem: ", 0) == 0;
     EXPECT_EQ(problems, c.exitCode == 0 ? 0u : c.lines.size()) << r.out;
     for (const std::string& want : c.lines)
-      EXPECT_TRUE(std::any_of(out.begin(), out.end(),
-                              [&](const std::string& l) { return l.rfind(want, 0) == 0; }))
-          << want << "\n" << r.out;
+      EXPECT_TRUE(
+          std::any_of(out.begin(), out.end(),
+                      [&](const std::string& l) { return l.rfind(want, 0) == 0; }))
+          << want << "\n"
+          << r.out;
   }
 }
 

@@ -14,7 +14,8 @@ TEST(SampleTemplatesTest, EveryResultLineFitsSeventyNineColumns) {
   TempDir dir;
   MakeDirs(dir / "in");
   const char* areas[] = {"NODELIST", "RU.FIDONET.FILES.ARCHIVE", "AT&T<B>", "X"};
-  const char* links[] = {"2:5020/1", "2:5020/9999.1", "1:261/38", "32767:32767/32767.32767"};
+  const char* links[] = {"2:5020/1", "2:5020/9999.1", "1:261/38",
+                         "32767:32767/32767.32767"};
   for (int i = 0; i < 24; ++i) {
     std::string name = dir / ("in/T" + std::to_string(100 + i) + ".TIC");
     WriteFile(name, std::string("Area ") + areas[i % 4] + "\r\nFrom " + links[i % 4] +
@@ -33,7 +34,8 @@ TEST(SampleTemplatesTest, EveryResultLineFitsSeventyNineColumns) {
   }
   cfg += "TICPATH in/\n";
   std::vector<std::string> templates;
-  for (const auto& e : std::filesystem::directory_iterator(SourceDir() + "/samples/templates")) {
+  for (const auto& e :
+       std::filesystem::directory_iterator(SourceDir() + "/samples/templates")) {
     templates.push_back(e.path().filename().string());
     WriteFile(dir / templates.back(), ReadFile(e.path().string()));
     cfg += "TPLFILENAME " + templates.back() + " " + templates.back() + ".out\n";

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Vexstat and runs a complete demonstration in a scratch folder
 # (demo-run/): a week of generated TIC files, the intake, the sample
-# templates rendered, the reports posted into a JAM, a Squish and a *.MSG
+# templates rendered (the web page also shown in a headless browser when
+# chromium is installed), the reports posted into a JAM, a Squish and a *.MSG
 # area, the report printed and the posted messages listed.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -87,6 +88,7 @@ TICPATH inbound2/
 TPLFILENAME templates/daily.tpl daily.txt FILESTAT
 TPLFILENAME templates/links.tpl links.txt R50.STAT
 TPLFILENAME templates/full.tpl full.txt NETMAIL
+TPLFILENAME templates/report.html.tpl filestat.html
 MAKEANNOUNCE Yes
 AREADEFINECFG Hareas.cfg
 FROMADDR 2:5020/9999
@@ -100,11 +102,21 @@ PATHTOECHOTOSSLOG echotoss.log
 EOF
 
 echo
+echo "== Checking the configuration first: vexstat --check -D6/0 (changes nothing)"
+"$vexstat" --check -D6/0 || echo "   (the check found problems)"
+echo
 echo "== Running: vexstat -D6/0 (intake, reports, posting)"
 "$vexstat" -D6/0
 echo
 echo "== The full report (full.txt, shown in UTF-8)"
 iconv -f CP866 -t UTF-8 full.txt | tr -d '\r'
+if command -v chromium >/dev/null 2>&1; then
+  echo
+  echo "== The web page filestat.html in a headless browser: $run/filestat.png"
+  chromium --headless --no-sandbox --disable-gpu --hide-scrollbars \
+    --screenshot="$run/filestat.png" --window-size=800,1300 \
+    "file://$run/filestat.html" >/dev/null 2>&1 || echo "   (chromium failed)"
+fi
 echo
 echo "== Echo-toss log"
 tr -d '\r' < echotoss.log

@@ -84,7 +84,7 @@ std::string ConfigFileFromCommandLine(const std::vector<std::string>& args,
   for (const std::string& p : args) {
     std::string key = OptionKey(p);
     if (key == "-C") name = Argument(p);
-    if (key == "-K" || key == "-L" || AsksForHelp(p)) break;
+    if (EndsTheProgram(p)) break;
   }
   return name;
 }
@@ -97,6 +97,11 @@ bool AsksOnlyForHelp(const std::vector<std::string>& args) {
     if (AsksForHelp(p)) return true;
   }
   return false;
+}
+
+bool EndsTheProgram(const std::string& p) {
+  std::string key = OptionKey(p);
+  return key == "-K" || key == "-L" || AsksForHelp(p);
 }
 
 void ShowHelp(Env& env) {

@@ -24,6 +24,10 @@ std::string ConfigFileFromCommandLine(const std::vector<std::string>& args,
 // maintenance action (-K, -L): such a run changes no store.
 bool AsksOnlyForHelp(const std::vector<std::string>& args);
 
+// True for a parameter that ends the program when the command line is
+// applied (-K, -L, the help).
+bool EndsTheProgram(const std::string& parameter);
+
 // Writes the help screen to the console and ends the program with code 0.
 [[noreturn]] void ShowHelp(Env& env);
 

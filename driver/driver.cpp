@@ -77,23 +77,37 @@ void ApplyConfigLine(App& app, const std::string& line) {
   }
 }
 
-void ReadConfiguration(App& app) {
+bool ReadConfigurationLines(
+    App& app, const std::function<void(const std::string&)>& apply,
+    int* errorOut) {
   int err = 0;
   std::unique_ptr<File> file =
       app.env.Open(app.run.configFile, OpenMode::kRead, &err);
   if (!file) {
-    // Maintenance runs need no configuration: say so, and go on.
-    app.log.LogLine("Config file " + app.run.configFile + " not read (" +
-                    SystemErrorText(err) + "), running with defaults");
-    return;
+    if (errorOut) *errorOut = err;
+    return false;
   }
   LineReader reader(*file, TextEncoding::kUtf8OrCp866);
   std::string line;
   while (reader.Next(line)) {
-    if (!IsConfigLine(line)) continue;
-    ApplyConfigLine(app, line);
-    ApplyPostingLine(app.posting, app.log, app.env, line);
+    if (IsConfigLine(line)) apply(line);
   }
+  return true;
+}
+
+void ReadConfiguration(App& app) {
+  int err = 0;
+  bool read = ReadConfigurationLines(
+      app,
+      [&app](const std::string& line) {
+        ApplyConfigLine(app, line);
+        ApplyPostingLine(app.posting, app.log, app.env, line);
+      },
+      &err);
+  // Maintenance runs need no configuration: say so, and go on.
+  if (!read)
+    app.log.LogLine("Config file " + app.run.configFile + " not read (" +
+                    SystemErrorText(err) + "), running with defaults");
 }
 
 void BeginLockedRun(App& app) {

@@ -1,6 +1,7 @@
 // The program's main sequence and the configuration file reader.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "driver/app.h"
@@ -22,6 +23,13 @@ void BeginLockedRun(App& app);
 // Reads the file named by the configuration file name setting; a file that
 // cannot be opened is skipped without a message.
 void ReadConfiguration(App& app);
+
+// Hands every configuration line of the file named by the configuration
+// file name setting to apply; false when the file cannot be opened.
+// False when the file cannot be opened; its errno then goes to *errorOut.
+bool ReadConfigurationLines(
+    App& app, const std::function<void(const std::string&)>& apply,
+    int* errorOut = nullptr);
 
 // Applies one configuration line to the main keyword table.
 void ApplyConfigLine(App& app, const std::string& line);

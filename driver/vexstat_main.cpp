@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "driver/app.h"
+#include "driver/check.h"
 #include "driver/command_line.h"
 #include "driver/driver.h"
 #include "platform/env.h"
@@ -37,10 +38,16 @@ int main(int argc, char** argv) {
         throw vex::ProgramExit{0};
       }
     }
+    // The check reads what a run would, and touches nothing: it takes no
+    // run lock.
+    const bool check = std::erase(args, std::string(vex::kCheckOption)) > 0;
     app = std::make_unique<vex::App>(env, std::move(args));
     app->runLockWaitMs =
         vex::RunLockWaitMs(std::getenv(vex::kRunLockWaitVariable));
-    vex::RunDriver(*app);
+    if (check)
+      code = vex::RunCheck(*app);
+    else
+      vex::RunDriver(*app);
   } catch (const vex::ProgramExit& e) {
     code = e.code;
   } catch (const vex::RunTimeError& e) {

@@ -86,6 +86,9 @@ class Env {
   virtual std::unique_ptr<File> Open(const std::string& path, OpenMode mode,
                                      int* err) = 0;
   virtual FileInfo Stat(const std::string& path) = 0;
+  // True when the process may change the file, or create and remove files
+  // in the directory, that path names (nothing is opened or created).
+  virtual bool CanWrite(const std::string& path) { return Stat(path).exists; }
   virtual bool Remove(const std::string& path, int* err) = 0;
   // Replaces `to` in one step.
   virtual bool Rename(const std::string& from, const std::string& to,

@@ -203,6 +203,10 @@ class PosixEnv : public Env {
     return info;
   }
 
+  bool CanWrite(const std::string& path) override {
+    return ::access(path.c_str(), W_OK) == 0;
+  }
+
   bool Remove(const std::string& path, int* err) override {
     if (::unlink(path.c_str()) != 0) {
       if (err) *err = errno;

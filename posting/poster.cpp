@@ -99,6 +99,8 @@ void StartSection(PostingRun& run) {
   // The configured FLAGS word is the whole attribute set of the message.
   for (uint32_t bit : kFlagBits) base.SetAttribute(bit, (e.flags & bit) != 0);
   base.WriteTextLine(kPidLine);
+  // Readers and gateways choose the character set of the text by this line.
+  if (!s.charset.empty()) base.WriteTextLine("\x01" "CHRS: " + s.charset);
   if (s.useEncodedMessage) base.WriteTextLine(s.encodedMessage);
   if (s.useEncodedString) {
     base.WriteTextLine(BuildSectionMarker(s.beginEncodedString,

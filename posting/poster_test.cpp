@@ -15,6 +15,8 @@ using testing_support::Day;
 using testing_support::LogLines;
 using Lines = std::vector<std::string>;
 
+const std::string kChrs = "\x01" "CHRS: CP866 2";
+
 struct StoredMessage {
   std::string from, to, subject, text;
   FtnAddress orig, dest;
@@ -123,7 +125,7 @@ TEST_F(PosterTest, OneMessageIntoAnEchoArea) {
   EXPECT_EQ(text[0].substr(0, 19), "\x01MSGID: 2:5020/123 ");
   EXPECT_EQ(text[1], kPidLine);
   EXPECT_EQ(LinesFromPid(m.text),
-            (Lines{kPidLine, "Line one", "Line two", "", "--- ",
+            (Lines{kPidLine, kChrs, "Line one", "Line two", "", "--- ",
                    " * Origin: Autoposted message (2:5020/123)"}));
   EXPECT_EQ(env.GetFile("echotoss.log"), "RU.FIDO\r\n");
   EXPECT_EQ(env.titles().back(), "RU.FIDO - report.txt - File echo statistics - ");
@@ -149,7 +151,7 @@ TEST_F(PosterTest, NetmailFlagsTearLineAndDotsLastLine) {
   EXPECT_EQ(text[2], "\x01TOPT 7");
   EXPECT_EQ(text[3], kPidLine);
   EXPECT_EQ(LinesFromPid(msgs[0].text),
-            (Lines{kPidLine, "Text", "... and so on", "--- vexstat",
+            (Lines{kPidLine, kChrs, "Text", "... and so on", "--- vexstat",
                    " * Origin: Somewhere far (2:5020/123)"}));
 }
 
@@ -177,10 +179,10 @@ TEST_F(PosterTest, SectionsWithMarkersPrefixedOnce) {
   const std::string hint = "\x01" "For decode use \"Unrunnel.exe /decode\"";
   const std::string tail = " * Origin: Autoposted message (2:5020/123)";
   EXPECT_EQ(LinesFromPid(msgs[0].text),
-            (Lines{kPidLine, hint, "\x01Text.Section 1 of 3 of file report.txt",
+            (Lines{kPidLine, kChrs, hint, "\x01Text.Section 1 of 3 of file report.txt",
                    line, line, line, "", "--- ", tail}));
   EXPECT_EQ(LinesFromPid(msgs[1].text),
-            (Lines{kPidLine, hint, "\x01Text.Section 2 of 3 of file report.txt",
+            (Lines{kPidLine, kChrs, hint, "\x01Text.Section 2 of 3 of file report.txt",
                    line, "", "--- ", tail}));
   // The second posting of the run does not add a second kludge byte.
   EXPECT_EQ(LinesFromPid(msgs[2].text), LinesFromPid(msgs[0].text));
@@ -196,7 +198,20 @@ TEST_F(PosterTest, VisibleMarkersWithoutKludgePrefix) {
   Post("A", "r.txt");
   std::vector<StoredMessage> msgs = ReadBase(env, "Mfido/a");
   ASSERT_EQ(msgs.size(), 1u);
-  EXPECT_EQ(LinesFromPid(msgs[0].text)[1], "r.txt1Part 1 of file");
+  EXPECT_EQ(LinesFromPid(msgs[0].text)[2], "r.txt1Part 1 of file");
+}
+
+TEST_F(PosterTest, CharsetKludgeTextOrNone) {
+  Areas("EchoArea A fido/a -b Msg\n");
+  env.SetFile("r.txt", "body\n");
+  for (const char* value : {"CHRS UTF-8 4", "CHRS", "CHRS \"\""}) {
+    Apply(value);
+    Post("A", "r.txt");
+  }
+  std::vector<StoredMessage> msgs = ReadBase(env, "Mfido/a");
+  ASSERT_EQ(msgs.size(), 3u);
+  EXPECT_EQ(LinesFromPid(msgs[0].text)[1], "\x01" "CHRS: UTF-8 4");
+  for (size_t i : {1u, 2u}) EXPECT_EQ(LinesFromPid(msgs[i].text)[1], "body");
 }
 
 TEST_F(PosterTest, LongLinesAreCutAndEmptyFilePostsNothing) {
@@ -215,7 +230,7 @@ TEST_F(PosterTest, LongLinesAreCutAndEmptyFilePostsNothing) {
   EXPECT_EQ(env.GetFile("echotoss.log"), "A\r\n");
   std::vector<StoredMessage> msgs = ReadBase(env, "Mfido/a");
   ASSERT_EQ(msgs.size(), 1u);
-  EXPECT_EQ(LinesFromPid(msgs[0].text)[1], std::string(255, 'y'));
+  EXPECT_EQ(LinesFromPid(msgs[0].text)[2], std::string(255, 'y'));
 }
 
 TEST_F(PosterTest, NotDueTodayDoesNothingElse) {
@@ -292,7 +307,7 @@ TEST_F(PosterTest, WriteFailureKeepsStoredMessagesAndSkipsTossLog) {
   faulty.Reset();
   std::vector<StoredMessage> msgs = ReadBase(env, "Jfido/a");
   ASSERT_EQ(msgs.size(), 1u);
-  EXPECT_EQ(LinesFromPid(msgs[0].text)[1], "first");
+  EXPECT_EQ(LinesFromPid(msgs[0].text)[2], "first");
   EXPECT_EQ(env.GetFile("fido/a.jdt"), before);
   EXPECT_EQ(env.GetFile("echotoss.log"), "");
 }

@@ -71,6 +71,9 @@ void ApplyPostingLine(PostingSettings& settings, LogContext& log, Env& env,
   SetStringOption(line, "TO", e.toName);
   SetStringOption(line, "SUBJ", e.subject);
   SetStringOption(line, "ORIGIN", e.origin);
+  SetStringOption(line, "CHRS", settings.charset);
+  // A bare CHRS (or CHRS "") writes no charset kludge.
+  if (key == "CHRS" && UpperCp866(value) == key) settings.charset.clear();
   SetStringOption(line, "TEARLINE", e.tearLine);
   SetStringOption(line, "AREADEFINECFG", settings.areaDefineCfg);
   SetBoolOption(line, "USEENCODEDMESSAGE", settings.useEncodedMessage);

@@ -33,6 +33,8 @@ struct PostEntry {
 struct PostingSettings {
   PostEntry entry;
   bool useAsKludge = true;
+  // CHRS: the text of the charset kludge after the PID line; empty: none.
+  std::string charset = "CP866 2";
   bool useEncodedMessage = false;
   bool useEncodedString = false;
   std::string encodedMessage = "For decode use \"Unrunnel.exe /decode\"";

@@ -236,6 +236,7 @@ std::string MissingRowText(int kind) {
 std::string ExpandLine(ReportContext& ctx, int64_t index,
                        std::string_view text, int kind, int key) {
   MacroLine line(text);
+  line.htmlEscape = ctx.settings.htmlEscape;
   ReplaceAll(line, " ", "@SPACE");
   ReplaceAll(line, "\n\r", "\\N");
   ReplaceReportWide(ctx, line);

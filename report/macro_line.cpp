@@ -37,7 +37,28 @@ void MacroLine::Erase(size_t pos, size_t count) {
   value.erase(pos, count);
 }
 
-void MacroLine::Insert(size_t pos, std::string_view inserted) {
+namespace {
+
+std::string HtmlEscaped(std::string_view s) {
+  std::string out;
+  for (char c : s) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void MacroLine::Insert(size_t pos, std::string_view raw) {
+  // Field widths were measured on the raw value; escaping comes last.
+  const std::string escaped = htmlEscape ? HtmlEscaped(raw) : std::string();
+  std::string_view inserted = htmlEscape ? std::string_view(escaped) : raw;
   if (pos > text.size()) pos = text.size();
   text.insert(pos, inserted);
   upper.insert(pos, UpperCp866(inserted));

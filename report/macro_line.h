@@ -18,6 +18,8 @@ struct MacroLine {
   std::string text;   // the line itself, at most kMaxLine bytes
   std::string upper;  // UpperCp866(text), kept in step
   std::string value;  // per byte: 1 when it came from a replacement
+  // Inserted text has & < > " written as HTML character references.
+  bool htmlEscape = false;
 
   explicit MacroLine(std::string_view line);
 
@@ -26,7 +28,8 @@ struct MacroLine {
   // at or after `from`; npos when there is none.
   size_t Find(std::string_view upperName, size_t from = 0) const;
   void Erase(size_t pos, size_t count);
-  // Inserts replacement text at pos; the line is cut to kMaxLine bytes.
+  // Inserts replacement text at pos (escaped when htmlEscape is set); the
+  // line is cut to kMaxLine bytes.
   void Insert(size_t pos, std::string_view text);
 };
 

@@ -14,6 +14,10 @@ struct ReportSettings {
   uint8_t realDots = 2;       // #REALDOTS
   int32_t kbSize = 1024;      // #KBSIZE
   std::string useChar = "\xFE\xF9\x2A\xFA\xDB";  // #USECHAR, five bytes
+  // #HTMLESCAPE: values are written HTML-safe.  Unlike the settings above it
+  // starts off in every template, so a web page never leaks its escaping
+  // into the text reports after it.
+  bool htmlEscape = false;
 };
 
 }  // namespace vex

@@ -32,6 +32,8 @@ bool ApplySettingDirective(ReportSettings& settings,
       settings.orderStyle.clear();
     else
       settings.orderStyle = value.substr(0, 1);
+  } else if (word == "#HTMLESCAPE") {
+    settings.htmlEscape = value == "ON";
   } else if (word == "#USECHAR") {
     settings.useChar = NormalizeUseChar(value == "EMPTY" ? std::string() : value);
   } else {
@@ -89,6 +91,7 @@ void ProcessTemplate(ReportContext& ctx, const TemplateEntry& entry) {
   }
   LineReader reader(*file, TextEncoding::kUtf8OrCp866);
   std::string line;
+  ctx.settings.htmlEscape = false;
   while (reader.Next(line)) {
     if (!line.empty() && line[0] == ';') continue;
     std::string upper = UpperCp866(line);

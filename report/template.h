@@ -11,7 +11,7 @@
 namespace vex {
 
 // Applies a setting directive (#DOTSTYLE, #PERCDOTS, #REALDOTS, #KBSIZE,
-// #ORDERSTYLE, #USECHAR) given the upper-cased line.  False when the line's
+// #ORDERSTYLE, #USECHAR, #HTMLESCAPE) given the upper-cased line.  False when the line's
 // first word is none of them.
 bool ApplySettingDirective(ReportSettings& settings, std::string_view upperLine);
 

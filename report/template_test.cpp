@@ -118,6 +118,17 @@ TEST_F(TemplateTest, SettingsCarryOverToTheNextTemplate) {
   EXPECT_EQ(Run("@TOTALSIZE\n"), Lines{"5,00"});
 }
 
+TEST_F(TemplateTest, HtmlEscapeWhileOnAndOnlyInItsTemplate) {
+  f.tables.areas = {Area("AT&T<B>", 10, 1), Area("\"Q\"", 5, 1)};
+  // Widths count the raw value; the template's own text stays as written.
+  EXPECT_EQ(Run("#HTMLESCAPE ON\n#AREASIZE\n<td>@AREA(8,L)|</td>\n"
+                "#htmlescape off\n#AREASIZE\n@AREA(8,L)|\n"),
+            (Lines{"<td>AT&amp;T&lt;B&gt; |</td>", "<td>&quot;Q&quot;     |</td>",
+                   "AT&T<B> |", "\"Q\"     |"}));
+  Run("#HTMLESCAPE ON\n");
+  EXPECT_EQ(Run("#AREASIZE\n@AREA(8,L)|\n"), (Lines{"AT&T<B> |", "\"Q\"     |"}));
+}
+
 TEST_F(TemplateTest, UnreadableTemplateIsLogged) {
   TemplateEntry e;
   e.templateFile = "missing.tpl";

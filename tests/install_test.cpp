@@ -71,6 +71,9 @@ TEST(InstallTest, InstallsProgramsManualPagesAndSamples) {
            "share/doc/vexstat/samples/areas/areas-s.cfg",
            "share/doc/vexstat/samples/areas/areas-t.cfg",
            "share/doc/vexstat/samples/areas/arealist-t.txt",
+           "share/doc/vexstat/samples/systemd/vexstat.service",
+           "share/doc/vexstat/samples/systemd/vexstat.timer",
+           "share/doc/vexstat/samples/logrotate/vexstat",
        }) {
     EXPECT_TRUE(FileExists(prefix / file)) << file;
   }

@@ -28,6 +28,7 @@ using e2e::WriteFile;
 using Lines = std::vector<std::string>;
 
 const char kPid[] = "PID: Runnel [3.1.W32]";
+const char kChrs[] = "CHRS: CP866 2";  // right after the PID line
 
 // One stored message as every format can show it.
 struct Message {
@@ -263,10 +264,11 @@ TEST_F(PostingE2eTest, FormatHIntoJamMsgAndSquish) {
   EXPECT_EQ(jam[0].to, "All");
   EXPECT_EQ(jam[0].subject, "File echo statistics");
   EXPECT_EQ(jam[0].attributes, 0x1000001u);  // local, echomail
-  ASSERT_EQ(jam[0].kludges.size(), 2u);
+  ASSERT_EQ(jam[0].kludges.size(), 3u);
   EXPECT_EQ(jam[0].kludges[0].substr(0, 20), "MSGID: 2:5020/123.4 ");
   EXPECT_EQ(jam[0].kludges[0].size(), 28u);
   EXPECT_EQ(jam[0].kludges[1], kPid);
+  EXPECT_EQ(jam[0].kludges[2], kChrs);
   EXPECT_EQ(jam[0].body, (Lines{"Files this week", "Total: 3", "", tail[0],
                                 tail[1]}));
 
@@ -281,7 +283,7 @@ TEST_F(PostingE2eTest, FormatHIntoJamMsgAndSquish) {
   EXPECT_EQ(m.destNet, 5020);
   EXPECT_EQ(m.destNode, 1);
   EXPECT_EQ(m.dateText.substr(0, 15), "08 Dec 26  12:0");
-  ASSERT_EQ(m.kludges.size(), 5u);
+  ASSERT_EQ(m.kludges.size(), 6u);
   EXPECT_EQ(m.kludges[0], jam[0].kludges[0].substr(0, 20) +
                               m.kludges[0].substr(20));
   EXPECT_NE(m.kludges[0].substr(20), jam[0].kludges[0].substr(20));
@@ -289,6 +291,7 @@ TEST_F(PostingE2eTest, FormatHIntoJamMsgAndSquish) {
   EXPECT_EQ(m.kludges[2], "FMPT 4");
   EXPECT_EQ(m.kludges[3], "TOPT 7");
   EXPECT_EQ(m.kludges[4], kPid);
+  EXPECT_EQ(m.kludges[5], kChrs);
   // A last line beginning with "..." stands right above the tear line.
   EXPECT_EQ(m.body, (Lines{"Netmail report", "... see you", tail[0], tail[1]}));
 
@@ -300,9 +303,10 @@ TEST_F(PostingE2eTest, FormatHIntoJamMsgAndSquish) {
   EXPECT_EQ(sq[0].origNet, 5020);
   EXPECT_EQ(sq[0].origNode, 123);
   EXPECT_EQ(sq[0].dateText.substr(0, 15), "08 Dec 26  12:0");
-  ASSERT_EQ(sq[0].kludges.size(), 2u);
+  ASSERT_EQ(sq[0].kludges.size(), 3u);
   EXPECT_EQ(sq[0].kludges[0].substr(0, 20), "MSGID: 2:5020/123.4 ");
   EXPECT_EQ(sq[0].kludges[1], kPid);
+  EXPECT_EQ(sq[0].kludges[2], kChrs);
   EXPECT_EQ(sq[0].body, (Lines{"Local report", "", tail[0], tail[1]}));
 }
 
@@ -318,7 +322,7 @@ TEST_F(PostingE2eTest, FormatSSquishEchoAndMsgNetmail) {
   ASSERT_EQ(sq.size(), 1u);
   EXPECT_EQ(sq[0].attributes, 0x20000u | 0x81u);
   // The comment's first word is no area keyword, so the kind stays netmail.
-  EXPECT_EQ(sq[0].kludges.size(), 3u);
+  EXPECT_EQ(sq[0].kludges.size(), 4u);
   EXPECT_EQ(sq[0].kludges[1], "INTL 0:0/0 2:5020/123");
   EXPECT_EQ(sq[0].body,
             (Lines{"Squish echo", "", "--- ",
@@ -348,8 +352,9 @@ TEST_F(PostingE2eTest, FormatSAddressOptionAndFormatTList) {
   std::vector<Message> msgs = ReadMsgDir(dir / "msgbase/tmsg");
   ASSERT_EQ(msgs.size(), 1u);
   // Areas of a format-T list are echomail: no INTL.
-  ASSERT_EQ(msgs[0].kludges.size(), 2u);
+  ASSERT_EQ(msgs[0].kludges.size(), 3u);
   EXPECT_EQ(msgs[0].kludges[1], kPid);
+  EXPECT_EQ(msgs[0].kludges[2], kChrs);
   EXPECT_EQ(msgs[0].body.front(), "T list");
 }
 
@@ -392,11 +397,12 @@ TEST_F(PostingE2eTest, LongReportInSectionsWithMarkers) {
     const int n = static_cast<int>(i % 3) + 1;
     const std::string file = i < 3 ? "r1.txt" : "r2.txt";
     EXPECT_EQ(m.subject, "[" + std::to_string(n) + "/3] Weekly");
-    ASSERT_EQ(m.kludges.size(), 4u);
+    ASSERT_EQ(m.kludges.size(), 5u);
     EXPECT_EQ(m.kludges[1], kPid);
+    EXPECT_EQ(m.kludges[2], kChrs);
     // One kludge byte, however many postings the run makes.
-    EXPECT_EQ(m.kludges[2], "For decode use \"Unrunnel.exe /decode\"");
-    EXPECT_EQ(m.kludges[3], "Text.Section " + std::to_string(n) +
+    EXPECT_EQ(m.kludges[3], "For decode use \"Unrunnel.exe /decode\"");
+    EXPECT_EQ(m.kludges[4], "Text.Section " + std::to_string(n) +
                                 " of 3 of file " + file);
     ASSERT_EQ(m.body.size(), lines[n - 1] + 3);
     const size_t first = (n - 1) * 164;
@@ -528,11 +534,12 @@ TEST_F(PostingE2eTest, TosserExportsAPostedNetmail) {
   ASSERT_NE(text, std::string::npos);
   const std::string body = pkt.substr(text, pkt.find('\0', text) - text);
   Lines lines = Split(body, '\r');
-  ASSERT_GE(lines.size(), 7u);
+  ASSERT_GE(lines.size(), 9u);
   EXPECT_EQ(lines[0].substr(0, 18), "\x01MSGID: 2:5020/123");
   EXPECT_EQ(lines[1], "\x01INTL 2:5020/1 2:5020/123");
   EXPECT_EQ(lines[2], std::string("\x01") + kPid);
-  EXPECT_EQ(Lines(lines.begin() + 3, lines.begin() + 8),
+  EXPECT_EQ(lines[3], std::string("\x01") + kChrs);
+  EXPECT_EQ(Lines(lines.begin() + 4, lines.begin() + 9),
             (Lines{"Report line", "Second line", "", "--- ",
                    " * Origin: Autoposted message (2:5020/123)"}));
 }

@@ -9,7 +9,7 @@
 #PERCDOTS 2
 #ORDERSTYLE '
 #═══════════════════════════════════════════════════════════════
-#Полный отчёт @BEGINDATE - @ENDDATE
+#Полный отчёт: @BEGINDATE - @ENDDATE
 #═══════════════════════════════════════════════════════════════
 
  Всего файлов: @TOTALFILES(8)   объём: @TOTALSIZE(14) Кб
@@ -26,16 +26,16 @@
 #Файлэхи по объёму
   N Файлэха                    Файлы            Кб       %  Объём и файлы
 #AREASIZE
-@NUMB(3) @AREA(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @DBLGRAPHS(25,L)
+@NUMB(3) @AREA(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @DBLGRAPHS(19,L)
 
 #Файлэхи по числу файлов
   N Файлэха                    Файлы            Кб       %  Файлы и объём
 #AREAFILE
-@NUMB(3) @AREA(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @EXTGRAPHS(25,L)
+@NUMB(3) @AREA(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @EXTGRAPHS(19,L)
 
 #Линки по числу файлов
   N Линк                       Файлы            Кб       %  График
 #LINKFILE
-@NUMB(3) @LINK(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @GRAPH(25,L)
+@NUMB(3) @LINK(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @GRAPH(19,L)
 
 %@VER

@@ -4,9 +4,10 @@
 ; addressees, each ordered by size, with percentages and bars.
 #REALDOTS 1
 #PERCDOTS 1
-#Links of @BEGINDATE - @ENDDATE
-#
- Received @FILETOTALIN files (@SIZETOTALIN Kb), sent @FILETOTALOUT files (@SIZETOTALOUT Kb)
+#Links from @BEGINDATE to @ENDDATE
+
+ Received @FILETOTALIN files (@SIZETOTALIN Kb),
+ sent @FILETOTALOUT files (@SIZETOTALOUT Kb)
 
  From link              In  Out         In Kb        Out Kb      %
  ------------------- ----- ---- ------------- ------------- ------

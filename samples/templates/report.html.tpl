@@ -4,8 +4,11 @@
 ; Shows the totals with their bars, the file echoes by size, the links by
 ; file count and the originating systems by size, each with a bar graph.
 ; Lines beginning with "#" are directives and lines beginning with "%" are
-; right-aligned, so no HTML line here begins with either.
-#USECHAR ▓▒░·█
+; right-aligned, so no HTML line here begins with either.  #HTMLESCAPE ON
+; keeps names holding & < > " from breaking the page.  Bars are drawn with
+; full and half blocks, solid in a monospace cell.
+#HTMLESCAPE ON
+#USECHAR █▌█▌█
 #REALDOTS 1
 #PERCDOTS 1
 #ORDERSTYLE EMPTY
@@ -14,40 +17,46 @@
 <html lang="ru">
 <head>
 <meta charset="IBM866">
+<meta name="viewport" content="width=device-width, initial-scale=1">
 <title>Статистика файлэх @BEGINDATE - @ENDDATE</title>
 <style>
- body { font-family: sans-serif; margin: 2em; }
+ body { font-family: sans-serif; margin: 1em; }
  table { border-collapse: collapse; margin-bottom: 2em; }
  th, td { padding: 2px 8px; border-bottom: 1px solid #ddd; }
- td.n { text-align: right; }
- td.bar { font-family: monospace; color: #2a6; white-space: pre; }
+ td { text-align: right; }
+ td:first-child { text-align: left; }
+ td:last-child, .g { font-family: monospace; color: #2a6; text-align: left;
+   white-space: pre; line-height: 1; letter-spacing: -0.1em; }
 </style>
 </head>
 <body>
 <h1>Статистика файлэх</h1>
-<p>Период: @BEGINDATE - @ENDDATE. Всего @TOTALFILES файлов, @TOTALSIZE Кб.</p>
+<p>Период: @BEGINDATE - @ENDDATE.
+Всего @TOTALFILES файлов, @TOTALSIZE Кб.</p>
 <table>
-<tr><th></th><th>Файлы</th><th>Кб</th><th>Объём</th><th>Файлы</th></tr>
-<tr><td>Входящие</td><td class="n">@FILETOTALIN</td><td class="n">@SIZETOTALIN</td><td class="bar">@INSGRAPH(30,L)</td><td class="bar">@INFGRAPH(30,L)</td></tr>
-<tr><td>Исходящие</td><td class="n">@FILETOTALOUT</td><td class="n">@SIZETOTALOUT</td><td class="bar">@OUTSGRAPH(30,L)</td><td class="bar">@OUTFGRAPH(30,L)</td></tr>
+<tr><th><th>Файлы<th>Кб<th>Объём<th>Файлы
+<tr><td>Входящие<td>@FILETOTALIN<td>@SIZETOTALIN<td class=g>@INSGRAPH(15,L)
+<td>@INFGRAPH(15,L)
+<tr><td>Исходящие<td>@FILETOTALOUT<td>@SIZETOTALOUT<td class=g>@OUTSGRAPH(15,L)
+<td>@OUTFGRAPH(15,L)
 </table>
 <h2>Файлэхи по объёму</h2>
 <table>
-<tr><th>N</th><th>Файлэха</th><th>Файлы</th><th>Кб</th><th>%</th><th>График</th></tr>
+<tr><th>Файлэха<th>Файлы<th>Кб<th>%<th>График
 #AREASIZE
-<tr><td class="n">@NUMB</td><td>@AREA(41,L)</td><td class="n">@FILETOTAL</td><td class="n">@SIZETOTAL</td><td class="n">@PERC</td><td class="bar">@GRAPH(40,L)</td></tr>
+<tr><td>@AREA(16,L)<td>@FILETOTAL<td>@SIZETOTAL<td>@PERC<td>@GRAPH(12,L)
 </table>
 <h2>Линки по числу файлов</h2>
 <table>
-<tr><th>N</th><th>Линк</th><th>Вход</th><th>Выход</th><th>%</th><th>График</th></tr>
+<tr><th>Линк<th>Вход<th>Выход<th>%<th>График
 #LINKFILE
-<tr><td class="n">@NUMB</td><td>@LINK</td><td class="n">@FILEIN</td><td class="n">@FILEOUT</td><td class="n">@PERC</td><td class="bar">@GRAPH(40,L)</td></tr>
+<tr><td>@LINK<td>@FILEIN<td>@FILEOUT<td>@PERC<td>@GRAPH(12,L)
 </table>
 <h2>Источники по объёму</h2>
 <table>
-<tr><th>N</th><th>Система</th><th>Файлы</th><th>Кб</th><th>%</th><th>Объём и файлы</th></tr>
+<tr><th>Система<th>Файлы<th>Кб<th>%<th>График
 #ORIGINALLINKSIZE
-<tr><td class="n">@NUMB</td><td>@LINK</td><td class="n">@FILETOTAL</td><td class="n">@SIZETOTAL</td><td class="n">@PERC</td><td class="bar">@DBLGRAPHS(40,L)</td></tr>
+<tr><td>@LINK<td>@FILETOTAL<td>@SIZETOTAL<td>@PERC<td>@GRAPH(12,L)
 </table>
 <p><small>@VER</small></p>
 </body>

@@ -183,4 +183,19 @@ void FaultEnv::SaveTitle() { base_.SaveTitle(); }
 void FaultEnv::SetTitle(const std::string& text) { base_.SetTitle(text); }
 void FaultEnv::RestoreTitle() { base_.RestoreTitle(); }
 
+// Publishing whole files ------------------------------------------------------
+
+bool FaultEnv::Link(const std::string& from, const std::string& to, int* err) {
+  if (state_->renameErr) {
+    ++state_->injected;
+    if (err) *err = state_->renameErr;
+    return false;
+  }
+  return base_.Link(from, to, err);
+}
+
+std::vector<std::string> FaultEnv::HiddenNames(const std::string& dir) {
+  return base_.HiddenNames(dir);
+}
+
 }  // namespace vex

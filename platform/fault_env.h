@@ -58,6 +58,11 @@ class FaultEnv : public Env {
   void SetTitle(const std::string& text) override;
   void RestoreTitle() override;
 
+  // Publishing whole files (a link fails like a rename).
+  bool Link(const std::string& from, const std::string& to,
+            int* err) override;
+  std::vector<std::string> HiddenNames(const std::string& dir) override;
+
   // The fault settings, shared with the files opened through this Env.
   struct State {
     bool limitWrites = false;

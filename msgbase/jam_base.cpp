@@ -9,7 +9,9 @@
 // open to close so that another program cannot interleave its writes.
 #include "msgbase/jam_base.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 
 #include "msgbase/jam_base_impl.h"
 #include "util/address.h"
@@ -22,6 +24,8 @@ namespace {
 using namespace jam;
 
 constexpr size_t kMaxField = 255;
+// How often an open looks again at a base another program is creating.
+constexpr int kCreationPollMs = 50;
 const char* const kExtensions[] = {"jhr", "jdx", "jdt", "jlr"};
 
 std::string WithDot(const std::string& path) {
@@ -222,25 +226,51 @@ bool JamBase::OpenBase(const std::string& path) {
 
   std::string jhr = FindBaseFile(env_, base, "jhr");
   if (jhr.empty()) return fail(kErrNoJhr);
+  // A base another program is creating at this moment: wait (without the
+  // lock, which the creator may want) until its header and files are there.
+  for (int waited = 0;
+       waited < lockTimeoutMs_ &&
+       (env_.Stat(jhr).size < kBaseHeaderSize ||
+        FindBaseFile(env_, base, "jdx").empty() ||
+        FindBaseFile(env_, base, "jdt").empty());
+       waited += kCreationPollMs) {
+    env_.SleepMs(kCreationPollMs);
+  }
   files_[kJhr] = env_.Open(jhr, OpenMode::kReadWrite, &err);
   if (!files_[kJhr] || !files_[kJhr]->LockFirstByte(lockTimeoutMs_))
     return fail(kErrOpenJhr);
   paths_[kJhr] = jhr;
-  // The base header is read only once the lock is held.
-  std::string bytes;
-  if (!ReadFully(*files_[kJhr], 0, kBaseHeaderSize, bytes) ||
-      !baseHeader_.Decode(bytes))
-    return fail(kErrBadBaseHeader);
+  // A header file still empty is a creation that never wrote its header:
+  // it holds no message and is finished here, under the lock.
+  uint64_t jhrSize = 0;
+  if (!FileSize(kJhr, &jhrSize)) return fail(kErrOpenJhr);
+  const bool unfinished = jhrSize == 0;
 
   const int missing[] = {0, kErrNoJdx, kErrNoJdt};
   const int unopened[] = {0, kErrOpenJdx, kErrOpenJdt};
   for (int i = kJdx; i <= kJdt; ++i) {
     std::string p = FindBaseFile(env_, base, kExtensions[i]);
+    if (p.empty() && unfinished) {
+      p = base + InCaseOf(kExtensions[i], jhr.substr(base.size()));
+      files_[i] = env_.Open(p, OpenMode::kCreateExclusive, &err);
+    }
     if (p.empty()) return fail(missing[i]);
-    files_[i] = env_.Open(p, OpenMode::kReadWrite, &err);
+    if (!files_[i]) files_[i] = env_.Open(p, OpenMode::kReadWrite, &err);
     if (!files_[i]) return fail(unopened[i]);
     paths_[i] = p;
   }
+  if (unfinished) {
+    baseHeader_ = BaseHeader{};
+    baseHeader_.dateCreated = UnixTime(Now());
+    if (!files_[kJdx]->Truncate(0) || !files_[kJdt]->Truncate(0) ||
+        !WriteBaseHeader() || !SyncAll())
+      return fail(kErrOpenJhr);
+  }
+  // The base header is read only once the lock is held.
+  std::string bytes;
+  if (!ReadFully(*files_[kJhr], 0, kBaseHeaderSize, bytes) ||
+      !baseHeader_.Decode(bytes))
+    return fail(kErrBadBaseHeader);
 
   // A base without its last-read file gets a new empty one, named in the
   // case of its header file.
@@ -252,12 +282,35 @@ bool JamBase::OpenBase(const std::string& path) {
   if (!files_[kJlr]) files_[kJlr] = env_.Open(jlr, OpenMode::kReadWrite, &err);
   if (!files_[kJlr]) return fail(kErrJlr);
   paths_[kJlr] = jlr;
+  if (!Repair()) return fail(kErrWrite);
 
   baseHeaderDirty_ = false;
   currentNumber_ = 0;
   ClearMessage();
   isOpen_ = true;
   return true;
+}
+
+// A write killed after its index record but before the base header leaves
+// the active count behind the index.  (A partial record at the end is not
+// a message and the next new record is written over it.)
+bool JamBase::Repair() {
+  uint64_t size = 0;
+  if (!FileSize(kJdx, &size)) return false;
+  if (size % kIndexRecordSize != 0) return true;
+  uint32_t active = 0;
+  std::string bytes;
+  for (uint64_t at = 0; at < size; at += bytes.size()) {
+    size_t n = static_cast<size_t>(std::min<uint64_t>(size - at, 8192 * kIndexRecordSize));
+    if (!ReadFully(*files_[kJdx], at, n, bytes)) return false;
+    for (size_t pos = 0; pos < n; pos += kIndexRecordSize) {
+      if (!IndexRecord::Decode(bytes.data() + pos).Deleted()) ++active;
+    }
+  }
+  if (active == baseHeader_.activeMsgs) return true;
+  baseHeader_.activeMsgs = active;
+  ++baseHeader_.modCounter;
+  return WriteBaseHeader() && files_[kJhr]->Sync();
 }
 
 bool JamBase::CreateBase(const std::string& path) {
@@ -279,7 +332,9 @@ bool JamBase::CreateBase(const std::string& path) {
     return false;
   };
 
-  // Nothing is ever created over a file that exists.
+  // Nothing is ever created over a file that exists; a base another
+  // program is creating at this moment is opened when it is made.
+  if (!FindBaseFile(env_, base, "jhr").empty()) return OpenBase(path);
   for (int i = 0; i < kFileCount; ++i) {
     if (!FindBaseFile(env_, base, kExtensions[i]).empty()) return fail(codes[i], false);
   }
@@ -288,6 +343,10 @@ bool JamBase::CreateBase(const std::string& path) {
     int err = 0;
     std::string p = base + kExtensions[i];
     files_[i] = env_.Open(p, OpenMode::kCreateExclusive, &err);
+    if (!files_[i] && i == kJhr && err == EEXIST) {
+      DropFiles();
+      return OpenBase(path);
+    }
     if (!files_[i]) return fail(codes[i], true);
     paths_[i] = p;
     if (i == kJhr && !files_[i]->LockFirstByte(lockTimeoutMs_))
@@ -482,14 +541,45 @@ bool JamBase::WriteMessage() {
   const uint64_t oldHeaderPos = headerPos_;
   const uint64_t headerPos = jhrSize;
 
-  // The text first, then the header, then the index record that points at
-  // it: a write cut short never leaves an index record without its header.
-  if (!Put(kJdt, header_.textOffset, body)) return false;
-  if (!Put(kJhr, headerPos, header_.Encode() + area)) return false;
+  // The body and the header go past the ends of their files and are pushed
+  // to the disk before the index record that makes the message count for
+  // every reader; the base header follows (a crash before it leaves the
+  // active count behind, which the next open recounts).  A failed write
+  // puts back every file as it was.
+  uint64_t jdxSize = 0;
+  if (!FileSize(kJdx, &jdxSize)) {
+    errorCode_ = kErrWrite;
+    return false;
+  }
+  std::string oldRecord, oldBase = baseHeader_.Encode();
+  if (indexPos_ < jdxSize &&
+      !ReadFully(*files_[kJdx], indexPos_, kIndexRecordSize, oldRecord)) {
+    errorCode_ = kErrWrite;
+    return false;
+  }
+  const BaseHeader before = baseHeader_;
+  auto failed = [&]() {
+    files_[kJdt]->Truncate(jdtSize);
+    files_[kJhr]->Truncate(jhrSize);
+    if (oldRecord.empty()) {
+      files_[kJdx]->Truncate(jdxSize);
+    } else {
+      files_[kJdx]->WriteAt(indexPos_, oldRecord.data(), oldRecord.size());
+    }
+    files_[kJhr]->WriteAt(0, oldBase.data(), oldBase.size());
+    baseHeader_ = before;
+    baseHeaderDirty_ = false;
+    SyncAll();
+    errorCode_ = kErrWrite;
+    return false;
+  };
   IndexRecord rec;
   rec.toCrc = NameCrc(toName_);
   rec.headerOffset = static_cast<uint32_t>(headerPos);
-  if (!Put(kJdx, indexPos_, rec.Encode())) return false;
+  if (!Put(kJdt, header_.textOffset, body) ||
+      !Put(kJhr, headerPos, header_.Encode() + area) || !SyncAll() ||
+      !Put(kJdx, indexPos_, rec.Encode()) || !files_[kJdx]->Sync())
+    return failed();
   if (!isNewMessage_ && oldHeaderPos >= kBaseHeaderSize) {
     // A rewritten message leaves its old header behind, marked deleted.
     std::string attr;
@@ -502,7 +592,7 @@ bool JamBase::WriteMessage() {
   if (isNewMessage_) ++baseHeader_.activeMsgs;
   ++baseHeader_.modCounter;
   baseHeaderDirty_ = true;
-  if (!WriteBaseHeader() || !SyncAll()) return false;
+  if (!WriteBaseHeader() || !SyncAll()) return failed();
 
   indexRecord_ = rec;
   headerPos_ = headerPos;

@@ -75,6 +75,8 @@ class JamBase : public MessageBase {
   bool IndexCount(uint32_t* count);
   bool ReadIndexRecord(uint32_t slot, jam::IndexRecord* rec);
   bool WriteBaseHeader();
+  // Takes back what a write killed or cut short left behind.
+  bool Repair();
   bool SyncAll();
   bool Load(bool wholeText);
   // Writes bytes or sets the write error code.

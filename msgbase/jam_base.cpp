@@ -24,8 +24,11 @@ namespace {
 using namespace jam;
 
 constexpr size_t kMaxField = 255;
-// How often an open looks again at a base another program is creating.
+// How often and how long an open looks again at a base another program is
+// creating without holding its lock (a creator that holds the lock is
+// waited for by the lock).
 constexpr int kCreationPollMs = 50;
+constexpr int kCreationWaitMs = 250;
 const char* const kExtensions[] = {"jhr", "jdx", "jdt", "jlr"};
 
 std::string WithDot(const std::string& path) {
@@ -229,7 +232,7 @@ bool JamBase::OpenBase(const std::string& path) {
   // A base another program is creating at this moment: wait (without the
   // lock, which the creator may want) until its header and files are there.
   for (int waited = 0;
-       waited < lockTimeoutMs_ &&
+       waited < std::min(lockTimeoutMs_, kCreationWaitMs) &&
        (env_.Stat(jhr).size < kBaseHeaderSize ||
         FindBaseFile(env_, base, "jdx").empty() ||
         FindBaseFile(env_, base, "jdt").empty());

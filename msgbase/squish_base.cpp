@@ -25,8 +25,11 @@ namespace {
 using namespace squish;
 
 constexpr int kDefaultLockTimeoutMs = 10000;
-// How often an open looks again at a base another program is creating.
+// How often and how long an open looks again at a base another program is
+// creating without holding its lock (a creator that holds the lock is
+// waited for by the lock).
 constexpr int kCreationPollMs = 50;
+constexpr int kCreationWaitMs = 250;
 
 enum : int {
   kErrNoData = 0x3000,       // data file missing
@@ -381,7 +384,7 @@ bool SquishBase::OpenBase(const std::string& path) {
   // A base another program is creating at this moment: wait (without the
   // lock, which the creator may want) until its header and index are there.
   indexPath_ = FindFile(basePath_, "sqi");
-  for (int waited = 0; waited < lockTimeoutMs_ &&
+  for (int waited = 0; waited < std::min(lockTimeoutMs_, kCreationWaitMs) &&
                        (indexPath_.empty() ||
                         env_.Stat(dataPath_).size < kBaseHeaderSize);
        waited += kCreationPollMs) {

@@ -1,5 +1,7 @@
 #include "platform/fault_env.h"
 
+#include <signal.h>
+
 #include <algorithm>
 
 namespace vex {
@@ -31,6 +33,7 @@ class FaultFile : public File {
 
   bool WriteAt(uint64_t offset, const void* buf, size_t n) override {
     FaultEnv::State& s = *state_;
+    s.Tick();
     size_t allowed = n;
     if (s.limitWrites && s.writeBudget < n)
       allowed = static_cast<size_t>(s.writeBudget);
@@ -39,7 +42,10 @@ class FaultFile : public File {
       s.bytesWritten += allowed;
       if (s.limitWrites) s.writeBudget -= allowed;
     }
-    if (allowed < n) return Inject(s.writeErr);
+    if (allowed < n) {
+      if (s.oneWrite) s.limitWrites = false;
+      return Inject(s.writeErr);
+    }
     ownError_ = false;
     return true;
   }
@@ -47,11 +53,13 @@ class FaultFile : public File {
   bool Size(uint64_t* size) override { return Check(inner_->Size(size)); }
 
   bool Truncate(uint64_t size) override {
+    state_->Tick();
     if (state_->truncateErr) return Inject(state_->truncateErr);
     return Check(inner_->Truncate(size));
   }
 
   bool Sync() override {
+    state_->Tick();
     if (state_->syncErr) return Inject(state_->syncErr);
     return Check(inner_->Sync());
   }
@@ -100,6 +108,12 @@ void FaultEnv::FailWritesAfter(uint64_t bytes, int err) {
   state_->limitWrites = true;
   state_->writeBudget = bytes;
   state_->writeErr = err;
+  state_->oneWrite = false;
+}
+
+void FaultEnv::FailOneWriteAfter(uint64_t bytes, int err) {
+  FailWritesAfter(bytes, err);
+  state_->oneWrite = true;
 }
 
 void FaultEnv::FailOpen(const std::string& path, int err) {
@@ -121,6 +135,12 @@ void FaultEnv::FailReadsAfter(uint64_t bytes, int err) {
   state_->readErr = err;
 }
 
+void FaultEnv::State::Tick() {
+  if (crashCountdown > 0 && --crashCountdown == 0) ::raise(SIGKILL);
+}
+
+void FaultEnv::CrashBeforeOperation(int n) { state_->crashCountdown = n; }
+
 void FaultEnv::Reset() {
   State fresh;
   fresh.bytesWritten = state_->bytesWritten;
@@ -130,6 +150,7 @@ void FaultEnv::Reset() {
 
 std::unique_ptr<File> FaultEnv::Open(const std::string& path, OpenMode mode,
                                      int* err) {
+  state_->Tick();
   auto fail = [&](int e) -> std::unique_ptr<File> {
     ++state_->injected;
     if (err) *err = e;
@@ -149,6 +170,7 @@ std::unique_ptr<File> FaultEnv::Open(const std::string& path, OpenMode mode,
 FileInfo FaultEnv::Stat(const std::string& path) { return base_.Stat(path); }
 
 bool FaultEnv::Remove(const std::string& path, int* err) {
+  state_->Tick();
   if (state_->removeErr) {
     ++state_->injected;
     if (err) *err = state_->removeErr;
@@ -159,6 +181,7 @@ bool FaultEnv::Remove(const std::string& path, int* err) {
 
 bool FaultEnv::Rename(const std::string& from, const std::string& to,
                       int* err) {
+  state_->Tick();
   if (state_->renameErr) {
     ++state_->injected;
     if (err) *err = state_->renameErr;
@@ -186,6 +209,7 @@ void FaultEnv::RestoreTitle() { base_.RestoreTitle(); }
 // Publishing whole files ------------------------------------------------------
 
 bool FaultEnv::Link(const std::string& from, const std::string& to, int* err) {
+  state_->Tick();
   if (state_->renameErr) {
     ++state_->injected;
     if (err) *err = state_->renameErr;

@@ -24,6 +24,9 @@ class FaultEnv : public Env {
   // are written, then writing fails with err.  A write that crosses the
   // limit stores the bytes that fit (as a full disk would) and fails.
   void FailWritesAfter(uint64_t bytes, int err = ENOSPC);
+  // The same for one write only: the writes after it work again, as
+  // writes over bytes a full disk already holds do.
+  void FailOneWriteAfter(uint64_t bytes, int err = ENOSPC);
   // Every open of this path (as passed to Open) fails with err.
   void FailOpen(const std::string& path, int err = EACCES);
   // Only opens that create (kCreate, kCreateExclusive) of this path fail.
@@ -36,6 +39,10 @@ class FaultEnv : public Env {
   void FailReadsAfter(uint64_t bytes, int err = EIO);
   // Ends every injected failure.
   void Reset();
+  // The n-th file operation from now (1 = the next one) ends the process
+  // with SIGKILL before it runs, as a crash would.  Operations: open,
+  // write, truncate, sync, remove, rename, link.
+  void CrashBeforeOperation(int n);
 
   // Bytes written through this Env so far.
   uint64_t bytesWritten() const { return state_->bytesWritten; }
@@ -75,6 +82,10 @@ class FaultEnv : public Env {
     std::map<std::string, int> openErrs, createErrs;
     uint64_t bytesWritten = 0;
     int injected = 0;
+    int crashCountdown = 0;  // 0 = never
+    bool oneWrite = false;
+    // Counts one file operation; kills the process when its turn comes.
+    void Tick();
   };
 
  private:

@@ -34,7 +34,8 @@ class BaseConformanceTest : public ::testing::TestWithParam<char> {
     CloseMessageBase(b);
     return ok;
   }
-  // The body line of every message in order ("unreadable" where reading fails).
+  // The body line of every message in order ("unreadable" where reading
+  // fails, then "count N" when the base counts otherwise).
   static std::vector<std::string> Bodies(const std::string& areaId) {
     std::unique_ptr<MessageBase> b;
     if (!OpenMessageBase(b, areaId)) return {"unopenable"};
@@ -44,6 +45,8 @@ class BaseConformanceTest : public ::testing::TestWithParam<char> {
       size_t at = t.find("body-");
       out.push_back(at == std::string::npos ? t : t.substr(at, t.find('\r', at) - at));
     }
+    // The base's own count agrees with what is there.
+    if (b->MessageCount() != static_cast<int32_t>(out.size())) out.push_back("count " + std::to_string(b->MessageCount()));
     CloseMessageBase(b);
     return out;
   }

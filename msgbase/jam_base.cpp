@@ -183,6 +183,12 @@ bool JamBase::WriteBaseHeader() {
   return true;
 }
 
+bool JamBase::Sync(int file) {
+  if (files_[file] && files_[file]->Sync()) return true;
+  errorCode_ = kErrWrite;
+  return false;
+}
+
 bool JamBase::SyncAll() {
   for (auto& f : files_) {
     if (f && !f->Sync()) {
@@ -375,12 +381,9 @@ void JamBase::CloseBase() {
     return;
   }
   FreeMessageText();
-  // Every stored change already wrote the base header; it is written here
-  // only when that write failed.
-  if (baseHeaderDirty_) WriteBaseHeader();
-  for (auto& f : files_) {
-    if (f) f->Sync();
-  }
+  // Every stored change already wrote the base header and pushed it to the
+  // disk; it is written here only when that write failed.
+  if (baseHeaderDirty_ && WriteBaseHeader()) SyncAll();
   DropFiles();
   ClearMessage();
   isOpen_ = false;
@@ -580,8 +583,8 @@ bool JamBase::WriteMessage() {
   rec.toCrc = NameCrc(toName_);
   rec.headerOffset = static_cast<uint32_t>(headerPos);
   if (!Put(kJdt, header_.textOffset, body) ||
-      !Put(kJhr, headerPos, header_.Encode() + area) || !SyncAll() ||
-      !Put(kJdx, indexPos_, rec.Encode()) || !files_[kJdx]->Sync())
+      !Put(kJhr, headerPos, header_.Encode() + area) || !Sync(kJdt) ||
+      !Sync(kJhr) || !Put(kJdx, indexPos_, rec.Encode()) || !Sync(kJdx))
     return failed();
   if (!isNewMessage_ && oldHeaderPos >= kBaseHeaderSize) {
     // A rewritten message leaves its old header behind, marked deleted.
@@ -595,7 +598,7 @@ bool JamBase::WriteMessage() {
   if (isNewMessage_) ++baseHeader_.activeMsgs;
   ++baseHeader_.modCounter;
   baseHeaderDirty_ = true;
-  if (!WriteBaseHeader() || !SyncAll()) return failed();
+  if (!WriteBaseHeader() || !Sync(kJhr)) return failed();
 
   indexRecord_ = rec;
   headerPos_ = headerPos;

@@ -78,6 +78,7 @@ class JamBase : public MessageBase {
   // Takes back what a write killed or cut short left behind.
   bool Repair();
   bool SyncAll();
+  bool Sync(int file);
   bool Load(bool wholeText);
   // Writes bytes or sets the write error code.
   bool Put(int file, uint64_t offset, const std::string& bytes);

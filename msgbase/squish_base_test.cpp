@@ -477,6 +477,25 @@ TEST_F(SquishTest, UnwrittenMessageLeavesNoTrace) {
   EXPECT_EQ(b->CurrentNumber(), 2);
 }
 
+// A writer that lost a message's index record but counted it in the header:
+// the record is made again from the last frame, and the next message links on.
+TEST_F(SquishTest, CountAheadOfTheIndexGetsTheRecordBack) {
+  {
+    auto b = Create();
+    Post(*b, "All", "one\r");
+    Post(*b, "Sysop", "two\r");
+  }
+  std::string sqi = Sqi();
+  env_.SetFile("/fido/area.sqi", sqi.substr(0, 12));
+  auto b = Open();
+  EXPECT_EQ(Sqi(), sqi);
+  Post(*b, "All", "three\r");
+  b->SeekMessage(2);
+  ASSERT_TRUE(b->ReadMessage());
+  EXPECT_EQ(b->GetToName(), "Sysop");
+  EXPECT_EQ(U32(Sqd(), kNumMsgs), 3u);
+}
+
 TEST_F(SquishTest, ExistingSizeFieldIsKept) {
   { auto b = Create(); }
   std::string sqd = Sqd();

@@ -327,45 +327,80 @@ bool JamBase::CreateBase(const std::string& path) {
   const std::string base = WithDot(path);
   basePath_ = base;
   const int codes[] = {kErrCreateJhr, kErrCreateJdx, kErrCreateJdt, kErrJlr};
-  auto fail = [this](int code, bool removeCreated) {
+  // The header file is made whole and locked under a hidden name and given
+  // its name last, after the other three files: a program that finds the
+  // header file finds a complete base, locked until this one is done.
+  const size_t slash = base.rfind('/') + 1;  // 0 when there is none
+  const std::string temp = base.substr(0, slash) + "." + base.substr(slash) + "jhr-new";
+  auto fail = [&](int code, bool removeCreated) {
+    int err = 0;
     for (int i = 0; i < kFileCount; ++i) {
       files_[i].reset();
-      if (removeCreated && !paths_[i].empty()) {
-        int err = 0;
-        env_.Remove(paths_[i], &err);
-      }
+      if (removeCreated && i != kJhr && !paths_[i].empty()) env_.Remove(paths_[i], &err);
     }
+    if (removeCreated) env_.Remove(temp, &err);
     DropFiles();
     basePath_.clear();
     errorCode_ = code;
     return false;
   };
+  // Another program made the base meanwhile (files it may share are kept).
+  auto openInstead = [&]() {
+    int e = 0;
+    env_.Remove(temp, &e);
+    fail(0, false);
+    return OpenBase(path);
+  };
 
   // Nothing is ever created over a file that exists; a base another
   // program is creating at this moment is opened when it is made.
   if (!FindBaseFile(env_, base, "jhr").empty()) return OpenBase(path);
+  if (env_.Stat(temp).exists) {
+    int err = 0;
+    // Another creation running now (it holds the lock), or one that was
+    // killed, whose empty files are taken over.
+    auto other = env_.Open(temp, OpenMode::kReadWrite, &err);
+    if (other && !other->LockFirstByte(0)) {
+      other.reset();
+      for (int w = 0; w < lockTimeoutMs_ && !env_.Stat(base + "jhr").exists; w += kCreationPollMs)
+        env_.SleepMs(kCreationPollMs);
+      return OpenBase(path);
+    }
+    other.reset();
+    env_.Remove(temp, &err);
+  }
   for (int i = 0; i < kFileCount; ++i) {
-    if (!FindBaseFile(env_, base, kExtensions[i]).empty()) return fail(codes[i], false);
+    std::string p = FindBaseFile(env_, base, kExtensions[i]);
+    if (!p.empty() && (p != base + kExtensions[i] || env_.Stat(p).size != 0))
+      return fail(codes[i], false);
   }
   MakeParents(env_, base);
-  for (int i = 0; i < kFileCount; ++i) {
-    int err = 0;
+  int err = 0;
+  files_[kJhr] = env_.Open(temp, OpenMode::kCreateExclusive, &err);
+  if (!files_[kJhr] || !files_[kJhr]->LockFirstByte(0)) return fail(kErrCreateJhr, false);
+  baseHeader_ = BaseHeader{};
+  baseHeader_.dateCreated = UnixTime(Now());
+  if (!Put(kJhr, 0, baseHeader_.Encode()) || !Sync(kJhr)) return fail(kErrCreateJhr, true);
+  for (int i = kJdx; i < kFileCount; ++i) {
     std::string p = base + kExtensions[i];
     files_[i] = env_.Open(p, OpenMode::kCreateExclusive, &err);
-    if (!files_[i] && i == kJhr && err == EEXIST) {
-      DropFiles();
-      return OpenBase(path);
+    uint64_t size = 0;
+    if (!files_[i] && err == EEXIST) {
+      // An empty file left by a creation that did not finish.
+      files_[i] = env_.Open(p, OpenMode::kReadWrite, &err);
+      if (!files_[i] || !files_[i]->Size(&size) || size != 0) return openInstead();
     }
     if (!files_[i]) return fail(codes[i], true);
     paths_[i] = p;
-    if (i == kJhr && !files_[i]->LockFirstByte(lockTimeoutMs_))
-      return fail(codes[i], true);
   }
-
-  baseHeader_ = BaseHeader{};
-  baseHeader_.dateCreated = UnixTime(Now());
-  if (!Put(kJhr, 0, baseHeader_.Encode()) || !SyncAll())
-    return fail(kErrCreateJhr, true);
+  const std::string jhr = base + kExtensions[kJhr];
+  bool named = env_.Link(temp, jhr, &err);
+  if (!named && err == EEXIST) return openInstead();
+  // A file system without hard links: a rename, when the name is still free.
+  if (!named) named = !env_.Stat(jhr).exists && env_.Rename(temp, jhr, &err);
+  if (!named) return fail(kErrCreateJhr, true);
+  env_.Remove(temp, &err);
+  paths_[kJhr] = jhr;
   baseHeaderDirty_ = false;
   currentNumber_ = 0;
   ClearMessage();
@@ -534,6 +569,26 @@ bool JamBase::WriteMessage() {
   if (!FileSize(kJhr, &jhrSize) || !FileSize(kJdt, &jdtSize)) {
     errorCode_ = kErrWrite;
     return false;
+  }
+  // A program that created the base over this one while it was open (not
+  // heeding the lock) left it empty: it is made a base again.
+  if (jhrSize < kBaseHeaderSize) {
+    uint64_t jdxNow = 0;
+    if (jhrSize != 0 || !FileSize(kJdx, &jdxNow) || jdxNow != 0) {
+      errorCode_ = kErrWrite;
+      return false;
+    }
+    baseHeader_ = BaseHeader{};
+    baseHeader_.dateCreated = UnixTime(Now());
+    if (!WriteBaseHeader()) return false;
+    jhrSize = kBaseHeaderSize;
+  }
+  if (isNewMessage_) {
+    // Numbers follow the index as it is now.
+    uint32_t count = 0;
+    if (!IndexCount(&count)) return false;
+    indexPos_ = uint64_t{count} * kIndexRecordSize;
+    header_.messageNumber = baseHeader_.baseMsgNum + count;
   }
   // Offsets are stored in 32 bits.
   if (jhrSize + kMsgHeaderSize + area.size() > 0xFFFFFFFFu ||

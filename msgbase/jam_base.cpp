@@ -344,12 +344,19 @@ bool JamBase::CreateBase(const std::string& path) {
     errorCode_ = code;
     return false;
   };
-  // Another program made the base meanwhile (files it may share are kept).
+  // Another program is making the base (files it may share are kept): it
+  // is opened once its header file is there.
+  auto waitAndOpen = [&]() {
+    fail(0, false);
+    for (int w = 0; w < lockTimeoutMs_ && FindBaseFile(env_, base, "jhr").empty();
+         w += kCreationPollMs)
+      env_.SleepMs(kCreationPollMs);
+    return OpenBase(path);
+  };
   auto openInstead = [&]() {
     int e = 0;
     env_.Remove(temp, &e);
-    fail(0, false);
-    return OpenBase(path);
+    return waitAndOpen();
   };
 
   // Nothing is ever created over a file that exists; a base another
@@ -360,12 +367,7 @@ bool JamBase::CreateBase(const std::string& path) {
     // Another creation running now (it holds the lock), or one that was
     // killed, whose empty files are taken over.
     auto other = env_.Open(temp, OpenMode::kReadWrite, &err);
-    if (other && !other->LockFirstByte(0)) {
-      other.reset();
-      for (int w = 0; w < lockTimeoutMs_ && !env_.Stat(base + "jhr").exists; w += kCreationPollMs)
-        env_.SleepMs(kCreationPollMs);
-      return OpenBase(path);
-    }
+    if (other && !other->LockFirstByte(0)) return waitAndOpen();
     other.reset();
     env_.Remove(temp, &err);
   }

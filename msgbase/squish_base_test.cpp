@@ -749,22 +749,5 @@ TEST_F(SquishDamageTest, FreeChainLoopIsNotFollowedForever) {
   EXPECT_TRUE(b->ReadMessage());
 }
 
-TEST_F(SquishDamageTest, WriteFailureIsReported) {
-  FaultEnv faulty(env_);
-  auto b = MakeSquishBase(faulty);
-  ASSERT_TRUE(b->OpenBase("/fido/area"));
-  ASSERT_TRUE(b->StartNewMessage());
-  b->WriteTextLine("x");
-  faulty.FailWritesAfter(10);  // the new frame is cut short
-  EXPECT_FALSE(b->WriteMessage());
-  EXPECT_EQ(b->GetErrorCode(), 0x3008);
-  faulty.Reset();
-  b.reset();
-  ExpectUnchanged();  // the cut frame was taken back
-  auto c = Open();
-  Post(*c, "All", "three\r");
-  EXPECT_EQ(c->CurrentNumber(), 3);
-}
-
 }  // namespace
 }  // namespace vex

@@ -29,6 +29,7 @@ constexpr size_t kMaxField = 255;
 // waited for by the lock).
 constexpr int kCreationPollMs = 50;
 constexpr int kCreationWaitMs = 250;
+constexpr int kCreationSettleMs = 100;
 const char* const kExtensions[] = {"jhr", "jdx", "jdt", "jlr"};
 
 std::string WithDot(const std::string& path) {
@@ -402,12 +403,13 @@ bool JamBase::CreateBase(const std::string& path) {
   if (!named) named = !env_.Stat(jhr).exists && env_.Rename(temp, jhr, &err);
   if (!named) return fail(kErrCreateJhr, true);
   env_.Remove(temp, &err);
-  paths_[kJhr] = jhr;
-  baseHeaderDirty_ = false;
-  currentNumber_ = 0;
-  ClearMessage();
-  isOpen_ = true;
-  return true;
+  // A program that looked for the base a moment before it was named may
+  // still create it over this one (without heeding the lock): it is given
+  // the time to, before anything is written, and the base is then opened
+  // as it stands.
+  DropFiles();
+  env_.SleepMs(kCreationSettleMs);
+  return OpenBase(path);
 }
 
 void JamBase::CloseBase() {

@@ -364,7 +364,7 @@ class MsgDirBase : public MessageBase {
           // A file system without hard links: the number is claimed by an
           // exclusive create and filled the old way.
           linked = CopyTo(name, bytes, file);
-          if (!linked && errno_ == EEXIST) continue;
+          if (!linked && copyErr_ == EEXIST) continue;
         }
         if (!linked) break;
         env_.Remove(temp, &err);
@@ -385,8 +385,8 @@ class MsgDirBase : public MessageBase {
 
   bool CopyTo(const std::string& name, const std::string& bytes,
               std::unique_ptr<File>& file) {
-    errno_ = 0;
-    auto out = env_.Open(basePath_ + name, OpenMode::kCreateExclusive, &errno_);
+    copyErr_ = 0;
+    auto out = env_.Open(basePath_ + name, OpenMode::kCreateExclusive, &copyErr_);
     if (!out) return false;
     if (out->WriteAt(0, bytes.data(), bytes.size()) && out->Sync()) {
       file = std::move(out);
@@ -395,7 +395,7 @@ class MsgDirBase : public MessageBase {
     out.reset();
     int err = 0;
     env_.Remove(basePath_ + name, &err);
-    errno_ = EIO;
+    copyErr_ = EIO;
     return false;
   }
 
@@ -496,7 +496,7 @@ class MsgDirBase : public MessageBase {
   std::unique_ptr<File> messageFile_;
   // A new message was started and is not stored yet.
   bool pendingNew_ = false;
-  int errno_ = 0;
+  int copyErr_ = 0;  // why the last CopyTo failed
   // The text ReadHeader made: the kludges without the body, never stored.
   const MessageText* headerOnlyText_ = nullptr;
   char header_[kHeaderSize];

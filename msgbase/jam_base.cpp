@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 
 #include "msgbase/jam_base_impl.h"
@@ -24,6 +25,12 @@ namespace {
 using namespace jam;
 
 constexpr size_t kMaxField = 255;
+// How often and how long an open looks again at a base another program is
+// creating without holding its lock (a creator that holds the lock is
+// waited for by the lock).
+constexpr int kCreationPollMs = 50;
+constexpr int kCreationWaitMs = 250;
+constexpr int kCreationSettleMs = 100;
 const char* const kExtensions[] = {"jhr", "jdx", "jdt", "jlr"};
 
 std::string WithDot(const std::string& path) {
@@ -181,6 +188,12 @@ bool JamBase::WriteBaseHeader() {
   return true;
 }
 
+bool JamBase::Sync(int file) {
+  if (files_[file] && files_[file]->Sync()) return true;
+  errorCode_ = kErrWrite;
+  return false;
+}
+
 bool JamBase::SyncAll() {
   for (auto& f : files_) {
     if (f && !f->Sync()) {
@@ -227,25 +240,51 @@ bool JamBase::OpenBase(const std::string& path) {
 
   std::string jhr = FindBaseFile(env_, base, "jhr");
   if (jhr.empty()) return fail(kErrNoJhr);
+  // A base another program is creating at this moment: wait (without the
+  // lock, which the creator may want) until its header and files are there.
+  for (int waited = 0;
+       waited < std::min(lockTimeoutMs_, kCreationWaitMs) &&
+       (env_.Stat(jhr).size < kBaseHeaderSize ||
+        FindBaseFile(env_, base, "jdx").empty() ||
+        FindBaseFile(env_, base, "jdt").empty());
+       waited += kCreationPollMs) {
+    env_.SleepMs(kCreationPollMs);
+  }
   files_[kJhr] = env_.Open(jhr, OpenMode::kReadWrite, &err);
   if (!files_[kJhr] || !files_[kJhr]->LockFirstByte(lockTimeoutMs_))
     return fail(kErrOpenJhr);
   paths_[kJhr] = jhr;
-  // The base header is read only once the lock is held.
-  std::string bytes;
-  if (!ReadFully(*files_[kJhr], 0, kBaseHeaderSize, bytes) ||
-      !baseHeader_.Decode(bytes))
-    return fail(kErrBadBaseHeader);
+  // A header file still empty is a creation that never wrote its header:
+  // it holds no message and is finished here, under the lock.
+  uint64_t jhrSize = 0;
+  if (!FileSize(kJhr, &jhrSize)) return fail(kErrOpenJhr);
+  const bool unfinished = jhrSize == 0;
 
   const int missing[] = {0, kErrNoJdx, kErrNoJdt};
   const int unopened[] = {0, kErrOpenJdx, kErrOpenJdt};
   for (int i = kJdx; i <= kJdt; ++i) {
     std::string p = FindBaseFile(env_, base, kExtensions[i]);
+    if (p.empty() && unfinished) {
+      p = base + InCaseOf(kExtensions[i], jhr.substr(base.size()));
+      files_[i] = env_.Open(p, OpenMode::kCreateExclusive, &err);
+    }
     if (p.empty()) return fail(missing[i]);
-    files_[i] = env_.Open(p, OpenMode::kReadWrite, &err);
+    if (!files_[i]) files_[i] = env_.Open(p, OpenMode::kReadWrite, &err);
     if (!files_[i]) return fail(unopened[i]);
     paths_[i] = p;
   }
+  if (unfinished) {
+    baseHeader_ = BaseHeader{};
+    baseHeader_.dateCreated = UnixTime(Now());
+    if (!files_[kJdx]->Truncate(0) || !files_[kJdt]->Truncate(0) ||
+        !WriteBaseHeader() || !SyncAll())
+      return fail(kErrOpenJhr);
+  }
+  // The base header is read only once the lock is held.
+  std::string bytes;
+  if (!ReadFully(*files_[kJhr], 0, kBaseHeaderSize, bytes) ||
+      !baseHeader_.Decode(bytes))
+    return fail(kErrBadBaseHeader);
 
   // A base without its last-read file gets a new empty one, named in the
   // case of its header file.
@@ -257,6 +296,7 @@ bool JamBase::OpenBase(const std::string& path) {
   if (!files_[kJlr]) files_[kJlr] = env_.Open(jlr, OpenMode::kReadWrite, &err);
   if (!files_[kJlr]) return fail(kErrJlr);
   paths_[kJlr] = jlr;
+  if (!Repair()) return fail(kErrWrite);
 
   baseHeaderDirty_ = false;
   currentNumber_ = 0;
@@ -265,49 +305,115 @@ bool JamBase::OpenBase(const std::string& path) {
   return true;
 }
 
+// A write killed after its index record but before the base header leaves
+// the active count behind the index.  (A partial record at the end is not
+// a message and the next new record is written over it.)
+bool JamBase::Repair() {
+  uint64_t size = 0;
+  if (!FileSize(kJdx, &size)) return false;
+  if (size % kIndexRecordSize != 0) return true;
+  uint32_t active = 0;
+  std::string bytes;
+  for (uint64_t at = 0; at < size; at += bytes.size()) {
+    size_t n = static_cast<size_t>(std::min<uint64_t>(size - at, 8192 * kIndexRecordSize));
+    if (!ReadFully(*files_[kJdx], at, n, bytes)) return false;
+    for (size_t pos = 0; pos < n; pos += kIndexRecordSize) {
+      if (!IndexRecord::Decode(bytes.data() + pos).Deleted()) ++active;
+    }
+  }
+  if (active == baseHeader_.activeMsgs) return true;
+  baseHeader_.activeMsgs = active;
+  ++baseHeader_.modCounter;
+  return WriteBaseHeader() && files_[kJhr]->Sync();
+}
+
 bool JamBase::CreateBase(const std::string& path) {
   CloseBase();
   const std::string base = WithDot(path);
   basePath_ = base;
   const int codes[] = {kErrCreateJhr, kErrCreateJdx, kErrCreateJdt, kErrJlr};
-  auto fail = [this](int code, bool removeCreated) {
+  // The header file is made whole and locked under a hidden name and given
+  // its name last, after the other three files: a program that finds the
+  // header file finds a complete base, locked until this one is done.
+  const size_t slash = base.rfind('/') + 1;  // 0 when there is none
+  const std::string temp = base.substr(0, slash) + "." + base.substr(slash) + "jhr-new";
+  auto fail = [&](int code, bool removeCreated) {
+    int err = 0;
     for (int i = 0; i < kFileCount; ++i) {
       files_[i].reset();
-      if (removeCreated && !paths_[i].empty()) {
-        int err = 0;
-        env_.Remove(paths_[i], &err);
-      }
+      if (removeCreated && i != kJhr && !paths_[i].empty()) env_.Remove(paths_[i], &err);
     }
+    if (removeCreated) env_.Remove(temp, &err);
     DropFiles();
     basePath_.clear();
     errorCode_ = code;
     return false;
   };
+  // Another program is making the base (files it may share are kept): it
+  // is opened once its header file is there.
+  auto waitAndOpen = [&]() {
+    fail(0, false);
+    for (int w = 0; w < lockTimeoutMs_ && FindBaseFile(env_, base, "jhr").empty();
+         w += kCreationPollMs)
+      env_.SleepMs(kCreationPollMs);
+    return OpenBase(path);
+  };
+  auto openInstead = [&]() {
+    int e = 0;
+    env_.Remove(temp, &e);
+    return waitAndOpen();
+  };
 
-  // Nothing is ever created over a file that exists.
+  // Nothing is ever created over a file that exists; a base another
+  // program is creating at this moment is opened when it is made.
+  if (!FindBaseFile(env_, base, "jhr").empty()) return OpenBase(path);
+  if (env_.Stat(temp).exists) {
+    int err = 0;
+    // Another creation running now (it holds the lock), or one that was
+    // killed, whose empty files are taken over.
+    auto other = env_.Open(temp, OpenMode::kReadWrite, &err);
+    if (other && !other->LockFirstByte(0)) return waitAndOpen();
+    other.reset();
+    env_.Remove(temp, &err);
+  }
   for (int i = 0; i < kFileCount; ++i) {
-    if (!FindBaseFile(env_, base, kExtensions[i]).empty()) return fail(codes[i], false);
+    std::string p = FindBaseFile(env_, base, kExtensions[i]);
+    if (!p.empty() && (p != base + kExtensions[i] || env_.Stat(p).size != 0))
+      return fail(codes[i], false);
   }
   MakeParents(env_, base);
-  for (int i = 0; i < kFileCount; ++i) {
-    int err = 0;
-    std::string p = base + kExtensions[i];
-    files_[i] = env_.Open(p, OpenMode::kCreateExclusive, &err);
-    if (!files_[i]) return fail(codes[i], true);
-    paths_[i] = p;
-    if (i == kJhr && !files_[i]->LockFirstByte(lockTimeoutMs_))
-      return fail(codes[i], true);
-  }
-
+  int err = 0;
+  files_[kJhr] = env_.Open(temp, OpenMode::kCreateExclusive, &err);
+  if (!files_[kJhr] || !files_[kJhr]->LockFirstByte(0)) return fail(kErrCreateJhr, false);
   baseHeader_ = BaseHeader{};
   baseHeader_.dateCreated = UnixTime(Now());
-  if (!Put(kJhr, 0, baseHeader_.Encode()) || !SyncAll())
-    return fail(kErrCreateJhr, true);
-  baseHeaderDirty_ = false;
-  currentNumber_ = 0;
-  ClearMessage();
-  isOpen_ = true;
-  return true;
+  if (!Put(kJhr, 0, baseHeader_.Encode()) || !Sync(kJhr)) return fail(kErrCreateJhr, true);
+  for (int i = kJdx; i < kFileCount; ++i) {
+    std::string p = base + kExtensions[i];
+    files_[i] = env_.Open(p, OpenMode::kCreateExclusive, &err);
+    uint64_t size = 0;
+    if (!files_[i] && err == EEXIST) {
+      // An empty file left by a creation that did not finish.
+      files_[i] = env_.Open(p, OpenMode::kReadWrite, &err);
+      if (!files_[i] || !files_[i]->Size(&size) || size != 0) return openInstead();
+    }
+    if (!files_[i]) return fail(codes[i], true);
+    paths_[i] = p;
+  }
+  const std::string jhr = base + kExtensions[kJhr];
+  bool named = env_.Link(temp, jhr, &err);
+  if (!named && err == EEXIST) return openInstead();
+  // A file system without hard links: a rename, when the name is still free.
+  if (!named) named = !env_.Stat(jhr).exists && env_.Rename(temp, jhr, &err);
+  if (!named) return fail(kErrCreateJhr, true);
+  env_.Remove(temp, &err);
+  // A program that looked for the base a moment before it was named may
+  // still create it over this one (without heeding the lock): it is given
+  // the time to, before anything is written, and the base is then opened
+  // as it stands.
+  DropFiles();
+  env_.SleepMs(kCreationSettleMs);
+  return OpenBase(path);
 }
 
 void JamBase::CloseBase() {
@@ -318,12 +424,10 @@ void JamBase::CloseBase() {
     return;
   }
   FreeMessageText();
-  // Every stored change already wrote the base header; it is written here
-  // only when that write failed.
-  if (baseHeaderDirty_) WriteBaseHeader();
-  for (auto& f : files_) {
-    if (f && !readOnly_) f->Sync();
-  }
+  // Every stored change already wrote the base header and pushed it to the
+  // disk; it is written here only when that write failed.  A base opened
+  // for reading only is never written.
+  if (!readOnly_ && baseHeaderDirty_ && WriteBaseHeader()) SyncAll();
   DropFiles();
   ClearMessage();
   isOpen_ = false;
@@ -477,6 +581,26 @@ bool JamBase::WriteMessage() {
     errorCode_ = kErrWrite;
     return false;
   }
+  // A program that created the base over this one while it was open (not
+  // heeding the lock) left it empty: it is made a base again.
+  if (jhrSize < kBaseHeaderSize) {
+    uint64_t jdxNow = 0;
+    if (jhrSize != 0 || !FileSize(kJdx, &jdxNow) || jdxNow != 0) {
+      errorCode_ = kErrWrite;
+      return false;
+    }
+    baseHeader_ = BaseHeader{};
+    baseHeader_.dateCreated = UnixTime(Now());
+    if (!WriteBaseHeader()) return false;
+    jhrSize = kBaseHeaderSize;
+  }
+  if (isNewMessage_) {
+    // Numbers follow the index as it is now.
+    uint32_t count = 0;
+    if (!IndexCount(&count)) return false;
+    indexPos_ = uint64_t{count} * kIndexRecordSize;
+    header_.messageNumber = baseHeader_.baseMsgNum + count;
+  }
   // Offsets are stored in 32 bits.
   if (jhrSize + kMsgHeaderSize + area.size() > 0xFFFFFFFFu ||
       jdtSize + body.size() > 0xFFFFFFFFu) {
@@ -489,14 +613,45 @@ bool JamBase::WriteMessage() {
   const uint64_t oldHeaderPos = headerPos_;
   const uint64_t headerPos = jhrSize;
 
-  // The text first, then the header, then the index record that points at
-  // it: a write cut short never leaves an index record without its header.
-  if (!Put(kJdt, header_.textOffset, body)) return false;
-  if (!Put(kJhr, headerPos, header_.Encode() + area)) return false;
+  // The body and the header go past the ends of their files and are pushed
+  // to the disk before the index record that makes the message count for
+  // every reader; the base header follows (a crash before it leaves the
+  // active count behind, which the next open recounts).  A failed write
+  // puts back every file as it was.
+  uint64_t jdxSize = 0;
+  if (!FileSize(kJdx, &jdxSize)) {
+    errorCode_ = kErrWrite;
+    return false;
+  }
+  std::string oldRecord, oldBase = baseHeader_.Encode();
+  if (indexPos_ < jdxSize &&
+      !ReadFully(*files_[kJdx], indexPos_, kIndexRecordSize, oldRecord)) {
+    errorCode_ = kErrWrite;
+    return false;
+  }
+  const BaseHeader before = baseHeader_;
+  auto failed = [&]() {
+    files_[kJdt]->Truncate(jdtSize);
+    files_[kJhr]->Truncate(jhrSize);
+    if (oldRecord.empty()) {
+      files_[kJdx]->Truncate(jdxSize);
+    } else {
+      files_[kJdx]->WriteAt(indexPos_, oldRecord.data(), oldRecord.size());
+    }
+    files_[kJhr]->WriteAt(0, oldBase.data(), oldBase.size());
+    baseHeader_ = before;
+    baseHeaderDirty_ = false;
+    SyncAll();
+    errorCode_ = kErrWrite;
+    return false;
+  };
   IndexRecord rec;
   rec.toCrc = NameCrc(toName_);
   rec.headerOffset = static_cast<uint32_t>(headerPos);
-  if (!Put(kJdx, indexPos_, rec.Encode())) return false;
+  if (!Put(kJdt, header_.textOffset, body) ||
+      !Put(kJhr, headerPos, header_.Encode() + area) || !Sync(kJdt) ||
+      !Sync(kJhr) || !Put(kJdx, indexPos_, rec.Encode()) || !Sync(kJdx))
+    return failed();
   if (!isNewMessage_ && oldHeaderPos >= kBaseHeaderSize) {
     // A rewritten message leaves its old header behind, marked deleted.
     std::string attr;
@@ -509,7 +664,7 @@ bool JamBase::WriteMessage() {
   if (isNewMessage_) ++baseHeader_.activeMsgs;
   ++baseHeader_.modCounter;
   baseHeaderDirty_ = true;
-  if (!WriteBaseHeader() || !SyncAll()) return false;
+  if (!WriteBaseHeader() || !Sync(kJhr)) return failed();
 
   indexRecord_ = rec;
   headerPos_ = headerPos;

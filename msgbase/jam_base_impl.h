@@ -87,7 +87,10 @@ class JamBase : public MessageBase {
   bool IndexCount(uint32_t* count);
   bool ReadIndexRecord(uint32_t slot, jam::IndexRecord* rec);
   bool WriteBaseHeader();
+  // Takes back what a write killed or cut short left behind.
+  bool Repair();
   bool SyncAll();
+  bool Sync(int file);
   bool Load(bool wholeText);
   // Writes bytes or sets the write error code.
   bool Put(int file, uint64_t offset, const std::string& bytes);

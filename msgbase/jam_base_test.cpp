@@ -468,35 +468,6 @@ TEST_F(JamMemTest, StoredMessagesCanBeChangedInPlaceOrRewritten) {
   EXPECT_NE(base->TextBuffer()->Bytes().find("A longer body now"), std::string::npos);
 }
 
-TEST_F(JamMemTest, AFailedWriteLeavesTheStoredMessagesAlone) {
-  {
-    auto base = Created();
-    Post p;
-    p.lines = {"Kept"};
-    ASSERT_TRUE(Write(*base, p));
-  }
-  const std::string jdx = env.GetFile("bases/echo.jdx");
-  const std::string baseHeader = env.GetFile("bases/echo.jhr").substr(0, 1024);
-  for (uint64_t budget : {0, 10, 100}) {
-    FaultEnv faulty(env);
-    JamBase base(faulty);
-    ASSERT_TRUE(base.OpenBase("bases/echo"));
-    faulty.FailWritesAfter(budget);
-    Post p;
-    p.lines = {"Lost line of some length"};
-    EXPECT_FALSE(Write(base, p)) << budget;
-    EXPECT_EQ(base.GetErrorCode(), kErrWrite);
-    EXPECT_EQ(base.MessageCount(), 1);
-  }
-  EXPECT_EQ(env.GetFile("bases/echo.jdx"), jdx);
-  EXPECT_EQ(env.GetFile("bases/echo.jhr").substr(0, 1024), baseHeader);
-  auto base = NewBase();
-  ASSERT_TRUE(base->OpenBase("bases/echo"));
-  base->SetCurrentNumber(1);
-  ASSERT_TRUE(base->ReadMessage());
-  EXPECT_NE(base->TextBuffer()->Bytes().find("Kept\r"), std::string::npos);
-}
-
 TEST_F(JamMemTest, TheAreaIdentifierOpensOrCreatesAJamBase) {
   InstallFileHooks(env);
   std::unique_ptr<MessageBase> base;

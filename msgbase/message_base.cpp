@@ -449,6 +449,11 @@ bool OpenMessageBase(std::unique_ptr<MessageBase>& base,
   if (!base) return false;
   std::string path = areaId.substr(1, 254);
   if (base->OpenBase(path)) return true;
+  // The main file or directory that was missing a moment ago may have been
+  // made since by another program: such a base is opened, not refused.
+  const int code = base->GetErrorCode();
+  const bool mainMissing = code == 0x1000 || code == 0x2000 || code == 0x3000;
+  if (mainMissing && base->BaseExists(path) && base->OpenBase(path)) return true;
   if (base->BaseExists(path)) {
     lib.openError = kOpenErrorExists;
     return false;

@@ -1,10 +1,18 @@
 // A *.MSG base: a directory with one file per message, named after its
 // number ("12.msg"), each a 190-byte header followed by the text and a NUL.
+//
+// A new message is written whole under a hidden temporary name, pushed to
+// the disk, and only then given its number with a hard link that never
+// replaces a file: a tosser scanning the directory sees a message complete
+// or not at all, and a number another program took meanwhile means the
+// next one.  The temporary file stays locked while it is written, so
+// temporaries left by a writer that was killed are recognised and removed.
 #include "msgbase/msg_dir_base.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <algorithm>
 #include <map>
 
 #include "msgbase/fido_date.h"
@@ -45,6 +53,17 @@ constexpr size_t kMaxLine = 16384;
 
 // Number 1 is kept by other programs as the high-water mark.
 constexpr int32_t kFirstNewNumber = 2;
+
+// Temporary files of new messages: kTempPrefix, a number, kTempSuffix.
+const char kTempPrefix[] = ".vexstat-";
+const char kTempSuffix[] = ".tmp";
+constexpr int kTempSlots = 1000;
+
+bool IsOurTemp(const std::string& name) {
+  const size_t p = sizeof kTempPrefix - 1, q = sizeof kTempSuffix - 1;
+  return name.size() > p + q && name.compare(0, p, kTempPrefix) == 0 &&
+         name.compare(name.size() - q, q, kTempSuffix) == 0;
+}
 
 // Generic attribute mask -> bits of the attribute word.
 uint16_t MapAttributes(uint32_t mask) {
@@ -99,6 +118,7 @@ class MsgDirBase : public MessageBase {
       errorCode_ = kErrNoDirectory;
       return false;
     }
+    RemoveStaleTemps();
     Scan();
     isOpen_ = true;
     return true;
@@ -143,6 +163,7 @@ class MsgDirBase : public MessageBase {
       errorCode_ = kErrNoDirectory;
       return false;
     }
+    RemoveStaleTemps();
     Scan();
     isOpen_ = true;
     return true;
@@ -181,16 +202,9 @@ class MsgDirBase : public MessageBase {
   bool ReadHeader() override { return Load(true); }
 
   bool FreeMessageText() override {
-    bool hadFile = messageFile_ != nullptr;
+    bool hadFile = messageFile_ != nullptr || pendingNew_;
     messageFile_.reset();
-    // A new message that was never stored whole leaves no empty or partial
-    // file behind for a tosser to pick up.
-    if (!unstoredNew_.empty()) {
-      int err = 0;
-      env_.Remove(basePath_ + unstoredNew_, &err);
-      present_.erase(currentNumber_);
-      unstoredNew_.clear();
-    }
+    pendingNew_ = false;
     text_.reset();
     headerOnlyText_ = nullptr;
     if (!hadFile) {
@@ -280,29 +294,15 @@ class MsgDirBase : public MessageBase {
     PutStamp(header_ + kDateArrived, dt);
   }
 
+  // The number is the one the message will most likely get; WriteMessage
+  // takes the next free one when another program was faster.
   bool StartNewMessage() override {
     if (!isOpen_ || readOnly_) return false;
     if (messageFile_ || text_) FreeMessageText();
-    int64_t n = static_cast<int64_t>(highestNumber_) + 1;
-    if (n < kFirstNewNumber) n = kFirstNewNumber;
-    std::unique_ptr<File> file;
-    std::string name;
-    for (int attempt = 0; attempt < kCreateAttempts && n <= INT32_MAX;
-         ++attempt, ++n) {
-      // Another program may be writing the same number in upper case.
-      if (env_.Stat(basePath_ + std::to_string(n) + ".MSG").exists) continue;
-      name = std::to_string(n) + ".msg";
-      int err = 0;
-      file = env_.Open(basePath_ + name, OpenMode::kCreateExclusive, &err);
-      if (file) break;
-      if (err != EEXIST) return false;
-    }
-    if (!file) return false;
-    messageFile_ = std::move(file);
-    currentNumber_ = static_cast<int32_t>(n);
+    if (highestNumber_ == INT32_MAX) return false;
+    currentNumber_ = std::max(highestNumber_ + 1, kFirstNewNumber);
     highestNumber_ = currentNumber_;
-    present_[currentNumber_] = name;
-    unstoredNew_ = name;
+    pendingNew_ = true;
     SetTextBuffer(std::make_unique<MessageText>());
     std::memset(header_, 0, sizeof header_);
     MsgDateTime now = Now();
@@ -312,17 +312,15 @@ class MsgDirBase : public MessageBase {
   }
 
   bool WriteMessage() override {
-    if (!messageFile_ || !text_) return false;
+    if ((!messageFile_ && !pendingNew_) || !text_) return false;
     // A text loaded by ReadHeader lacks the body; storing it would lose it.
     if (text_.get() == headerOnlyText_) return false;
     std::string bytes(header_, kHeaderSize);
     bytes += text_->Bytes();
     bytes.push_back('\0');
-    if (!messageFile_->WriteAt(0, bytes.data(), bytes.size()) ||
-        !messageFile_->Truncate(bytes.size()))
-      return false;
-    unstoredNew_.clear();
-    return true;
+    if (pendingNew_) return PublishNew(bytes);
+    return messageFile_->WriteAt(0, bytes.data(), bytes.size()) &&
+           messageFile_->Truncate(bytes.size()) && messageFile_->Sync();
   }
 
   bool RewriteHeader() override {
@@ -364,6 +362,91 @@ class MsgDirBase : public MessageBase {
   }
 
  private:
+  // Writes a new message under a temporary name and links it to the first
+  // free number from currentNumber_ on.
+  bool PublishNew(const std::string& bytes) {
+    for (int round = 0; round < 3; ++round) {
+      std::string temp;
+      std::unique_ptr<File> file = CreateTemp(temp);
+      if (!file) return false;
+      int err = 0;
+      if (!file->WriteAt(0, bytes.data(), bytes.size()) || !file->Sync()) {
+        file.reset();
+        env_.Remove(temp, &err);
+        return false;
+      }
+      int64_t n = currentNumber_;
+      bool vanished = false;
+      for (int attempt = 0; attempt < kCreateAttempts && n <= INT32_MAX;
+           ++attempt, ++n) {
+        // Another program may hold the same number in upper case.
+        if (env_.Stat(basePath_ + std::to_string(n) + ".MSG").exists) continue;
+        std::string name = std::to_string(n) + ".msg";
+        err = 0;
+        bool linked = env_.Link(temp, basePath_ + name, &err);
+        if (!linked && err == EEXIST) continue;
+        vanished = !linked && err == ENOENT;
+        if (!linked && !vanished) {
+          // A file system without hard links: the number is claimed by an
+          // exclusive create and filled the old way.
+          linked = CopyTo(name, bytes, file);
+          if (!linked && copyErr_ == EEXIST) continue;
+        }
+        if (!linked) break;
+        env_.Remove(temp, &err);
+        messageFile_ = std::move(file);
+        pendingNew_ = false;
+        currentNumber_ = static_cast<int32_t>(n);
+        highestNumber_ = std::max(highestNumber_, currentNumber_);
+        present_[currentNumber_] = name;
+        return true;
+      }
+      file.reset();
+      env_.Remove(temp, &err);
+      // A temporary removed under us (taken for a stale one) is written again.
+      if (!vanished) return false;
+    }
+    return false;
+  }
+
+  bool CopyTo(const std::string& name, const std::string& bytes,
+              std::unique_ptr<File>& file) {
+    copyErr_ = 0;
+    auto out = env_.Open(basePath_ + name, OpenMode::kCreateExclusive, &copyErr_);
+    if (!out) return false;
+    if (out->WriteAt(0, bytes.data(), bytes.size()) && out->Sync()) {
+      file = std::move(out);
+      return true;
+    }
+    out.reset();
+    int err = 0;
+    env_.Remove(basePath_ + name, &err);
+    copyErr_ = EIO;
+    return false;
+  }
+
+  // A new, locked temporary file in the base directory.
+  std::unique_ptr<File> CreateTemp(std::string& path) {
+    for (int k = 0; k < kTempSlots; ++k) {
+      path = basePath_ + kTempPrefix + std::to_string(k) + kTempSuffix;
+      int err = 0;
+      auto file = env_.Open(path, OpenMode::kCreateExclusive, &err);
+      if (file && file->LockFirstByte(0)) return file;
+      if (!file && err != EEXIST) return nullptr;
+    }
+    return nullptr;
+  }
+
+  // Temporaries whose writer is gone (nobody holds their lock).
+  void RemoveStaleTemps() {
+    for (const std::string& name : env_.HiddenNames(basePath_)) {
+      if (!IsOurTemp(name)) continue;
+      int err = 0;
+      auto file = env_.Open(basePath_ + name, OpenMode::kReadWrite, &err);
+      if (file && file->LockFirstByte(0)) env_.Remove(basePath_ + name, &err);
+    }
+  }
+
   // Finds every message file: the part of the name before the first "."
   // is its number.  Where two files give the same number, the one with a
   // lower-case extension wins.
@@ -451,8 +534,9 @@ class MsgDirBase : public MessageBase {
   std::map<int32_t, std::string> present_;  // number -> file name
   int32_t highestNumber_ = 0;
   std::unique_ptr<File> messageFile_;
-  // File name of the new message until it has been stored whole.
-  std::string unstoredNew_;
+  // A new message was started and is not stored yet.
+  bool pendingNew_ = false;
+  int copyErr_ = 0;  // why the last CopyTo failed
   // The text ReadHeader made: the kludges without the body, never stored.
   const MessageText* headerOnlyText_ = nullptr;
   char header_[kHeaderSize];

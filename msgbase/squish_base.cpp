@@ -25,6 +25,11 @@ namespace {
 using namespace squish;
 
 constexpr int kDefaultLockTimeoutMs = 10000;
+// How often and how long an open looks again at a base another program is
+// creating without holding its lock (a creator that holds the lock is
+// waited for by the lock).
+constexpr int kCreationPollMs = 50;
+constexpr int kCreationWaitMs = 250;
 
 enum : int {
   kErrNoData = 0x3000,       // data file missing
@@ -64,6 +69,36 @@ bool ReadExact(File& f, uint64_t offset, void* buf, size_t n) {
   return true;
 }
 
+// What a write changed, so that a failed write can be put back: bytes
+// overwritten in place and the sizes of files that were appended to.
+class UndoLog {
+ public:
+  bool Save(File& f, uint64_t off, size_t n) {
+    std::string old(n, '\0');
+    if (!ReadExact(f, off, old.data(), n)) return false;
+    bytes_.push_back({&f, off, std::move(old)});
+    return true;
+  }
+  void SaveSize(File& f, uint64_t size) { sizes_.push_back({&f, size}); }
+  // Puts everything back, newest first.
+  void Run() {
+    for (auto it = bytes_.rbegin(); it != bytes_.rend(); ++it)
+      it->file->WriteAt(it->off, it->old.data(), it->old.size());
+    for (auto it = sizes_.rbegin(); it != sizes_.rend(); ++it)
+      it->first->Truncate(it->second);
+    for (const auto& b : bytes_) b.file->Sync();
+  }
+
+ private:
+  struct Bytes {
+    File* file;
+    uint64_t off;
+    std::string old;
+  };
+  std::vector<Bytes> bytes_;
+  std::vector<std::pair<File*, uint64_t>> sizes_;
+};
+
 // Copies of the frame headers an operation changes.  Reads go through the
 // copies, so every step sees the changes of the steps before it; nothing
 // reaches the file until Commit.
@@ -90,6 +125,7 @@ class FrameEdit {
   }
   void Store(uint32_t off, const FrameHeader& f) { changed_[off] = f; }
   void Forget(uint32_t off) { changed_.erase(off); }
+  bool Empty() const { return changed_.empty(); }
 
   // Takes the frame at off (header h) out of a chain of frames of the given
   // type.  Both neighbours are checked before either is changed.
@@ -139,9 +175,11 @@ class FrameEdit {
     return true;
   }
 
-  bool Commit() {
+  // Writes the changed headers; the bytes they replace go to undo first.
+  bool Commit(UndoLog* undo = nullptr) {
     char buf[kFrameHeaderSize];
     for (const auto& [off, f] : changed_) {
+      if (undo && !undo->Save(data_, off, kFrameHeaderSize)) return false;
       EncodeFrameHeader(f, buf);
       if (!data_.WriteAt(off, buf, sizeof buf)) return false;
     }
@@ -273,6 +311,10 @@ class SquishBase : public MessageBase {
     frameOffset_ = 0;
   }
   bool WriteBaseHeader();
+  // Writes the header of an empty base into the (empty) data file.
+  bool InitHeader();
+  // Takes back what a write cut short by a crash left behind.
+  bool Repair(uint64_t indexSize);
   bool WriteIndexFrom(size_t first);
   bool Read(bool withBody);
   // Index slot of the loaded message, found by its frame offset.
@@ -342,14 +384,35 @@ bool SquishBase::OpenBase(const std::string& path) {
   basePath_ = WithDot(path);
   dataPath_ = FindFile(basePath_, "sqd");
   if (dataPath_.empty()) return FailOpen(kErrNoData);
+  // A base another program is creating at this moment: wait (without the
+  // lock, which the creator may want) until its header and index are there.
   indexPath_ = FindFile(basePath_, "sqi");
-  if (indexPath_.empty()) return FailOpen(kErrNoIndex);
+  for (int waited = 0; waited < std::min(lockTimeoutMs_, kCreationWaitMs) &&
+                       (indexPath_.empty() ||
+                        env_.Stat(dataPath_).size < kBaseHeaderSize);
+       waited += kCreationPollMs) {
+    env_.SleepMs(kCreationPollMs);
+    indexPath_ = FindFile(basePath_, "sqi");
+  }
   int err = 0;
   data_ = env_.Open(dataPath_, OpenMode::kReadWrite, &err);
   if (!data_ || !data_->LockFirstByte(lockTimeoutMs_))
     return FailOpen(kErrOpenData);
-  index_ = env_.Open(indexPath_, OpenMode::kReadWrite, &err);
+  // A data file still empty is a creation that never wrote its header: it
+  // holds no message and is finished here, under the lock.
+  uint64_t dataSize = 0;
+  if (!data_->Size(&dataSize)) return FailOpen(kErrOpenData);
+  const bool unfinished = dataSize == 0;
+  if (indexPath_.empty()) indexPath_ = FindFile(basePath_, "sqi");
+  if (indexPath_.empty()) {
+    if (!unfinished) return FailOpen(kErrNoIndex);
+    indexPath_ = NameLikeDataFile("sqi");
+    index_ = env_.Open(indexPath_, OpenMode::kCreateExclusive, &err);
+  }
+  if (!index_) index_ = env_.Open(indexPath_, OpenMode::kReadWrite, &err);
   if (!index_) return FailOpen(kErrOpenIndex);
+  if (unfinished && (!index_->Truncate(0) || !InitHeader()))
+    return FailOpen(kErrOpenData);
   // Read under the lock, so the header is the one the last writer left.
   if (!ReadExact(*data_, 0, rawBase_.data(), rawBase_.size()))
     return FailOpen(kErrOpenData);
@@ -364,6 +427,7 @@ bool SquishBase::OpenBase(const std::string& path) {
   for (size_t p = 0; p < bytes.size(); p += kIndexRecordSize) {
     indexRecords_.push_back(DecodeIndexRecord(bytes.data() + p));
   }
+  if (!Repair(indexSize)) return FailOpen(kErrOpenData);
   baseChanged_ = false;
   indexPos_ = 0;
   gapPos_ = -1;
@@ -371,6 +435,61 @@ bool SquishBase::OpenBase(const std::string& path) {
   ForgetMessage();
   isOpen_ = true;
   return true;
+}
+
+bool SquishBase::InitHeader() {
+  rawBase_ = NewBaseHeader(basePath_.substr(0, basePath_.size() - 1));
+  base_ = DecodeBaseHeader(rawBase_);
+  return data_->WriteAt(0, rawBase_.data(), rawBase_.size()) && data_->Sync();
+}
+
+// A write killed before the base header counted its message leaves an index
+// record past the message count, a cut-short record, or a link from the
+// last frame to the uncounted one; a writer that lost its index record
+// leaves the count one ahead of the index (its last frame is indexed again).
+bool SquishBase::Repair(uint64_t indexSize) {
+  bool indexChanged = indexSize % kIndexRecordSize != 0;
+  if (RecordCount() > base_.numMessages) {
+    indexRecords_.resize(base_.numMessages);
+    indexChanged = true;
+  }
+  uint64_t dataSize = 0;
+  if (!data_->Size(&dataSize)) return false;
+  FrameEdit edit(*data_, dataSize);
+  BaseHeader h = base_;
+  FrameHeader last;
+  bool lastOk = h.lastFrame != 0 && edit.LoadTyped(h.lastFrame, kFrameMessage, last);
+  if (RecordCount() < h.numMessages) {
+    bool indexed = false;
+    for (const IndexRecord& r : indexRecords_) indexed |= r.frameOffset == h.lastFrame;
+    char msg[kMsgHeaderSize];
+    if (h.numMessages == RecordCount() + 1 && lastOk && !indexed &&
+        h.lastFrame + uint64_t{kFrameHeaderSize + kMsgHeaderSize} <= dataSize &&
+        ReadExact(*data_, h.lastFrame + uint64_t{kFrameHeaderSize}, msg, sizeof msg)) {
+      IndexRecord rec;
+      rec.frameOffset = h.lastFrame;
+      rec.unique = GetU32(msg + kMsgUnique);
+      rec.hash = NameHash(GetZString(msg + kMsgTo, kNameWidth));
+      indexRecords_.push_back(rec);
+      indexChanged = true;
+    } else {
+      h.numMessages = static_cast<uint32_t>(RecordCount());
+      h.highMessage = std::min<uint32_t>(h.highMessage, h.numMessages);
+    }
+  }
+  if (indexChanged) {
+    if (!WriteIndexFrom(0) ||
+        !index_->Truncate(RecordCount() * kIndexRecordSize) || !index_->Sync())
+      return false;
+  }
+  if (lastOk && last.next != 0) {
+    last.next = 0;
+    edit.Store(h.lastFrame, last);
+  }
+  if (edit.Empty() && h.numMessages == base_.numMessages) return true;
+  if (!edit.Commit()) return false;
+  base_ = h;
+  return WriteBaseHeader() && data_->Sync();
 }
 
 bool SquishBase::CreateBase(const std::string& path) {
@@ -382,13 +501,16 @@ bool SquishBase::CreateBase(const std::string& path) {
     int err = 0;
     env_.MakeDirectory(basePath_.substr(0, k), &err);
   }
-  // Files left from a base whose data file is gone are never written over.
-  if (!FindFile(basePath_, "sqd").empty()) return Fail(kErrCreateData);
+  // Another program creating the base at this moment: open it when it is
+  // made.  Files left from a base whose data file is gone are never
+  // written over.
+  if (!FindFile(basePath_, "sqd").empty()) return OpenBase(path);
   if (!FindFile(basePath_, "sqi").empty()) return Fail(kErrCreateIndex);
   int err = 0;
   dataPath_ = basePath_ + "sqd";
   indexPath_ = basePath_ + "sqi";
   data_ = env_.Open(dataPath_, OpenMode::kCreateExclusive, &err);
+  if (!data_ && err == EEXIST) return OpenBase(path);
   if (!data_) return FailOpen(kErrCreateData);
   auto undo = [&](int code) {
     data_.reset();
@@ -403,11 +525,9 @@ bool SquishBase::CreateBase(const std::string& path) {
   if (!data_->LockFirstByte(lockTimeoutMs_)) return undo(kErrCreateData);
   index_ = env_.Open(indexPath_, OpenMode::kCreateExclusive, &err);
   if (!index_) return undo(kErrCreateIndex);
-  std::string name = basePath_.substr(0, basePath_.size() - 1);
-  rawBase_ = NewBaseHeader(name);
-  base_ = DecodeBaseHeader(rawBase_);
-  if (!data_->WriteAt(0, rawBase_.data(), rawBase_.size()))
-    return undo(kErrCreateData);
+  // The header last: a data file still empty marks a creation that did not
+  // finish, which the next open completes.
+  if (!InitHeader()) return undo(kErrCreateData);
   indexRecords_.clear();
   baseChanged_ = false;
   indexPos_ = 0;
@@ -721,7 +841,13 @@ bool SquishBase::WriteMessage() {
   rec.unique = GetU32(msg_.data() + kMsgUnique);
   rec.hash = NameHash(GetToName());
 
-  // The frame first: when it cannot be written nothing else has changed.
+  // The order makes the base header the moment a new message counts: the
+  // frame first (beyond the end the header knows, or in a frame no chain
+  // leads to any more), pushed to the disk; then its index record; then the
+  // neighbours' links; then the header.  A crash before the header leaves
+  // an index record past the message count and perhaps a link from the
+  // last frame, which the next open takes back.  A failed write puts back
+  // everything written before it.
   std::string bytes(kFrameHeaderSize, '\0');
   EncodeFrameHeader(f, bytes.data());
   bytes.append(msg_.data(), msg_.size());
@@ -729,28 +855,52 @@ bool SquishBase::WriteMessage() {
   bytes.push_back('\0');
   bytes.append(t, pos, std::string::npos);
   bytes.push_back('\0');
-  if (!data_->WriteAt(off, bytes.data(), bytes.size())) {
-    if (appended) data_->Truncate(dataSize);
+  uint64_t indexSize = 0;
+  if (!index_->Size(&indexSize)) return Fail(kErrFrameIo);
+  UndoLog undo;
+  auto failed = [&]() {
+    undo.Run();
+    return Fail(kErrFrameIo);
+  };
+  if (appended) {
+    undo.SaveSize(*data_, dataSize);
+  } else if (!undo.Save(*data_, off, bytes.size())) {
     return Fail(kErrFrameIo);
   }
-  if (!edit.Commit()) return Fail(kErrFrameIo);
-
+  if (!data_->WriteAt(off, bytes.data(), bytes.size()) || !data_->Sync())
+    return failed();
+  char rbuf[kIndexRecordSize];
+  EncodeIndexRecord(rec, rbuf);
   if (isNew_) {
-    indexRecords_.push_back(rec);
-    slot = RecordCount() - 1;
+    undo.SaveSize(*index_, indexSize);
+  } else if (!undo.Save(*index_, slot * kIndexRecordSize, kIndexRecordSize)) {
+    return failed();
+  }
+  if (!index_->WriteAt(slot * kIndexRecordSize, rbuf, sizeof rbuf) ||
+      !index_->Sync() || !edit.Commit(&undo) ||
+      !undo.Save(*data_, 0, kBaseHeaderSize))
+    return failed();
+
+  BaseHeader before = base_;
+  if (isNew_) {
     if (rec.unique >= h.nextUnique) h.nextUnique = rec.unique + 1;
     ++h.numMessages;
     ++h.highMessage;
-  } else {
-    indexRecords_[slot] = rec;
   }
   if (appended) h.endOfData = static_cast<uint32_t>(off + bytes.size());
   base_ = h;
-  baseChanged_ = true;
-  char rbuf[kIndexRecordSize];
-  EncodeIndexRecord(rec, rbuf);
-  bool ok = index_->WriteAt(slot * kIndexRecordSize, rbuf, sizeof rbuf);
-  if (!WriteBaseHeader() || !ok) return Fail(kErrFrameIo);
+  if (!WriteBaseHeader() || !data_->Sync()) {
+    base_ = before;
+    EncodeBaseHeader(base_, rawBase_);
+    baseChanged_ = false;
+    return failed();
+  }
+  if (isNew_) {
+    indexRecords_.push_back(rec);
+    slot = RecordCount() - 1;
+  } else {
+    indexRecords_[slot] = rec;
+  }
 
   frame_ = f;
   frameOffset_ = off;

@@ -115,6 +115,15 @@ class Env {
   virtual void SaveTitle() = 0;
   virtual void SetTitle(const std::string& text) = 0;
   virtual void RestoreTitle() = 0;
+
+  // Publishing whole files -------------------------------------------------
+  // Gives the file `from` the second name `to` (a hard link); fails with
+  // EEXIST when `to` exists, so nothing is ever replaced.
+  virtual bool Link(const std::string& from, const std::string& to,
+                    int* err) = 0;
+  // Names in directory `dir` ("" = current) that begin with "." (not "."
+  // and ".."), sorted: the hidden files Search skips.
+  virtual std::vector<std::string> HiddenNames(const std::string& dir) = 0;
 };
 
 // The real operating system.

@@ -78,6 +78,16 @@ class EnvWrapper : public Env {
   void SaveTitle() override { target_.SaveTitle(); }
   void SetTitle(const std::string& text) override { target_.SetTitle(text); }
   void RestoreTitle() override { target_.RestoreTitle(); }
+  bool CanWrite(const std::string& path) override {
+    return target_.CanWrite(path);
+  }
+  bool Link(const std::string& from, const std::string& to,
+            int* err) override {
+    return target_.Link(from, to, err);
+  }
+  std::vector<std::string> HiddenNames(const std::string& dir) override {
+    return target_.HiddenNames(dir);
+  }
 
  private:
   Env& target_;

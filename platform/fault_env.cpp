@@ -1,5 +1,7 @@
 #include "platform/fault_env.h"
 
+#include <signal.h>
+
 #include <algorithm>
 
 namespace vex {
@@ -42,11 +44,13 @@ class FaultFile : public FileWrapper {
   bool Size(uint64_t* size) override { return Check(target().Size(size)); }
 
   bool Truncate(uint64_t size) override {
+    state_->Tick();
     if (state_->truncateErr) return Inject(state_->truncateErr);
     return Check(target().Truncate(size));
   }
 
   bool Sync() override {
+    state_->Tick();
     if (state_->syncErr) return Inject(state_->syncErr);
     return Check(target().Sync());
   }
@@ -67,6 +71,7 @@ class FaultFile : public FileWrapper {
   template <typename WriteFn>
   bool Write(size_t n, WriteFn write) {
     FaultEnv::State& s = *state_;
+    s.Tick();
     size_t allowed = n;
     bool failing = false;
     if (s.limitWrites && s.writeBudget < n)
@@ -84,7 +89,11 @@ class FaultFile : public FileWrapper {
       s.bytesWritten += allowed;
       if (s.limitWrites) s.writeBudget -= allowed;
     }
-    if (allowed < n || failing) return Inject(s.writeErr);
+    if (allowed < n || failing) {
+      // A single failing write: the ones after it work again.
+      if (allowed < n && s.oneWrite) s.limitWrites = false;
+      return Inject(s.writeErr);
+    }
     ownError_ = false;
     return true;
   }
@@ -120,6 +129,12 @@ void FaultEnv::FailWritesAfter(uint64_t bytes, int err) {
   state_->limitWrites = true;
   state_->writeBudget = bytes;
   state_->writeErr = err;
+  state_->oneWrite = false;
+}
+
+void FaultEnv::FailOneWriteAfter(uint64_t bytes, int err) {
+  FailWritesAfter(bytes, err);
+  state_->oneWrite = true;
 }
 
 void FaultEnv::FailWritesFrom(int n, bool cutShort, int err) {
@@ -148,6 +163,12 @@ void FaultEnv::FailReadsAfter(uint64_t bytes, int err) {
   state_->readErr = err;
 }
 
+void FaultEnv::State::Tick() {
+  if (crashCountdown > 0 && --crashCountdown == 0) ::raise(SIGKILL);
+}
+
+void FaultEnv::CrashBeforeOperation(int n) { state_->crashCountdown = n; }
+
 void FaultEnv::Reset() {
   State fresh;
   fresh.bytesWritten = state_->bytesWritten;
@@ -157,6 +178,7 @@ void FaultEnv::Reset() {
 
 std::unique_ptr<File> FaultEnv::Open(const std::string& path, OpenMode mode,
                                      int* err) {
+  state_->Tick();
   auto fail = [&](int e) -> std::unique_ptr<File> {
     ++state_->injected;
     if (err) *err = e;
@@ -176,6 +198,7 @@ std::unique_ptr<File> FaultEnv::Open(const std::string& path, OpenMode mode,
 }
 
 bool FaultEnv::Remove(const std::string& path, int* err) {
+  state_->Tick();
   if (state_->removeErr) {
     ++state_->injected;
     if (err) *err = state_->removeErr;
@@ -186,6 +209,7 @@ bool FaultEnv::Remove(const std::string& path, int* err) {
 
 bool FaultEnv::Rename(const std::string& from, const std::string& to,
                       int* err) {
+  state_->Tick();
   if (state_->renameErr) {
     ++state_->injected;
     if (err) *err = state_->renameErr;
@@ -201,6 +225,22 @@ bool FaultEnv::SyncDirectory(const std::string& path, int* err) {
     return false;
   }
   return target().SyncDirectory(path, err);
+}
+
+// Publishing whole files ------------------------------------------------------
+
+bool FaultEnv::Link(const std::string& from, const std::string& to, int* err) {
+  state_->Tick();
+  if (state_->renameErr) {
+    ++state_->injected;
+    if (err) *err = state_->renameErr;
+    return false;
+  }
+  return target().Link(from, to, err);
+}
+
+std::vector<std::string> FaultEnv::HiddenNames(const std::string& dir) {
+  return target().HiddenNames(dir);
 }
 
 }  // namespace vex

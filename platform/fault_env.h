@@ -29,6 +29,9 @@ class FaultEnv : public EnvWrapper {
   // every later one fail with err, as on a disk that has become full; with
   // cutShort, write n first stores half of its bytes.
   void FailWritesFrom(int n, bool cutShort, int err = ENOSPC);
+  // The same for one write only: the writes after it work again, as
+  // writes over bytes a full disk already holds do.
+  void FailOneWriteAfter(uint64_t bytes, int err = ENOSPC);
   // Every open of this path (as passed to Open) fails with err.
   void FailOpen(const std::string& path, int err = EACCES);
   // Only opens that create (kCreate, kCreateExclusive, kAppend of a missing
@@ -42,6 +45,10 @@ class FaultEnv : public EnvWrapper {
   void FailReadsAfter(uint64_t bytes, int err = EIO);
   // Ends every injected failure.
   void Reset();
+  // The n-th file operation from now (1 = the next one) ends the process
+  // with SIGKILL before it runs, as a crash would.  Operations: open,
+  // write, truncate, sync, remove, rename, link.
+  void CrashBeforeOperation(int n);
 
   // Bytes written through this Env so far.
   uint64_t bytesWritten() const { return state_->bytesWritten; }
@@ -54,6 +61,11 @@ class FaultEnv : public EnvWrapper {
   bool Rename(const std::string& from, const std::string& to,
               int* err) override;
   bool SyncDirectory(const std::string& path, int* err) override;
+
+  // Publishing whole files (a link fails like a rename).
+  bool Link(const std::string& from, const std::string& to,
+            int* err) override;
+  std::vector<std::string> HiddenNames(const std::string& dir) override;
 
   // The fault settings, shared with the files opened through this Env.
   struct State {
@@ -70,6 +82,10 @@ class FaultEnv : public EnvWrapper {
     std::map<std::string, int> openErrs, createErrs;
     uint64_t bytesWritten = 0;
     int injected = 0;
+    int crashCountdown = 0;  // 0 = never
+    bool oneWrite = false;
+    // Counts one file operation; kills the process when its turn comes.
+    void Tick();
   };
 
  private:

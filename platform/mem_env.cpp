@@ -450,3 +450,38 @@ void MemEnv::RestoreTitle() {
 }
 
 }  // namespace vex
+
+namespace vex {
+
+// Publishing whole files ------------------------------------------------------
+
+bool MemEnv::Link(const std::string& from, const std::string& to, int* err) {
+  int dummy = 0;
+  if (err == nullptr) err = &dummy;
+  std::string src = Normalize(from), dst = Normalize(to);
+  int e = from.empty() || to.empty() ? ENOENT : CheckParents(src);
+  if (e == 0) e = CheckParents(dst);
+  if (e == 0 && !files_.count(src)) e = IsDir(src) ? EPERM : ENOENT;
+  if (e == 0 && (files_.count(dst) || IsDir(dst))) e = EEXIST;
+  if (e != 0) {
+    *err = e;
+    return false;
+  }
+  files_[dst] = files_[src];
+  return true;
+}
+
+std::vector<std::string> MemEnv::HiddenNames(const std::string& dirPath) {
+  std::vector<std::string> names;
+  std::string dir = Normalize(dirPath);
+  for (const auto& [name, node] : files_) {
+    if (Parent(name) != dir) continue;
+    std::string base = dir.empty() ? name
+                       : dir == "/" ? name.substr(1)
+                                    : name.substr(dir.size() + 1);
+    if (base.size() > 1 && base[0] == '.' && base != "..") names.push_back(base);
+  }
+  return names;
+}
+
+}  // namespace vex

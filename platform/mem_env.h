@@ -83,6 +83,11 @@ class MemEnv : public Env {
   void SetTitle(const std::string& text) override;
   void RestoreTitle() override;
 
+  // Publishing whole files.
+  bool Link(const std::string& from, const std::string& to,
+            int* err) override;
+  std::vector<std::string> HiddenNames(const std::string& dir) override;
+
   // File contents shared between the map and open files.
   struct Node {
     std::string data;

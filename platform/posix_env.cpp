@@ -328,6 +328,29 @@ class PosixEnv : public Env {
     std::fflush(stdout);
   }
   bool titleSaved_ = false;
+
+  // Publishing whole files -------------------------------------------------
+  bool Link(const std::string& from, const std::string& to,
+            int* err) override {
+    if (::link(from.c_str(), to.c_str()) != 0) {
+      if (err) *err = errno;
+      return false;
+    }
+    return true;
+  }
+
+  std::vector<std::string> HiddenNames(const std::string& dir) override {
+    std::vector<std::string> names;
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (d == nullptr) return names;
+    while (struct dirent* e = ::readdir(d)) {
+      std::string name = e->d_name;
+      if (name.size() > 1 && name[0] == '.' && name != "..") names.push_back(name);
+    }
+    ::closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
 };
 
 }  // namespace

@@ -245,9 +245,9 @@ TEST(JamInteropTest, AnIndependentReaderSeesWhatTheLibraryWrote) {
       e2e::SourceDir() + "/tests/interop/node_modules/fidonet-jam/fidonet-jam.js";
   e2e::TempDir dir;
   e2e::RunResult node = e2e::Run(dir.path(), {"node", "--version"});
-  if (node.exitCode != 0) GTEST_SKIP() << "node is not installed";
+  if (node.exitCode != 0) FAIL() << "node is not installed (scripts/prerequisites.sh)";
   if (!e2e::FileExists(package))
-    GTEST_SKIP() << "the npm package fidonet-jam is not installed "
+    FAIL() << "the npm package fidonet-jam is not installed "
                     "(cd tests/interop && npm install)";
 
   const std::string basePath = dir / "mail/echo";

@@ -231,7 +231,7 @@ const char kCommon[] =
     "TEARLINE Vexstat\n";
 
 TEST_F(PostingE2eTest, FormatHIntoJamMsgAndSquish) {
-  if (!HaveNodeReader()) GTEST_SKIP() << "no JAM reader installed";
+  if (!HaveNodeReader()) FAIL() << "no JAM reader installed (scripts/prerequisites.sh)";
   WriteFile(dir / "areas.cfg",
             "; the node's areas\n"
             "NetmailArea NETMAIL msgbase/netmail -b Msg\n"
@@ -359,7 +359,7 @@ TEST_F(PostingE2eTest, FormatSAddressOptionAndFormatTList) {
 }
 
 TEST_F(PostingE2eTest, LongReportInSectionsWithMarkers) {
-  if (!HaveNodeReader()) GTEST_SKIP() << "no JAM reader installed";
+  if (!HaveNodeReader()) FAIL() << "no JAM reader installed (scripts/prerequisites.sh)";
   WriteFile(dir / "areas.txt", "msgbase/stat STAT Jam\n");
   // 400 lines of 100 bytes with their CR LF: 40,000 bytes.
   std::string report;

@@ -14,13 +14,17 @@ namespace {
 // Messages listed per input: enough for every base a small input holds.
 constexpr int kMaxListed = 300;
 const char kSubject[] = "Fuzz report";
+const char kLastLine[] = "--- Vexstat";
 
-void ReadEveryMessage(MessageBase& base) {
-  base.MessageCount();
+// Returns how many messages were found; *appended tells whether one of them
+// read whole is the message that AppendMessage writes.
+int ReadEveryMessage(MessageBase& base, bool* appended) {
+  *appended = false;
   base.HighMessage();
   base.ReadLastRead(0);
   base.SeekMessage(1);
-  for (int listed = 0; listed < kMaxListed && base.SeekFound(); ++listed) {
+  int listed = 0;
+  for (; listed < kMaxListed && base.SeekFound(); ++listed) {
     int32_t n = base.CurrentNumber();
     if (base.ReadHeader()) {
       MsgDateTime dt;
@@ -36,13 +40,15 @@ void ReadEveryMessage(MessageBase& base) {
       std::string line;
       base.FindKludge("\x01MSGID:", line);
       base.SetTextPos(0);
-      while (base.ReadTextLine(16384, line)) {
-      }
+      std::string last;
+      while (base.ReadTextLine(16384, line)) last = line;
+      if (base.GetSubject() == kSubject && last == kLastLine) *appended = true;
     }
     base.FreeMessageText();
     base.SeekNext();
     if (base.CurrentNumber() == n) break;
   }
+  return listed;
 }
 
 bool AppendMessage(MessageBase& base) {
@@ -59,33 +65,34 @@ bool AppendMessage(MessageBase& base) {
   base.SetDateArrived(now);
   base.SetAttribute(AttrLocal, true);
   base.WriteTextLine("Statistics of the file echoes");
-  base.WriteTextLine("--- Vexstat");
+  base.WriteTextLine(kLastLine);
   bool written = base.WriteMessage();
   base.FreeMessageText();
   return written;
 }
 
 // Opens the base as the poster does, reads it all, appends one message and
-// closes it.  When the append and the close report success, the new message
-// must read back whole after a new open.
+// closes it.  On a base whose message count agrees with the messages found,
+// a message whose append and close report success must read back whole
+// after a new open.
 void ExerciseBase(MemEnv& env, const std::string& areaId) {
   InstallFileHooks(env);
   std::unique_ptr<MessageBase> base;
   bool stored = false;
   if (OpenMessageBase(base, areaId)) {
-    ReadEveryMessage(*base);
-    stored = AppendMessage(*base);
+    bool appended = false;
+    int found = ReadEveryMessage(*base, &appended);
+    bool consistent = base->MessageCount() == found;
+    stored = AppendMessage(*base) && consistent;
   }
   stored = CloseMessageBase(base) && stored;
   Check(env.OpenFileCount() == 0, "no file left open after a close");
   if (!stored) return;
 
   Check(OpenMessageBase(base, areaId), "a base just written opens again");
-  base->SeekMessage(base->HighMessage());
-  Check(base->SeekFound() && base->ReadMessage(),
-        "the message just written reads back");
-  Check(base->GetSubject() == kSubject, "the message just written is whole");
-  base->FreeMessageText();
+  bool appended = false;
+  ReadEveryMessage(*base, &appended);
+  Check(appended, "the message just written reads back whole");
   CloseMessageBase(base);
 }
 

@@ -454,7 +454,9 @@ bool SquishBase::MessageExists(int32_t n) {
 
 void SquishBase::SeekMessage(int32_t n) {
   gapPos_ = -1;
-  uint32_t wanted = n < 0 ? 0 : static_cast<uint32_t>(n);
+  // Numbers are the unsigned message identifiers, as CurrentNumber() and
+  // MessageExists() take them.
+  uint32_t wanted = static_cast<uint32_t>(n);
   for (size_t i = 0; i < RecordCount(); ++i) {
     if (indexRecords_[i].unique >= wanted) {
       SeekIndexPosition(static_cast<int32_t>(i * kIndexRecordSize));
@@ -577,8 +579,14 @@ bool SquishBase::StartNewMessage() {
   frame_ = FrameHeader{};
   // The counters of the base move when the message is written, so a message
   // that is never written leaves no trace.
-  currentNumber_ = static_cast<int32_t>(base_.nextUnique);
-  PutU32(msg_.data() + kMsgUnique, base_.nextUnique);
+  // A damaged header may name a number the index already uses, or 0: the
+  // new message takes one above every number in the index.
+  uint32_t unique = base_.nextUnique == 0 ? 1 : base_.nextUnique;
+  for (const IndexRecord& r : indexRecords_) {
+    if (r.unique >= unique && r.unique != 0xFFFFFFFF) unique = r.unique + 1;
+  }
+  currentNumber_ = static_cast<int32_t>(unique);
+  PutU32(msg_.data() + kMsgUnique, unique);
   PutU32(msg_.data() + kMsgAttr, kAttrBase);
   frameOffset_ = 0;
   loaded_ = false;

@@ -456,12 +456,21 @@ void SquishBase::SeekMessage(int32_t n) {
   gapPos_ = -1;
   // Numbers are the unsigned message identifiers, as CurrentNumber() and
   // MessageExists() take them.
+  // The message with that number, else the first one above it (a damaged
+  // index need not be in order).
   uint32_t wanted = static_cast<uint32_t>(n);
+  size_t found = RecordCount();
   for (size_t i = 0; i < RecordCount(); ++i) {
-    if (indexRecords_[i].unique >= wanted) {
-      SeekIndexPosition(static_cast<int32_t>(i * kIndexRecordSize));
-      return;
+    uint32_t unique = indexRecords_[i].unique;
+    if (unique == wanted) {
+      found = i;
+      break;
     }
+    if (unique > wanted && found == RecordCount()) found = i;
+  }
+  if (found < RecordCount()) {
+    SeekIndexPosition(static_cast<int32_t>(found * kIndexRecordSize));
+    return;
   }
   indexPos_ = 0;
   currentNumber_ = 0;

@@ -6,6 +6,8 @@
 #include "platform/env.h"
 
 namespace vex::fuzz {
+void PrintTo(const Target& t, std::ostream* os) { *os << t.name; }
+
 namespace {
 
 class CorpusReplayTest : public ::testing::TestWithParam<Target> {};

@@ -584,18 +584,20 @@ bool SquishBase::FindLoadedSlot(size_t& slot) const {
 
 bool SquishBase::StartNewMessage() {
   if (!isOpen_) return Fail(kErrFrameIo);
+  // A damaged header may name a number the index already uses, or 0: the
+  // new message takes one above every number in the index; a base that
+  // has used the highest number takes no more.
+  uint64_t unique = base_.nextUnique == 0 ? 1 : base_.nextUnique;
+  for (const IndexRecord& r : indexRecords_) {
+    unique = std::max<uint64_t>(unique, uint64_t{r.unique} + 1);
+  }
+  if (unique > 0xFFFFFFFF) return Fail(kErrFrameIo);
   msg_.fill('\0');
   frame_ = FrameHeader{};
   // The counters of the base move when the message is written, so a message
   // that is never written leaves no trace.
-  // A damaged header may name a number the index already uses, or 0: the
-  // new message takes one above every number in the index.
-  uint32_t unique = base_.nextUnique == 0 ? 1 : base_.nextUnique;
-  for (const IndexRecord& r : indexRecords_) {
-    if (r.unique >= unique && r.unique != 0xFFFFFFFF) unique = r.unique + 1;
-  }
   currentNumber_ = static_cast<int32_t>(unique);
-  PutU32(msg_.data() + kMsgUnique, unique);
+  PutU32(msg_.data() + kMsgUnique, static_cast<uint32_t>(unique));
   PutU32(msg_.data() + kMsgAttr, kAttrBase);
   frameOffset_ = 0;
   loaded_ = false;

@@ -577,12 +577,23 @@ bool SquishBase::MessageExists(int32_t n) {
 
 void SquishBase::SeekMessage(int32_t n) {
   gapPos_ = -1;
-  uint32_t wanted = n < 0 ? 0 : static_cast<uint32_t>(n);
+  // Numbers are the unsigned message identifiers, as CurrentNumber() and
+  // MessageExists() take them.
+  // The message with that number, else the first one above it (a damaged
+  // index need not be in order).
+  uint32_t wanted = static_cast<uint32_t>(n);
+  size_t found = RecordCount();
   for (size_t i = 0; i < RecordCount(); ++i) {
-    if (indexRecords_[i].unique >= wanted) {
-      SeekIndexPosition(static_cast<int32_t>(i * kIndexRecordSize));
-      return;
+    uint32_t unique = indexRecords_[i].unique;
+    if (unique == wanted) {
+      found = i;
+      break;
     }
+    if (unique > wanted && found == RecordCount()) found = i;
+  }
+  if (found < RecordCount()) {
+    SeekIndexPosition(static_cast<int32_t>(found * kIndexRecordSize));
+    return;
   }
   indexPos_ = 0;
   currentNumber_ = 0;
@@ -701,12 +712,20 @@ bool SquishBase::FindLoadedSlot(size_t& slot) const {
 
 bool SquishBase::StartNewMessage() {
   if (!isOpen_ || readOnly_) return Fail(kErrFrameIo);
+  // A damaged header may name a number the index already uses, or 0: the
+  // new message takes one above every number in the index; a base that
+  // has used the highest number takes no more.
+  uint64_t unique = base_.nextUnique == 0 ? 1 : base_.nextUnique;
+  for (const IndexRecord& r : indexRecords_) {
+    unique = std::max<uint64_t>(unique, uint64_t{r.unique} + 1);
+  }
+  if (unique > 0xFFFFFFFF) return Fail(kErrFrameIo);
   msg_.fill('\0');
   frame_ = FrameHeader{};
   // The counters of the base move when the message is written, so a message
   // that is never written leaves no trace.
-  currentNumber_ = static_cast<int32_t>(base_.nextUnique);
-  PutU32(msg_.data() + kMsgUnique, base_.nextUnique);
+  currentNumber_ = static_cast<int32_t>(unique);
+  PutU32(msg_.data() + kMsgUnique, static_cast<uint32_t>(unique));
   PutU32(msg_.data() + kMsgAttr, kAttrBase);
   frameOffset_ = 0;
   loaded_ = false;

@@ -23,3 +23,15 @@ vex_install_prerequisites() {
     (cd tests/interop && npm install --no-audit --no-fund --silent)
   fi
 }
+
+# The fuzz targets need clang and its libFuzzer runtime (scripts/fuzz.sh).
+vex_install_fuzz_prerequisites() {
+  if ! command -v clang++ >/dev/null ||
+     ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
+    echo "Installing: clang libclang-rt-dev"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang libclang-rt-dev
+  fi
+}

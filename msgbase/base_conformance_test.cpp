@@ -1,17 +1,22 @@
-// What every base format promises a poster: a post killed before any of its
-// file operations, or with any write failing or cut short, leaves the
-// earlier messages as they were and the new one whole or absent, and the
-// next post works.
+// What every base format promises: headers, text and kludges read back as
+// they were posted, numbers are never given twice, a message never written
+// leaves no trace, two processes posting in turns leave a whole base, and a
+// post killed before any of its file operations, or with any write failing
+// or cut short, leaves the earlier messages as they were and the new one
+// whole or absent, and the next post works.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
+#include <map>
 
 #include "msgbase/message_base.h"
 #include "platform/fault_env.h"
 #include "platform/mem_env.h"
+#include "util/coding.h"
 
 namespace vex {
 namespace {
@@ -63,7 +68,261 @@ class BaseConformanceTest : public ::testing::TestWithParam<char> {
     EXPECT_EQ(Bodies(areaId), want);
   }
   std::string Area(const std::string& dir) { return GetParam() + dir + "/area"; }
+  // *.MSG never gives number 1.
+  int32_t First() const { return GetParam() == 'M' ? 2 : 1; }
+  static std::map<std::string, std::string> Files(MemEnv& mem) {
+    std::map<std::string, std::string> out;
+    for (const std::string& f : mem.Files()) out[f] = mem.GetFile(f);
+    return out;
+  }
 };
+
+// A fixed clock; an even second, as every format keeps it.
+void SetClock(MemEnv& mem) {
+  ClockTime t;
+  t.year = 2024, t.month = 2, t.day = 29, t.hour = 13, t.minute = 45, t.second = 10;
+  mem.SetNow(t);
+}
+
+TEST_P(BaseConformanceTest, HeadersTextAndKludgesReadBackAsPosted) {
+  MemEnv mem;
+  SetClock(mem);
+  InstallFileHooks(mem);
+  std::unique_ptr<MessageBase> b;
+  ASSERT_TRUE(OpenMessageBase(b, Area("b")));
+  ASSERT_TRUE(b->StartNewMessage());
+  b->SetMailTypeFlag(kMailNet, true);
+  b->SetOrigAddress(FtnAddress{2, 5020, 1042, 3}, true);
+  b->SetDestAddress(FtnAddress{2, 463, 68, 0});
+  b->SetFromName("\x82\xA5\xAA\xE1\xE1\xE2\xA0\xE2");  // CP866 Cyrillic
+  b->SetToName("\x91\xA8\xE1\xAE\xAF");
+  b->SetSubject("\x8E\xE2\xE7\xF1\xE2");
+  MsgDateTime arrived;
+  arrived.year = 2003, arrived.month = 12, arrived.day = 31;
+  arrived.hour = 23, arrived.minute = 59, arrived.second = 58;
+  b->SetDateArrived(arrived);
+  b->SetAttribute(AttrLocal, true);
+  b->SetAttribute(AttrPrivate, true);
+  const std::string body = "\x8F\xE0\xA8\xA2\xA5\xE2!\r\rLine 3\r";
+  b->WriteTextLine("\x01PID: Vexstat");
+  b->WriteTextBlock(body);
+  ASSERT_TRUE(b->WriteMessage());
+  EXPECT_EQ(b->CurrentNumber(), First());
+  ASSERT_TRUE(b->FreeMessageText());
+  ASSERT_TRUE(b->StartNewMessage());
+  b->SetMailTypeFlag(kMailNet, false);
+  b->SetMailTypeFlag(kMailEcho, true);
+  b->SetOrigAddress(FtnAddress{2, 5020, 1042, 3}, true);
+  b->SetToName("All");
+  b->WriteTextLine("Echo body");
+  b->WriteTextLine("SEEN-BY: 5020/1");
+  ASSERT_TRUE(b->WriteMessage());
+  EXPECT_EQ(b->CurrentNumber(), First() + 1);
+  EXPECT_TRUE(CloseMessageBase(b));
+  EXPECT_EQ(mem.OpenFileCount(), 0);
+
+  // Open again, by the type letter in either case.
+  ASSERT_TRUE(OpenMessageBase(b, std::string(1, static_cast<char>(std::tolower(GetParam()))) + "b/area"));
+  EXPECT_EQ(b->MessageCount(), 2);
+  EXPECT_EQ(b->HighMessage(), First() + 1);
+  b->SeekMessage(0);
+  ASSERT_EQ(b->CurrentNumber(), First());
+  ASSERT_TRUE(b->ReadMessage());
+  EXPECT_EQ(b->GetFromName(), "\x82\xA5\xAA\xE1\xE1\xE2\xA0\xE2");
+  EXPECT_EQ(b->GetToName(), "\x91\xA8\xE1\xAE\xAF");
+  EXPECT_EQ(b->GetSubject(), "\x8E\xE2\xE7\xF1\xE2");
+  EXPECT_TRUE(b->TestAttribute(AttrLocal));
+  EXPECT_TRUE(b->TestAttribute(AttrPrivate));
+  EXPECT_FALSE(b->TestAttribute(AttrCrash));
+  EXPECT_EQ(b->TestMailTypeFlag(kMailNet), GetParam() == 'J');  // only JAM stores the kind
+  MsgDateTime w, a;
+  b->GetDateWritten(w);
+  b->GetDateArrived(a);
+  EXPECT_EQ(std::vector<int>({w.year, w.month, w.day, w.hour, w.minute, w.second}),
+            std::vector<int>({2024, 2, 29, 13, 45, 10}));
+  EXPECT_EQ(std::vector<int>({a.year, a.month, a.day, a.hour, a.minute, a.second}),
+            std::vector<int>({2003, 12, 31, 23, 59, 58}));
+  FtnAddress orig, dest;
+  b->GetAddresses(orig, dest);
+  EXPECT_EQ(orig, (FtnAddress{2, 5020, 1042, 3}));
+  EXPECT_EQ(dest, (FtnAddress{2, 463, 68, 0}));
+  const std::string text = b->TextBuffer()->Bytes();
+  EXPECT_EQ(text.rfind("\x01MSGID: 2:5020/1042.3 ", 0), 0u) << text;
+  for (const char* k : {"\r\x01PID: Vexstat\r", "\r\x01INTL 2:463/68 2:5020/1042\r", "\r\x01" "FMPT 3\r"}) {
+    EXPECT_NE(text.find(k), std::string::npos) << k << " in " << text;
+  }
+  EXPECT_EQ(text.find("TOPT"), std::string::npos) << text;
+  ASSERT_GE(text.size(), body.size());
+  EXPECT_EQ(text.substr(text.size() - body.size()), body);
+
+  // The header alone brings only the kludges, and such a text is never
+  // stored over the message; its header may be rewritten.
+  ASSERT_TRUE(b->ReadHeader());
+  EXPECT_EQ(b->TextBuffer()->Bytes(), text.substr(0, text.size() - body.size()));
+  const auto files = Files(mem);
+  EXPECT_FALSE(b->WriteMessage());
+  EXPECT_EQ(Files(mem), files);
+  b->SetAttribute(AttrReceived, true);
+  ASSERT_TRUE(b->RewriteHeader());
+  ASSERT_TRUE(b->ReadMessage());
+  EXPECT_TRUE(b->TestAttribute(AttrReceived));
+  EXPECT_EQ(b->TextBuffer()->Bytes(), text);
+
+  b->SeekNext();
+  ASSERT_EQ(b->CurrentNumber(), First() + 1);
+  ASSERT_TRUE(b->ReadMessage());
+  EXPECT_EQ(b->TestMailTypeFlag(kMailEcho), GetParam() == 'J');
+  const std::string echo = b->TextBuffer()->Bytes();
+  EXPECT_EQ(echo.rfind("\x01MSGID: 2:5020/1042.3 ", 0), 0u) << echo;
+  EXPECT_EQ(echo.substr(echo.find('\r') + 1), "Echo body\rSEEN-BY: 5020/1\r");
+  b->SeekNext();
+  EXPECT_EQ(b->CurrentNumber(), 0);
+  EXPECT_TRUE(CloseMessageBase(b));
+  EXPECT_EQ(mem.OpenFileCount(), 0);
+}
+
+TEST_P(BaseConformanceTest, DeletionKeepsEveryNumberAndNumbersAreNeverGivenTwice) {
+  MemEnv mem;
+  InstallFileHooks(mem);
+  for (int i = 1; i <= 4; ++i) ASSERT_TRUE(Post(Area("b"), i));
+  const int32_t n1 = First(), n2 = n1 + 1, n3 = n1 + 2, n4 = n1 + 3;
+  std::unique_ptr<MessageBase> b;
+  ASSERT_TRUE(OpenMessageBase(b, Area("b")));
+  EXPECT_TRUE(b->MessageExists(n3));
+  EXPECT_FALSE(b->MessageExists(n4 + 1));
+  b->SeekMessage(n2);
+  ASSERT_TRUE(b->DeleteMessage());
+  // A JAM base would delete the first message on a second call here.
+  if (GetParam() != 'J') {
+    EXPECT_FALSE(b->DeleteMessage());
+  }
+  EXPECT_FALSE(b->MessageExists(n2));
+  EXPECT_EQ(b->MessageCount(), 3);
+  // After a deletion the next message is the one that followed.
+  b->SeekNext();
+  EXPECT_EQ(b->CurrentNumber(), n3);
+  b->SeekMessage(n2);  // the first at or above
+  EXPECT_EQ(b->CurrentNumber(), n3);
+  b->SeekPrior();
+  EXPECT_EQ(b->CurrentNumber(), n1);
+  b->SeekPrior();
+  EXPECT_FALSE(b->SeekFound());
+  b->SeekNext();  // from nothing: the first message
+  EXPECT_EQ(b->CurrentNumber(), n1);
+  b->SeekMessage(n4);
+  b->SeekNext();
+  EXPECT_EQ(b->CurrentNumber(), 0);
+  b->SeekMessage(99);
+  EXPECT_FALSE(b->SeekFound());
+  EXPECT_FALSE(b->ReadMessage());
+  EXPECT_FALSE(b->DeleteMessage());
+  EXPECT_EQ(b->MessageCount(), 3);
+  EXPECT_EQ(b->HighMessage(), n4);
+  CloseMessageBase(b);
+
+  // Opening neither compacts nor renumbers; the next message takes the
+  // number after the highest.
+  ASSERT_TRUE(Post(Area("b"), 5));
+  ASSERT_TRUE(OpenMessageBase(b, Area("b")));
+  EXPECT_FALSE(b->MessageExists(n2));
+  EXPECT_TRUE(b->MessageExists(n4 + 1));
+  EXPECT_EQ(b->HighMessage(), n4 + 1);
+  b->SeekMessage(n3);
+  ASSERT_TRUE(b->ReadMessage());
+  EXPECT_NE(b->TextBuffer()->Bytes().find(Body(3)), std::string::npos);
+  CloseMessageBase(b);
+  EXPECT_EQ(Bodies(Area("b")), (std::vector<std::string>{Body(1), Body(3), Body(4), Body(5)}));
+}
+
+TEST_P(BaseConformanceTest, AMessageNeverWrittenLeavesNoTrace) {
+  MemEnv mem;
+  InstallFileHooks(mem);
+  ASSERT_TRUE(Post(Area("b"), 1));
+  const auto files = Files(mem);
+  std::unique_ptr<MessageBase> b;
+  ASSERT_TRUE(OpenMessageBase(b, Area("b")));
+  ASSERT_TRUE(b->StartNewMessage());
+  EXPECT_EQ(b->CurrentNumber(), First() + 1);
+  b->WriteTextLine("never written");
+  EXPECT_FALSE(b->MessageExists(First() + 1));
+  b->FreeMessageText();
+  CloseMessageBase(b);
+  EXPECT_EQ(Files(mem), files);
+  EXPECT_EQ(Bodies(Area("b")), std::vector<std::string>{Body(1)});
+  ASSERT_TRUE(OpenMessageBase(b, Area("b")));
+  b->CloseBase();  // a closed base takes no message
+  EXPECT_FALSE(b->StartNewMessage());
+  EXPECT_FALSE(b->WriteMessage());
+  EXPECT_FALSE(b->RewriteHeader());
+  // Creating a base that exists opens it as it stands.
+  ASSERT_TRUE(b->CreateBase("b/area"));
+  EXPECT_EQ(b->MessageCount(), 1);
+  CloseMessageBase(b);
+  EXPECT_EQ(Files(mem), files);
+  // The next message takes the number the abandoned one had.
+  ASSERT_TRUE(OpenMessageBase(b, Area("b")));
+  ASSERT_TRUE(b->StartNewMessage());
+  b->WriteTextLine("two");
+  ASSERT_TRUE(b->WriteMessage());
+  EXPECT_EQ(b->CurrentNumber(), First() + 1);
+  CloseMessageBase(b);
+}
+
+TEST_P(BaseConformanceTest, TwoProcessesPostingInTurnsLeaveAWholeBase) {
+  char tmpl[] = "/tmp/vex-turns-XXXXXX";
+  ASSERT_NE(::mkdtemp(tmpl), nullptr);
+  const std::string dir = tmpl, area = Area(dir);
+  InstallFileHooks(*DefaultEnv());
+  constexpr int kEach = 8;
+  auto writer = [&](int w) {
+    for (int i = 0; i < kEach; ++i) {
+      std::unique_ptr<MessageBase> b;
+      if (!OpenMessageBase(b, area) || !b->StartNewMessage()) return 10;
+      b->SetMailTypeFlag(kMailEcho, true);
+      b->SetOrigAddress(FtnAddress{2, 5020, 1, 0}, true);
+      b->SetToName("Writer " + std::to_string(w));
+      b->WriteTextLine("Message " + std::to_string(i) + " of writer " + std::to_string(w));
+      if (!b->WriteMessage()) return 11;
+      ::usleep(2000);
+      if (!CloseMessageBase(b)) return 12;
+    }
+    return 0;
+  };
+  ASSERT_TRUE(Post(area, 0));  // the base exists before either starts
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(writer(1));
+  EXPECT_EQ(writer(0), 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  std::unique_ptr<MessageBase> b;
+  ASSERT_TRUE(OpenMessageBase(b, area));
+  EXPECT_EQ(b->MessageCount(), 1 + 2 * kEach);
+  EXPECT_EQ(b->HighMessage(), First() + 2 * kEach);
+  int seen[2] = {0, 0};
+  for (int32_t n = First() + 1; n <= First() + 2 * kEach; ++n) {
+    b->SeekMessage(n);
+    ASSERT_TRUE(b->ReadMessage()) << n;
+    const int w = b->GetToName() == "Writer 1" ? 1 : 0;
+    const std::string want = "\rMessage " + std::to_string(seen[w]++) + " of writer " + std::to_string(w) + "\r";
+    EXPECT_NE(b->TextBuffer()->Bytes().find(want), std::string::npos) << b->TextBuffer()->Bytes();
+  }
+  EXPECT_EQ(seen[0], kEach);
+  EXPECT_EQ(seen[1], kEach);
+  CloseMessageBase(b);
+  if (GetParam() == 'J') {  // the modification counter counts every write
+    FILE* f = std::fopen((dir + "/area.jhr").c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    char head[16];
+    ASSERT_EQ(std::fread(head, 1, sizeof head, f), sizeof head);
+    std::fclose(f);
+    EXPECT_EQ(GetU32(head + 8), 1u + 2 * kEach);
+  }
+  std::filesystem::remove_all(dir);
+}
 
 TEST_P(BaseConformanceTest, PostKilledAtAnyFileOperation) {
   for (int existing : {2, 0}) {

@@ -207,6 +207,7 @@ TEST_P(BaseConformanceTest, DeletionKeepsEveryNumberAndNumbersAreNeverGivenTwice
   EXPECT_EQ(b->CurrentNumber(), n1);
   b->SeekPrior();
   EXPECT_FALSE(b->SeekFound());
+  EXPECT_EQ(b->CurrentNumber(), 0);
   b->SeekNext();  // from nothing: the first message
   EXPECT_EQ(b->CurrentNumber(), n1);
   b->SeekMessage(n4);

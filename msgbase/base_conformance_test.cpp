@@ -4,16 +4,20 @@
 // post killed before any of its file operations, or with any write failing
 // or cut short, leaves the earlier messages as they were and the new one
 // whole or absent, and the next post works.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <map>
 
+#include "msgbase/jam_base_impl.h"
 #include "msgbase/message_base.h"
+#include "msgbase/squish_base.h"
 #include "platform/fault_env.h"
 #include "platform/mem_env.h"
 #include "util/coding.h"
@@ -394,6 +398,75 @@ TEST_P(BaseConformanceTest, LeftoversOfAnUnfinishedCreationOrPost) {
   EXPECT_EQ(Bodies(Area("b")), std::vector<std::string>{Body(1)});
   EXPECT_FALSE(mem.HasFile("b/area/.vexstat-0.tmp"));
 }
+
+// JAM and Squish bases are locked while open: a second opener waits for
+// the lock, then fails with its format's code and leaves the base alone.
+class LockedBaseTest : public BaseConformanceTest {
+ protected:
+  std::unique_ptr<MessageBase> Make(Env& env, int lockTimeoutMs) {
+    if (GetParam() == 'S') return MakeSquishBase(env, lockTimeoutMs);
+    auto b = std::make_unique<JamBase>(env);
+    b->SetLockTimeoutMs(lockTimeoutMs);
+    return b;
+  }
+  int LockedCode() const { return GetParam() == 'J' ? 0x2003 : 0x3002; }
+};
+
+TEST_P(LockedBaseTest, ABaseOpenElsewhereMakesOpenWaitThenFail) {
+  MemEnv mem;
+  auto holder = Make(mem, 300);
+  ASSERT_TRUE(holder->CreateBase("b/area"));
+  auto second = Make(mem, 300);
+  EXPECT_FALSE(second->OpenBase("b/area"));
+  EXPECT_EQ(second->GetErrorCode(), LockedCode());
+  holder->CloseBase();
+  EXPECT_TRUE(second->OpenBase("b/area"));
+
+  // Another process holds a classic record lock, as other FidoNet programs
+  // take it, or an open-file lock on the first byte.
+  char tmpl[] = "/tmp/vex-lock-XXXXXX";
+  ASSERT_NE(::mkdtemp(tmpl), nullptr);
+  const std::string dir = tmpl, path = dir + "/area";
+  ASSERT_TRUE(Make(*DefaultEnv(), 0)->CreateBase(path));
+  const std::string locked = path + (GetParam() == 'J' ? ".jhr" : ".sqd");
+  for (int command : {F_SETLK, F_OFD_SETLK}) {
+    int ready[2], release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      int fd = ::open(locked.c_str(), O_RDWR);
+      struct flock fl {};
+      fl.l_type = F_WRLCK;
+      fl.l_whence = SEEK_SET;
+      fl.l_len = 1;
+      char c = fd >= 0 && ::fcntl(fd, command, &fl) == 0 ? 'y' : 'n';
+      if (::write(ready[1], &c, 1) != 1 || ::read(release[0], &c, 1) != 1) _exit(1);
+      _exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    ASSERT_EQ(c, 'y');
+    auto b = Make(*DefaultEnv(), 400);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(b->OpenBase(path));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(350));
+    EXPECT_EQ(b->GetErrorCode(), LockedCode());
+    EXPECT_FALSE(b->IsOpen());
+    EXPECT_TRUE(b->BaseExists(path));  // so the poster reports it, not re-creates
+    ASSERT_EQ(::write(release[1], "x", 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(b->OpenBase(path));
+    for (int fd : {ready[0], ready[1], release[0], release[1]}) ::close(fd);
+  }
+  std::filesystem::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(LockingFormats, LockedBaseTest, ::testing::Values('J', 'S'),
+                         [](const auto& info) { return std::string(1, info.param); });
 
 INSTANTIATE_TEST_SUITE_P(Formats, BaseConformanceTest, ::testing::Values('J', 'S', 'M'),
                          [](const auto& info) { return std::string(1, info.param); });

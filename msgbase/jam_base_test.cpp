@@ -1,11 +1,5 @@
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <map>
 #include <tuple>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -521,75 +515,6 @@ TEST_F(JamDamageTest, AMissingLastReadFileIsCreatedEmptyInTheCaseOfTheBase) {
   ASSERT_TRUE(base->OpenBase("bases/mix"));
   EXPECT_EQ(base->jdxPath(), "bases/mix.jDx");
   EXPECT_EQ(base->jlrPath(), "bases/mix.Jlr");
-}
-
-TEST_F(JamMemTest, ALockedBaseWaitsThenFailsToOpen) {
-  auto holder = Created();
-  auto second = NewBase();
-  second->SetLockTimeoutMs(300);
-  EXPECT_FALSE(second->OpenBase("bases/echo"));
-  EXPECT_EQ(second->GetErrorCode(), kErrOpenJhr);
-  holder->CloseBase();
-  EXPECT_TRUE(second->OpenBase("bases/echo"));
-}
-
-// Real files and real processes -----------------------------------------------
-
-class JamDiskTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/vexjamXXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
-    path = dir + "/echo";
-  }
-  void TearDown() override {
-    std::string cmd = "rm -rf '" + dir + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-  }
-  std::string dir, path;
-};
-
-TEST_F(JamDiskTest, ALockHeldByAnotherProcessMakesOpenWaitThenFail) {
-  {
-    JamBase base(*DefaultEnv());
-    ASSERT_TRUE(base.CreateBase(path));
-  }
-  int ready[2], release[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(release), 0);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // A classic record lock, as other FidoNet programs take it.
-    int fd = open((path + ".jhr").c_str(), O_RDWR);
-    struct flock fl {};
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = 0;
-    fl.l_len = 1;
-    char c = fcntl(fd, F_SETLK, &fl) == 0 ? 'y' : 'n';
-    if (write(ready[1], &c, 1) != 1) _exit(1);
-    if (read(release[0], &c, 1) != 1) _exit(1);
-    _exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(read(ready[0], &c, 1), 1);
-  ASSERT_EQ(c, 'y');
-
-  JamBase base(*DefaultEnv());
-  base.SetLockTimeoutMs(400);
-  auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(base.OpenBase(path));
-  auto waited = std::chrono::steady_clock::now() - start;
-  EXPECT_EQ(base.GetErrorCode(), kErrOpenJhr);
-  EXPECT_GE(waited, std::chrono::milliseconds(350));
-
-  ASSERT_EQ(write(release[1], "x", 1), 1);
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(base.OpenBase(path));
-  for (int fd : {ready[0], ready[1], release[0], release[1]}) close(fd);
 }
 
 }  // namespace

@@ -527,15 +527,6 @@ TEST_F(SquishTest, ControlInformationMustStayBelowTheLimit) {
   EXPECT_EQ(b->TextSize(), 65518u + 1 + 5);
 }
 
-TEST_F(SquishTest, LockedBaseFailsToOpen) {
-  auto first = Create();
-  auto second = MakeSquishBase(env_);
-  EXPECT_FALSE(second->OpenBase("/fido/area"));
-  EXPECT_EQ(second->GetErrorCode(), 0x3002);
-  first->CloseBase();
-  EXPECT_TRUE(second->OpenBase("/fido/area"));
-}
-
 // Damaged bases: each case fails with a code, reads nothing outside the
 // file, and leaves the files exactly as they were.
 class SquishDamageTest : public SquishTest {

@@ -65,49 +65,6 @@ class SquishLockTest : public ::testing::Test {
   std::string dir_, area_;
 };
 
-TEST_F(SquishLockTest, HeldLockMakesOpenWaitThenFail) {
-  int ready[2], release[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  ASSERT_EQ(::pipe(release), 0);
-  std::string sqd = area_ + ".sqd";
-  pid_t pid = Child([&] {
-    ::close(ready[0]);
-    ::close(release[1]);
-    int fd = ::open(sqd.c_str(), O_RDWR);
-    struct flock fl {};
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = 0;
-    fl.l_len = 1;
-    if (fd < 0 || ::fcntl(fd, F_OFD_SETLK, &fl) != 0) return 1;
-    if (::write(ready[1], "r", 1) != 1) return 2;
-    char c;
-    (void)::read(release[0], &c, 1);  // until the parent closes its end
-    return 0;
-  });
-  ASSERT_GT(pid, 0);
-  ::close(ready[1]);
-  ::close(release[0]);
-  char c = 0;
-  ASSERT_EQ(::read(ready[0], &c, 1), 1);
-
-  std::string before;
-  {
-    auto b = MakeSquishBase(*DefaultEnv(), 700);
-    Clock::time_point start = Clock::now();
-    EXPECT_FALSE(b->OpenBase(area_));
-    EXPECT_GE(MsSince(start), 600);
-    EXPECT_EQ(b->GetErrorCode(), 0x3002);
-    EXPECT_FALSE(b->IsOpen());
-    EXPECT_TRUE(b->BaseExists(area_));  // so the poster reports it, not re-creates
-  }
-  ::close(release[1]);
-  ::close(ready[0]);
-  EXPECT_EQ(Wait(pid), 0);
-  auto b = MakeSquishBase(*DefaultEnv(), 700);
-  EXPECT_TRUE(b->OpenBase(area_));
-}
-
 TEST_F(SquishLockTest, OpenWaitsAndReadsTheHeaderAfterTheLock) {
   int ready[2];
   ASSERT_EQ(::pipe(ready), 0);

@@ -399,9 +399,8 @@ TEST_P(BaseConformanceTest, LeftoversOfAnUnfinishedCreationOrPost) {
   EXPECT_FALSE(mem.HasFile("b/area/.vexstat-0.tmp"));
 }
 
-// JAM and Squish bases are locked while open: a second opener waits for
-// the lock, then fails with its format's code and leaves the base alone.
-class LockedBaseTest : public BaseConformanceTest {
+// JAM and Squish keep a base in a set of files, locked while open.
+class FileSetBaseTest : public BaseConformanceTest {
  protected:
   std::unique_ptr<MessageBase> Make(Env& env, int lockTimeoutMs) {
     if (GetParam() == 'S') return MakeSquishBase(env, lockTimeoutMs);
@@ -412,7 +411,45 @@ class LockedBaseTest : public BaseConformanceTest {
   int LockedCode() const { return GetParam() == 'J' ? 0x2003 : 0x3002; }
 };
 
-TEST_P(LockedBaseTest, ABaseOpenElsewhereMakesOpenWaitThenFail) {
+TEST_P(FileSetBaseTest, ABaseMissingAFileIsNeverCreatedOver) {
+  MemEnv mem;
+  InstallFileHooks(mem);
+  ASSERT_TRUE(Post(Area("b"), 1));
+  const bool jam = GetParam() == 'J';
+  const std::string header = jam ? "b/area.jhr" : "b/area.sqd", index = jam ? "b/area.jdx" : "b/area.sqi";
+  int err = 0;
+  ASSERT_TRUE(mem.Remove(index, &err));
+  auto files = Files(mem);
+  std::unique_ptr<MessageBase> b;
+  EXPECT_TRUE(Make(mem, 0)->BaseExists("b/area"));
+  EXPECT_FALSE(OpenMessageBase(b, Area("b")));
+  EXPECT_EQ(MessageBaseOpenError(), kOpenErrorExists);
+  EXPECT_EQ(b->GetErrorCode(), jam ? 0x2001 : 0x3001);
+  CloseMessageBase(b);
+  EXPECT_EQ(Files(mem), files);
+
+  // Without its header file the base does not exist, and creating it must
+  // neither write over nor add to the files that are left.
+  ASSERT_TRUE(mem.Remove(header, &err));
+  if (!jam) mem.SetFile("b/area.SQI", "index bytes!");
+  files = Files(mem);
+  EXPECT_FALSE(Make(mem, 0)->BaseExists("b/area"));
+  EXPECT_FALSE(OpenMessageBase(b, Area("b")));
+  EXPECT_EQ(MessageBaseOpenError(), jam ? 0x200C : 0x300A);
+  CloseMessageBase(b);
+  EXPECT_EQ(Files(mem), files);
+
+  // No base at all: created with lower-case extensions.
+  ASSERT_TRUE(OpenMessageBase(b, Area("fresh")));
+  EXPECT_TRUE(CloseMessageBase(b));
+  EXPECT_TRUE(mem.HasFile(jam ? "fresh/area.jhr" : "fresh/area.sqd"));
+  EXPECT_TRUE(mem.HasFile(jam ? "fresh/area.jdx" : "fresh/area.sqi"));
+  EXPECT_EQ(mem.OpenFileCount(), 0);
+}
+
+// A second opener, in the same or another process, waits for the lock, then
+// fails with its format's code and leaves the base alone.
+TEST_P(FileSetBaseTest, ABaseOpenElsewhereMakesOpenWaitThenFail) {
   MemEnv mem;
   auto holder = Make(mem, 300);
   ASSERT_TRUE(holder->CreateBase("b/area"));
@@ -465,7 +502,7 @@ TEST_P(LockedBaseTest, ABaseOpenElsewhereMakesOpenWaitThenFail) {
   std::filesystem::remove_all(dir);
 }
 
-INSTANTIATE_TEST_SUITE_P(LockingFormats, LockedBaseTest, ::testing::Values('J', 'S'),
+INSTANTIATE_TEST_SUITE_P(FileSetFormats, FileSetBaseTest, ::testing::Values('J', 'S'),
                          [](const auto& info) { return std::string(1, info.param); });
 
 INSTANTIATE_TEST_SUITE_P(Formats, BaseConformanceTest, ::testing::Values('J', 'S', 'M'),

@@ -463,32 +463,6 @@ TEST_F(JamDamageTest, DamagedFilesFailWithTheirCodesAndStayUntouched) {
   EXPECT_EQ(code, kErrReadHeader);
 }
 
-TEST_F(JamDamageTest, ABaseMissingADataFileIsNeverRecreated) {
-  InstallFileHooks(env);
-  std::string jhr = files["jhr"];
-  RemoveFile("bases/echo.jdx");
-  auto base = NewBase();
-  EXPECT_TRUE(base->BaseExists("bases/echo"));
-  EXPECT_FALSE(base->OpenBase("bases/echo"));
-  EXPECT_EQ(base->GetErrorCode(), kErrNoJdx);
-  std::unique_ptr<MessageBase> opened;
-  EXPECT_FALSE(OpenMessageBase(opened, "Jbases/echo"));
-  EXPECT_EQ(MessageBaseOpenError(), kOpenErrorExists);
-  CloseMessageBase(opened);
-  EXPECT_EQ(env.GetFile("bases/echo.jhr"), jhr);
-  EXPECT_FALSE(env.HasFile("bases/echo.jdx"));
-
-  // Without its header file the base does not exist, and creating it must
-  // not write over the files that are left.
-  RemoveFile("bases/echo.jhr");
-  EXPECT_FALSE(base->BaseExists("bases/echo"));
-  EXPECT_FALSE(OpenMessageBase(opened, "jbases/echo"));
-  EXPECT_EQ(MessageBaseOpenError(), kErrCreateJdt);
-  CloseMessageBase(opened);
-  EXPECT_FALSE(env.HasFile("bases/echo.jhr"));
-  EXPECT_EQ(env.GetFile("bases/echo.jdt"), files["jdt"]);
-}
-
 TEST_F(JamDamageTest, AMissingLastReadFileIsCreatedEmptyInTheCaseOfTheBase) {
   RemoveFile("bases/echo.jlr");
   auto base = NewBase();

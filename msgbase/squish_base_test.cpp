@@ -476,36 +476,6 @@ TEST_F(SquishTest, FileNamesInEitherCase) {
   EXPECT_FALSE(MakeSquishBase(env_)->BaseExists("/fido/mixed"));
 }
 
-TEST_F(SquishTest, MissingFilesAreNeverCreatedOver) {
-  InstallFileHooks(env_);
-  { auto b = Create(); }
-  std::string sqd = Sqd();
-  int err = 0;
-  env_.Remove("/fido/area.sqi", &err);
-  std::unique_ptr<MessageBase> b;
-  EXPECT_FALSE(OpenMessageBase(b, "S/fido/area"));
-  EXPECT_EQ(MessageBaseOpenError(), 257);
-  EXPECT_EQ(b->GetErrorCode(), 0x3001);
-  EXPECT_TRUE(CloseMessageBase(b));
-  EXPECT_EQ(Sqd(), sqd);
-  EXPECT_FALSE(env_.HasFile("/fido/area.sqi"));
-
-  // An index without its data file: nothing is written over it.
-  env_.SetFile("/fido/other.SQI", "index bytes!");
-  EXPECT_FALSE(OpenMessageBase(b, "s/fido/other"));
-  EXPECT_EQ(MessageBaseOpenError(), 0x300A);
-  CloseMessageBase(b);
-  EXPECT_EQ(env_.GetFile("/fido/other.SQI"), "index bytes!");
-  EXPECT_FALSE(env_.HasFile("/fido/other.sqd"));
-
-  // No base at all: created, lower-case extensions.
-  ASSERT_TRUE(OpenMessageBase(b, "S/fido/fresh"));
-  EXPECT_TRUE(CloseMessageBase(b));
-  EXPECT_TRUE(env_.HasFile("/fido/fresh.sqd"));
-  EXPECT_TRUE(env_.HasFile("/fido/fresh.sqi"));
-  EXPECT_EQ(env_.OpenFileCount(), 0);
-}
-
 TEST_F(SquishTest, ControlInformationMustStayBelowTheLimit) {
   auto b = Create();
   ASSERT_TRUE(b->StartNewMessage());

@@ -1,6 +1,5 @@
 // Squish bases shared with other processes: the lock on the data file's
 // first byte, taken with real files and real child processes.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -447,6 +447,41 @@ TEST_P(FileSetBaseTest, ABaseMissingAFileIsNeverCreatedOver) {
   EXPECT_EQ(mem.OpenFileCount(), 0);
 }
 
+// The same base under upper-case and mixed-case extensions (as made
+// elsewhere) opens and reads, and its last-read file takes the case of the
+// first file's extension; the name part is matched as it is.
+TEST_P(FileSetBaseTest, ExtensionsInAnyCase) {
+  MemEnv mem;
+  InstallFileHooks(mem);
+  ASSERT_TRUE(Post(Area("b"), 1));
+  const bool jam = GetParam() == 'J';
+  const std::vector<std::string> ext = jam ? std::vector<std::string>{"jhr", "jdx", "jdt"}
+                                           : std::vector<std::string>{"sqd", "sqi"};
+  const std::string lastRead = jam ? "jlr" : "sql";
+  auto recase = [](std::string e, const std::string& pattern) {
+    for (size_t i = 0; i < e.size(); ++i) e[i] = pattern[i] == 'U' ? static_cast<char>(std::toupper(e[i])) : e[i];
+    return e;
+  };
+  for (const auto& [name, patterns] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+           {"UP", {"UUU", "UUU", "UUU"}}, {"Mixed", {"Ull", "lUl", "UUU"}}}) {
+    SCOPED_TRACE(name);
+    for (size_t i = 0; i < ext.size(); ++i) {
+      mem.SetFile("b/" + name + "." + recase(ext[i], patterns[i]), mem.GetFile("b/area." + ext[i]));
+    }
+    auto b = Make(mem, 0);
+    EXPECT_TRUE(b->BaseExists("b/" + name));
+    ASSERT_TRUE(b->OpenBase("b/" + name));
+    EXPECT_EQ(b->MessageCount(), 1);
+    b->SeekMessage(1);
+    EXPECT_TRUE(b->ReadMessage());
+    b->WriteLastRead(0, 5);
+    b->CloseBase();
+    EXPECT_TRUE(mem.HasFile("b/" + name + "." + recase(lastRead, patterns[0])));
+    EXPECT_FALSE(mem.HasFile("b/" + name + "." + lastRead));
+  }
+  EXPECT_FALSE(Make(mem, 0)->BaseExists("b/mixed"));
+}
+
 // A second opener, in the same or another process, waits for the lock, then
 // fails with its format's code and leaves the base alone.
 TEST_P(FileSetBaseTest, ABaseOpenElsewhereMakesOpenWaitThenFail) {

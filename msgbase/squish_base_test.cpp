@@ -450,32 +450,6 @@ TEST_F(SquishTest, LastRead) {
   EXPECT_EQ(b->ReadLastRead(-1), 0);
 }
 
-TEST_F(SquishTest, FileNamesInEitherCase) {
-  {
-    auto b = Create();
-    Post(*b, "All", "x\r");
-  }
-  env_.SetFile("/fido/AREA.SQD", Sqd());
-  env_.SetFile("/fido/AREA.SQI", Sqi());
-  env_.SetFile("/fido/Mixed.Sqd", Sqd());
-  env_.SetFile("/fido/Mixed.sQi", Sqi());
-  auto up = MakeSquishBase(env_);
-  EXPECT_TRUE(up->BaseExists("/fido/AREA"));
-  ASSERT_TRUE(up->OpenBase("/fido/AREA"));
-  EXPECT_EQ(up->MessageCount(), 1);
-  up->WriteLastRead(0, 5);
-  EXPECT_TRUE(env_.HasFile("/fido/AREA.SQL"));
-  EXPECT_FALSE(env_.HasFile("/fido/AREA.sql"));
-  auto mixed = MakeSquishBase(env_);
-  ASSERT_TRUE(mixed->OpenBase("/fido/Mixed"));
-  mixed->SeekMessage(1);
-  EXPECT_TRUE(mixed->ReadMessage());
-  mixed->WriteLastRead(0, 5);
-  EXPECT_TRUE(env_.HasFile("/fido/Mixed.Sql"));
-  // The name part is not matched without regard to case.
-  EXPECT_FALSE(MakeSquishBase(env_)->BaseExists("/fido/mixed"));
-}
-
 TEST_F(SquishTest, ControlInformationMustStayBelowTheLimit) {
   auto b = Create();
   ASSERT_TRUE(b->StartNewMessage());

@@ -1,8 +1,9 @@
 // What every base format promises: headers, text and kludges read back as
 // they were posted, numbers are never given twice, a message never written
-// leaves no trace, two processes posting in turns leave a whole base, and a
-// post killed before any of its file operations, or with any write failing
-// or cut short, leaves the earlier messages as they were and the new one
+// leaves no trace, two processes posting in turns leave a whole base, a
+// locked or incomplete base is refused and left alone, and a post killed
+// before any of its file operations, or with any write failing or cut
+// short, leaves the earlier messages as they were and the new one
 // whole or absent, and the next post works.
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -370,17 +371,14 @@ TEST_P(BaseConformanceTest, PostWithAnyWriteFailingOrCutShort) {
       InstallFileHooks(mem);
       std::vector<std::string> before;
       for (int i = 1; i <= existing; ++i, before.push_back(Body(i - 1))) ASSERT_TRUE(Post(Area("b"), i));
-      std::map<std::string, std::string> files;
-      for (const std::string& f : mem.Files()) files[f] = mem.GetFile(f);
+      const auto files = Files(mem);
       InstallFileHooks(faults);
       faults.FailOneWriteAfter(budget);
       posted = Post(Area("b"), 3);
       InstallFileHooks(mem);
       if (!posted && existing > 0 && GetParam() != 'M') { EXPECT_EQ(lastError, GetParam() == 'J' ? 0x200E : 0x3008); }
-      if (!posted && existing > 0) {  // everything written was put back
-        std::map<std::string, std::string> now;
-        for (const std::string& f : mem.Files()) now[f] = mem.GetFile(f);
-        ASSERT_EQ(now, files);
+      if (!posted && existing > 0) {
+        ASSERT_EQ(Files(mem), files);  // everything written was put back
       }
       ExpectWhole(Area("b"), before, 3);
       ASSERT_LT(budget, 100000u);

@@ -42,6 +42,12 @@ void SetPeriod(RunSettings& run, const std::string& p) {
   run.periodEnd = Short(p.substr(slash + 1));
 }
 
+// A maintenance action is the whole run: whatever its result (its log
+// lines tell which), the program ends with code 0 once it returns.
+[[noreturn]] void EndAfterMaintenance(MaintenanceResult) {
+  throw ProgramExit{0};
+}
+
 }  // namespace
 
 void ApplyCommandLine(App& app) {
@@ -64,9 +70,9 @@ void ApplyCommandLine(App& app) {
     } else if (key == "-E") {
       run.ticMask = Argument(p);
     } else if (key == "-K") {
-      ResetDupeStore(app.env, app.log);
+      EndAfterMaintenance(ResetDupeStore(app.env, app.log));
     } else if (key == "-L") {
-      PurgeStatistics(app.env, app.log, p);
+      EndAfterMaintenance(PurgeStatistics(app.env, app.log, p));
     } else if (key == "-I") {
       run.statisticsOnScreen = !run.statisticsOnScreen;
     } else if (key == "-J") {

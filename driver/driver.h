@@ -11,8 +11,8 @@ namespace vex {
 // Initialises the posting settings, reads the configuration, applies the
 // command line (when no TICPATH line did), runs the reports and ends the log.
 // A run without a statistics store returns after the report's log line.
-// The help screen ends the program with ProgramExit; unhandled I/O failures
-// throw RunTimeError.
+// The help screen and the maintenance actions (-K, -L) end the program with
+// ProgramExit; unhandled I/O failures throw RunTimeError.
 void RunDriver(App& app);
 
 // Takes the run lock (waiting for another run up to app.runLockWaitMs) and

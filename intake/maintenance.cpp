@@ -9,7 +9,7 @@
 
 namespace vex {
 
-void ResetDupeStore(Env& env, LogContext& log) {
+MaintenanceResult ResetDupeStore(Env& env, LogContext& log) {
   int err = 0;
   bool exists = env.Open(kDupeStoreName, OpenMode::kRead, &err) != nullptr;
   if (exists) {
@@ -19,7 +19,7 @@ void ResetDupeStore(Env& env, LogContext& log) {
     log.LogLine(Cp866("Файл с дупами не найден.."));
   }
   log.EndLog();
-  throw ProgramExit{0};
+  return exists ? MaintenanceResult::kDone : MaintenanceResult::kNoStore;
 }
 
 namespace {
@@ -48,12 +48,13 @@ class RecordWriter {
 
 }  // namespace
 
-void PurgeStatistics(Env& env, LogContext& log, const std::string& parameter) {
+MaintenanceResult PurgeStatistics(Env& env, LogContext& log,
+                                  const std::string& parameter) {
   int32_t keepDays = 0;
   std::string text = parameter.size() > 2 ? parameter.substr(2) : std::string();
   if (!ParseNumber(text, &keepDays)) {
     log.LogLine(Cp866("Ошибка в параметре для пуржинга статистики.."));
-    throw ProgramExit{0};
+    return MaintenanceResult::kBadParameter;
   }
   log.LogLine(Cp866("Пуржим статистику за ") + NumberText(keepDays) +
               Cp866(" дней.."));
@@ -69,7 +70,7 @@ void PurgeStatistics(Env& env, LogContext& log, const std::string& parameter) {
     temp.reset();
     if (!env.Remove(kPurgeTempName, &err)) FailIo("delete", kPurgeTempName, err);
     log.EndLog();
-    throw ProgramExit{0};
+    return MaintenanceResult::kNoStore;
   }
 
   try {
@@ -98,7 +99,7 @@ void PurgeStatistics(Env& env, LogContext& log, const std::string& parameter) {
   if (!env.SyncDirectory("", &err)) FailIo("sync", ".", err);
 
   log.EndLog();
-  throw ProgramExit{0};
+  return MaintenanceResult::kDone;
 }
 
 }  // namespace vex

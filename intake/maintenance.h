@@ -1,5 +1,6 @@
-// The two store maintenance actions of the command line.  Both end the
-// program (ProgramExit, code 0) when done.
+// The two store maintenance actions of the command line.  Each returns how
+// it ended; the command line then ends the run (exit code 0) whatever the
+// result.  Failures that leave the run unable to go on throw RunTimeError.
 #pragma once
 
 #include <string>
@@ -11,12 +12,18 @@ namespace vex {
 
 inline constexpr const char* kPurgeTempName = "temp";
 
+enum class MaintenanceResult {
+  kDone,          // the store was changed; the log is ended
+  kNoStore,       // there was no store to change; the log is ended
+  kBadParameter,  // nothing was changed; the log stays open
+};
+
 // -K: deletes the dupe store.
-[[noreturn]] void ResetDupeStore(Env& env, LogContext& log);
+MaintenanceResult ResetDupeStore(Env& env, LogContext& log);
 
 // -L<n>: keeps only the statistics records of the last n days.  parameter
 // is the whole command-line parameter.
-[[noreturn]] void PurgeStatistics(Env& env, LogContext& log,
+MaintenanceResult PurgeStatistics(Env& env, LogContext& log,
                                   const std::string& parameter);
 
 }  // namespace vex

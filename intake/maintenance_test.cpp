@@ -32,16 +32,6 @@ class MaintenanceTest : public ::testing::Test {
     log.SetProgramName("P");
     log.OpenLog("m.log");
   }
-  // Runs an action that must end the program with code 0.
-  template <typename F>
-  void Ends(F f) {
-    try {
-      f();
-      ADD_FAILURE() << "did not end";
-    } catch (const ProgramExit& e) {
-      EXPECT_EQ(e.code, 0);
-    }
-  }
   bool Logged(const std::string& utf8) {
     return env.GetFile("m.log").find(Cp866(utf8) + "\n") != std::string::npos;
   }
@@ -51,14 +41,14 @@ class MaintenanceTest : public ::testing::Test {
 
 TEST_F(MaintenanceTest, ResetDeletesTheDupeStore) {
   env.SetFile("dupes.vx", EncodeDupeRecord("a.tic"));
-  Ends([&] { ResetDupeStore(env, log); });
+  EXPECT_EQ(ResetDupeStore(env, log), MaintenanceResult::kDone);
   EXPECT_FALSE(env.HasFile("dupes.vx"));
   EXPECT_TRUE(Logged("Удаляем файл с дупами..."));
   EXPECT_TRUE(Logged("End.."));
 }
 
 TEST_F(MaintenanceTest, ResetWithoutStoreStillEndsTheLog) {
-  Ends([&] { ResetDupeStore(env, log); });
+  EXPECT_EQ(ResetDupeStore(env, log), MaintenanceResult::kNoStore);
   EXPECT_TRUE(Logged("Файл с дупами не найден.."));
   EXPECT_TRUE(Logged("End.."));
 }
@@ -72,7 +62,7 @@ TEST_F(MaintenanceTest, PurgeKeepsTheLastDaysInOrder) {
   store += EncodeStatRecord(Dated(2025, 12, 8, "a year"));
   store += EncodeStatRecord(Dated(2026, 12, 8, "today"));
   env.SetFile("stat.vx", store + "partial");
-  Ends([&] { PurgeStatistics(env, log, "-L30"); });
+  EXPECT_EQ(PurgeStatistics(env, log, "-L30"), MaintenanceResult::kDone);
   std::string kept = env.GetFile("stat.vx");
   EXPECT_EQ(kept, EncodeStatRecord(Dated(2026, 11, 8, "30 days")) +
                       EncodeStatRecord(Dated(2026, 12, 9, "future")) +
@@ -87,7 +77,7 @@ TEST_F(MaintenanceTest, PurgeKeepsTheLastDaysInOrder) {
 TEST_F(MaintenanceTest, PurgeZeroKeepsTodayAndLater) {
   env.SetFile("stat.vx", EncodeStatRecord(Dated(2026, 12, 7, "y")) +
                              EncodeStatRecord(Dated(2026, 12, 8, "t")));
-  Ends([&] { PurgeStatistics(env, log, "-l0"); });
+  EXPECT_EQ(PurgeStatistics(env, log, "-l0"), MaintenanceResult::kDone);
   EXPECT_EQ(env.GetFile("stat.vx"), EncodeStatRecord(Dated(2026, 12, 8, "t")));
 }
 
@@ -95,7 +85,7 @@ TEST_F(MaintenanceTest, BadParameterLeavesEverythingAlone) {
   std::string store = EncodeStatRecord(Dated(2020, 1, 1, "old"));
   env.SetFile("stat.vx", store);
   for (std::string p : {"-L", "-Lx", "-L5 ", "-L1.5"}) {
-    Ends([&] { PurgeStatistics(env, log, p); });
+    EXPECT_EQ(PurgeStatistics(env, log, p), MaintenanceResult::kBadParameter) << p;
     EXPECT_EQ(env.GetFile("stat.vx"), store) << p;
   }
   EXPECT_FALSE(env.HasFile("temp"));
@@ -106,7 +96,7 @@ TEST_F(MaintenanceTest, BadParameterLeavesEverythingAlone) {
 
 TEST_F(MaintenanceTest, PurgeWithoutStoreRemovesTemp) {
   env.SetFile("temp", "old temp");
-  Ends([&] { PurgeStatistics(env, log, "-L5"); });
+  EXPECT_EQ(PurgeStatistics(env, log, "-L5"), MaintenanceResult::kNoStore);
   EXPECT_FALSE(env.HasFile("temp"));
   EXPECT_FALSE(env.HasFile("stat.vx"));
   EXPECT_TRUE(Logged("Пуржим статистику за 5 дней.."));

@@ -7,8 +7,9 @@
 
 namespace vex {
 
-// An orderly end before the normal end of the run (help screen, maintenance
-// actions, missing statistics store).  Exit code as given, normally 0.
+// An orderly end before the normal end of the run, thrown only by the
+// command line (help screen, --version, the end of a maintenance action).
+// Exit code as given, normally 0.
 struct ProgramExit {
   int code = 0;
 };

@@ -34,24 +34,29 @@ std::string IoErrorText(const std::string& name, int code) {
 
 namespace {
 
-// Appends the tag as a line of its own.  A last line without its line end
-// gets one first, so the tag never runs into it.
+// Appends the tag as a line of its own.  The system places the bytes at the
+// end of the file as it is at the moment of the write, so lines a tosser
+// adds meanwhile are never overwritten.  A last line without its line end
+// gets one first, so the tag never runs into it; the last byte is read once
+// the file is open for appending, from the file the tag will go to.
 void AppendTag(Env& env, const std::string& file, const std::string& tag) {
   int err = 0;
-  std::unique_ptr<File> out = env.Open(file, OpenMode::kReadWrite, &err);
+  std::unique_ptr<File> out = env.Open(file, OpenMode::kAppend, &err);
   if (!out) FailIo("open", file, err);
+  std::unique_ptr<File> in = env.Open(file, OpenMode::kRead, &err);
+  if (!in) FailIo("open", file, err);
   uint64_t size = 0;
-  if (!out->Size(&size)) FailIo("read", file, out->LastError());
+  if (!in->Size(&size)) FailIo("read", file, in->LastError());
   std::string bytes;
   if (size > 0) {
     char last = 0;
-    if (out->ReadAt(size - 1, &last, 1) != 1) {
-      FailIo("read", file, out->LastError());
+    if (in->ReadAt(size - 1, &last, 1) != 1) {
+      FailIo("read", file, in->LastError());
     }
     if (last != '\n') bytes = "\r\n";
   }
   bytes += tag + "\r\n";
-  if (!out->WriteAt(size, bytes.data(), bytes.size())) {
+  if (!out->Append(bytes.data(), bytes.size())) {
     FailIo("write", file, out->LastError());
   }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/env_wrapper.h"
 #include "platform/fault_env.h"
 #include "platform/mem_env.h"
 #include "posting/echo_toss_log.h"
@@ -312,6 +313,23 @@ TEST_F(PosterTest, WriteFailureKeepsStoredMessagesAndSkipsTossLog) {
   EXPECT_EQ(env.GetFile("echotoss.log"), "");
 }
 
+// Appends a line to a file whenever its size is taken, as a tosser might.
+struct TosserEnv : EnvWrapper {
+  using EnvWrapper::EnvWrapper;
+  struct Tossing : FileWrapper {
+    Tossing(std::unique_ptr<File> f, Env& e) : FileWrapper(std::move(f)), e(e) {}
+    bool Size(uint64_t* n) override {
+      return FileWrapper::Size(n) &&
+             e.Open(Path(), OpenMode::kAppend, nullptr)->Append("T\r\n", 3);
+    }
+    Env& e;
+  };
+  std::unique_ptr<File> Open(const std::string& p, OpenMode m, int* err) override {
+    std::unique_ptr<File> f = target().Open(p, m, err);
+    return f ? std::make_unique<Tossing>(std::move(f), target()) : nullptr;
+  }
+};
+
 TEST(EchoTossLogTest, CreatedListedOnceAndNeverJoinedToALastLine) {
   MemEnv env;
   LogContext log(env);
@@ -327,6 +345,9 @@ TEST(EchoTossLogTest, CreatedListedOnceAndNeverJoinedToALastLine) {
   env.SetFile("toss.log", "OTHER");
   UpdateEchoTossLog(log, env, "toss.log", "RU.FIDO");
   EXPECT_EQ(env.GetFile("toss.log"), "OTHER\r\nRU.FIDO\r\n");
+  TosserEnv tosser(env);  // lines added meanwhile are kept
+  UpdateEchoTossLog(log, tosser, "toss.log", "B");
+  EXPECT_EQ(env.GetFile("toss.log"), "OTHER\r\nRU.FIDO\r\nT\r\nB\r\n");
 
   UpdateEchoTossLog(log, env, "", "RU.FIDO");
   EXPECT_EQ(env.Files().size(), 1u);

@@ -7,6 +7,7 @@
 // written only when every frame they touch has been read and checked, so a
 // damaged base makes an operation fail before anything is written.
 #include "msgbase/squish_base.h"
+#include "msgbase/squish_base_impl.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -192,159 +193,118 @@ class FrameEdit {
   std::map<uint32_t, FrameHeader> changed_;
 };
 
-class SquishBase : public MessageBase {
- public:
-  SquishBase(Env& env, int lockTimeoutMs)
-      : MessageBase(env), lockTimeoutMs_(lockTimeoutMs) {}
-  ~SquishBase() override {
-    FreeMessageText();
-    CloseBase();
-  }
+}  // namespace
 
-  bool OpenBase(const std::string& path) override;
-  bool OpenBaseReadOnly(const std::string& path, std::string* problem) override;
-  std::string ReadErrorText() override;
-  bool CreateBase(const std::string& path) override;
-  bool BaseExists(const std::string& path) override {
-    return !FindFile(WithDot(path), "sqd").empty();
-  }
-  void CloseBase() override;
-  bool MessageExists(int32_t n) override;
+SquishBase::SquishBase(Env& env, int lockTimeoutMs)
+    : MessageBase(env), lockTimeoutMs_(lockTimeoutMs) {}
 
-  void SeekMessage(int32_t n) override;
-  void SeekNext() override;
-  void SeekPrior() override;
-  bool SeekFound() override { return currentNumber_ != 0; }
-  int32_t IndexPosition() override { return static_cast<int32_t>(indexPos_); }
-  void SeekIndexPosition(int32_t i) override;
+SquishBase::~SquishBase() {
+  FreeMessageText();
+  CloseBase();
+}
 
-  bool ReadMessage() override { return Read(true); }
-  bool ReadHeader() override { return Read(false); }
-  bool FreeMessageText() override {
-    bool had = text_ != nullptr;
-    text_.reset();
-    headerOnlyText_ = nullptr;
-    return had;
-  }
-  int32_t HighMessage() override {
-    return static_cast<int32_t>(base_.nextUnique - 1);
-  }
-  int32_t MessageCount() override {
-    return static_cast<int32_t>(base_.numMessages);
-  }
+bool SquishBase::BaseExists(const std::string& path) {
+  return !FindFile(WithDot(path), "sqd").empty();
+}
 
-  std::string GetFromName() override {
-    return GetZString(msg_.data() + kMsgFrom, kNameWidth);
-  }
-  std::string GetToName() override {
-    return GetZString(msg_.data() + kMsgTo, kNameWidth);
-  }
-  std::string GetSubject() override {
-    return GetZString(msg_.data() + kMsgSubject, kSubjectWidth);
-  }
-  void SetFromName(const std::string& s) override {
-    PutZString(msg_.data() + kMsgFrom, kNameWidth, s);
-  }
-  void SetToName(const std::string& s) override {
-    PutZString(msg_.data() + kMsgTo, kNameWidth, s);
-  }
-  void SetSubject(const std::string& s) override {
-    PutZString(msg_.data() + kMsgSubject, kSubjectWidth, s);
-  }
+bool SquishBase::SeekFound() { return currentNumber_ != 0; }
 
-  bool TestAttribute(uint32_t mask) override {
-    return (GetU32(msg_.data() + kMsgAttr) & MapAttributes(mask)) != 0;
-  }
-  void SetAttribute(uint32_t mask, bool on) override {
-    uint32_t attr = GetU32(msg_.data() + kMsgAttr);
-    uint32_t bits = MapAttributes(mask);
-    PutU32(msg_.data() + kMsgAttr, on ? attr | bits : attr & ~bits);
-  }
-  void GetDateWritten(MsgDateTime& dt) override {
-    dt = GetStamp(msg_.data() + kMsgDateWritten);
-  }
-  void GetDateArrived(MsgDateTime& dt) override {
-    dt = GetStamp(msg_.data() + kMsgDateArrived);
-  }
-  // The text form is kept beside the stamp; made from the full clock
-  // reading, it keeps the odd second the stamp drops.
-  void SetDateWritten(const MsgDateTime& dt) override {
-    PutStamp(msg_.data() + kMsgDateWritten, dt);
-    PutZString(msg_.data() + kMsgTextDate, kTextDateWidth, TextDate(dt));
-  }
-  void SetDateArrived(const MsgDateTime& dt) override {
-    PutStamp(msg_.data() + kMsgDateArrived, dt);
-  }
+int32_t SquishBase::IndexPosition() { return static_cast<int32_t>(indexPos_); }
 
-  bool WriteMessage() override;
-  bool RewriteHeader() override;
-  bool StartNewMessage() override;
-  bool DeleteMessage() override;
-  int32_t ReadLastRead(int32_t user) override;
-  void WriteLastRead(int32_t user, int32_t n) override;
+bool SquishBase::ReadMessage() { return Read(true); }
 
- private:
-  static std::string WithDot(const std::string& path) {
-    return !path.empty() && path.back() == '.' ? path : path + ".";
-  }
-  // The existing file base + ext, whatever the case of its extension (lower
-  // case first); empty when there is none.
-  std::string FindFile(const std::string& base, const std::string& ext);
-  // A new file's name for a base that exists: the extension in the case of
-  // the data file's extension.
-  std::string NameLikeDataFile(const std::string& ext) const;
+bool SquishBase::ReadHeader() { return Read(false); }
 
-  bool Fail(int code) {
-    errorCode_ = code;
-    return false;
-  }
-  bool FailOpen(int code) {
-    data_.reset();
-    index_.reset();
-    indexRecords_.clear();
-    basePath_.clear();
-    return Fail(code);
-  }
-  void ForgetMessage() {
-    loaded_ = false;
-    isNew_ = false;
-    frameOffset_ = 0;
-  }
-  bool WriteBaseHeader();
-  // Writes the header of an empty base into the (empty) data file.
-  bool InitHeader();
-  // Takes back what a write cut short by a crash left behind.
-  bool Repair(uint64_t indexSize);
-  bool WriteIndexFrom(size_t first);
-  bool Read(bool withBody);
-  // Index slot of the loaded message, found by its frame offset.
-  bool FindLoadedSlot(size_t& slot) const;
-  size_t RecordCount() const { return indexRecords_.size(); }
+bool SquishBase::FreeMessageText() {
+  bool had = text_ != nullptr;
+  text_.reset();
+  headerOnlyText_ = nullptr;
+  return had;
+}
 
-  int lockTimeoutMs_;
-  std::unique_ptr<File> data_, index_;
-  std::string dataPath_, indexPath_;
-  RawBaseHeader rawBase_{};
-  BaseHeader base_;
-  bool baseChanged_ = false;
-  std::vector<IndexRecord> indexRecords_;
+int32_t SquishBase::HighMessage() {
+  return static_cast<int32_t>(base_.nextUnique - 1);
+}
 
-  // Navigation: the current index record's byte position.  After a
-  // deletion nothing is current and gapPos_ is where the deleted record
-  // was, so SeekNext and SeekPrior continue from there.
-  uint64_t indexPos_ = 0;
-  int64_t gapPos_ = -1;
+int32_t SquishBase::MessageCount() {
+  return static_cast<int32_t>(base_.numMessages);
+}
 
-  // The message being read or written.
-  RawMsgHeader msg_{};
-  FrameHeader frame_;
-  uint32_t frameOffset_ = 0;
-  size_t loadedSlot_ = 0;
-  bool loaded_ = false;  // msg_ came from (or went to) the frame at frameOffset_
-  bool isNew_ = false;
-  const MessageText* headerOnlyText_ = nullptr;  // text made by ReadHeader
-  uint64_t readOnlyDataSize_ = 0;  // the data file's size at a read-only open
-};
+std::string SquishBase::GetFromName() {
+  return GetZString(msg_.data() + kMsgFrom, kNameWidth);
+}
+
+std::string SquishBase::GetToName() {
+  return GetZString(msg_.data() + kMsgTo, kNameWidth);
+}
+
+std::string SquishBase::GetSubject() {
+  return GetZString(msg_.data() + kMsgSubject, kSubjectWidth);
+}
+
+void SquishBase::SetFromName(const std::string& s) {
+  PutZString(msg_.data() + kMsgFrom, kNameWidth, s);
+}
+
+void SquishBase::SetToName(const std::string& s) {
+  PutZString(msg_.data() + kMsgTo, kNameWidth, s);
+}
+
+void SquishBase::SetSubject(const std::string& s) {
+  PutZString(msg_.data() + kMsgSubject, kSubjectWidth, s);
+}
+
+bool SquishBase::TestAttribute(uint32_t mask) {
+  return (GetU32(msg_.data() + kMsgAttr) & MapAttributes(mask)) != 0;
+}
+
+void SquishBase::SetAttribute(uint32_t mask, bool on) {
+  uint32_t attr = GetU32(msg_.data() + kMsgAttr);
+  uint32_t bits = MapAttributes(mask);
+  PutU32(msg_.data() + kMsgAttr, on ? attr | bits : attr & ~bits);
+}
+
+void SquishBase::GetDateWritten(MsgDateTime& dt) {
+  dt = GetStamp(msg_.data() + kMsgDateWritten);
+}
+
+void SquishBase::GetDateArrived(MsgDateTime& dt) {
+  dt = GetStamp(msg_.data() + kMsgDateArrived);
+}
+
+void SquishBase::SetDateWritten(const MsgDateTime& dt) {
+  PutStamp(msg_.data() + kMsgDateWritten, dt);
+  PutZString(msg_.data() + kMsgTextDate, kTextDateWidth, TextDate(dt));
+}
+
+void SquishBase::SetDateArrived(const MsgDateTime& dt) {
+  PutStamp(msg_.data() + kMsgDateArrived, dt);
+}
+
+std::string SquishBase::WithDot(const std::string& path) {
+  return !path.empty() && path.back() == '.' ? path : path + ".";
+}
+
+bool SquishBase::Fail(int code) {
+  errorCode_ = code;
+  return false;
+}
+
+bool SquishBase::FailOpen(int code) {
+  data_.reset();
+  index_.reset();
+  indexRecords_.clear();
+  basePath_.clear();
+  return Fail(code);
+}
+
+void SquishBase::ForgetMessage() {
+  loaded_ = false;
+  isNew_ = false;
+  frameOffset_ = 0;
+}
+
+size_t SquishBase::RecordCount() const { return indexRecords_.size(); }
 
 std::string SquishBase::FindFile(const std::string& base,
                                  const std::string& ext) {
@@ -373,7 +333,8 @@ std::string SquishBase::NameLikeDataFile(const std::string& ext) const {
   if (dataPath_.size() >= n) {
     std::string dataExt = dataPath_.substr(dataPath_.size() - n);
     for (size_t i = 0; i < n; ++i) {
-      if (IsUpperAscii(dataExt[i])) out[i] = static_cast<char>(out[i] - 'a' + 'A');
+      if (IsUpperAscii(dataExt[i]))
+        out[i] = static_cast<char>(out[i] - 'a' + 'A');
     }
   }
   return basePath_ + out;
@@ -387,9 +348,9 @@ bool SquishBase::OpenBase(const std::string& path) {
   // A base another program is creating at this moment: wait (without the
   // lock, which the creator may want) until its header and index are there.
   indexPath_ = FindFile(basePath_, "sqi");
-  for (int waited = 0; waited < std::min(lockTimeoutMs_, kCreationWaitMs) &&
-                       (indexPath_.empty() ||
-                        env_.Stat(dataPath_).size < kBaseHeaderSize);
+  for (int waited = 0;
+       waited < std::min(lockTimeoutMs_, kCreationWaitMs) &&
+       (indexPath_.empty() || env_.Stat(dataPath_).size < kBaseHeaderSize);
        waited += kCreationPollMs) {
     env_.SleepMs(kCreationPollMs);
     indexPath_ = FindFile(basePath_, "sqi");
@@ -458,14 +419,17 @@ bool SquishBase::Repair(uint64_t indexSize) {
   FrameEdit edit(*data_, dataSize);
   BaseHeader h = base_;
   FrameHeader last;
-  bool lastOk = h.lastFrame != 0 && edit.LoadTyped(h.lastFrame, kFrameMessage, last);
+  bool lastOk =
+      h.lastFrame != 0 && edit.LoadTyped(h.lastFrame, kFrameMessage, last);
   if (RecordCount() < h.numMessages) {
     bool indexed = false;
-    for (const IndexRecord& r : indexRecords_) indexed |= r.frameOffset == h.lastFrame;
+    for (const IndexRecord& r : indexRecords_)
+      indexed |= r.frameOffset == h.lastFrame;
     char msg[kMsgHeaderSize];
     if (h.numMessages == RecordCount() + 1 && lastOk && !indexed &&
         h.lastFrame + uint64_t{kFrameHeaderSize + kMsgHeaderSize} <= dataSize &&
-        ReadExact(*data_, h.lastFrame + uint64_t{kFrameHeaderSize}, msg, sizeof msg)) {
+        ReadExact(*data_, h.lastFrame + uint64_t{kFrameHeaderSize}, msg,
+                  sizeof msg)) {
       IndexRecord rec;
       rec.frameOffset = h.lastFrame;
       rec.unique = GetU32(msg + kMsgUnique);
@@ -785,7 +749,8 @@ bool SquishBase::WriteMessage() {
     if (!edit.LoadTyped(frameOffset_, kFrameMessage, old))
       return Fail(kErrFrameIo);
     if (old.frameLength >= messageLength &&
-        frameOffset_ + uint64_t{kFrameHeaderSize} + old.frameLength <= dataSize) {
+        frameOffset_ + uint64_t{kFrameHeaderSize} + old.frameLength <=
+            dataSize) {
       off = frameOffset_;
       f = old;
       placed = true;
@@ -1006,8 +971,8 @@ void SquishBase::WriteLastRead(int32_t user, int32_t n) {
   if (!path.empty()) {
     f = env_.Open(path, OpenMode::kWrite, &err);
   } else {
-    std::string name = dataPath_.empty() ? basePath_ + "sql"
-                                         : NameLikeDataFile("sql");
+    std::string name =
+        dataPath_.empty() ? basePath_ + "sql" : NameLikeDataFile("sql");
     f = env_.Open(name, OpenMode::kCreateExclusive, &err);
   }
   if (!f) return;
@@ -1045,7 +1010,8 @@ bool SquishBase::OpenBaseReadOnly(const std::string& path,
   data_ = env_.Open(dataPath_, OpenMode::kRead, &err);
   if (!data_) return fail(kErrOpenData, cannotOpen(dataPath_, err));
   uint64_t& dataSize = readOnlyDataSize_;
-  if (!data_->Size(&dataSize)) return fail(kErrOpenData, dataPath_ + " cannot be read");
+  if (!data_->Size(&dataSize))
+    return fail(kErrOpenData, dataPath_ + " cannot be read");
   indexRecords_.clear();
   if (dataSize == 0) {
     // A data file still empty belongs to a base being created: it holds no
@@ -1053,11 +1019,10 @@ bool SquishBase::OpenBaseReadOnly(const std::string& path,
     rawBase_ = NewBaseHeader(basePath_.substr(0, basePath_.size() - 1));
   } else {
     if (dataSize < kBaseHeaderSize) {
-      return fail(kErrOpenData, dataPath_ + " is damaged: " +
-                                    std::to_string(dataSize) +
-                                    " bytes, shorter than the " +
-                                    std::to_string(kBaseHeaderSize) +
-                                    "-byte base header");
+      return fail(kErrOpenData,
+                  dataPath_ + " is damaged: " + std::to_string(dataSize) +
+                      " bytes, shorter than the " +
+                      std::to_string(kBaseHeaderSize) + "-byte base header");
     }
     indexPath_ = FindFile(basePath_, "sqi");
     if (indexPath_.empty()) {
@@ -1100,8 +1065,6 @@ std::string SquishBase::ReadErrorText() {
       return MessageBase::ReadErrorText();
   }
 }
-
-}  // namespace
 
 std::unique_ptr<MessageBase> MakeSquishBase(Env& env) {
   return std::make_unique<SquishBase>(env, kDefaultLockTimeoutMs);

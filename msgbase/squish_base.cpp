@@ -70,6 +70,10 @@ bool ReadExact(File& f, uint64_t offset, void* buf, size_t n) {
   return true;
 }
 
+}  // namespace
+
+namespace squish {
+
 // What a write changed, so that a failed write can be put back: bytes
 // overwritten in place and the sizes of files that were appended to.
 class UndoLog {
@@ -192,6 +196,66 @@ class FrameEdit {
   uint64_t dataSize_;
   std::map<uint32_t, FrameHeader> changed_;
 };
+
+}  // namespace squish
+
+namespace {
+
+// Splits the leading kludge lines off a message text: they become the
+// control information; the rest of the text, from the position returned,
+// is the body, stored as it stands.
+size_t SplitControl(const std::string& t, std::string& control) {
+  size_t pos = 0;
+  while (pos < t.size() && t[pos] == '\x01') {
+    size_t end = pos;
+    while (end < t.size() && t[end] != '\r' && t[end] != '\0') ++end;
+    control.append(t, pos, end - pos);
+    pos = end;
+    if (pos < t.size()) {
+      bool cr = t[pos] == '\r';
+      ++pos;
+      if (cr && pos < t.size() && t[pos] == '\n') ++pos;
+    }
+  }
+  return pos;
+}
+
+// First fit: takes the first free frame large enough out of the free chain
+// and gives its offset and length.  A damaged free chain is not followed
+// further; false when no frame fits.
+bool TakeFreeFrame(FrameEdit& edit, BaseHeader& h, uint64_t dataSize,
+                   uint64_t messageLength, uint32_t& off, FrameHeader& f) {
+  std::unordered_set<uint32_t> seen;
+  for (uint32_t fr = h.firstFree; fr != 0 && seen.insert(fr).second;) {
+    FrameHeader cand;
+    if (!edit.LoadTyped(fr, kFrameFree, cand)) break;
+    if (cand.frameLength >= messageLength &&
+        fr + uint64_t{kFrameHeaderSize} + cand.frameLength <= dataSize &&
+        edit.Unlink(h.firstFree, h.lastFree, fr, cand, kFrameFree)) {
+      off = fr;
+      f.frameLength = cand.frameLength;
+      edit.Forget(fr);
+      return true;
+    }
+    fr = cand.next;
+  }
+  return false;
+}
+
+// A message frame as stored: frame header, message header, control
+// information and body, each of the last two closed by a NUL.
+std::string FrameBytes(const FrameHeader& f, const RawMsgHeader& msg,
+                       const std::string& control, const std::string& t,
+                       size_t bodyStart) {
+  std::string bytes(kFrameHeaderSize, '\0');
+  EncodeFrameHeader(f, bytes.data());
+  bytes.append(msg.data(), msg.size());
+  bytes.append(control);
+  bytes.push_back('\0');
+  bytes.append(t, bodyStart, std::string::npos);
+  bytes.push_back('\0');
+  return bytes;
+}
 
 }  // namespace
 
@@ -709,119 +773,25 @@ bool SquishBase::WriteMessage() {
   // A text loaded by ReadHeader lacks the body; storing it would lose it.
   if (text_.get() == headerOnlyText_) return Fail(kErrFrameIo);
 
-  // Leading kludge lines become the control information; the rest of the
-  // text is the body, stored as it stands.
   const std::string& t = text_->Bytes();
   std::string control;
-  size_t pos = 0;
-  while (pos < t.size() && t[pos] == '\x01') {
-    size_t end = pos;
-    while (end < t.size() && t[end] != '\r' && t[end] != '\0') ++end;
-    control.append(t, pos, end - pos);
-    pos = end;
-    if (pos < t.size()) {
-      bool cr = t[pos] == '\r';
-      ++pos;
-      if (cr && pos < t.size() && t[pos] == '\n') ++pos;
-    }
-  }
+  size_t bodyStart = SplitControl(t, control);
   uint64_t controlLength = control.size() + 1;
   // Readers refuse control information this large.
   if (controlLength + 1 >= kControlLimit) return Fail(kErrBadFrame);
-  uint64_t bodyLength = t.size() - pos;
+  uint64_t bodyLength = t.size() - bodyStart;
   uint64_t messageLength = kMsgHeaderSize + controlLength + bodyLength + 1;
 
   uint64_t dataSize = 0;
   if (!data_->Size(&dataSize)) return Fail(kErrFrameIo);
   FrameEdit edit(*data_, dataSize);
-  BaseHeader h = base_;
-
-  // Where the message goes: its own frame when it still fits, else the first
-  // free frame large enough, else the end of the file.
-  FrameHeader old;  // frame header of an existing message
-  size_t slot = RecordCount();
-  uint32_t off = 0;
-  FrameHeader f;
-  bool placed = false;
-  bool inPlace = false;
-  if (!isNew_) {
-    if (!FindLoadedSlot(slot)) return Fail(kErrFrameIo);
-    if (!edit.LoadTyped(frameOffset_, kFrameMessage, old))
-      return Fail(kErrFrameIo);
-    if (old.frameLength >= messageLength &&
-        frameOffset_ + uint64_t{kFrameHeaderSize} + old.frameLength <=
-            dataSize) {
-      off = frameOffset_;
-      f = old;
-      placed = true;
-      inPlace = true;
-    } else {
-      // Moves: the old frame joins the free chain.
-      if (!edit.Unlink(h.firstFrame, h.lastFrame, frameOffset_, old,
-                       kFrameMessage))
-        return Fail(kErrFrameIo);
-      FrameHeader freed = old;
-      freed.type = kFrameFree;
-      freed.next = 0;
-      freed.prev = h.lastFree;
-      if (!edit.Link(h.firstFree, h.lastFree, frameOffset_, freed, kFrameFree))
-        return Fail(kErrFrameIo);
-      edit.Store(frameOffset_, freed);
-      f.prev = old.prev;
-      f.next = old.next;
-    }
-  } else {
-    f.prev = h.lastFrame;
-    f.next = 0;
-  }
-  bool appended = false;
-  if (!placed) {
-    // First fit.  A damaged free chain is not followed further; the message
-    // then goes to the end of the file.
-    std::unordered_set<uint32_t> seen;
-    for (uint32_t fr = h.firstFree; fr != 0 && seen.insert(fr).second;) {
-      FrameHeader cand;
-      if (!edit.LoadTyped(fr, kFrameFree, cand)) break;
-      if (cand.frameLength >= messageLength &&
-          fr + uint64_t{kFrameHeaderSize} + cand.frameLength <= dataSize &&
-          edit.Unlink(h.firstFree, h.lastFree, fr, cand, kFrameFree)) {
-        off = fr;
-        f.frameLength = cand.frameLength;
-        edit.Forget(fr);
-        placed = true;
-        break;
-      }
-      fr = cand.next;
-    }
-  }
-  if (!placed) {
-    if (dataSize + kFrameHeaderSize + messageLength > kMaxOffset)
-      return Fail(kErrFrameIo);
-    off = static_cast<uint32_t>(std::max<uint64_t>(dataSize, kBaseHeaderSize));
-    f.frameLength = static_cast<uint32_t>(messageLength);
-    appended = true;
-  }
-  // A message that stays in its own frame changes no chain.
-  if (!inPlace && !edit.Link(h.firstFrame, h.lastFrame, off, f, kFrameMessage))
-    return Fail(kErrFrameIo);
-  f.id = kFrameId;
-  f.messageLength = static_cast<uint32_t>(messageLength);
-  f.controlLength = static_cast<uint32_t>(controlLength);
-  f.type = kFrameMessage;
-  f.reserved = 0;
-  edit.Forget(off);
-
-  // Header fields filled from the text and the date.
-  FtnAddress orig, dest;
-  size_t textPos = text_->Pos();
-  GetAddresses(orig, dest);
-  text_->SetPos(textPos);
-  PutAddress(msg_.data() + kMsgOrig, orig);
-  PutAddress(msg_.data() + kMsgDest, dest);
-  PutU16(msg_.data() + kMsgUtcOffset, 0);
+  FramePlan plan;
+  if (!PlanFrame(edit, dataSize, messageLength, plan)) return Fail(kErrFrameIo);
+  plan.frame.controlLength = static_cast<uint32_t>(controlLength);
+  FillAddressFields();
 
   IndexRecord rec;
-  rec.frameOffset = off;
+  rec.frameOffset = plan.off;
   rec.unique = GetU32(msg_.data() + kMsgUnique);
   rec.hash = NameHash(GetToName());
 
@@ -832,69 +802,156 @@ bool SquishBase::WriteMessage() {
   // an index record past the message count and perhaps a link from the
   // last frame, which the next open takes back.  A failed write puts back
   // everything written before it.
-  std::string bytes(kFrameHeaderSize, '\0');
-  EncodeFrameHeader(f, bytes.data());
-  bytes.append(msg_.data(), msg_.size());
-  bytes.append(control);
-  bytes.push_back('\0');
-  bytes.append(t, pos, std::string::npos);
-  bytes.push_back('\0');
+  std::string bytes = FrameBytes(plan.frame, msg_, control, t, bodyStart);
   uint64_t indexSize = 0;
   if (!index_->Size(&indexSize)) return Fail(kErrFrameIo);
   UndoLog undo;
-  auto failed = [&]() {
+  if (!WriteFrame(undo, bytes, dataSize, plan) ||
+      !WriteIndexRecord(undo, rec, indexSize, plan.slot) ||
+      !edit.Commit(&undo) || !undo.Save(*data_, 0, kBaseHeaderSize) ||
+      !WriteNewBaseHeader(rec, bytes.size(), plan)) {
     undo.Run();
     return Fail(kErrFrameIo);
-  };
-  if (appended) {
-    undo.SaveSize(*data_, dataSize);
-  } else if (!undo.Save(*data_, off, bytes.size())) {
-    return Fail(kErrFrameIo);
   }
-  if (!data_->WriteAt(off, bytes.data(), bytes.size()) || !data_->Sync())
-    return failed();
+  NoteStored(rec, plan);
+  return true;
+}
+
+bool SquishBase::PlanFrame(FrameEdit& edit, uint64_t dataSize,
+                           uint64_t messageLength, FramePlan& p) {
+  p.base = base_;
+  p.slot = RecordCount();
+  // Where the message goes: its own frame when it still fits, else the first
+  // free frame large enough, else the end of the file.
+  bool placed = false;
+  bool inPlace = false;
+  if (!isNew_) {
+    if (!KeepOrFreeOwnFrame(edit, dataSize, messageLength, p, inPlace))
+      return false;
+    placed = inPlace;
+  } else {
+    p.frame.prev = p.base.lastFrame;
+    p.frame.next = 0;
+  }
+  if (!placed)
+    placed = TakeFreeFrame(edit, p.base, dataSize, messageLength, p.off,
+                           p.frame);
+  if (!placed) {
+    if (dataSize + kFrameHeaderSize + messageLength > kMaxOffset) return false;
+    p.off = static_cast<uint32_t>(std::max<uint64_t>(dataSize, kBaseHeaderSize));
+    p.frame.frameLength = static_cast<uint32_t>(messageLength);
+    p.appended = true;
+  }
+  // A message that stays in its own frame changes no chain.
+  if (!inPlace && !edit.Link(p.base.firstFrame, p.base.lastFrame, p.off,
+                             p.frame, kFrameMessage))
+    return false;
+  p.frame.id = kFrameId;
+  p.frame.messageLength = static_cast<uint32_t>(messageLength);
+  p.frame.type = kFrameMessage;
+  p.frame.reserved = 0;
+  edit.Forget(p.off);
+  return true;
+}
+
+bool SquishBase::KeepOrFreeOwnFrame(FrameEdit& edit, uint64_t dataSize,
+                                    uint64_t messageLength, FramePlan& p,
+                                    bool& inPlace) {
+  FrameHeader old;
+  if (!FindLoadedSlot(p.slot)) return false;
+  if (!edit.LoadTyped(frameOffset_, kFrameMessage, old)) return false;
+  if (old.frameLength >= messageLength &&
+      frameOffset_ + uint64_t{kFrameHeaderSize} + old.frameLength <=
+          dataSize) {
+    p.off = frameOffset_;
+    p.frame = old;
+    inPlace = true;
+    return true;
+  }
+  // Moves: the old frame joins the free chain.
+  if (!edit.Unlink(p.base.firstFrame, p.base.lastFrame, frameOffset_, old,
+                   kFrameMessage))
+    return false;
+  FrameHeader freed = old;
+  freed.type = kFrameFree;
+  freed.next = 0;
+  freed.prev = p.base.lastFree;
+  if (!edit.Link(p.base.firstFree, p.base.lastFree, frameOffset_, freed,
+                 kFrameFree))
+    return false;
+  edit.Store(frameOffset_, freed);
+  p.frame.prev = old.prev;
+  p.frame.next = old.next;
+  return true;
+}
+
+void SquishBase::FillAddressFields() {
+  FtnAddress orig, dest;
+  size_t textPos = text_->Pos();
+  GetAddresses(orig, dest);
+  text_->SetPos(textPos);
+  PutAddress(msg_.data() + kMsgOrig, orig);
+  PutAddress(msg_.data() + kMsgDest, dest);
+  PutU16(msg_.data() + kMsgUtcOffset, 0);
+}
+
+bool SquishBase::WriteFrame(UndoLog& undo, const std::string& bytes,
+                            uint64_t dataSize, const FramePlan& p) {
+  if (p.appended) {
+    undo.SaveSize(*data_, dataSize);
+  } else if (!undo.Save(*data_, p.off, bytes.size())) {
+    return false;
+  }
+  return data_->WriteAt(p.off, bytes.data(), bytes.size()) && data_->Sync();
+}
+
+bool SquishBase::WriteIndexRecord(UndoLog& undo, const IndexRecord& rec,
+                                  uint64_t indexSize, size_t slot) {
   char rbuf[kIndexRecordSize];
   EncodeIndexRecord(rec, rbuf);
   if (isNew_) {
     undo.SaveSize(*index_, indexSize);
   } else if (!undo.Save(*index_, slot * kIndexRecordSize, kIndexRecordSize)) {
-    return failed();
+    return false;
   }
-  if (!index_->WriteAt(slot * kIndexRecordSize, rbuf, sizeof rbuf) ||
-      !index_->Sync() || !edit.Commit(&undo) ||
-      !undo.Save(*data_, 0, kBaseHeaderSize))
-    return failed();
+  return index_->WriteAt(slot * kIndexRecordSize, rbuf, sizeof rbuf) &&
+         index_->Sync();
+}
 
+bool SquishBase::WriteNewBaseHeader(const IndexRecord& rec, size_t frameBytes,
+                                    FramePlan& p) {
   BaseHeader before = base_;
   if (isNew_) {
-    if (rec.unique >= h.nextUnique) h.nextUnique = rec.unique + 1;
-    ++h.numMessages;
-    ++h.highMessage;
+    if (rec.unique >= p.base.nextUnique) p.base.nextUnique = rec.unique + 1;
+    ++p.base.numMessages;
+    ++p.base.highMessage;
   }
-  if (appended) h.endOfData = static_cast<uint32_t>(off + bytes.size());
-  base_ = h;
+  if (p.appended) p.base.endOfData = static_cast<uint32_t>(p.off + frameBytes);
+  base_ = p.base;
   if (!WriteBaseHeader() || !data_->Sync()) {
     base_ = before;
     EncodeBaseHeader(base_, rawBase_);
     baseChanged_ = false;
-    return failed();
+    return false;
   }
+  return true;
+}
+
+void SquishBase::NoteStored(const IndexRecord& rec, FramePlan& p) {
   if (isNew_) {
     indexRecords_.push_back(rec);
-    slot = RecordCount() - 1;
+    p.slot = RecordCount() - 1;
   } else {
-    indexRecords_[slot] = rec;
+    indexRecords_[p.slot] = rec;
   }
-
-  frame_ = f;
-  frameOffset_ = off;
-  loadedSlot_ = slot;
+  frame_ = p.frame;
+  frameOffset_ = p.off;
+  loadedSlot_ = p.slot;
   loaded_ = true;
   isNew_ = false;
-  indexPos_ = slot * kIndexRecordSize;
+  indexPos_ = p.slot * kIndexRecordSize;
   gapPos_ = -1;
   currentNumber_ = static_cast<int32_t>(rec.unique);
-  return true;
 }
 
 bool SquishBase::RewriteHeader() {

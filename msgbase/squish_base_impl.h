@@ -13,6 +13,11 @@
 
 namespace vex {
 
+namespace squish {
+class FrameEdit;
+class UndoLog;
+}  // namespace squish
+
 class SquishBase : public MessageBase {
  public:
   SquishBase(Env& env, int lockTimeoutMs);
@@ -78,6 +83,36 @@ class SquishBase : public MessageBase {
   // Index slot of the loaded message, found by its frame offset.
   bool FindLoadedSlot(size_t& slot) const;
   size_t RecordCount() const;
+
+  // Where a message's frame goes: the base header and the frame header as
+  // they will be, the frame's offset, its index slot, and whether it goes
+  // to the end of the data file.
+  struct FramePlan {
+    squish::BaseHeader base;
+    squish::FrameHeader frame;
+    uint32_t off = 0;
+    size_t slot = 0;
+    bool appended = false;
+  };
+  // The steps of WriteMessage.  Planning reads frames but writes nothing;
+  // a false return from a write step leaves its undo to the caller.
+  bool PlanFrame(squish::FrameEdit& edit, uint64_t dataSize,
+                 uint64_t messageLength, FramePlan& p);
+  // Keeps the loaded message's frame when the message still fits, else
+  // moves that frame to the free chain.
+  bool KeepOrFreeOwnFrame(squish::FrameEdit& edit, uint64_t dataSize,
+                          uint64_t messageLength, FramePlan& p, bool& inPlace);
+  // Header fields filled from the text.
+  void FillAddressFields();
+  bool WriteFrame(squish::UndoLog& undo, const std::string& bytes,
+                  uint64_t dataSize, const FramePlan& p);
+  bool WriteIndexRecord(squish::UndoLog& undo, const squish::IndexRecord& rec,
+                        uint64_t indexSize, size_t slot);
+  // The header that makes the message count; put back in memory on failure.
+  bool WriteNewBaseHeader(const squish::IndexRecord& rec, size_t frameBytes,
+                          FramePlan& p);
+  // The stored message becomes the loaded and current one.
+  void NoteStored(const squish::IndexRecord& rec, FramePlan& p);
 
   int lockTimeoutMs_;
   std::unique_ptr<File> data_, index_;

@@ -525,9 +525,63 @@ bool JamBase::WriteMessage() {
     return false;
   }
 
+  std::string area, body;
+  AppendAddressSubfields(area);
+  SplitControlLines(area, body);
+  SetTypeAttributes();
+
+  uint64_t jhrSize = 0, jdtSize = 0;
+  if (!PrepareForAppend(&jhrSize, &jdtSize)) return false;
+  // Offsets are stored in 32 bits.
+  if (jhrSize + kMsgHeaderSize + area.size() > 0xFFFFFFFFu ||
+      jdtSize + body.size() > 0xFFFFFFFFu) {
+    errorCode_ = kErrWrite;
+    return false;
+  }
+  header_.subfieldLen = static_cast<uint32_t>(area.size());
+  header_.textOffset = static_cast<uint32_t>(jdtSize);
+  header_.textLength = static_cast<uint32_t>(body.size());
+  const uint64_t oldHeaderPos = headerPos_;
+  const uint64_t headerPos = jhrSize;
+
+  // The body and the header go past the ends of their files and are pushed
+  // to the disk before the index record that makes the message count for
+  // every reader; the base header follows (a crash before it leaves the
+  // active count behind, which the next open recounts).  A failed write
+  // puts back every file as it was.
+  WriteUndo undo;
+  undo.jhrSize = jhrSize;
+  undo.jdtSize = jdtSize;
+  if (!SaveForUndo(undo)) {
+    errorCode_ = kErrWrite;
+    return false;
+  }
+  IndexRecord rec;
+  rec.toCrc = NameCrc(toName_);
+  rec.headerOffset = static_cast<uint32_t>(headerPos);
+  if (!Put(kJdt, header_.textOffset, body) ||
+      !Put(kJhr, headerPos, header_.Encode() + area) || !Sync(kJdt) ||
+      !Sync(kJhr) || !Put(kJdx, indexPos_, rec.Encode()) || !Sync(kJdx))
+    return PutBack(undo);
+  if (!isNewMessage_ && oldHeaderPos >= kBaseHeaderSize)
+    MarkHeaderDeleted(oldHeaderPos);
+
+  if (isNewMessage_) ++baseHeader_.activeMsgs;
+  ++baseHeader_.modCounter;
+  baseHeaderDirty_ = true;
+  if (!WriteBaseHeader() || !Sync(kJhr)) return PutBack(undo);
+
+  indexRecord_ = rec;
+  headerPos_ = headerPos;
+  isNewMessage_ = false;
+  currentNumber_ = static_cast<int32_t>(header_.messageNumber);
+  ParseSubfields(area, subfields_);
+  return true;
+}
+
+void JamBase::AppendAddressSubfields(std::string& area) {
   FtnAddress orig, dest;
   GetAddresses(orig, dest);
-  std::string area;
   AppendSubfield(area, kSfSender, fromName_);
   AppendSubfield(area, kSfOrigAddress, AddressToText4D(orig));
   AppendSubfield(area, kSfReceiver, toName_);
@@ -535,11 +589,12 @@ bool JamBase::WriteMessage() {
   if (!subject_.empty()) AppendSubfield(area, kSfSubject, subject_);
   if (TestAttribute(AttrFileAttached)) AppendSubfield(area, kSfAttachedFile, subject_);
   if (TestAttribute(AttrFileRequest)) AppendSubfield(area, kSfRequestedFile, subject_);
+}
 
+void JamBase::SplitControlLines(std::string& area, std::string& body) {
   // Control lines become subfields wherever they stand; the rest is the body.
   header_.msgIdCrc = kNone;
   header_.replyCrc = kNone;
-  std::string body;
   for (const std::string& line : SplitLines(text_->Bytes())) {
     if (StartsWith(line, "\x01MSGID: ")) {
       std::string value = line.substr(8);
@@ -569,30 +624,33 @@ bool JamBase::WriteMessage() {
       body += '\r';
     }
   }
+}
 
+void JamBase::SetTypeAttributes() {
   const uint32_t typeBits = AttrTypeLocal | AttrTypeEcho | AttrTypeNet;
   header_.attributes &= ~typeBits;
   if (TestMailTypeFlag(kMailEcho)) header_.attributes |= AttrTypeEcho;
   if (TestMailTypeFlag(kMailNet)) header_.attributes |= AttrTypeNet;
   if (TestMailTypeFlag(kMailLocal)) header_.attributes |= AttrTypeLocal;
+}
 
-  uint64_t jhrSize = 0, jdtSize = 0;
-  if (!FileSize(kJhr, &jhrSize) || !FileSize(kJdt, &jdtSize)) {
+bool JamBase::PrepareForAppend(uint64_t* jhrSize, uint64_t* jdtSize) {
+  if (!FileSize(kJhr, jhrSize) || !FileSize(kJdt, jdtSize)) {
     errorCode_ = kErrWrite;
     return false;
   }
   // A program that created the base over this one while it was open (not
   // heeding the lock) left it empty: it is made a base again.
-  if (jhrSize < kBaseHeaderSize) {
+  if (*jhrSize < kBaseHeaderSize) {
     uint64_t jdxNow = 0;
-    if (jhrSize != 0 || !FileSize(kJdx, &jdxNow) || jdxNow != 0) {
+    if (*jhrSize != 0 || !FileSize(kJdx, &jdxNow) || jdxNow != 0) {
       errorCode_ = kErrWrite;
       return false;
     }
     baseHeader_ = BaseHeader{};
     baseHeader_.dateCreated = UnixTime(Now());
     if (!WriteBaseHeader()) return false;
-    jhrSize = kBaseHeaderSize;
+    *jhrSize = kBaseHeaderSize;
   }
   if (isNewMessage_) {
     // Numbers follow the index as it is now.
@@ -601,77 +659,43 @@ bool JamBase::WriteMessage() {
     indexPos_ = uint64_t{count} * kIndexRecordSize;
     header_.messageNumber = baseHeader_.baseMsgNum + count;
   }
-  // Offsets are stored in 32 bits.
-  if (jhrSize + kMsgHeaderSize + area.size() > 0xFFFFFFFFu ||
-      jdtSize + body.size() > 0xFFFFFFFFu) {
-    errorCode_ = kErrWrite;
-    return false;
-  }
-  header_.subfieldLen = static_cast<uint32_t>(area.size());
-  header_.textOffset = static_cast<uint32_t>(jdtSize);
-  header_.textLength = static_cast<uint32_t>(body.size());
-  const uint64_t oldHeaderPos = headerPos_;
-  const uint64_t headerPos = jhrSize;
-
-  // The body and the header go past the ends of their files and are pushed
-  // to the disk before the index record that makes the message count for
-  // every reader; the base header follows (a crash before it leaves the
-  // active count behind, which the next open recounts).  A failed write
-  // puts back every file as it was.
-  uint64_t jdxSize = 0;
-  if (!FileSize(kJdx, &jdxSize)) {
-    errorCode_ = kErrWrite;
-    return false;
-  }
-  std::string oldRecord, oldBase = baseHeader_.Encode();
-  if (indexPos_ < jdxSize &&
-      !ReadFully(*files_[kJdx], indexPos_, kIndexRecordSize, oldRecord)) {
-    errorCode_ = kErrWrite;
-    return false;
-  }
-  const BaseHeader before = baseHeader_;
-  auto failed = [&]() {
-    files_[kJdt]->Truncate(jdtSize);
-    files_[kJhr]->Truncate(jhrSize);
-    if (oldRecord.empty()) {
-      files_[kJdx]->Truncate(jdxSize);
-    } else {
-      files_[kJdx]->WriteAt(indexPos_, oldRecord.data(), oldRecord.size());
-    }
-    files_[kJhr]->WriteAt(0, oldBase.data(), oldBase.size());
-    baseHeader_ = before;
-    baseHeaderDirty_ = false;
-    SyncAll();
-    errorCode_ = kErrWrite;
-    return false;
-  };
-  IndexRecord rec;
-  rec.toCrc = NameCrc(toName_);
-  rec.headerOffset = static_cast<uint32_t>(headerPos);
-  if (!Put(kJdt, header_.textOffset, body) ||
-      !Put(kJhr, headerPos, header_.Encode() + area) || !Sync(kJdt) ||
-      !Sync(kJhr) || !Put(kJdx, indexPos_, rec.Encode()) || !Sync(kJdx))
-    return failed();
-  if (!isNewMessage_ && oldHeaderPos >= kBaseHeaderSize) {
-    // A rewritten message leaves its old header behind, marked deleted.
-    std::string attr;
-    if (ReadFully(*files_[kJhr], oldHeaderPos + 52, 4, attr)) {
-      PutU32(attr.data(), GetU32(attr.data()) | kAttrDeleted);
-      Put(kJhr, oldHeaderPos + 52, attr);
-    }
-  }
-
-  if (isNewMessage_) ++baseHeader_.activeMsgs;
-  ++baseHeader_.modCounter;
-  baseHeaderDirty_ = true;
-  if (!WriteBaseHeader() || !Sync(kJhr)) return failed();
-
-  indexRecord_ = rec;
-  headerPos_ = headerPos;
-  isNewMessage_ = false;
-  currentNumber_ = static_cast<int32_t>(header_.messageNumber);
-  ParseSubfields(area, subfields_);
   return true;
+}
+
+bool JamBase::SaveForUndo(WriteUndo& undo) {
+  if (!FileSize(kJdx, &undo.jdxSize)) return false;
+  undo.oldBase = baseHeader_.Encode();
+  if (indexPos_ < undo.jdxSize &&
+      !ReadFully(*files_[kJdx], indexPos_, kIndexRecordSize, undo.oldRecord))
+    return false;
+  undo.before = baseHeader_;
+  return true;
+}
+
+bool JamBase::PutBack(const WriteUndo& undo) {
+  files_[kJdt]->Truncate(undo.jdtSize);
+  files_[kJhr]->Truncate(undo.jhrSize);
+  if (undo.oldRecord.empty()) {
+    files_[kJdx]->Truncate(undo.jdxSize);
+  } else {
+    files_[kJdx]->WriteAt(indexPos_, undo.oldRecord.data(),
+                          undo.oldRecord.size());
+  }
+  files_[kJhr]->WriteAt(0, undo.oldBase.data(), undo.oldBase.size());
+  baseHeader_ = undo.before;
+  baseHeaderDirty_ = false;
+  SyncAll();
+  errorCode_ = kErrWrite;
+  return false;
+}
+
+void JamBase::MarkHeaderDeleted(uint64_t headerPos) {
+  // A rewritten message leaves its old header behind, marked deleted.
+  std::string attr;
+  if (ReadFully(*files_[kJhr], headerPos + 52, 4, attr)) {
+    PutU32(attr.data(), GetU32(attr.data()) | kAttrDeleted);
+    Put(kJhr, headerPos + 52, attr);
+  }
 }
 
 bool JamBase::RewriteHeader() {

@@ -98,6 +98,25 @@ class JamBase : public MessageBase {
   // Clears the message state (header, subfields, strings).
   void ClearMessage();
 
+  // The steps of WriteMessage.
+  void AppendAddressSubfields(std::string& area);
+  void SplitControlLines(std::string& area, std::string& body);
+  void SetTypeAttributes();
+  // The sizes the message is appended at, the base made again when another
+  // program emptied it, and the new message's number.
+  bool PrepareForAppend(uint64_t* jhrSize, uint64_t* jdtSize);
+  // What a failed write puts back: the file sizes, the index record it
+  // overwrites and the base header.
+  struct WriteUndo {
+    uint64_t jhrSize = 0, jdtSize = 0, jdxSize = 0;
+    std::string oldRecord, oldBase;
+    jam::BaseHeader before;
+  };
+  bool SaveForUndo(WriteUndo& undo);
+  // Puts the files back; always false.
+  bool PutBack(const WriteUndo& undo);
+  void MarkHeaderDeleted(uint64_t headerPos);
+
   // A base opened read-only is read as it was at open: the file sizes are
   // taken once, and the index is held in memory unless it is too large.
   struct Snapshot {

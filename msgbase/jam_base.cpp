@@ -135,6 +135,14 @@ std::vector<std::string> SplitLines(const std::string& bytes) {
   return lines;
 }
 
+// Adds prefix, value and a carriage return to text.
+void AddLine(std::string& text, std::string_view prefix,
+             const std::string& value) {
+  text.append(prefix.data(), prefix.size());
+  text += value;
+  text += '\r';
+}
+
 }  // namespace
 
 JamBase::JamBase(Env& env) : MessageBase(env) {}
@@ -712,52 +720,74 @@ bool JamBase::ReadHeader() { return Load(false); }
 
 bool JamBase::Load(bool wholeText) {
   if (!isOpen_) return false;
-  auto fail = [this](int code) {
+  StoredMessage m;
+  int code = 0;
+  if (!ReadStored(wholeText, m, &code)) {
     errorCode_ = code;
+    return false;
+  }
+
+  ClearMessage();
+  header_ = m.hdr;
+  subfields_ = std::move(m.subfields);
+  indexRecord_ = m.rec;
+  indexPos_ = static_cast<uint64_t>(m.slot) * kIndexRecordSize;
+  headerPos_ = m.rec.headerOffset;
+  haveMessage_ = true;
+  TakeSubfieldValues();
+  TakeTypeBits();
+
+  auto buffer = std::make_unique<MessageText>();
+  buffer->Write(TextFromSubfields(wholeText, m.body));
+  buffer->SetPos(0);
+  headerOnlyText_ = wholeText ? nullptr : buffer.get();
+  SetTextBuffer(std::move(buffer));
+
+  FtnAddress orig = origAddr_, dest = destAddr_;
+  if (orig.zone != 0) SetOrigAddress(orig, false);
+  if (dest.zone != 0) SetDestAddress(dest);
+  SetTextPos(0);
+  return true;
+}
+
+bool JamBase::ReadStored(bool wholeText, StoredMessage& m, int* code) {
+  auto fail = [code](int c) {
+    *code = c;
     return false;
   };
   uint32_t count = 0;
   if (!IndexCount(&count)) return fail(kErrReadHeader);
-  int64_t slot = int64_t{currentNumber_} - baseHeader_.baseMsgNum;
-  if (slot < 0 || slot >= count) return fail(kErrReadHeader);
-  IndexRecord rec;
-  if (!ReadIndexRecord(static_cast<uint32_t>(slot), &rec)) return fail(kErrReadHeader);
+  m.slot = int64_t{currentNumber_} - baseHeader_.baseMsgNum;
+  if (m.slot < 0 || m.slot >= count) return fail(kErrReadHeader);
+  if (!ReadIndexRecord(static_cast<uint32_t>(m.slot), &m.rec)) return fail(kErrReadHeader);
 
   uint64_t jhrSize = 0;
   if (!FileSize(kJhr, &jhrSize)) return fail(kErrReadHeader);
-  if (rec.Deleted() || rec.headerOffset < kBaseHeaderSize ||
-      uint64_t{rec.headerOffset} + kMsgHeaderSize > jhrSize)
+  if (m.rec.Deleted() || m.rec.headerOffset < kBaseHeaderSize ||
+      uint64_t{m.rec.headerOffset} + kMsgHeaderSize > jhrSize)
     return fail(kErrHeaderOffset);
   std::string bytes;
-  MsgHeader hdr;
-  if (!ReadFully(*files_[kJhr], rec.headerOffset, kMsgHeaderSize, bytes) ||
-      !hdr.Decode(bytes))
+  if (!ReadFully(*files_[kJhr], m.rec.headerOffset, kMsgHeaderSize, bytes) ||
+      !m.hdr.Decode(bytes))
     return fail(kErrReadHeader);
-  uint64_t areaStart = uint64_t{rec.headerOffset} + kMsgHeaderSize;
-  if (areaStart + hdr.subfieldLen > jhrSize) return fail(kErrReadHeader);
+  uint64_t areaStart = uint64_t{m.rec.headerOffset} + kMsgHeaderSize;
+  if (areaStart + m.hdr.subfieldLen > jhrSize) return fail(kErrReadHeader);
   std::string area;
-  std::vector<Subfield> subfields;
-  if (!ReadFully(*files_[kJhr], areaStart, hdr.subfieldLen, area) ||
-      !ParseSubfields(area, subfields))
+  if (!ReadFully(*files_[kJhr], areaStart, m.hdr.subfieldLen, area) ||
+      !ParseSubfields(area, m.subfields))
     return fail(kErrReadHeader);
 
-  std::string body;
   if (wholeText) {
     uint64_t jdtSize = 0;
     if (!FileSize(kJdt, &jdtSize)) return fail(kErrReadHeader);
-    if (uint64_t{hdr.textOffset} + hdr.textLength > jdtSize) return fail(kErrTextOffset);
-    if (!ReadFully(*files_[kJdt], hdr.textOffset, hdr.textLength, body))
+    if (uint64_t{m.hdr.textOffset} + m.hdr.textLength > jdtSize) return fail(kErrTextOffset);
+    if (!ReadFully(*files_[kJdt], m.hdr.textOffset, m.hdr.textLength, m.body))
       return fail(kErrReadHeader);
   }
+  return true;
+}
 
-  ClearMessage();
-  header_ = hdr;
-  subfields_ = std::move(subfields);
-  indexRecord_ = rec;
-  indexPos_ = static_cast<uint64_t>(slot) * kIndexRecordSize;
-  headerPos_ = rec.headerOffset;
-  haveMessage_ = true;
-
+void JamBase::TakeSubfieldValues() {
   for (const Subfield& sf : subfields_) {
     std::string value = sf.data.substr(0, kMaxField);
     switch (sf.id) {
@@ -775,7 +805,9 @@ bool JamBase::Load(bool wholeText) {
       default: break;
     }
   }
+}
 
+void JamBase::TakeTypeBits() {
   // The message's type bits say which kind of mail it is.
   const uint32_t typeBits = AttrTypeLocal | AttrTypeEcho | AttrTypeNet;
   if (header_.attributes & typeBits) {
@@ -783,21 +815,18 @@ bool JamBase::Load(bool wholeText) {
     SetMailTypeFlag(kMailEcho, (header_.attributes & AttrTypeEcho) != 0);
     SetMailTypeFlag(kMailLocal, (header_.attributes & AttrTypeLocal) != 0);
   }
+}
 
+std::string JamBase::TextFromSubfields(bool wholeText, const std::string& body) {
   // The text: kludges, then the body, then the trailing control lines.
   std::string text;
-  auto addLine = [&text](std::string_view prefix, const std::string& value) {
-    text.append(prefix.data(), prefix.size());
-    text += value;
-    text += '\r';
-  };
   for (const Subfield& sf : subfields_) {
     switch (sf.id) {
-      case kSfMsgId: addLine("\x01MSGID: ", sf.data); break;
-      case kSfReply: addLine("\x01REPLY: ", sf.data); break;
-      case kSfPid: addLine("\x01PID: ", sf.data); break;
-      case kSfKludge: addLine("\x01", sf.data); break;
-      case kSfFlags: addLine("\x01" "FLAGS: ", sf.data); break;
+      case kSfMsgId: AddLine(text, "\x01MSGID: ", sf.data); break;
+      case kSfReply: AddLine(text, "\x01REPLY: ", sf.data); break;
+      case kSfPid: AddLine(text, "\x01PID: ", sf.data); break;
+      case kSfKludge: AddLine(text, "\x01", sf.data); break;
+      case kSfFlags: AddLine(text, "\x01" "FLAGS: ", sf.data); break;
       default: break;
     }
   }
@@ -809,23 +838,13 @@ bool JamBase::Load(bool wholeText) {
         if (sf.id != id) continue;
         if (!trailing && !body.empty() && body.back() != '\r') text += '\r';
         trailing = true;
-        if (id == kSfVia) addLine("\x01Via ", sf.data);
-        if (id == kSfSeenBy) addLine("SEEN-BY: ", sf.data);
-        if (id == kSfPath) addLine("\x01PATH: ", sf.data);
+        if (id == kSfVia) AddLine(text, "\x01Via ", sf.data);
+        if (id == kSfSeenBy) AddLine(text, "SEEN-BY: ", sf.data);
+        if (id == kSfPath) AddLine(text, "\x01PATH: ", sf.data);
       }
     }
   }
-  auto buffer = std::make_unique<MessageText>();
-  buffer->Write(text);
-  buffer->SetPos(0);
-  headerOnlyText_ = wholeText ? nullptr : buffer.get();
-  SetTextBuffer(std::move(buffer));
-
-  FtnAddress orig = origAddr_, dest = destAddr_;
-  if (orig.zone != 0) SetOrigAddress(orig, false);
-  if (dest.zone != 0) SetDestAddress(dest);
-  SetTextPos(0);
-  return true;
+  return text;
 }
 
 bool JamBase::FreeMessageText() {

@@ -117,6 +117,22 @@ class JamBase : public MessageBase {
   bool PutBack(const WriteUndo& undo);
   void MarkHeaderDeleted(uint64_t headerPos);
 
+  // The steps of Load.  What it reads before anything of the current
+  // message changes: slot, index record, header, subfields and body.
+  struct StoredMessage {
+    int64_t slot = 0;
+    jam::IndexRecord rec;
+    jam::MsgHeader hdr;
+    std::vector<jam::Subfield> subfields;
+    std::string body;
+  };
+  // False with the error code when the message cannot be read.
+  bool ReadStored(bool wholeText, StoredMessage& m, int* code);
+  // Names, subject and addresses from the subfields.
+  void TakeSubfieldValues();
+  void TakeTypeBits();
+  std::string TextFromSubfields(bool wholeText, const std::string& body);
+
   // A base opened read-only is read as it was at open: the file sizes are
   // taken once, and the index is held in memory unless it is too large.
   struct Snapshot {

@@ -32,6 +32,11 @@ constexpr int kCreationPollMs = 50;
 constexpr int kCreationWaitMs = 250;
 constexpr int kCreationSettleMs = 100;
 const char* const kExtensions[] = {"jhr", "jdx", "jdt", "jlr"};
+// Why a creation failed, by file (in the order of kExtensions).
+constexpr int kCreateCodes[] = {kErrCreateJhr, kErrCreateJdx, kErrCreateJdt,
+                                kErrJlr};
+// A step of a creation found another program's base: it is opened instead.
+constexpr int kOpenInstead = -1;
 
 std::string WithDot(const std::string& path) {
   if (!path.empty() && path.back() == '.') return path;
@@ -339,38 +344,11 @@ bool JamBase::CreateBase(const std::string& path) {
   CloseBase();
   const std::string base = WithDot(path);
   basePath_ = base;
-  const int codes[] = {kErrCreateJhr, kErrCreateJdx, kErrCreateJdt, kErrJlr};
   // The header file is made whole and locked under a hidden name and given
   // its name last, after the other three files: a program that finds the
   // header file finds a complete base, locked until this one is done.
   const size_t slash = base.rfind('/') + 1;  // 0 when there is none
   const std::string temp = base.substr(0, slash) + "." + base.substr(slash) + "jhr-new";
-  auto fail = [&](int code, bool removeCreated) {
-    int err = 0;
-    for (int i = 0; i < kFileCount; ++i) {
-      files_[i].reset();
-      if (removeCreated && i != kJhr && !paths_[i].empty()) env_.Remove(paths_[i], &err);
-    }
-    if (removeCreated) env_.Remove(temp, &err);
-    DropFiles();
-    basePath_.clear();
-    errorCode_ = code;
-    return false;
-  };
-  // Another program is making the base (files it may share are kept): it
-  // is opened once its header file is there.
-  auto waitAndOpen = [&]() {
-    fail(0, false);
-    for (int w = 0; w < lockTimeoutMs_ && FindBaseFile(env_, base, "jhr").empty();
-         w += kCreationPollMs)
-      env_.SleepMs(kCreationPollMs);
-    return OpenBase(path);
-  };
-  auto openInstead = [&]() {
-    int e = 0;
-    env_.Remove(temp, &e);
-    return waitAndOpen();
-  };
 
   // Nothing is ever created over a file that exists; a base another
   // program is creating at this moment is opened when it is made.
@@ -380,41 +358,23 @@ bool JamBase::CreateBase(const std::string& path) {
     // Another creation running now (it holds the lock), or one that was
     // killed, whose empty files are taken over.
     auto other = env_.Open(temp, OpenMode::kReadWrite, &err);
-    if (other && !other->LockFirstByte(0)) return waitAndOpen();
+    if (other && !other->LockFirstByte(0)) return WaitAndOpen(path, base, temp);
     other.reset();
     env_.Remove(temp, &err);
   }
-  for (int i = 0; i < kFileCount; ++i) {
-    std::string p = FindBaseFile(env_, base, kExtensions[i]);
-    if (!p.empty() && (p != base + kExtensions[i] || env_.Stat(p).size != 0))
-      return fail(codes[i], false);
-  }
+  int code = FindFileInTheWay(base);
+  if (code != 0) return FailCreate(temp, code, false);
   MakeParents(env_, base);
   int err = 0;
   files_[kJhr] = env_.Open(temp, OpenMode::kCreateExclusive, &err);
-  if (!files_[kJhr] || !files_[kJhr]->LockFirstByte(0)) return fail(kErrCreateJhr, false);
+  if (!files_[kJhr] || !files_[kJhr]->LockFirstByte(0)) return FailCreate(temp, kErrCreateJhr, false);
   baseHeader_ = BaseHeader{};
   baseHeader_.dateCreated = UnixTime(Now());
-  if (!Put(kJhr, 0, baseHeader_.Encode()) || !Sync(kJhr)) return fail(kErrCreateJhr, true);
-  for (int i = kJdx; i < kFileCount; ++i) {
-    std::string p = base + kExtensions[i];
-    files_[i] = env_.Open(p, OpenMode::kCreateExclusive, &err);
-    uint64_t size = 0;
-    if (!files_[i] && err == EEXIST) {
-      // An empty file left by a creation that did not finish.
-      files_[i] = env_.Open(p, OpenMode::kReadWrite, &err);
-      if (!files_[i] || !files_[i]->Size(&size) || size != 0) return openInstead();
-    }
-    if (!files_[i]) return fail(codes[i], true);
-    paths_[i] = p;
-  }
-  const std::string jhr = base + kExtensions[kJhr];
-  bool named = env_.Link(temp, jhr, &err);
-  if (!named && err == EEXIST) return openInstead();
-  // A file system without hard links: a rename, when the name is still free.
-  if (!named) named = !env_.Stat(jhr).exists && env_.Rename(temp, jhr, &err);
-  if (!named) return fail(kErrCreateJhr, true);
-  env_.Remove(temp, &err);
+  if (!Put(kJhr, 0, baseHeader_.Encode()) || !Sync(kJhr)) return FailCreate(temp, kErrCreateJhr, true);
+  code = CreateOtherFiles(base, err);
+  if (code == 0) code = NameHeaderFile(temp, base + kExtensions[kJhr], err);
+  if (code == kOpenInstead) return OpenInstead(path, base, temp);
+  if (code != 0) return FailCreate(temp, code, true);
   // A program that looked for the base a moment before it was named may
   // still create it over this one (without heeding the lock): it is given
   // the time to, before anything is written, and the base is then opened
@@ -422,6 +382,73 @@ bool JamBase::CreateBase(const std::string& path) {
   DropFiles();
   env_.SleepMs(kCreationSettleMs);
   return OpenBase(path);
+}
+
+bool JamBase::FailCreate(const std::string& temp, int code, bool removeCreated) {
+  int err = 0;
+  for (int i = 0; i < kFileCount; ++i) {
+    files_[i].reset();
+    if (removeCreated && i != kJhr && !paths_[i].empty()) env_.Remove(paths_[i], &err);
+  }
+  if (removeCreated) env_.Remove(temp, &err);
+  DropFiles();
+  basePath_.clear();
+  errorCode_ = code;
+  return false;
+}
+
+bool JamBase::WaitAndOpen(const std::string& path, const std::string& base,
+                          const std::string& temp) {
+  // Another program is making the base (files it may share are kept): it
+  // is opened once its header file is there.
+  FailCreate(temp, 0, false);
+  for (int w = 0; w < lockTimeoutMs_ && FindBaseFile(env_, base, "jhr").empty();
+       w += kCreationPollMs)
+    env_.SleepMs(kCreationPollMs);
+  return OpenBase(path);
+}
+
+bool JamBase::OpenInstead(const std::string& path, const std::string& base,
+                          const std::string& temp) {
+  int e = 0;
+  env_.Remove(temp, &e);
+  return WaitAndOpen(path, base, temp);
+}
+
+int JamBase::FindFileInTheWay(const std::string& base) {
+  for (int i = 0; i < kFileCount; ++i) {
+    std::string p = FindBaseFile(env_, base, kExtensions[i]);
+    if (!p.empty() && (p != base + kExtensions[i] || env_.Stat(p).size != 0))
+      return kCreateCodes[i];
+  }
+  return 0;
+}
+
+int JamBase::CreateOtherFiles(const std::string& base, int& err) {
+  for (int i = kJdx; i < kFileCount; ++i) {
+    std::string p = base + kExtensions[i];
+    files_[i] = env_.Open(p, OpenMode::kCreateExclusive, &err);
+    uint64_t size = 0;
+    if (!files_[i] && err == EEXIST) {
+      // An empty file left by a creation that did not finish.
+      files_[i] = env_.Open(p, OpenMode::kReadWrite, &err);
+      if (!files_[i] || !files_[i]->Size(&size) || size != 0) return kOpenInstead;
+    }
+    if (!files_[i]) return kCreateCodes[i];
+    paths_[i] = p;
+  }
+  return 0;
+}
+
+int JamBase::NameHeaderFile(const std::string& temp, const std::string& jhr,
+                            int& err) {
+  bool named = env_.Link(temp, jhr, &err);
+  if (!named && err == EEXIST) return kOpenInstead;
+  // A file system without hard links: a rename, when the name is still free.
+  if (!named) named = !env_.Stat(jhr).exists && env_.Rename(temp, jhr, &err);
+  if (!named) return kErrCreateJhr;
+  env_.Remove(temp, &err);
+  return 0;
 }
 
 void JamBase::CloseBase() {

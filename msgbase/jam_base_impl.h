@@ -133,6 +133,19 @@ class JamBase : public MessageBase {
   void TakeTypeBits();
   std::string TextFromSubfields(bool wholeText, const std::string& body);
 
+  // The steps of CreateBase.  temp is the header file's hidden name.
+  // Closes and forgets every file (removing those made, and temp, when
+  // removeCreated); always false.
+  bool FailCreate(const std::string& temp, int code, bool removeCreated);
+  bool WaitAndOpen(const std::string& path, const std::string& base,
+                   const std::string& temp);
+  bool OpenInstead(const std::string& path, const std::string& base,
+                   const std::string& temp);
+  // These return 0, an error code, or a sign to open the base instead.
+  int FindFileInTheWay(const std::string& base);
+  int CreateOtherFiles(const std::string& base, int& err);
+  int NameHeaderFile(const std::string& temp, const std::string& jhr, int& err);
+
   // A base opened read-only is read as it was at open: the file sizes are
   // taken once, and the index is held in memory unless it is too large.
   struct Snapshot {

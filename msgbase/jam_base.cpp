@@ -243,16 +243,36 @@ bool JamBase::OpenBase(const std::string& path) {
   CloseBase();
   const std::string base = WithDot(path);
   basePath_ = base;
-  auto fail = [this](int code) {
+  std::string jhr;
+  bool unfinished = false;
+  int code = OpenLockedHeader(base, jhr, &unfinished);
+  if (code == 0) code = OpenIndexAndText(base, jhr, unfinished);
+  if (code == 0 && unfinished && !FinishCreation()) code = kErrOpenJhr;
+  // The base header is read only once the lock is held.
+  std::string bytes;
+  if (code == 0 && (!ReadFully(*files_[kJhr], 0, kBaseHeaderSize, bytes) ||
+                    !baseHeader_.Decode(bytes)))
+    code = kErrBadBaseHeader;
+  if (code == 0) code = OpenLastReadFile(base, jhr);
+  if (code == 0 && !Repair()) code = kErrWrite;
+  if (code != 0) {
     DropFiles();
     basePath_.clear();
     errorCode_ = code;
     return false;
-  };
-  int err = 0;
+  }
 
-  std::string jhr = FindBaseFile(env_, base, "jhr");
-  if (jhr.empty()) return fail(kErrNoJhr);
+  baseHeaderDirty_ = false;
+  currentNumber_ = 0;
+  ClearMessage();
+  isOpen_ = true;
+  return true;
+}
+
+int JamBase::OpenLockedHeader(const std::string& base, std::string& jhr,
+                              bool* unfinished) {
+  jhr = FindBaseFile(env_, base, "jhr");
+  if (jhr.empty()) return kErrNoJhr;
   // A base another program is creating at this moment: wait (without the
   // lock, which the creator may want) until its header and files are there.
   for (int waited = 0;
@@ -263,59 +283,58 @@ bool JamBase::OpenBase(const std::string& path) {
        waited += kCreationPollMs) {
     env_.SleepMs(kCreationPollMs);
   }
+  int err = 0;
   files_[kJhr] = env_.Open(jhr, OpenMode::kReadWrite, &err);
   if (!files_[kJhr] || !files_[kJhr]->LockFirstByte(lockTimeoutMs_))
-    return fail(kErrOpenJhr);
+    return kErrOpenJhr;
   paths_[kJhr] = jhr;
   // A header file still empty is a creation that never wrote its header:
   // it holds no message and is finished here, under the lock.
   uint64_t jhrSize = 0;
-  if (!FileSize(kJhr, &jhrSize)) return fail(kErrOpenJhr);
-  const bool unfinished = jhrSize == 0;
+  if (!FileSize(kJhr, &jhrSize)) return kErrOpenJhr;
+  *unfinished = jhrSize == 0;
+  return 0;
+}
 
+int JamBase::OpenIndexAndText(const std::string& base, const std::string& jhr,
+                              bool unfinished) {
   const int missing[] = {0, kErrNoJdx, kErrNoJdt};
   const int unopened[] = {0, kErrOpenJdx, kErrOpenJdt};
+  int err = 0;
   for (int i = kJdx; i <= kJdt; ++i) {
     std::string p = FindBaseFile(env_, base, kExtensions[i]);
     if (p.empty() && unfinished) {
       p = base + InCaseOf(kExtensions[i], jhr.substr(base.size()));
       files_[i] = env_.Open(p, OpenMode::kCreateExclusive, &err);
     }
-    if (p.empty()) return fail(missing[i]);
+    if (p.empty()) return missing[i];
     if (!files_[i]) files_[i] = env_.Open(p, OpenMode::kReadWrite, &err);
-    if (!files_[i]) return fail(unopened[i]);
+    if (!files_[i]) return unopened[i];
     paths_[i] = p;
   }
-  if (unfinished) {
-    baseHeader_ = BaseHeader{};
-    baseHeader_.dateCreated = UnixTime(Now());
-    if (!files_[kJdx]->Truncate(0) || !files_[kJdt]->Truncate(0) ||
-        !WriteBaseHeader() || !SyncAll())
-      return fail(kErrOpenJhr);
-  }
-  // The base header is read only once the lock is held.
-  std::string bytes;
-  if (!ReadFully(*files_[kJhr], 0, kBaseHeaderSize, bytes) ||
-      !baseHeader_.Decode(bytes))
-    return fail(kErrBadBaseHeader);
+  return 0;
+}
 
+bool JamBase::FinishCreation() {
+  baseHeader_ = BaseHeader{};
+  baseHeader_.dateCreated = UnixTime(Now());
+  return files_[kJdx]->Truncate(0) && files_[kJdt]->Truncate(0) &&
+         WriteBaseHeader() && SyncAll();
+}
+
+int JamBase::OpenLastReadFile(const std::string& base, const std::string& jhr) {
   // A base without its last-read file gets a new empty one, named in the
   // case of its header file.
+  int err = 0;
   std::string jlr = FindBaseFile(env_, base, "jlr");
   if (jlr.empty()) {
     jlr = base + InCaseOf("jlr", jhr.substr(base.size()));
     files_[kJlr] = env_.Open(jlr, OpenMode::kCreateExclusive, &err);
   }
   if (!files_[kJlr]) files_[kJlr] = env_.Open(jlr, OpenMode::kReadWrite, &err);
-  if (!files_[kJlr]) return fail(kErrJlr);
+  if (!files_[kJlr]) return kErrJlr;
   paths_[kJlr] = jlr;
-  if (!Repair()) return fail(kErrWrite);
-
-  baseHeaderDirty_ = false;
-  currentNumber_ = 0;
-  ClearMessage();
-  isOpen_ = true;
-  return true;
+  return 0;
 }
 
 // A write killed after its index record but before the base header leaves

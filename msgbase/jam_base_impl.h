@@ -146,6 +146,16 @@ class JamBase : public MessageBase {
   int CreateOtherFiles(const std::string& base, int& err);
   int NameHeaderFile(const std::string& temp, const std::string& jhr, int& err);
 
+  // The steps of OpenBase; each returns 0 or an error code.  The header
+  // file is found, waited for while another program creates it, and locked.
+  int OpenLockedHeader(const std::string& base, std::string& jhr,
+                       bool* unfinished);
+  int OpenIndexAndText(const std::string& base, const std::string& jhr,
+                       bool unfinished);
+  // Writes an empty base into files a creation left empty.
+  bool FinishCreation();
+  int OpenLastReadFile(const std::string& base, const std::string& jhr);
+
   // A base opened read-only is read as it was at open: the file sizes are
   // taken once, and the index is held in memory unless it is too large.
   struct Snapshot {

@@ -156,6 +156,16 @@ class JamBase : public MessageBase {
   bool FinishCreation();
   int OpenLastReadFile(const std::string& base, const std::string& jhr);
 
+  // The steps of OpenBaseReadOnly; each returns 0, or an error code with
+  // the reason in why.
+  int OpenHeaderFileReadOnly(const std::string& path, const std::string& base,
+                             uint64_t* size, std::string& why);
+  int CheckBaseHeader(std::string& why);
+  int OpenDataFilesReadOnly(const std::string& path, const std::string& base,
+                            std::string& why);
+  // File sizes, and the index when it is small enough to hold.
+  int TakeSnapshot(std::string& why);
+
   // A base opened read-only is read as it was at open: the file sizes are
   // taken once, and the index is held in memory unless it is too large.
   struct Snapshot {

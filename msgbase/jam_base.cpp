@@ -32,6 +32,11 @@ constexpr int kCreationPollMs = 50;
 constexpr int kCreationWaitMs = 250;
 constexpr int kCreationSettleMs = 100;
 const char* const kExtensions[] = {"jhr", "jdx", "jdt", "jlr"};
+// Why a creation failed, by file (in the order of kExtensions).
+constexpr int kCreateCodes[] = {kErrCreateJhr, kErrCreateJdx, kErrCreateJdt,
+                                kErrJlr};
+// A step of a creation found another program's base: it is opened instead.
+constexpr int kOpenInstead = -1;
 
 std::string WithDot(const std::string& path) {
   if (!path.empty() && path.back() == '.') return path;
@@ -135,6 +140,14 @@ std::vector<std::string> SplitLines(const std::string& bytes) {
   return lines;
 }
 
+// Adds prefix, value and a carriage return to text.
+void AddLine(std::string& text, std::string_view prefix,
+             const std::string& value) {
+  text.append(prefix.data(), prefix.size());
+  text += value;
+  text += '\r';
+}
+
 }  // namespace
 
 JamBase::JamBase(Env& env) : MessageBase(env) {}
@@ -230,16 +243,36 @@ bool JamBase::OpenBase(const std::string& path) {
   CloseBase();
   const std::string base = WithDot(path);
   basePath_ = base;
-  auto fail = [this](int code) {
+  std::string jhr;
+  bool unfinished = false;
+  int code = OpenLockedHeader(base, jhr, &unfinished);
+  if (code == 0) code = OpenIndexAndText(base, jhr, unfinished);
+  if (code == 0 && unfinished && !FinishCreation()) code = kErrOpenJhr;
+  // The base header is read only once the lock is held.
+  std::string bytes;
+  if (code == 0 && (!ReadFully(*files_[kJhr], 0, kBaseHeaderSize, bytes) ||
+                    !baseHeader_.Decode(bytes)))
+    code = kErrBadBaseHeader;
+  if (code == 0) code = OpenLastReadFile(base, jhr);
+  if (code == 0 && !Repair()) code = kErrWrite;
+  if (code != 0) {
     DropFiles();
     basePath_.clear();
     errorCode_ = code;
     return false;
-  };
-  int err = 0;
+  }
 
-  std::string jhr = FindBaseFile(env_, base, "jhr");
-  if (jhr.empty()) return fail(kErrNoJhr);
+  baseHeaderDirty_ = false;
+  currentNumber_ = 0;
+  ClearMessage();
+  isOpen_ = true;
+  return true;
+}
+
+int JamBase::OpenLockedHeader(const std::string& base, std::string& jhr,
+                              bool* unfinished) {
+  jhr = FindBaseFile(env_, base, "jhr");
+  if (jhr.empty()) return kErrNoJhr;
   // A base another program is creating at this moment: wait (without the
   // lock, which the creator may want) until its header and files are there.
   for (int waited = 0;
@@ -250,59 +283,58 @@ bool JamBase::OpenBase(const std::string& path) {
        waited += kCreationPollMs) {
     env_.SleepMs(kCreationPollMs);
   }
+  int err = 0;
   files_[kJhr] = env_.Open(jhr, OpenMode::kReadWrite, &err);
   if (!files_[kJhr] || !files_[kJhr]->LockFirstByte(lockTimeoutMs_))
-    return fail(kErrOpenJhr);
+    return kErrOpenJhr;
   paths_[kJhr] = jhr;
   // A header file still empty is a creation that never wrote its header:
   // it holds no message and is finished here, under the lock.
   uint64_t jhrSize = 0;
-  if (!FileSize(kJhr, &jhrSize)) return fail(kErrOpenJhr);
-  const bool unfinished = jhrSize == 0;
+  if (!FileSize(kJhr, &jhrSize)) return kErrOpenJhr;
+  *unfinished = jhrSize == 0;
+  return 0;
+}
 
+int JamBase::OpenIndexAndText(const std::string& base, const std::string& jhr,
+                              bool unfinished) {
   const int missing[] = {0, kErrNoJdx, kErrNoJdt};
   const int unopened[] = {0, kErrOpenJdx, kErrOpenJdt};
+  int err = 0;
   for (int i = kJdx; i <= kJdt; ++i) {
     std::string p = FindBaseFile(env_, base, kExtensions[i]);
     if (p.empty() && unfinished) {
       p = base + InCaseOf(kExtensions[i], jhr.substr(base.size()));
       files_[i] = env_.Open(p, OpenMode::kCreateExclusive, &err);
     }
-    if (p.empty()) return fail(missing[i]);
+    if (p.empty()) return missing[i];
     if (!files_[i]) files_[i] = env_.Open(p, OpenMode::kReadWrite, &err);
-    if (!files_[i]) return fail(unopened[i]);
+    if (!files_[i]) return unopened[i];
     paths_[i] = p;
   }
-  if (unfinished) {
-    baseHeader_ = BaseHeader{};
-    baseHeader_.dateCreated = UnixTime(Now());
-    if (!files_[kJdx]->Truncate(0) || !files_[kJdt]->Truncate(0) ||
-        !WriteBaseHeader() || !SyncAll())
-      return fail(kErrOpenJhr);
-  }
-  // The base header is read only once the lock is held.
-  std::string bytes;
-  if (!ReadFully(*files_[kJhr], 0, kBaseHeaderSize, bytes) ||
-      !baseHeader_.Decode(bytes))
-    return fail(kErrBadBaseHeader);
+  return 0;
+}
 
+bool JamBase::FinishCreation() {
+  baseHeader_ = BaseHeader{};
+  baseHeader_.dateCreated = UnixTime(Now());
+  return files_[kJdx]->Truncate(0) && files_[kJdt]->Truncate(0) &&
+         WriteBaseHeader() && SyncAll();
+}
+
+int JamBase::OpenLastReadFile(const std::string& base, const std::string& jhr) {
   // A base without its last-read file gets a new empty one, named in the
   // case of its header file.
+  int err = 0;
   std::string jlr = FindBaseFile(env_, base, "jlr");
   if (jlr.empty()) {
     jlr = base + InCaseOf("jlr", jhr.substr(base.size()));
     files_[kJlr] = env_.Open(jlr, OpenMode::kCreateExclusive, &err);
   }
   if (!files_[kJlr]) files_[kJlr] = env_.Open(jlr, OpenMode::kReadWrite, &err);
-  if (!files_[kJlr]) return fail(kErrJlr);
+  if (!files_[kJlr]) return kErrJlr;
   paths_[kJlr] = jlr;
-  if (!Repair()) return fail(kErrWrite);
-
-  baseHeaderDirty_ = false;
-  currentNumber_ = 0;
-  ClearMessage();
-  isOpen_ = true;
-  return true;
+  return 0;
 }
 
 // A write killed after its index record but before the base header leaves
@@ -331,38 +363,11 @@ bool JamBase::CreateBase(const std::string& path) {
   CloseBase();
   const std::string base = WithDot(path);
   basePath_ = base;
-  const int codes[] = {kErrCreateJhr, kErrCreateJdx, kErrCreateJdt, kErrJlr};
   // The header file is made whole and locked under a hidden name and given
   // its name last, after the other three files: a program that finds the
   // header file finds a complete base, locked until this one is done.
   const size_t slash = base.rfind('/') + 1;  // 0 when there is none
   const std::string temp = base.substr(0, slash) + "." + base.substr(slash) + "jhr-new";
-  auto fail = [&](int code, bool removeCreated) {
-    int err = 0;
-    for (int i = 0; i < kFileCount; ++i) {
-      files_[i].reset();
-      if (removeCreated && i != kJhr && !paths_[i].empty()) env_.Remove(paths_[i], &err);
-    }
-    if (removeCreated) env_.Remove(temp, &err);
-    DropFiles();
-    basePath_.clear();
-    errorCode_ = code;
-    return false;
-  };
-  // Another program is making the base (files it may share are kept): it
-  // is opened once its header file is there.
-  auto waitAndOpen = [&]() {
-    fail(0, false);
-    for (int w = 0; w < lockTimeoutMs_ && FindBaseFile(env_, base, "jhr").empty();
-         w += kCreationPollMs)
-      env_.SleepMs(kCreationPollMs);
-    return OpenBase(path);
-  };
-  auto openInstead = [&]() {
-    int e = 0;
-    env_.Remove(temp, &e);
-    return waitAndOpen();
-  };
 
   // Nothing is ever created over a file that exists; a base another
   // program is creating at this moment is opened when it is made.
@@ -372,41 +377,23 @@ bool JamBase::CreateBase(const std::string& path) {
     // Another creation running now (it holds the lock), or one that was
     // killed, whose empty files are taken over.
     auto other = env_.Open(temp, OpenMode::kReadWrite, &err);
-    if (other && !other->LockFirstByte(0)) return waitAndOpen();
+    if (other && !other->LockFirstByte(0)) return WaitAndOpen(path, base, temp);
     other.reset();
     env_.Remove(temp, &err);
   }
-  for (int i = 0; i < kFileCount; ++i) {
-    std::string p = FindBaseFile(env_, base, kExtensions[i]);
-    if (!p.empty() && (p != base + kExtensions[i] || env_.Stat(p).size != 0))
-      return fail(codes[i], false);
-  }
+  int code = FindFileInTheWay(base);
+  if (code != 0) return FailCreate(temp, code, false);
   MakeParents(env_, base);
   int err = 0;
   files_[kJhr] = env_.Open(temp, OpenMode::kCreateExclusive, &err);
-  if (!files_[kJhr] || !files_[kJhr]->LockFirstByte(0)) return fail(kErrCreateJhr, false);
+  if (!files_[kJhr] || !files_[kJhr]->LockFirstByte(0)) return FailCreate(temp, kErrCreateJhr, false);
   baseHeader_ = BaseHeader{};
   baseHeader_.dateCreated = UnixTime(Now());
-  if (!Put(kJhr, 0, baseHeader_.Encode()) || !Sync(kJhr)) return fail(kErrCreateJhr, true);
-  for (int i = kJdx; i < kFileCount; ++i) {
-    std::string p = base + kExtensions[i];
-    files_[i] = env_.Open(p, OpenMode::kCreateExclusive, &err);
-    uint64_t size = 0;
-    if (!files_[i] && err == EEXIST) {
-      // An empty file left by a creation that did not finish.
-      files_[i] = env_.Open(p, OpenMode::kReadWrite, &err);
-      if (!files_[i] || !files_[i]->Size(&size) || size != 0) return openInstead();
-    }
-    if (!files_[i]) return fail(codes[i], true);
-    paths_[i] = p;
-  }
-  const std::string jhr = base + kExtensions[kJhr];
-  bool named = env_.Link(temp, jhr, &err);
-  if (!named && err == EEXIST) return openInstead();
-  // A file system without hard links: a rename, when the name is still free.
-  if (!named) named = !env_.Stat(jhr).exists && env_.Rename(temp, jhr, &err);
-  if (!named) return fail(kErrCreateJhr, true);
-  env_.Remove(temp, &err);
+  if (!Put(kJhr, 0, baseHeader_.Encode()) || !Sync(kJhr)) return FailCreate(temp, kErrCreateJhr, true);
+  code = CreateOtherFiles(base, err);
+  if (code == 0) code = NameHeaderFile(temp, base + kExtensions[kJhr], err);
+  if (code == kOpenInstead) return OpenInstead(path, base, temp);
+  if (code != 0) return FailCreate(temp, code, true);
   // A program that looked for the base a moment before it was named may
   // still create it over this one (without heeding the lock): it is given
   // the time to, before anything is written, and the base is then opened
@@ -414,6 +401,73 @@ bool JamBase::CreateBase(const std::string& path) {
   DropFiles();
   env_.SleepMs(kCreationSettleMs);
   return OpenBase(path);
+}
+
+bool JamBase::FailCreate(const std::string& temp, int code, bool removeCreated) {
+  int err = 0;
+  for (int i = 0; i < kFileCount; ++i) {
+    files_[i].reset();
+    if (removeCreated && i != kJhr && !paths_[i].empty()) env_.Remove(paths_[i], &err);
+  }
+  if (removeCreated) env_.Remove(temp, &err);
+  DropFiles();
+  basePath_.clear();
+  errorCode_ = code;
+  return false;
+}
+
+bool JamBase::WaitAndOpen(const std::string& path, const std::string& base,
+                          const std::string& temp) {
+  // Another program is making the base (files it may share are kept): it
+  // is opened once its header file is there.
+  FailCreate(temp, 0, false);
+  for (int w = 0; w < lockTimeoutMs_ && FindBaseFile(env_, base, "jhr").empty();
+       w += kCreationPollMs)
+    env_.SleepMs(kCreationPollMs);
+  return OpenBase(path);
+}
+
+bool JamBase::OpenInstead(const std::string& path, const std::string& base,
+                          const std::string& temp) {
+  int e = 0;
+  env_.Remove(temp, &e);
+  return WaitAndOpen(path, base, temp);
+}
+
+int JamBase::FindFileInTheWay(const std::string& base) {
+  for (int i = 0; i < kFileCount; ++i) {
+    std::string p = FindBaseFile(env_, base, kExtensions[i]);
+    if (!p.empty() && (p != base + kExtensions[i] || env_.Stat(p).size != 0))
+      return kCreateCodes[i];
+  }
+  return 0;
+}
+
+int JamBase::CreateOtherFiles(const std::string& base, int& err) {
+  for (int i = kJdx; i < kFileCount; ++i) {
+    std::string p = base + kExtensions[i];
+    files_[i] = env_.Open(p, OpenMode::kCreateExclusive, &err);
+    uint64_t size = 0;
+    if (!files_[i] && err == EEXIST) {
+      // An empty file left by a creation that did not finish.
+      files_[i] = env_.Open(p, OpenMode::kReadWrite, &err);
+      if (!files_[i] || !files_[i]->Size(&size) || size != 0) return kOpenInstead;
+    }
+    if (!files_[i]) return kCreateCodes[i];
+    paths_[i] = p;
+  }
+  return 0;
+}
+
+int JamBase::NameHeaderFile(const std::string& temp, const std::string& jhr,
+                            int& err) {
+  bool named = env_.Link(temp, jhr, &err);
+  if (!named && err == EEXIST) return kOpenInstead;
+  // A file system without hard links: a rename, when the name is still free.
+  if (!named) named = !env_.Stat(jhr).exists && env_.Rename(temp, jhr, &err);
+  if (!named) return kErrCreateJhr;
+  env_.Remove(temp, &err);
+  return 0;
 }
 
 void JamBase::CloseBase() {
@@ -525,9 +579,63 @@ bool JamBase::WriteMessage() {
     return false;
   }
 
+  std::string area, body;
+  AppendAddressSubfields(area);
+  SplitControlLines(area, body);
+  SetTypeAttributes();
+
+  uint64_t jhrSize = 0, jdtSize = 0;
+  if (!PrepareForAppend(&jhrSize, &jdtSize)) return false;
+  // Offsets are stored in 32 bits.
+  if (jhrSize + kMsgHeaderSize + area.size() > 0xFFFFFFFFu ||
+      jdtSize + body.size() > 0xFFFFFFFFu) {
+    errorCode_ = kErrWrite;
+    return false;
+  }
+  header_.subfieldLen = static_cast<uint32_t>(area.size());
+  header_.textOffset = static_cast<uint32_t>(jdtSize);
+  header_.textLength = static_cast<uint32_t>(body.size());
+  const uint64_t oldHeaderPos = headerPos_;
+  const uint64_t headerPos = jhrSize;
+
+  // The body and the header go past the ends of their files and are pushed
+  // to the disk before the index record that makes the message count for
+  // every reader; the base header follows (a crash before it leaves the
+  // active count behind, which the next open recounts).  A failed write
+  // puts back every file as it was.
+  WriteUndo undo;
+  undo.jhrSize = jhrSize;
+  undo.jdtSize = jdtSize;
+  if (!SaveForUndo(undo)) {
+    errorCode_ = kErrWrite;
+    return false;
+  }
+  IndexRecord rec;
+  rec.toCrc = NameCrc(toName_);
+  rec.headerOffset = static_cast<uint32_t>(headerPos);
+  if (!Put(kJdt, header_.textOffset, body) ||
+      !Put(kJhr, headerPos, header_.Encode() + area) || !Sync(kJdt) ||
+      !Sync(kJhr) || !Put(kJdx, indexPos_, rec.Encode()) || !Sync(kJdx))
+    return PutBack(undo);
+  if (!isNewMessage_ && oldHeaderPos >= kBaseHeaderSize)
+    MarkHeaderDeleted(oldHeaderPos);
+
+  if (isNewMessage_) ++baseHeader_.activeMsgs;
+  ++baseHeader_.modCounter;
+  baseHeaderDirty_ = true;
+  if (!WriteBaseHeader() || !Sync(kJhr)) return PutBack(undo);
+
+  indexRecord_ = rec;
+  headerPos_ = headerPos;
+  isNewMessage_ = false;
+  currentNumber_ = static_cast<int32_t>(header_.messageNumber);
+  ParseSubfields(area, subfields_);
+  return true;
+}
+
+void JamBase::AppendAddressSubfields(std::string& area) {
   FtnAddress orig, dest;
   GetAddresses(orig, dest);
-  std::string area;
   AppendSubfield(area, kSfSender, fromName_);
   AppendSubfield(area, kSfOrigAddress, AddressToText4D(orig));
   AppendSubfield(area, kSfReceiver, toName_);
@@ -535,11 +643,12 @@ bool JamBase::WriteMessage() {
   if (!subject_.empty()) AppendSubfield(area, kSfSubject, subject_);
   if (TestAttribute(AttrFileAttached)) AppendSubfield(area, kSfAttachedFile, subject_);
   if (TestAttribute(AttrFileRequest)) AppendSubfield(area, kSfRequestedFile, subject_);
+}
 
+void JamBase::SplitControlLines(std::string& area, std::string& body) {
   // Control lines become subfields wherever they stand; the rest is the body.
   header_.msgIdCrc = kNone;
   header_.replyCrc = kNone;
-  std::string body;
   for (const std::string& line : SplitLines(text_->Bytes())) {
     if (StartsWith(line, "\x01MSGID: ")) {
       std::string value = line.substr(8);
@@ -569,30 +678,33 @@ bool JamBase::WriteMessage() {
       body += '\r';
     }
   }
+}
 
+void JamBase::SetTypeAttributes() {
   const uint32_t typeBits = AttrTypeLocal | AttrTypeEcho | AttrTypeNet;
   header_.attributes &= ~typeBits;
   if (TestMailTypeFlag(kMailEcho)) header_.attributes |= AttrTypeEcho;
   if (TestMailTypeFlag(kMailNet)) header_.attributes |= AttrTypeNet;
   if (TestMailTypeFlag(kMailLocal)) header_.attributes |= AttrTypeLocal;
+}
 
-  uint64_t jhrSize = 0, jdtSize = 0;
-  if (!FileSize(kJhr, &jhrSize) || !FileSize(kJdt, &jdtSize)) {
+bool JamBase::PrepareForAppend(uint64_t* jhrSize, uint64_t* jdtSize) {
+  if (!FileSize(kJhr, jhrSize) || !FileSize(kJdt, jdtSize)) {
     errorCode_ = kErrWrite;
     return false;
   }
   // A program that created the base over this one while it was open (not
   // heeding the lock) left it empty: it is made a base again.
-  if (jhrSize < kBaseHeaderSize) {
+  if (*jhrSize < kBaseHeaderSize) {
     uint64_t jdxNow = 0;
-    if (jhrSize != 0 || !FileSize(kJdx, &jdxNow) || jdxNow != 0) {
+    if (*jhrSize != 0 || !FileSize(kJdx, &jdxNow) || jdxNow != 0) {
       errorCode_ = kErrWrite;
       return false;
     }
     baseHeader_ = BaseHeader{};
     baseHeader_.dateCreated = UnixTime(Now());
     if (!WriteBaseHeader()) return false;
-    jhrSize = kBaseHeaderSize;
+    *jhrSize = kBaseHeaderSize;
   }
   if (isNewMessage_) {
     // Numbers follow the index as it is now.
@@ -601,77 +713,43 @@ bool JamBase::WriteMessage() {
     indexPos_ = uint64_t{count} * kIndexRecordSize;
     header_.messageNumber = baseHeader_.baseMsgNum + count;
   }
-  // Offsets are stored in 32 bits.
-  if (jhrSize + kMsgHeaderSize + area.size() > 0xFFFFFFFFu ||
-      jdtSize + body.size() > 0xFFFFFFFFu) {
-    errorCode_ = kErrWrite;
-    return false;
-  }
-  header_.subfieldLen = static_cast<uint32_t>(area.size());
-  header_.textOffset = static_cast<uint32_t>(jdtSize);
-  header_.textLength = static_cast<uint32_t>(body.size());
-  const uint64_t oldHeaderPos = headerPos_;
-  const uint64_t headerPos = jhrSize;
-
-  // The body and the header go past the ends of their files and are pushed
-  // to the disk before the index record that makes the message count for
-  // every reader; the base header follows (a crash before it leaves the
-  // active count behind, which the next open recounts).  A failed write
-  // puts back every file as it was.
-  uint64_t jdxSize = 0;
-  if (!FileSize(kJdx, &jdxSize)) {
-    errorCode_ = kErrWrite;
-    return false;
-  }
-  std::string oldRecord, oldBase = baseHeader_.Encode();
-  if (indexPos_ < jdxSize &&
-      !ReadFully(*files_[kJdx], indexPos_, kIndexRecordSize, oldRecord)) {
-    errorCode_ = kErrWrite;
-    return false;
-  }
-  const BaseHeader before = baseHeader_;
-  auto failed = [&]() {
-    files_[kJdt]->Truncate(jdtSize);
-    files_[kJhr]->Truncate(jhrSize);
-    if (oldRecord.empty()) {
-      files_[kJdx]->Truncate(jdxSize);
-    } else {
-      files_[kJdx]->WriteAt(indexPos_, oldRecord.data(), oldRecord.size());
-    }
-    files_[kJhr]->WriteAt(0, oldBase.data(), oldBase.size());
-    baseHeader_ = before;
-    baseHeaderDirty_ = false;
-    SyncAll();
-    errorCode_ = kErrWrite;
-    return false;
-  };
-  IndexRecord rec;
-  rec.toCrc = NameCrc(toName_);
-  rec.headerOffset = static_cast<uint32_t>(headerPos);
-  if (!Put(kJdt, header_.textOffset, body) ||
-      !Put(kJhr, headerPos, header_.Encode() + area) || !Sync(kJdt) ||
-      !Sync(kJhr) || !Put(kJdx, indexPos_, rec.Encode()) || !Sync(kJdx))
-    return failed();
-  if (!isNewMessage_ && oldHeaderPos >= kBaseHeaderSize) {
-    // A rewritten message leaves its old header behind, marked deleted.
-    std::string attr;
-    if (ReadFully(*files_[kJhr], oldHeaderPos + 52, 4, attr)) {
-      PutU32(attr.data(), GetU32(attr.data()) | kAttrDeleted);
-      Put(kJhr, oldHeaderPos + 52, attr);
-    }
-  }
-
-  if (isNewMessage_) ++baseHeader_.activeMsgs;
-  ++baseHeader_.modCounter;
-  baseHeaderDirty_ = true;
-  if (!WriteBaseHeader() || !Sync(kJhr)) return failed();
-
-  indexRecord_ = rec;
-  headerPos_ = headerPos;
-  isNewMessage_ = false;
-  currentNumber_ = static_cast<int32_t>(header_.messageNumber);
-  ParseSubfields(area, subfields_);
   return true;
+}
+
+bool JamBase::SaveForUndo(WriteUndo& undo) {
+  if (!FileSize(kJdx, &undo.jdxSize)) return false;
+  undo.oldBase = baseHeader_.Encode();
+  if (indexPos_ < undo.jdxSize &&
+      !ReadFully(*files_[kJdx], indexPos_, kIndexRecordSize, undo.oldRecord))
+    return false;
+  undo.before = baseHeader_;
+  return true;
+}
+
+bool JamBase::PutBack(const WriteUndo& undo) {
+  files_[kJdt]->Truncate(undo.jdtSize);
+  files_[kJhr]->Truncate(undo.jhrSize);
+  if (undo.oldRecord.empty()) {
+    files_[kJdx]->Truncate(undo.jdxSize);
+  } else {
+    files_[kJdx]->WriteAt(indexPos_, undo.oldRecord.data(),
+                          undo.oldRecord.size());
+  }
+  files_[kJhr]->WriteAt(0, undo.oldBase.data(), undo.oldBase.size());
+  baseHeader_ = undo.before;
+  baseHeaderDirty_ = false;
+  SyncAll();
+  errorCode_ = kErrWrite;
+  return false;
+}
+
+void JamBase::MarkHeaderDeleted(uint64_t headerPos) {
+  // A rewritten message leaves its old header behind, marked deleted.
+  std::string attr;
+  if (ReadFully(*files_[kJhr], headerPos + 52, 4, attr)) {
+    PutU32(attr.data(), GetU32(attr.data()) | kAttrDeleted);
+    Put(kJhr, headerPos + 52, attr);
+  }
 }
 
 bool JamBase::RewriteHeader() {
@@ -688,52 +766,74 @@ bool JamBase::ReadHeader() { return Load(false); }
 
 bool JamBase::Load(bool wholeText) {
   if (!isOpen_) return false;
-  auto fail = [this](int code) {
+  StoredMessage m;
+  int code = 0;
+  if (!ReadStored(wholeText, m, &code)) {
     errorCode_ = code;
+    return false;
+  }
+
+  ClearMessage();
+  header_ = m.hdr;
+  subfields_ = std::move(m.subfields);
+  indexRecord_ = m.rec;
+  indexPos_ = static_cast<uint64_t>(m.slot) * kIndexRecordSize;
+  headerPos_ = m.rec.headerOffset;
+  haveMessage_ = true;
+  TakeSubfieldValues();
+  TakeTypeBits();
+
+  auto buffer = std::make_unique<MessageText>();
+  buffer->Write(TextFromSubfields(wholeText, m.body));
+  buffer->SetPos(0);
+  headerOnlyText_ = wholeText ? nullptr : buffer.get();
+  SetTextBuffer(std::move(buffer));
+
+  FtnAddress orig = origAddr_, dest = destAddr_;
+  if (orig.zone != 0) SetOrigAddress(orig, false);
+  if (dest.zone != 0) SetDestAddress(dest);
+  SetTextPos(0);
+  return true;
+}
+
+bool JamBase::ReadStored(bool wholeText, StoredMessage& m, int* code) {
+  auto fail = [code](int c) {
+    *code = c;
     return false;
   };
   uint32_t count = 0;
   if (!IndexCount(&count)) return fail(kErrReadHeader);
-  int64_t slot = int64_t{currentNumber_} - baseHeader_.baseMsgNum;
-  if (slot < 0 || slot >= count) return fail(kErrReadHeader);
-  IndexRecord rec;
-  if (!ReadIndexRecord(static_cast<uint32_t>(slot), &rec)) return fail(kErrReadHeader);
+  m.slot = int64_t{currentNumber_} - baseHeader_.baseMsgNum;
+  if (m.slot < 0 || m.slot >= count) return fail(kErrReadHeader);
+  if (!ReadIndexRecord(static_cast<uint32_t>(m.slot), &m.rec)) return fail(kErrReadHeader);
 
   uint64_t jhrSize = 0;
   if (!FileSize(kJhr, &jhrSize)) return fail(kErrReadHeader);
-  if (rec.Deleted() || rec.headerOffset < kBaseHeaderSize ||
-      uint64_t{rec.headerOffset} + kMsgHeaderSize > jhrSize)
+  if (m.rec.Deleted() || m.rec.headerOffset < kBaseHeaderSize ||
+      uint64_t{m.rec.headerOffset} + kMsgHeaderSize > jhrSize)
     return fail(kErrHeaderOffset);
   std::string bytes;
-  MsgHeader hdr;
-  if (!ReadFully(*files_[kJhr], rec.headerOffset, kMsgHeaderSize, bytes) ||
-      !hdr.Decode(bytes))
+  if (!ReadFully(*files_[kJhr], m.rec.headerOffset, kMsgHeaderSize, bytes) ||
+      !m.hdr.Decode(bytes))
     return fail(kErrReadHeader);
-  uint64_t areaStart = uint64_t{rec.headerOffset} + kMsgHeaderSize;
-  if (areaStart + hdr.subfieldLen > jhrSize) return fail(kErrReadHeader);
+  uint64_t areaStart = uint64_t{m.rec.headerOffset} + kMsgHeaderSize;
+  if (areaStart + m.hdr.subfieldLen > jhrSize) return fail(kErrReadHeader);
   std::string area;
-  std::vector<Subfield> subfields;
-  if (!ReadFully(*files_[kJhr], areaStart, hdr.subfieldLen, area) ||
-      !ParseSubfields(area, subfields))
+  if (!ReadFully(*files_[kJhr], areaStart, m.hdr.subfieldLen, area) ||
+      !ParseSubfields(area, m.subfields))
     return fail(kErrReadHeader);
 
-  std::string body;
   if (wholeText) {
     uint64_t jdtSize = 0;
     if (!FileSize(kJdt, &jdtSize)) return fail(kErrReadHeader);
-    if (uint64_t{hdr.textOffset} + hdr.textLength > jdtSize) return fail(kErrTextOffset);
-    if (!ReadFully(*files_[kJdt], hdr.textOffset, hdr.textLength, body))
+    if (uint64_t{m.hdr.textOffset} + m.hdr.textLength > jdtSize) return fail(kErrTextOffset);
+    if (!ReadFully(*files_[kJdt], m.hdr.textOffset, m.hdr.textLength, m.body))
       return fail(kErrReadHeader);
   }
+  return true;
+}
 
-  ClearMessage();
-  header_ = hdr;
-  subfields_ = std::move(subfields);
-  indexRecord_ = rec;
-  indexPos_ = static_cast<uint64_t>(slot) * kIndexRecordSize;
-  headerPos_ = rec.headerOffset;
-  haveMessage_ = true;
-
+void JamBase::TakeSubfieldValues() {
   for (const Subfield& sf : subfields_) {
     std::string value = sf.data.substr(0, kMaxField);
     switch (sf.id) {
@@ -751,7 +851,9 @@ bool JamBase::Load(bool wholeText) {
       default: break;
     }
   }
+}
 
+void JamBase::TakeTypeBits() {
   // The message's type bits say which kind of mail it is.
   const uint32_t typeBits = AttrTypeLocal | AttrTypeEcho | AttrTypeNet;
   if (header_.attributes & typeBits) {
@@ -759,21 +861,18 @@ bool JamBase::Load(bool wholeText) {
     SetMailTypeFlag(kMailEcho, (header_.attributes & AttrTypeEcho) != 0);
     SetMailTypeFlag(kMailLocal, (header_.attributes & AttrTypeLocal) != 0);
   }
+}
 
+std::string JamBase::TextFromSubfields(bool wholeText, const std::string& body) {
   // The text: kludges, then the body, then the trailing control lines.
   std::string text;
-  auto addLine = [&text](std::string_view prefix, const std::string& value) {
-    text.append(prefix.data(), prefix.size());
-    text += value;
-    text += '\r';
-  };
   for (const Subfield& sf : subfields_) {
     switch (sf.id) {
-      case kSfMsgId: addLine("\x01MSGID: ", sf.data); break;
-      case kSfReply: addLine("\x01REPLY: ", sf.data); break;
-      case kSfPid: addLine("\x01PID: ", sf.data); break;
-      case kSfKludge: addLine("\x01", sf.data); break;
-      case kSfFlags: addLine("\x01" "FLAGS: ", sf.data); break;
+      case kSfMsgId: AddLine(text, "\x01MSGID: ", sf.data); break;
+      case kSfReply: AddLine(text, "\x01REPLY: ", sf.data); break;
+      case kSfPid: AddLine(text, "\x01PID: ", sf.data); break;
+      case kSfKludge: AddLine(text, "\x01", sf.data); break;
+      case kSfFlags: AddLine(text, "\x01" "FLAGS: ", sf.data); break;
       default: break;
     }
   }
@@ -785,23 +884,13 @@ bool JamBase::Load(bool wholeText) {
         if (sf.id != id) continue;
         if (!trailing && !body.empty() && body.back() != '\r') text += '\r';
         trailing = true;
-        if (id == kSfVia) addLine("\x01Via ", sf.data);
-        if (id == kSfSeenBy) addLine("SEEN-BY: ", sf.data);
-        if (id == kSfPath) addLine("\x01PATH: ", sf.data);
+        if (id == kSfVia) AddLine(text, "\x01Via ", sf.data);
+        if (id == kSfSeenBy) AddLine(text, "SEEN-BY: ", sf.data);
+        if (id == kSfPath) AddLine(text, "\x01PATH: ", sf.data);
       }
     }
   }
-  auto buffer = std::make_unique<MessageText>();
-  buffer->Write(text);
-  buffer->SetPos(0);
-  headerOnlyText_ = wholeText ? nullptr : buffer.get();
-  SetTextBuffer(std::move(buffer));
-
-  FtnAddress orig = origAddr_, dest = destAddr_;
-  if (orig.zone != 0) SetOrigAddress(orig, false);
-  if (dest.zone != 0) SetDestAddress(dest);
-  SetTextPos(0);
-  return true;
+  return text;
 }
 
 bool JamBase::FreeMessageText() {

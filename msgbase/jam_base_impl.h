@@ -98,6 +98,74 @@ class JamBase : public MessageBase {
   // Clears the message state (header, subfields, strings).
   void ClearMessage();
 
+  // The steps of WriteMessage.
+  void AppendAddressSubfields(std::string& area);
+  void SplitControlLines(std::string& area, std::string& body);
+  void SetTypeAttributes();
+  // The sizes the message is appended at, the base made again when another
+  // program emptied it, and the new message's number.
+  bool PrepareForAppend(uint64_t* jhrSize, uint64_t* jdtSize);
+  // What a failed write puts back: the file sizes, the index record it
+  // overwrites and the base header.
+  struct WriteUndo {
+    uint64_t jhrSize = 0, jdtSize = 0, jdxSize = 0;
+    std::string oldRecord, oldBase;
+    jam::BaseHeader before;
+  };
+  bool SaveForUndo(WriteUndo& undo);
+  // Puts the files back; always false.
+  bool PutBack(const WriteUndo& undo);
+  void MarkHeaderDeleted(uint64_t headerPos);
+
+  // The steps of Load.  What it reads before anything of the current
+  // message changes: slot, index record, header, subfields and body.
+  struct StoredMessage {
+    int64_t slot = 0;
+    jam::IndexRecord rec;
+    jam::MsgHeader hdr;
+    std::vector<jam::Subfield> subfields;
+    std::string body;
+  };
+  // False with the error code when the message cannot be read.
+  bool ReadStored(bool wholeText, StoredMessage& m, int* code);
+  // Names, subject and addresses from the subfields.
+  void TakeSubfieldValues();
+  void TakeTypeBits();
+  std::string TextFromSubfields(bool wholeText, const std::string& body);
+
+  // The steps of CreateBase.  temp is the header file's hidden name.
+  // Closes and forgets every file (removing those made, and temp, when
+  // removeCreated); always false.
+  bool FailCreate(const std::string& temp, int code, bool removeCreated);
+  bool WaitAndOpen(const std::string& path, const std::string& base,
+                   const std::string& temp);
+  bool OpenInstead(const std::string& path, const std::string& base,
+                   const std::string& temp);
+  // These return 0, an error code, or a sign to open the base instead.
+  int FindFileInTheWay(const std::string& base);
+  int CreateOtherFiles(const std::string& base, int& err);
+  int NameHeaderFile(const std::string& temp, const std::string& jhr, int& err);
+
+  // The steps of OpenBase; each returns 0 or an error code.  The header
+  // file is found, waited for while another program creates it, and locked.
+  int OpenLockedHeader(const std::string& base, std::string& jhr,
+                       bool* unfinished);
+  int OpenIndexAndText(const std::string& base, const std::string& jhr,
+                       bool unfinished);
+  // Writes an empty base into files a creation left empty.
+  bool FinishCreation();
+  int OpenLastReadFile(const std::string& base, const std::string& jhr);
+
+  // The steps of OpenBaseReadOnly; each returns 0, or an error code with
+  // the reason in why.
+  int OpenHeaderFileReadOnly(const std::string& path, const std::string& base,
+                             uint64_t* size, std::string& why);
+  int CheckBaseHeader(std::string& why);
+  int OpenDataFilesReadOnly(const std::string& path, const std::string& base,
+                            std::string& why);
+  // File sizes, and the index when it is small enough to hold.
+  int TakeSnapshot(std::string& why);
+
   // A base opened read-only is read as it was at open: the file sizes are
   // taken once, and the index is held in memory unless it is too large.
   struct Snapshot {

@@ -104,81 +104,119 @@ bool JamBase::OpenBaseReadOnly(const std::string& path, std::string* problem) {
   CloseBase();
   readOnly_ = true;
   const std::string base = !path.empty() && path.back() == '.' ? path : path + ".";
-  auto fail = [&](int code, const std::string& text) {
+  basePath_ = base;
+  std::string why;
+  uint64_t size = 0;
+  int code = OpenHeaderFileReadOnly(path, base, &size, why);
+  // A header file still empty belongs to a base being created: it holds no
+  // message yet.
+  if (code == 0 && size > 0) code = CheckBaseHeader(why);
+  if (code == 0 && size > 0) code = OpenDataFilesReadOnly(path, base, why);
+  if (code == 0) code = TakeSnapshot(why);
+  if (code != 0) {
     DropFiles();
     basePath_.clear();
     errorCode_ = code;
-    *problem = text;
+    *problem = why;
     return false;
-  };
-  basePath_ = base;
-  int err = 0;
-
-  std::string jhr = FindJamFile(env_, base, "jhr");
-  if (jhr.empty()) {
-    return fail(kErrNoJhr, "no message base at " + path + ": " + base +
-                               "jhr does not exist");
   }
-  files_[kJhr] = env_.Open(jhr, OpenMode::kRead, &err);
-  if (!files_[kJhr]) return fail(kErrOpenJhr, CannotOpen(jhr, err));
-  paths_[kJhr] = jhr;
-  uint64_t size = 0;
-  if (!files_[kJhr]->Size(&size)) return fail(kErrOpenJhr, jhr + " cannot be read");
-  baseHeader_ = BaseHeader{};
-  if (size > 0) {
-    std::string bytes;
-    if (size < kBaseHeaderSize) {
-      return fail(kErrBadBaseHeader,
-                  jhr + " is damaged: " + std::to_string(size) +
-                      " bytes, shorter than the " +
-                      std::to_string(kBaseHeaderSize) + "-byte base header");
-    }
-    if (!ReadBytes(*files_[kJhr], 0, kBaseHeaderSize, bytes))
-      return fail(kErrBadBaseHeader, jhr + " cannot be read");
-    if (!baseHeader_.Decode(bytes)) {
-      return fail(kErrBadBaseHeader,
-                  jhr + " is damaged: it does not begin with the JAM signature");
-    }
-    if (baseHeader_.baseMsgNum > uint32_t{INT32_MAX}) {
-      return fail(kErrBadBaseHeader,
-                  jhr + " is damaged: its first message number " +
-                      std::to_string(baseHeader_.baseMsgNum) +
-                      " is beyond 2147483647");
-    }
-    const char* const extensions[] = {nullptr, "jdx", "jdt"};
-    const int missing[] = {0, kErrNoJdx, kErrNoJdt};
-    const int unopened[] = {0, kErrOpenJdx, kErrOpenJdt};
-    for (int i = kJdx; i <= kJdt; ++i) {
-      std::string p = FindJamFile(env_, base, extensions[i]);
-      if (p.empty()) {
-        return fail(missing[i], "the JAM base " + path + " is damaged: " +
-                                    base + extensions[i] + " does not exist");
-      }
-      files_[i] = env_.Open(p, OpenMode::kRead, &err);
-      if (!files_[i]) return fail(unopened[i], CannotOpen(p, err));
-      paths_[i] = p;
-    }
-  }
-  // A header file still empty belongs to a base being created: it holds no
-  // message yet.
-  for (int i = kJhr; i <= kJdt; ++i) {
-    if (files_[i] && !files_[i]->Size(&snapshot_.sizes[i]))
-      return fail(kErrReadHeader, paths_[i] + " cannot be read");
-  }
-  const uint64_t wholeIndex =
-      snapshot_.sizes[kJdx] - snapshot_.sizes[kJdx] % kIndexRecordSize;
-  if (files_[kJdx] && wholeIndex <= kLargestHeldIndex) {
-    if (!ReadBytes(*files_[kJdx], 0, wholeIndex, snapshot_.index))
-      return fail(kErrReadHeader, paths_[kJdx] + " cannot be read");
-    snapshot_.indexHeld = true;
-  }
-  snapshot_.held = true;
 
   baseHeaderDirty_ = false;
   currentNumber_ = 0;
   ClearMessage();
   isOpen_ = true;
   return true;
+}
+
+int JamBase::OpenHeaderFileReadOnly(const std::string& path,
+                                    const std::string& base, uint64_t* size,
+                                    std::string& why) {
+  std::string jhr = FindJamFile(env_, base, "jhr");
+  if (jhr.empty()) {
+    why = "no message base at " + path + ": " + base + "jhr does not exist";
+    return kErrNoJhr;
+  }
+  int err = 0;
+  files_[kJhr] = env_.Open(jhr, OpenMode::kRead, &err);
+  if (!files_[kJhr]) {
+    why = CannotOpen(jhr, err);
+    return kErrOpenJhr;
+  }
+  paths_[kJhr] = jhr;
+  if (!files_[kJhr]->Size(size)) {
+    why = jhr + " cannot be read";
+    return kErrOpenJhr;
+  }
+  baseHeader_ = BaseHeader{};
+  if (*size > 0 && *size < kBaseHeaderSize) {
+    why = jhr + " is damaged: " + std::to_string(*size) +
+          " bytes, shorter than the " + std::to_string(kBaseHeaderSize) +
+          "-byte base header";
+    return kErrBadBaseHeader;
+  }
+  return 0;
+}
+
+int JamBase::CheckBaseHeader(std::string& why) {
+  const std::string& jhr = paths_[kJhr];
+  std::string bytes;
+  if (!ReadBytes(*files_[kJhr], 0, kBaseHeaderSize, bytes)) {
+    why = jhr + " cannot be read";
+    return kErrBadBaseHeader;
+  }
+  if (!baseHeader_.Decode(bytes)) {
+    why = jhr + " is damaged: it does not begin with the JAM signature";
+    return kErrBadBaseHeader;
+  }
+  if (baseHeader_.baseMsgNum > uint32_t{INT32_MAX}) {
+    why = jhr + " is damaged: its first message number " +
+          std::to_string(baseHeader_.baseMsgNum) + " is beyond 2147483647";
+    return kErrBadBaseHeader;
+  }
+  return 0;
+}
+
+int JamBase::OpenDataFilesReadOnly(const std::string& path,
+                                   const std::string& base, std::string& why) {
+  const char* const extensions[] = {nullptr, "jdx", "jdt"};
+  const int missing[] = {0, kErrNoJdx, kErrNoJdt};
+  const int unopened[] = {0, kErrOpenJdx, kErrOpenJdt};
+  int err = 0;
+  for (int i = kJdx; i <= kJdt; ++i) {
+    std::string p = FindJamFile(env_, base, extensions[i]);
+    if (p.empty()) {
+      why = "the JAM base " + path + " is damaged: " + base + extensions[i] +
+            " does not exist";
+      return missing[i];
+    }
+    files_[i] = env_.Open(p, OpenMode::kRead, &err);
+    if (!files_[i]) {
+      why = CannotOpen(p, err);
+      return unopened[i];
+    }
+    paths_[i] = p;
+  }
+  return 0;
+}
+
+int JamBase::TakeSnapshot(std::string& why) {
+  for (int i = kJhr; i <= kJdt; ++i) {
+    if (files_[i] && !files_[i]->Size(&snapshot_.sizes[i])) {
+      why = paths_[i] + " cannot be read";
+      return kErrReadHeader;
+    }
+  }
+  const uint64_t wholeIndex =
+      snapshot_.sizes[kJdx] - snapshot_.sizes[kJdx] % kIndexRecordSize;
+  if (files_[kJdx] && wholeIndex <= kLargestHeldIndex) {
+    if (!ReadBytes(*files_[kJdx], 0, wholeIndex, snapshot_.index)) {
+      why = paths_[kJdx] + " cannot be read";
+      return kErrReadHeader;
+    }
+    snapshot_.indexHeld = true;
+  }
+  snapshot_.held = true;
+  return 0;
 }
 
 std::string JamBase::ReadErrorText() {

@@ -8,6 +8,7 @@
 // next one.  The temporary file stays locked while it is written, so
 // temporaries left by a writer that was killed are recognised and removed.
 #include "msgbase/msg_dir_base.h"
+#include "msgbase/msg_dir_base_impl.h"
 
 #include <cerrno>
 #include <climits>
@@ -25,7 +26,6 @@ namespace vex {
 namespace {
 
 // Header layout.
-constexpr size_t kHeaderSize = 190;
 constexpr size_t kFromName = 0;
 constexpr size_t kToName = 36;
 constexpr size_t kSubject = 72;
@@ -101,448 +101,451 @@ bool EndsWithLowerMsg(const std::string& name) {
   return name.size() >= 4 && name.compare(name.size() - 4, 4, ".msg") == 0;
 }
 
-class MsgDirBase : public MessageBase {
- public:
-  explicit MsgDirBase(Env& env) : MessageBase(env) {
-    std::memset(header_, 0, sizeof header_);
-  }
-  ~MsgDirBase() override {
-    if (messageFile_ || text_) FreeMessageText();
-    CloseBase();
-  }
+}  // namespace
 
-  bool OpenBase(const std::string& path) override {
-    isOpen_ = false;
-    basePath_ = WithSlash(path);
-    if (!env_.Stat(basePath_).isDirectory) {
-      errorCode_ = kErrNoDirectory;
-      return false;
-    }
-    RemoveStaleTemps();
-    Scan();
-    isOpen_ = true;
-    return true;
-  }
+MsgDirBase::MsgDirBase(Env& env) : MessageBase(env) {
+  std::memset(header_, 0, sizeof header_);
+}
 
-  bool OpenBaseReadOnly(const std::string& path, std::string* problem) override {
-    // Only the directory listing is read; the files are opened one by one
-    // as their messages are read.
-    readOnly_ = true;
-    isOpen_ = false;
-    basePath_ = WithSlash(path);
-    FileInfo info = env_.Stat(basePath_);
-    if (!info.isDirectory) {
-      errorCode_ = kErrNoDirectory;
-      // A file of that name is looked at without the closing slash.
-      info = env_.Stat(basePath_.substr(0, basePath_.size() - 1));
-      *problem = info.exists ? path + " is not a directory"
-                             : "no message base at " + path +
-                                   ": the directory does not exist";
-      return false;
-    }
-    Scan();
-    isOpen_ = true;
-    return true;
-  }
+MsgDirBase::~MsgDirBase() {
+  if (messageFile_ || text_) FreeMessageText();
+  CloseBase();
+}
 
-  std::string ReadErrorText() override {
-    if (errorCode_ != kErrCannotOpen) return MessageBase::ReadErrorText();
-    return failedFile_ + " " + failedWhy_;
+bool MsgDirBase::OpenBase(const std::string& path) {
+  isOpen_ = false;
+  basePath_ = WithSlash(path);
+  if (!env_.Stat(basePath_).isDirectory) {
+    errorCode_ = kErrNoDirectory;
+    return false;
   }
+  RemoveStaleTemps();
+  Scan();
+  isOpen_ = true;
+  return true;
+}
 
-  bool CreateBase(const std::string& path) override {
-    isOpen_ = false;
-    basePath_ = WithSlash(path);
-    // Every missing parent first, from the top down.
-    for (size_t i = 1; i < basePath_.size(); ++i) {
-      if (basePath_[i] != '/') continue;
-      int err = 0;
-      env_.MakeDirectory(basePath_.substr(0, i), &err);
-    }
-    if (!env_.Stat(basePath_).isDirectory) {
-      errorCode_ = kErrNoDirectory;
-      return false;
-    }
-    RemoveStaleTemps();
-    Scan();
-    isOpen_ = true;
-    return true;
+bool MsgDirBase::OpenBaseReadOnly(const std::string& path,
+                                  std::string* problem) {
+  // Only the directory listing is read; the files are opened one by one
+  // as their messages are read.
+  readOnly_ = true;
+  isOpen_ = false;
+  basePath_ = WithSlash(path);
+  FileInfo info = env_.Stat(basePath_);
+  if (!info.isDirectory) {
+    errorCode_ = kErrNoDirectory;
+    // A file of that name is looked at without the closing slash.
+    info = env_.Stat(basePath_.substr(0, basePath_.size() - 1));
+    *problem = info.exists ? path + " is not a directory"
+                           : "no message base at " + path +
+                                 ": the directory does not exist";
+    return false;
   }
+  Scan();
+  isOpen_ = true;
+  return true;
+}
 
-  bool BaseExists(const std::string& path) override {
-    return env_.Stat(WithSlash(path)).isDirectory;
-  }
+std::string MsgDirBase::ReadErrorText() {
+  if (errorCode_ != kErrCannotOpen) return MessageBase::ReadErrorText();
+  return failedFile_ + " " + failedWhy_;
+}
 
-  void CloseBase() override {
-    basePath_.clear();
-    isOpen_ = false;
-  }
-
-  bool MessageExists(int32_t n) override { return present_.count(n) != 0; }
-
-  // The same walk as the common one, over the numbers present.
-  void SeekNext() override {
-    auto it = present_.upper_bound(currentNumber_);
-    currentNumber_ = it == present_.end() ? 0 : it->first;
-  }
-  void SeekPrior() override {
-    auto it = present_.lower_bound(currentNumber_);
-    if (it == present_.begin()) {
-      currentNumber_ = 0;
-      return;
-    }
-    --it;
-    currentNumber_ = it->first > 0 ? it->first : 0;
-  }
-
-  int32_t IndexPosition() override { return currentNumber_; }
-  void SeekIndexPosition(int32_t i) override { currentNumber_ = i; }
-
-  bool ReadMessage() override { return Load(false); }
-  bool ReadHeader() override { return Load(true); }
-
-  bool FreeMessageText() override {
-    bool hadFile = messageFile_ != nullptr || pendingNew_;
-    messageFile_.reset();
-    pendingNew_ = false;
-    text_.reset();
-    headerOnlyText_ = nullptr;
-    if (!hadFile) {
-      errorCode_ = kErrNoMessageFile;
-      return false;
-    }
-    return true;
-  }
-
-  int32_t HighMessage() override { return highestNumber_; }
-  int32_t MessageCount() override {
-    return static_cast<int32_t>(present_.size());
-  }
-
-  std::string GetFromName() override { return GetZString(header_ + kFromName, 36); }
-  std::string GetToName() override { return GetZString(header_ + kToName, 36); }
-  std::string GetSubject() override { return GetZString(header_ + kSubject, 72); }
-  void SetFromName(const std::string& s) override { PutZString(header_ + kFromName, 36, s); }
-  void SetToName(const std::string& s) override { PutZString(header_ + kToName, 36, s); }
-  void SetSubject(const std::string& s) override { PutZString(header_ + kSubject, 72, s); }
-
-  void GetAddresses(FtnAddress& orig, FtnAddress& dest) override {
-    orig = FtnAddress{};
-    dest = FtnAddress{};
-    orig.net = static_cast<int16_t>(GetU16(header_ + kOrigNet));
-    orig.node = static_cast<int16_t>(GetU16(header_ + kOrigNode));
-    dest.net = static_cast<int16_t>(GetU16(header_ + kDestNet));
-    dest.node = static_cast<int16_t>(GetU16(header_ + kDestNode));
-    if (text_) {
-      text_->SetPos(0);
-      std::string line;
-      bool first = true;
-      while (ReadTextLine(255, line)) {
-        if (first || (!line.empty() && line[0] == '\x01')) {
-          ParseOrigKludge(orig, line);
-          ParseDestKludge(dest, line);
-        }
-        first = false;
-      }
-    }
-    if (orig.zone == 0) orig.zone = 2;
-    if (dest.zone == 0) dest.zone = 2;
-  }
-  void GetOrigAddress(FtnAddress& addr) override {
-    FtnAddress dest;
-    GetAddresses(addr, dest);
-  }
-  void GetDestAddress(FtnAddress& addr) override {
-    FtnAddress orig;
-    GetAddresses(orig, addr);
-  }
-
-  void SetOrigAddress(const FtnAddress& addr, bool newMsgId) override {
-    MessageBase::SetOrigAddress(addr, newMsgId);
-    PutU16(header_ + kOrigNet, static_cast<uint16_t>(addr.net));
-    PutU16(header_ + kOrigNode, static_cast<uint16_t>(addr.node));
-  }
-  void SetDestAddress(const FtnAddress& addr) override {
-    MessageBase::SetDestAddress(addr);
-    PutU16(header_ + kDestNet, static_cast<uint16_t>(addr.net));
-    PutU16(header_ + kDestNode, static_cast<uint16_t>(addr.node));
-  }
-
-  bool TestAttribute(uint32_t mask) override {
-    uint16_t bits = MapAttributes(mask);
-    return bits != 0 && (GetU16(header_ + kAttributes) & bits) == bits;
-  }
-  void SetAttribute(uint32_t mask, bool on) override {
-    uint16_t bits = MapAttributes(mask);
-    uint16_t word = GetU16(header_ + kAttributes);
-    word = on ? static_cast<uint16_t>(word | bits)
-              : static_cast<uint16_t>(word & ~bits);
-    PutU16(header_ + kAttributes, word);
-  }
-
-  void GetDateWritten(MsgDateTime& dt) override {
-    dt = ParseTextDate(GetZString(header_ + kDateText, 20));
-  }
-  void GetDateArrived(MsgDateTime& dt) override {
-    dt = GetStamp(header_ + kDateArrived);
-  }
-  void SetDateWritten(const MsgDateTime& dt) override {
-    PutZString(header_ + kDateText, 20, TextDate(dt));
-    PutStamp(header_ + kDateWritten, dt);
-  }
-  void SetDateArrived(const MsgDateTime& dt) override {
-    PutStamp(header_ + kDateArrived, dt);
-  }
-
-  // The number is the one the message will most likely get; WriteMessage
-  // takes the next free one when another program was faster.
-  bool StartNewMessage() override {
-    if (!isOpen_ || readOnly_) return false;
-    if (messageFile_ || text_) FreeMessageText();
-    if (highestNumber_ == INT32_MAX) return false;
-    currentNumber_ = std::max(highestNumber_ + 1, kFirstNewNumber);
-    highestNumber_ = currentNumber_;
-    pendingNew_ = true;
-    SetTextBuffer(std::make_unique<MessageText>());
-    std::memset(header_, 0, sizeof header_);
-    MsgDateTime now = Now();
-    SetDateWritten(now);
-    SetDateArrived(now);
-    return true;
-  }
-
-  bool WriteMessage() override {
-    if ((!messageFile_ && !pendingNew_) || !text_) return false;
-    // A text loaded by ReadHeader lacks the body; storing it would lose it.
-    if (text_.get() == headerOnlyText_) return false;
-    std::string bytes(header_, kHeaderSize);
-    bytes += text_->Bytes();
-    bytes.push_back('\0');
-    if (pendingNew_) return PublishNew(bytes);
-    return messageFile_->WriteAt(0, bytes.data(), bytes.size()) &&
-           messageFile_->Truncate(bytes.size()) && messageFile_->Sync();
-  }
-
-  bool RewriteHeader() override {
-    return messageFile_ && messageFile_->WriteAt(0, header_, kHeaderSize);
-  }
-
-  bool DeleteMessage() override {
-    auto it = present_.find(currentNumber_);
-    if (it == present_.end() || readOnly_) return false;
+bool MsgDirBase::CreateBase(const std::string& path) {
+  isOpen_ = false;
+  basePath_ = WithSlash(path);
+  // Every missing parent first, from the top down.
+  for (size_t i = 1; i < basePath_.size(); ++i) {
+    if (basePath_[i] != '/') continue;
     int err = 0;
-    if (!env_.Remove(basePath_ + it->second, &err)) return false;
-    present_.erase(it);
-    return true;
+    env_.MakeDirectory(basePath_.substr(0, i), &err);
   }
-
-  int32_t ReadLastRead(int32_t user) override {
-    if (user < 0) return 0;
-    int err = 0;
-    std::unique_ptr<File> file = env_.Open(LastReadPath(), OpenMode::kRead, &err);
-    if (!file) return 0;
-    uint64_t size = 0;
-    uint64_t offset = 2ull * static_cast<uint64_t>(user);
-    if (!file->Size(&size) || size < offset + 2) return 0;
-    char buf[2];
-    if (file->ReadAt(offset, buf, 2) != 2) return 0;
-    return GetU16(buf);
+  if (!env_.Stat(basePath_).isDirectory) {
+    errorCode_ = kErrNoDirectory;
+    return false;
   }
+  RemoveStaleTemps();
+  Scan();
+  isOpen_ = true;
+  return true;
+}
 
-  void WriteLastRead(int32_t user, int32_t n) override {
-    if (user < 0 || readOnly_) return;
-    std::string path = LastReadPath();
-    int err = 0;
-    std::unique_ptr<File> file = env_.Open(path, OpenMode::kWrite, &err);
-    if (!file) file = env_.Open(path, OpenMode::kCreate, &err);
-    if (!file) return;
-    char buf[2];
-    PutU16(buf, static_cast<uint16_t>(n));
-    file->WriteAt(2ull * static_cast<uint64_t>(user), buf, 2);
+bool MsgDirBase::BaseExists(const std::string& path) {
+  return env_.Stat(WithSlash(path)).isDirectory;
+}
+
+void MsgDirBase::CloseBase() {
+  basePath_.clear();
+  isOpen_ = false;
+}
+
+bool MsgDirBase::MessageExists(int32_t n) { return present_.count(n) != 0; }
+
+void MsgDirBase::SeekNext() {
+  auto it = present_.upper_bound(currentNumber_);
+  currentNumber_ = it == present_.end() ? 0 : it->first;
+}
+
+void MsgDirBase::SeekPrior() {
+  auto it = present_.lower_bound(currentNumber_);
+  if (it == present_.begin()) {
+    currentNumber_ = 0;
+    return;
   }
+  --it;
+  currentNumber_ = it->first > 0 ? it->first : 0;
+}
 
- private:
-  // Writes a new message under a temporary name and links it to the first
-  // free number from currentNumber_ on.
-  bool PublishNew(const std::string& bytes) {
-    for (int round = 0; round < 3; ++round) {
-      std::string temp;
-      std::unique_ptr<File> file = CreateTemp(temp);
-      if (!file) return false;
-      int err = 0;
-      if (!file->WriteAt(0, bytes.data(), bytes.size()) || !file->Sync()) {
-        file.reset();
-        env_.Remove(temp, &err);
-        return false;
+int32_t MsgDirBase::IndexPosition() { return currentNumber_; }
+
+void MsgDirBase::SeekIndexPosition(int32_t i) { currentNumber_ = i; }
+
+bool MsgDirBase::ReadMessage() { return Load(false); }
+
+bool MsgDirBase::ReadHeader() { return Load(true); }
+
+bool MsgDirBase::FreeMessageText() {
+  bool hadFile = messageFile_ != nullptr || pendingNew_;
+  messageFile_.reset();
+  pendingNew_ = false;
+  text_.reset();
+  headerOnlyText_ = nullptr;
+  if (!hadFile) {
+    errorCode_ = kErrNoMessageFile;
+    return false;
+  }
+  return true;
+}
+
+int32_t MsgDirBase::HighMessage() { return highestNumber_; }
+
+int32_t MsgDirBase::MessageCount() {
+  return static_cast<int32_t>(present_.size());
+}
+
+std::string MsgDirBase::GetFromName() {
+  return GetZString(header_ + kFromName, 36);
+}
+
+std::string MsgDirBase::GetToName() {
+  return GetZString(header_ + kToName, 36);
+}
+
+std::string MsgDirBase::GetSubject() {
+  return GetZString(header_ + kSubject, 72);
+}
+
+void MsgDirBase::SetFromName(const std::string& s) {
+  PutZString(header_ + kFromName, 36, s);
+}
+
+void MsgDirBase::SetToName(const std::string& s) {
+  PutZString(header_ + kToName, 36, s);
+}
+
+void MsgDirBase::SetSubject(const std::string& s) {
+  PutZString(header_ + kSubject, 72, s);
+}
+
+void MsgDirBase::GetAddresses(FtnAddress& orig, FtnAddress& dest) {
+  orig = FtnAddress{};
+  dest = FtnAddress{};
+  orig.net = static_cast<int16_t>(GetU16(header_ + kOrigNet));
+  orig.node = static_cast<int16_t>(GetU16(header_ + kOrigNode));
+  dest.net = static_cast<int16_t>(GetU16(header_ + kDestNet));
+  dest.node = static_cast<int16_t>(GetU16(header_ + kDestNode));
+  if (text_) {
+    text_->SetPos(0);
+    std::string line;
+    bool first = true;
+    while (ReadTextLine(255, line)) {
+      if (first || (!line.empty() && line[0] == '\x01')) {
+        ParseOrigKludge(orig, line);
+        ParseDestKludge(dest, line);
       }
-      int64_t n = currentNumber_;
-      bool vanished = false;
-      for (int attempt = 0; attempt < kCreateAttempts && n <= INT32_MAX;
-           ++attempt, ++n) {
-        // Another program may hold the same number in upper case.
-        if (env_.Stat(basePath_ + std::to_string(n) + ".MSG").exists) continue;
-        std::string name = std::to_string(n) + ".msg";
-        err = 0;
-        bool linked = env_.Link(temp, basePath_ + name, &err);
-        if (!linked && err == EEXIST) continue;
-        vanished = !linked && err == ENOENT;
-        if (!linked && !vanished) {
-          // A file system without hard links: the number is claimed by an
-          // exclusive create and filled the old way.
-          linked = CopyTo(name, bytes, file);
-          if (!linked && copyErr_ == EEXIST) continue;
-        }
-        if (!linked) break;
-        env_.Remove(temp, &err);
-        messageFile_ = std::move(file);
-        pendingNew_ = false;
-        currentNumber_ = static_cast<int32_t>(n);
-        highestNumber_ = std::max(highestNumber_, currentNumber_);
-        present_[currentNumber_] = name;
-        return true;
-      }
+      first = false;
+    }
+  }
+  if (orig.zone == 0) orig.zone = 2;
+  if (dest.zone == 0) dest.zone = 2;
+}
+
+void MsgDirBase::GetOrigAddress(FtnAddress& addr) {
+  FtnAddress dest;
+  GetAddresses(addr, dest);
+}
+
+void MsgDirBase::GetDestAddress(FtnAddress& addr) {
+  FtnAddress orig;
+  GetAddresses(orig, addr);
+}
+
+void MsgDirBase::SetOrigAddress(const FtnAddress& addr, bool newMsgId) {
+  MessageBase::SetOrigAddress(addr, newMsgId);
+  PutU16(header_ + kOrigNet, static_cast<uint16_t>(addr.net));
+  PutU16(header_ + kOrigNode, static_cast<uint16_t>(addr.node));
+}
+
+void MsgDirBase::SetDestAddress(const FtnAddress& addr) {
+  MessageBase::SetDestAddress(addr);
+  PutU16(header_ + kDestNet, static_cast<uint16_t>(addr.net));
+  PutU16(header_ + kDestNode, static_cast<uint16_t>(addr.node));
+}
+
+bool MsgDirBase::TestAttribute(uint32_t mask) {
+  uint16_t bits = MapAttributes(mask);
+  return bits != 0 && (GetU16(header_ + kAttributes) & bits) == bits;
+}
+
+void MsgDirBase::SetAttribute(uint32_t mask, bool on) {
+  uint16_t bits = MapAttributes(mask);
+  uint16_t word = GetU16(header_ + kAttributes);
+  word = on ? static_cast<uint16_t>(word | bits)
+            : static_cast<uint16_t>(word & ~bits);
+  PutU16(header_ + kAttributes, word);
+}
+
+void MsgDirBase::GetDateWritten(MsgDateTime& dt) {
+  dt = ParseTextDate(GetZString(header_ + kDateText, 20));
+}
+
+void MsgDirBase::GetDateArrived(MsgDateTime& dt) {
+  dt = GetStamp(header_ + kDateArrived);
+}
+
+void MsgDirBase::SetDateWritten(const MsgDateTime& dt) {
+  PutZString(header_ + kDateText, 20, TextDate(dt));
+  PutStamp(header_ + kDateWritten, dt);
+}
+
+void MsgDirBase::SetDateArrived(const MsgDateTime& dt) {
+  PutStamp(header_ + kDateArrived, dt);
+}
+
+bool MsgDirBase::StartNewMessage() {
+  if (!isOpen_ || readOnly_) return false;
+  if (messageFile_ || text_) FreeMessageText();
+  if (highestNumber_ == INT32_MAX) return false;
+  currentNumber_ = std::max(highestNumber_ + 1, kFirstNewNumber);
+  highestNumber_ = currentNumber_;
+  pendingNew_ = true;
+  SetTextBuffer(std::make_unique<MessageText>());
+  std::memset(header_, 0, sizeof header_);
+  MsgDateTime now = Now();
+  SetDateWritten(now);
+  SetDateArrived(now);
+  return true;
+}
+
+bool MsgDirBase::WriteMessage() {
+  if ((!messageFile_ && !pendingNew_) || !text_) return false;
+  // A text loaded by ReadHeader lacks the body; storing it would lose it.
+  if (text_.get() == headerOnlyText_) return false;
+  std::string bytes(header_, kHeaderSize);
+  bytes += text_->Bytes();
+  bytes.push_back('\0');
+  if (pendingNew_) return PublishNew(bytes);
+  return messageFile_->WriteAt(0, bytes.data(), bytes.size()) &&
+         messageFile_->Truncate(bytes.size()) && messageFile_->Sync();
+}
+
+bool MsgDirBase::RewriteHeader() {
+  return messageFile_ && messageFile_->WriteAt(0, header_, kHeaderSize);
+}
+
+bool MsgDirBase::DeleteMessage() {
+  auto it = present_.find(currentNumber_);
+  if (it == present_.end() || readOnly_) return false;
+  int err = 0;
+  if (!env_.Remove(basePath_ + it->second, &err)) return false;
+  present_.erase(it);
+  return true;
+}
+
+int32_t MsgDirBase::ReadLastRead(int32_t user) {
+  if (user < 0) return 0;
+  int err = 0;
+  std::unique_ptr<File> file = env_.Open(LastReadPath(), OpenMode::kRead, &err);
+  if (!file) return 0;
+  uint64_t size = 0;
+  uint64_t offset = 2ull * static_cast<uint64_t>(user);
+  if (!file->Size(&size) || size < offset + 2) return 0;
+  char buf[2];
+  if (file->ReadAt(offset, buf, 2) != 2) return 0;
+  return GetU16(buf);
+}
+
+void MsgDirBase::WriteLastRead(int32_t user, int32_t n) {
+  if (user < 0 || readOnly_) return;
+  std::string path = LastReadPath();
+  int err = 0;
+  std::unique_ptr<File> file = env_.Open(path, OpenMode::kWrite, &err);
+  if (!file) file = env_.Open(path, OpenMode::kCreate, &err);
+  if (!file) return;
+  char buf[2];
+  PutU16(buf, static_cast<uint16_t>(n));
+  file->WriteAt(2ull * static_cast<uint64_t>(user), buf, 2);
+}
+
+bool MsgDirBase::PublishNew(const std::string& bytes) {
+  for (int round = 0; round < 3; ++round) {
+    std::string temp;
+    std::unique_ptr<File> file = CreateTemp(temp);
+    if (!file) return false;
+    int err = 0;
+    if (!file->WriteAt(0, bytes.data(), bytes.size()) || !file->Sync()) {
       file.reset();
       env_.Remove(temp, &err);
-      // A temporary removed under us (taken for a stale one) is written again.
-      if (!vanished) return false;
+      return false;
     }
-    return false;
-  }
-
-  bool CopyTo(const std::string& name, const std::string& bytes,
-              std::unique_ptr<File>& file) {
-    copyErr_ = 0;
-    auto out = env_.Open(basePath_ + name, OpenMode::kCreateExclusive, &copyErr_);
-    if (!out) return false;
-    if (out->WriteAt(0, bytes.data(), bytes.size()) && out->Sync()) {
-      file = std::move(out);
+    int64_t n = currentNumber_;
+    bool vanished = false;
+    for (int attempt = 0; attempt < kCreateAttempts && n <= INT32_MAX;
+         ++attempt, ++n) {
+      // Another program may hold the same number in upper case.
+      if (env_.Stat(basePath_ + std::to_string(n) + ".MSG").exists) continue;
+      std::string name = std::to_string(n) + ".msg";
+      err = 0;
+      bool linked = env_.Link(temp, basePath_ + name, &err);
+      if (!linked && err == EEXIST) continue;
+      vanished = !linked && err == ENOENT;
+      if (!linked && !vanished) {
+        // A file system without hard links: the number is claimed by an
+        // exclusive create and filled the old way.
+        linked = CopyTo(name, bytes, file);
+        if (!linked && copyErr_ == EEXIST) continue;
+      }
+      if (!linked) break;
+      env_.Remove(temp, &err);
+      messageFile_ = std::move(file);
+      pendingNew_ = false;
+      currentNumber_ = static_cast<int32_t>(n);
+      highestNumber_ = std::max(highestNumber_, currentNumber_);
+      present_[currentNumber_] = name;
       return true;
     }
-    out.reset();
-    int err = 0;
-    env_.Remove(basePath_ + name, &err);
-    copyErr_ = EIO;
-    return false;
+    file.reset();
+    env_.Remove(temp, &err);
+    // A temporary removed under us (taken for a stale one) is written again.
+    if (!vanished) return false;
   }
+  return false;
+}
 
-  // A new, locked temporary file in the base directory.
-  std::unique_ptr<File> CreateTemp(std::string& path) {
-    for (int k = 0; k < kTempSlots; ++k) {
-      path = basePath_ + kTempPrefix + std::to_string(k) + kTempSuffix;
-      int err = 0;
-      auto file = env_.Open(path, OpenMode::kCreateExclusive, &err);
-      if (file && file->LockFirstByte(0)) return file;
-      if (!file && err != EEXIST) return nullptr;
-    }
-    return nullptr;
-  }
-
-  // Temporaries whose writer is gone (nobody holds their lock).
-  void RemoveStaleTemps() {
-    for (const std::string& name : env_.HiddenNames(basePath_)) {
-      if (!IsOurTemp(name)) continue;
-      int err = 0;
-      auto file = env_.Open(basePath_ + name, OpenMode::kReadWrite, &err);
-      if (file && file->LockFirstByte(0)) env_.Remove(basePath_ + name, &err);
-    }
-  }
-
-  // Finds every message file: the part of the name before the first "."
-  // is its number.  Where two files give the same number, the one with a
-  // lower-case extension wins.
-  void Scan() {
-    present_.clear();
-    highestNumber_ = 0;
-    for (const DirEntry& e : env_.Search(basePath_ + "*.msg")) {
-      int32_t n = 0;
-      if (!ParseNumber(e.name.substr(0, e.name.find('.')), &n) || n <= 0)
-        continue;
-      auto it = present_.find(n);
-      if (it == present_.end()) {
-        present_[n] = e.name;
-      } else if (!EndsWithLowerMsg(it->second) && EndsWithLowerMsg(e.name)) {
-        it->second = e.name;
-      }
-      if (n > highestNumber_) highestNumber_ = n;
-    }
-  }
-
-  bool Load(bool kludgesOnly) {
-    auto it = present_.find(currentNumber_);
-    if (it == present_.end()) {
-      errorCode_ = kErrNoMessage;
-      return false;
-    }
-    if (messageFile_ || text_) FreeMessageText();
-    std::string path = basePath_ + it->second;
-    int err = 0;
-    std::unique_ptr<File> file;
-    if (!readOnly_) file = env_.Open(path, OpenMode::kReadWrite, &err);
-    if (!file) file = env_.Open(path, OpenMode::kRead, &err);
-    std::string bytes;
-    bool readOk = file && ReadAll(*file, bytes);
-    if (!readOk || bytes.size() < kHeaderSize) {
-      errorCode_ = kErrCannotOpen;
-      failedFile_ = path;
-      if (!file) {
-        failedWhy_ = "cannot be opened: " + SystemErrorText(err);
-      } else if (readOk) {
-        failedWhy_ = "is damaged: " + std::to_string(bytes.size()) +
-                     " bytes, shorter than the " + std::to_string(kHeaderSize) +
-                     "-byte message header";
-      } else {
-        failedWhy_ = "cannot be read";
-      }
-      return false;
-    }
-    std::memcpy(header_, bytes.data(), kHeaderSize);
-    bytes.erase(0, kHeaderSize);
-    // The text ends with a NUL; a file from a program that left it out
-    // keeps its last byte.
-    if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
-    auto text = std::make_unique<MessageText>();
-    text->Write(bytes);
-    SetTextBuffer(std::move(text));
-    if (kludgesOnly) {
-      text_->SetPos(0);
-      std::string line;
-      size_t end = 0;
-      while (ReadTextLine(kMaxLine, line) && !line.empty() &&
-             line[0] == '\x01') {
-        end = text_->Pos();
-      }
-      text_->SetPos(end);
-      text_->Truncate();
-    }
-    text_->SetPos(0);
-    headerOnlyText_ = kludgesOnly ? text_.get() : nullptr;
-    messageFile_ = std::move(file);
+bool MsgDirBase::CopyTo(const std::string& name, const std::string& bytes,
+                        std::unique_ptr<File>& file) {
+  copyErr_ = 0;
+  auto out = env_.Open(basePath_ + name, OpenMode::kCreateExclusive, &copyErr_);
+  if (!out) return false;
+  if (out->WriteAt(0, bytes.data(), bytes.size()) && out->Sync()) {
+    file = std::move(out);
     return true;
   }
+  out.reset();
+  int err = 0;
+  env_.Remove(basePath_ + name, &err);
+  copyErr_ = EIO;
+  return false;
+}
 
-  std::string LastReadPath() {
-    std::vector<DirEntry> found = env_.Search(basePath_ + "lastread");
-    for (const DirEntry& e : found) {
-      if (e.name == "lastread") return basePath_ + e.name;
-    }
-    if (!found.empty()) return basePath_ + found.front().name;
-    return basePath_ + "lastread";
+std::unique_ptr<File> MsgDirBase::CreateTemp(std::string& path) {
+  for (int k = 0; k < kTempSlots; ++k) {
+    path = basePath_ + kTempPrefix + std::to_string(k) + kTempSuffix;
+    int err = 0;
+    auto file = env_.Open(path, OpenMode::kCreateExclusive, &err);
+    if (file && file->LockFirstByte(0)) return file;
+    if (!file && err != EEXIST) return nullptr;
   }
+  return nullptr;
+}
 
-  // The file the last failed Load tried, and what was wrong with it.
-  std::string failedFile_, failedWhy_;
-  std::map<int32_t, std::string> present_;  // number -> file name
-  int32_t highestNumber_ = 0;
-  std::unique_ptr<File> messageFile_;
-  // A new message was started and is not stored yet.
-  bool pendingNew_ = false;
-  int copyErr_ = 0;  // why the last CopyTo failed
-  // The text ReadHeader made: the kludges without the body, never stored.
-  const MessageText* headerOnlyText_ = nullptr;
-  char header_[kHeaderSize];
-};
+void MsgDirBase::RemoveStaleTemps() {
+  for (const std::string& name : env_.HiddenNames(basePath_)) {
+    if (!IsOurTemp(name)) continue;
+    int err = 0;
+    auto file = env_.Open(basePath_ + name, OpenMode::kReadWrite, &err);
+    if (file && file->LockFirstByte(0)) env_.Remove(basePath_ + name, &err);
+  }
+}
 
-}  // namespace
+void MsgDirBase::Scan() {
+  present_.clear();
+  highestNumber_ = 0;
+  for (const DirEntry& e : env_.Search(basePath_ + "*.msg")) {
+    int32_t n = 0;
+    if (!ParseNumber(e.name.substr(0, e.name.find('.')), &n) || n <= 0)
+      continue;
+    auto it = present_.find(n);
+    if (it == present_.end()) {
+      present_[n] = e.name;
+    } else if (!EndsWithLowerMsg(it->second) && EndsWithLowerMsg(e.name)) {
+      it->second = e.name;
+    }
+    if (n > highestNumber_) highestNumber_ = n;
+  }
+}
+
+bool MsgDirBase::Load(bool kludgesOnly) {
+  auto it = present_.find(currentNumber_);
+  if (it == present_.end()) {
+    errorCode_ = kErrNoMessage;
+    return false;
+  }
+  if (messageFile_ || text_) FreeMessageText();
+  std::string path = basePath_ + it->second;
+  int err = 0;
+  std::unique_ptr<File> file;
+  if (!readOnly_) file = env_.Open(path, OpenMode::kReadWrite, &err);
+  if (!file) file = env_.Open(path, OpenMode::kRead, &err);
+  std::string bytes;
+  bool readOk = file && ReadAll(*file, bytes);
+  if (!readOk || bytes.size() < kHeaderSize) {
+    errorCode_ = kErrCannotOpen;
+    failedFile_ = path;
+    if (!file) {
+      failedWhy_ = "cannot be opened: " + SystemErrorText(err);
+    } else if (readOk) {
+      failedWhy_ = "is damaged: " + std::to_string(bytes.size()) +
+                   " bytes, shorter than the " + std::to_string(kHeaderSize) +
+                   "-byte message header";
+    } else {
+      failedWhy_ = "cannot be read";
+    }
+    return false;
+  }
+  std::memcpy(header_, bytes.data(), kHeaderSize);
+  bytes.erase(0, kHeaderSize);
+  // The text ends with a NUL; a file from a program that left it out
+  // keeps its last byte.
+  if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
+  auto text = std::make_unique<MessageText>();
+  text->Write(bytes);
+  SetTextBuffer(std::move(text));
+  if (kludgesOnly) {
+    text_->SetPos(0);
+    std::string line;
+    size_t end = 0;
+    while (ReadTextLine(kMaxLine, line) && !line.empty() && line[0] == '\x01') {
+      end = text_->Pos();
+    }
+    text_->SetPos(end);
+    text_->Truncate();
+  }
+  text_->SetPos(0);
+  headerOnlyText_ = kludgesOnly ? text_.get() : nullptr;
+  messageFile_ = std::move(file);
+  return true;
+}
+
+std::string MsgDirBase::LastReadPath() {
+  std::vector<DirEntry> found = env_.Search(basePath_ + "lastread");
+  for (const DirEntry& e : found) {
+    if (e.name == "lastread") return basePath_ + e.name;
+  }
+  if (!found.empty()) return basePath_ + found.front().name;
+  return basePath_ + "lastread";
+}
 
 std::unique_ptr<MessageBase> MakeMsgDirBase(Env& env) {
   return std::make_unique<MsgDirBase>(env);

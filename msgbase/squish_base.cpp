@@ -7,6 +7,7 @@
 // written only when every frame they touch has been read and checked, so a
 // damaged base makes an operation fail before anything is written.
 #include "msgbase/squish_base.h"
+#include "msgbase/squish_base_impl.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -68,6 +69,10 @@ bool ReadExact(File& f, uint64_t offset, void* buf, size_t n) {
   }
   return true;
 }
+
+}  // namespace
+
+namespace squish {
 
 // What a write changed, so that a failed write can be put back: bytes
 // overwritten in place and the sizes of files that were appended to.
@@ -192,159 +197,178 @@ class FrameEdit {
   std::map<uint32_t, FrameHeader> changed_;
 };
 
-class SquishBase : public MessageBase {
- public:
-  SquishBase(Env& env, int lockTimeoutMs)
-      : MessageBase(env), lockTimeoutMs_(lockTimeoutMs) {}
-  ~SquishBase() override {
-    FreeMessageText();
-    CloseBase();
-  }
+}  // namespace squish
 
-  bool OpenBase(const std::string& path) override;
-  bool OpenBaseReadOnly(const std::string& path, std::string* problem) override;
-  std::string ReadErrorText() override;
-  bool CreateBase(const std::string& path) override;
-  bool BaseExists(const std::string& path) override {
-    return !FindFile(WithDot(path), "sqd").empty();
-  }
-  void CloseBase() override;
-  bool MessageExists(int32_t n) override;
+namespace {
 
-  void SeekMessage(int32_t n) override;
-  void SeekNext() override;
-  void SeekPrior() override;
-  bool SeekFound() override { return currentNumber_ != 0; }
-  int32_t IndexPosition() override { return static_cast<int32_t>(indexPos_); }
-  void SeekIndexPosition(int32_t i) override;
+// Splits the leading kludge lines off a message text: they become the
+// control information; the rest of the text, from the position returned,
+// is the body, stored as it stands.
+size_t SplitControl(const std::string& t, std::string& control) {
+  size_t pos = 0;
+  while (pos < t.size() && t[pos] == '\x01') {
+    size_t end = pos;
+    while (end < t.size() && t[end] != '\r' && t[end] != '\0') ++end;
+    control.append(t, pos, end - pos);
+    pos = end;
+    if (pos < t.size()) {
+      bool cr = t[pos] == '\r';
+      ++pos;
+      if (cr && pos < t.size() && t[pos] == '\n') ++pos;
+    }
+  }
+  return pos;
+}
 
-  bool ReadMessage() override { return Read(true); }
-  bool ReadHeader() override { return Read(false); }
-  bool FreeMessageText() override {
-    bool had = text_ != nullptr;
-    text_.reset();
-    headerOnlyText_ = nullptr;
-    return had;
+// First fit: takes the first free frame large enough out of the free chain
+// and gives its offset and length.  A damaged free chain is not followed
+// further; false when no frame fits.
+bool TakeFreeFrame(FrameEdit& edit, BaseHeader& h, uint64_t dataSize,
+                   uint64_t messageLength, uint32_t& off, FrameHeader& f) {
+  std::unordered_set<uint32_t> seen;
+  for (uint32_t fr = h.firstFree; fr != 0 && seen.insert(fr).second;) {
+    FrameHeader cand;
+    if (!edit.LoadTyped(fr, kFrameFree, cand)) break;
+    if (cand.frameLength >= messageLength &&
+        fr + uint64_t{kFrameHeaderSize} + cand.frameLength <= dataSize &&
+        edit.Unlink(h.firstFree, h.lastFree, fr, cand, kFrameFree)) {
+      off = fr;
+      f.frameLength = cand.frameLength;
+      edit.Forget(fr);
+      return true;
+    }
+    fr = cand.next;
   }
-  int32_t HighMessage() override {
-    return static_cast<int32_t>(base_.nextUnique - 1);
-  }
-  int32_t MessageCount() override {
-    return static_cast<int32_t>(base_.numMessages);
-  }
+  return false;
+}
 
-  std::string GetFromName() override {
-    return GetZString(msg_.data() + kMsgFrom, kNameWidth);
-  }
-  std::string GetToName() override {
-    return GetZString(msg_.data() + kMsgTo, kNameWidth);
-  }
-  std::string GetSubject() override {
-    return GetZString(msg_.data() + kMsgSubject, kSubjectWidth);
-  }
-  void SetFromName(const std::string& s) override {
-    PutZString(msg_.data() + kMsgFrom, kNameWidth, s);
-  }
-  void SetToName(const std::string& s) override {
-    PutZString(msg_.data() + kMsgTo, kNameWidth, s);
-  }
-  void SetSubject(const std::string& s) override {
-    PutZString(msg_.data() + kMsgSubject, kSubjectWidth, s);
-  }
+// A message frame as stored: frame header, message header, control
+// information and body, each of the last two closed by a NUL.
+std::string FrameBytes(const FrameHeader& f, const RawMsgHeader& msg,
+                       const std::string& control, const std::string& t,
+                       size_t bodyStart) {
+  std::string bytes(kFrameHeaderSize, '\0');
+  EncodeFrameHeader(f, bytes.data());
+  bytes.append(msg.data(), msg.size());
+  bytes.append(control);
+  bytes.push_back('\0');
+  bytes.append(t, bodyStart, std::string::npos);
+  bytes.push_back('\0');
+  return bytes;
+}
 
-  bool TestAttribute(uint32_t mask) override {
-    return (GetU32(msg_.data() + kMsgAttr) & MapAttributes(mask)) != 0;
-  }
-  void SetAttribute(uint32_t mask, bool on) override {
-    uint32_t attr = GetU32(msg_.data() + kMsgAttr);
-    uint32_t bits = MapAttributes(mask);
-    PutU32(msg_.data() + kMsgAttr, on ? attr | bits : attr & ~bits);
-  }
-  void GetDateWritten(MsgDateTime& dt) override {
-    dt = GetStamp(msg_.data() + kMsgDateWritten);
-  }
-  void GetDateArrived(MsgDateTime& dt) override {
-    dt = GetStamp(msg_.data() + kMsgDateArrived);
-  }
-  // The text form is kept beside the stamp; made from the full clock
-  // reading, it keeps the odd second the stamp drops.
-  void SetDateWritten(const MsgDateTime& dt) override {
-    PutStamp(msg_.data() + kMsgDateWritten, dt);
-    PutZString(msg_.data() + kMsgTextDate, kTextDateWidth, TextDate(dt));
-  }
-  void SetDateArrived(const MsgDateTime& dt) override {
-    PutStamp(msg_.data() + kMsgDateArrived, dt);
-  }
+}  // namespace
 
-  bool WriteMessage() override;
-  bool RewriteHeader() override;
-  bool StartNewMessage() override;
-  bool DeleteMessage() override;
-  int32_t ReadLastRead(int32_t user) override;
-  void WriteLastRead(int32_t user, int32_t n) override;
+SquishBase::SquishBase(Env& env, int lockTimeoutMs)
+    : MessageBase(env), lockTimeoutMs_(lockTimeoutMs) {}
 
- private:
-  static std::string WithDot(const std::string& path) {
-    return !path.empty() && path.back() == '.' ? path : path + ".";
-  }
-  // The existing file base + ext, whatever the case of its extension (lower
-  // case first); empty when there is none.
-  std::string FindFile(const std::string& base, const std::string& ext);
-  // A new file's name for a base that exists: the extension in the case of
-  // the data file's extension.
-  std::string NameLikeDataFile(const std::string& ext) const;
+SquishBase::~SquishBase() {
+  FreeMessageText();
+  CloseBase();
+}
 
-  bool Fail(int code) {
-    errorCode_ = code;
-    return false;
-  }
-  bool FailOpen(int code) {
-    data_.reset();
-    index_.reset();
-    indexRecords_.clear();
-    basePath_.clear();
-    return Fail(code);
-  }
-  void ForgetMessage() {
-    loaded_ = false;
-    isNew_ = false;
-    frameOffset_ = 0;
-  }
-  bool WriteBaseHeader();
-  // Writes the header of an empty base into the (empty) data file.
-  bool InitHeader();
-  // Takes back what a write cut short by a crash left behind.
-  bool Repair(uint64_t indexSize);
-  bool WriteIndexFrom(size_t first);
-  bool Read(bool withBody);
-  // Index slot of the loaded message, found by its frame offset.
-  bool FindLoadedSlot(size_t& slot) const;
-  size_t RecordCount() const { return indexRecords_.size(); }
+bool SquishBase::BaseExists(const std::string& path) {
+  return !FindFile(WithDot(path), "sqd").empty();
+}
 
-  int lockTimeoutMs_;
-  std::unique_ptr<File> data_, index_;
-  std::string dataPath_, indexPath_;
-  RawBaseHeader rawBase_{};
-  BaseHeader base_;
-  bool baseChanged_ = false;
-  std::vector<IndexRecord> indexRecords_;
+bool SquishBase::SeekFound() { return currentNumber_ != 0; }
 
-  // Navigation: the current index record's byte position.  After a
-  // deletion nothing is current and gapPos_ is where the deleted record
-  // was, so SeekNext and SeekPrior continue from there.
-  uint64_t indexPos_ = 0;
-  int64_t gapPos_ = -1;
+int32_t SquishBase::IndexPosition() { return static_cast<int32_t>(indexPos_); }
 
-  // The message being read or written.
-  RawMsgHeader msg_{};
-  FrameHeader frame_;
-  uint32_t frameOffset_ = 0;
-  size_t loadedSlot_ = 0;
-  bool loaded_ = false;  // msg_ came from (or went to) the frame at frameOffset_
-  bool isNew_ = false;
-  const MessageText* headerOnlyText_ = nullptr;  // text made by ReadHeader
-  uint64_t readOnlyDataSize_ = 0;  // the data file's size at a read-only open
-};
+bool SquishBase::ReadMessage() { return Read(true); }
+
+bool SquishBase::ReadHeader() { return Read(false); }
+
+bool SquishBase::FreeMessageText() {
+  bool had = text_ != nullptr;
+  text_.reset();
+  headerOnlyText_ = nullptr;
+  return had;
+}
+
+int32_t SquishBase::HighMessage() {
+  return static_cast<int32_t>(base_.nextUnique - 1);
+}
+
+int32_t SquishBase::MessageCount() {
+  return static_cast<int32_t>(base_.numMessages);
+}
+
+std::string SquishBase::GetFromName() {
+  return GetZString(msg_.data() + kMsgFrom, kNameWidth);
+}
+
+std::string SquishBase::GetToName() {
+  return GetZString(msg_.data() + kMsgTo, kNameWidth);
+}
+
+std::string SquishBase::GetSubject() {
+  return GetZString(msg_.data() + kMsgSubject, kSubjectWidth);
+}
+
+void SquishBase::SetFromName(const std::string& s) {
+  PutZString(msg_.data() + kMsgFrom, kNameWidth, s);
+}
+
+void SquishBase::SetToName(const std::string& s) {
+  PutZString(msg_.data() + kMsgTo, kNameWidth, s);
+}
+
+void SquishBase::SetSubject(const std::string& s) {
+  PutZString(msg_.data() + kMsgSubject, kSubjectWidth, s);
+}
+
+bool SquishBase::TestAttribute(uint32_t mask) {
+  return (GetU32(msg_.data() + kMsgAttr) & MapAttributes(mask)) != 0;
+}
+
+void SquishBase::SetAttribute(uint32_t mask, bool on) {
+  uint32_t attr = GetU32(msg_.data() + kMsgAttr);
+  uint32_t bits = MapAttributes(mask);
+  PutU32(msg_.data() + kMsgAttr, on ? attr | bits : attr & ~bits);
+}
+
+void SquishBase::GetDateWritten(MsgDateTime& dt) {
+  dt = GetStamp(msg_.data() + kMsgDateWritten);
+}
+
+void SquishBase::GetDateArrived(MsgDateTime& dt) {
+  dt = GetStamp(msg_.data() + kMsgDateArrived);
+}
+
+void SquishBase::SetDateWritten(const MsgDateTime& dt) {
+  PutStamp(msg_.data() + kMsgDateWritten, dt);
+  PutZString(msg_.data() + kMsgTextDate, kTextDateWidth, TextDate(dt));
+}
+
+void SquishBase::SetDateArrived(const MsgDateTime& dt) {
+  PutStamp(msg_.data() + kMsgDateArrived, dt);
+}
+
+std::string SquishBase::WithDot(const std::string& path) {
+  return !path.empty() && path.back() == '.' ? path : path + ".";
+}
+
+bool SquishBase::Fail(int code) {
+  errorCode_ = code;
+  return false;
+}
+
+bool SquishBase::FailOpen(int code) {
+  data_.reset();
+  index_.reset();
+  indexRecords_.clear();
+  basePath_.clear();
+  return Fail(code);
+}
+
+void SquishBase::ForgetMessage() {
+  loaded_ = false;
+  isNew_ = false;
+  frameOffset_ = 0;
+}
+
+size_t SquishBase::RecordCount() const { return indexRecords_.size(); }
 
 std::string SquishBase::FindFile(const std::string& base,
                                  const std::string& ext) {
@@ -373,7 +397,8 @@ std::string SquishBase::NameLikeDataFile(const std::string& ext) const {
   if (dataPath_.size() >= n) {
     std::string dataExt = dataPath_.substr(dataPath_.size() - n);
     for (size_t i = 0; i < n; ++i) {
-      if (IsUpperAscii(dataExt[i])) out[i] = static_cast<char>(out[i] - 'a' + 'A');
+      if (IsUpperAscii(dataExt[i]))
+        out[i] = static_cast<char>(out[i] - 'a' + 'A');
     }
   }
   return basePath_ + out;
@@ -387,9 +412,9 @@ bool SquishBase::OpenBase(const std::string& path) {
   // A base another program is creating at this moment: wait (without the
   // lock, which the creator may want) until its header and index are there.
   indexPath_ = FindFile(basePath_, "sqi");
-  for (int waited = 0; waited < std::min(lockTimeoutMs_, kCreationWaitMs) &&
-                       (indexPath_.empty() ||
-                        env_.Stat(dataPath_).size < kBaseHeaderSize);
+  for (int waited = 0;
+       waited < std::min(lockTimeoutMs_, kCreationWaitMs) &&
+       (indexPath_.empty() || env_.Stat(dataPath_).size < kBaseHeaderSize);
        waited += kCreationPollMs) {
     env_.SleepMs(kCreationPollMs);
     indexPath_ = FindFile(basePath_, "sqi");
@@ -458,14 +483,17 @@ bool SquishBase::Repair(uint64_t indexSize) {
   FrameEdit edit(*data_, dataSize);
   BaseHeader h = base_;
   FrameHeader last;
-  bool lastOk = h.lastFrame != 0 && edit.LoadTyped(h.lastFrame, kFrameMessage, last);
+  bool lastOk =
+      h.lastFrame != 0 && edit.LoadTyped(h.lastFrame, kFrameMessage, last);
   if (RecordCount() < h.numMessages) {
     bool indexed = false;
-    for (const IndexRecord& r : indexRecords_) indexed |= r.frameOffset == h.lastFrame;
+    for (const IndexRecord& r : indexRecords_)
+      indexed |= r.frameOffset == h.lastFrame;
     char msg[kMsgHeaderSize];
     if (h.numMessages == RecordCount() + 1 && lastOk && !indexed &&
         h.lastFrame + uint64_t{kFrameHeaderSize + kMsgHeaderSize} <= dataSize &&
-        ReadExact(*data_, h.lastFrame + uint64_t{kFrameHeaderSize}, msg, sizeof msg)) {
+        ReadExact(*data_, h.lastFrame + uint64_t{kFrameHeaderSize}, msg,
+                  sizeof msg)) {
       IndexRecord rec;
       rec.frameOffset = h.lastFrame;
       rec.unique = GetU32(msg + kMsgUnique);
@@ -745,118 +773,25 @@ bool SquishBase::WriteMessage() {
   // A text loaded by ReadHeader lacks the body; storing it would lose it.
   if (text_.get() == headerOnlyText_) return Fail(kErrFrameIo);
 
-  // Leading kludge lines become the control information; the rest of the
-  // text is the body, stored as it stands.
   const std::string& t = text_->Bytes();
   std::string control;
-  size_t pos = 0;
-  while (pos < t.size() && t[pos] == '\x01') {
-    size_t end = pos;
-    while (end < t.size() && t[end] != '\r' && t[end] != '\0') ++end;
-    control.append(t, pos, end - pos);
-    pos = end;
-    if (pos < t.size()) {
-      bool cr = t[pos] == '\r';
-      ++pos;
-      if (cr && pos < t.size() && t[pos] == '\n') ++pos;
-    }
-  }
+  size_t bodyStart = SplitControl(t, control);
   uint64_t controlLength = control.size() + 1;
   // Readers refuse control information this large.
   if (controlLength + 1 >= kControlLimit) return Fail(kErrBadFrame);
-  uint64_t bodyLength = t.size() - pos;
+  uint64_t bodyLength = t.size() - bodyStart;
   uint64_t messageLength = kMsgHeaderSize + controlLength + bodyLength + 1;
 
   uint64_t dataSize = 0;
   if (!data_->Size(&dataSize)) return Fail(kErrFrameIo);
   FrameEdit edit(*data_, dataSize);
-  BaseHeader h = base_;
-
-  // Where the message goes: its own frame when it still fits, else the first
-  // free frame large enough, else the end of the file.
-  FrameHeader old;  // frame header of an existing message
-  size_t slot = RecordCount();
-  uint32_t off = 0;
-  FrameHeader f;
-  bool placed = false;
-  bool inPlace = false;
-  if (!isNew_) {
-    if (!FindLoadedSlot(slot)) return Fail(kErrFrameIo);
-    if (!edit.LoadTyped(frameOffset_, kFrameMessage, old))
-      return Fail(kErrFrameIo);
-    if (old.frameLength >= messageLength &&
-        frameOffset_ + uint64_t{kFrameHeaderSize} + old.frameLength <= dataSize) {
-      off = frameOffset_;
-      f = old;
-      placed = true;
-      inPlace = true;
-    } else {
-      // Moves: the old frame joins the free chain.
-      if (!edit.Unlink(h.firstFrame, h.lastFrame, frameOffset_, old,
-                       kFrameMessage))
-        return Fail(kErrFrameIo);
-      FrameHeader freed = old;
-      freed.type = kFrameFree;
-      freed.next = 0;
-      freed.prev = h.lastFree;
-      if (!edit.Link(h.firstFree, h.lastFree, frameOffset_, freed, kFrameFree))
-        return Fail(kErrFrameIo);
-      edit.Store(frameOffset_, freed);
-      f.prev = old.prev;
-      f.next = old.next;
-    }
-  } else {
-    f.prev = h.lastFrame;
-    f.next = 0;
-  }
-  bool appended = false;
-  if (!placed) {
-    // First fit.  A damaged free chain is not followed further; the message
-    // then goes to the end of the file.
-    std::unordered_set<uint32_t> seen;
-    for (uint32_t fr = h.firstFree; fr != 0 && seen.insert(fr).second;) {
-      FrameHeader cand;
-      if (!edit.LoadTyped(fr, kFrameFree, cand)) break;
-      if (cand.frameLength >= messageLength &&
-          fr + uint64_t{kFrameHeaderSize} + cand.frameLength <= dataSize &&
-          edit.Unlink(h.firstFree, h.lastFree, fr, cand, kFrameFree)) {
-        off = fr;
-        f.frameLength = cand.frameLength;
-        edit.Forget(fr);
-        placed = true;
-        break;
-      }
-      fr = cand.next;
-    }
-  }
-  if (!placed) {
-    if (dataSize + kFrameHeaderSize + messageLength > kMaxOffset)
-      return Fail(kErrFrameIo);
-    off = static_cast<uint32_t>(std::max<uint64_t>(dataSize, kBaseHeaderSize));
-    f.frameLength = static_cast<uint32_t>(messageLength);
-    appended = true;
-  }
-  // A message that stays in its own frame changes no chain.
-  if (!inPlace && !edit.Link(h.firstFrame, h.lastFrame, off, f, kFrameMessage))
-    return Fail(kErrFrameIo);
-  f.id = kFrameId;
-  f.messageLength = static_cast<uint32_t>(messageLength);
-  f.controlLength = static_cast<uint32_t>(controlLength);
-  f.type = kFrameMessage;
-  f.reserved = 0;
-  edit.Forget(off);
-
-  // Header fields filled from the text and the date.
-  FtnAddress orig, dest;
-  size_t textPos = text_->Pos();
-  GetAddresses(orig, dest);
-  text_->SetPos(textPos);
-  PutAddress(msg_.data() + kMsgOrig, orig);
-  PutAddress(msg_.data() + kMsgDest, dest);
-  PutU16(msg_.data() + kMsgUtcOffset, 0);
+  FramePlan plan;
+  if (!PlanFrame(edit, dataSize, messageLength, plan)) return Fail(kErrFrameIo);
+  plan.frame.controlLength = static_cast<uint32_t>(controlLength);
+  FillAddressFields();
 
   IndexRecord rec;
-  rec.frameOffset = off;
+  rec.frameOffset = plan.off;
   rec.unique = GetU32(msg_.data() + kMsgUnique);
   rec.hash = NameHash(GetToName());
 
@@ -867,69 +802,156 @@ bool SquishBase::WriteMessage() {
   // an index record past the message count and perhaps a link from the
   // last frame, which the next open takes back.  A failed write puts back
   // everything written before it.
-  std::string bytes(kFrameHeaderSize, '\0');
-  EncodeFrameHeader(f, bytes.data());
-  bytes.append(msg_.data(), msg_.size());
-  bytes.append(control);
-  bytes.push_back('\0');
-  bytes.append(t, pos, std::string::npos);
-  bytes.push_back('\0');
+  std::string bytes = FrameBytes(plan.frame, msg_, control, t, bodyStart);
   uint64_t indexSize = 0;
   if (!index_->Size(&indexSize)) return Fail(kErrFrameIo);
   UndoLog undo;
-  auto failed = [&]() {
+  if (!WriteFrame(undo, bytes, dataSize, plan) ||
+      !WriteIndexRecord(undo, rec, indexSize, plan.slot) ||
+      !edit.Commit(&undo) || !undo.Save(*data_, 0, kBaseHeaderSize) ||
+      !WriteNewBaseHeader(rec, bytes.size(), plan)) {
     undo.Run();
     return Fail(kErrFrameIo);
-  };
-  if (appended) {
-    undo.SaveSize(*data_, dataSize);
-  } else if (!undo.Save(*data_, off, bytes.size())) {
-    return Fail(kErrFrameIo);
   }
-  if (!data_->WriteAt(off, bytes.data(), bytes.size()) || !data_->Sync())
-    return failed();
+  NoteStored(rec, plan);
+  return true;
+}
+
+bool SquishBase::PlanFrame(FrameEdit& edit, uint64_t dataSize,
+                           uint64_t messageLength, FramePlan& p) {
+  p.base = base_;
+  p.slot = RecordCount();
+  // Where the message goes: its own frame when it still fits, else the first
+  // free frame large enough, else the end of the file.
+  bool placed = false;
+  bool inPlace = false;
+  if (!isNew_) {
+    if (!KeepOrFreeOwnFrame(edit, dataSize, messageLength, p, inPlace))
+      return false;
+    placed = inPlace;
+  } else {
+    p.frame.prev = p.base.lastFrame;
+    p.frame.next = 0;
+  }
+  if (!placed)
+    placed = TakeFreeFrame(edit, p.base, dataSize, messageLength, p.off,
+                           p.frame);
+  if (!placed) {
+    if (dataSize + kFrameHeaderSize + messageLength > kMaxOffset) return false;
+    p.off = static_cast<uint32_t>(std::max<uint64_t>(dataSize, kBaseHeaderSize));
+    p.frame.frameLength = static_cast<uint32_t>(messageLength);
+    p.appended = true;
+  }
+  // A message that stays in its own frame changes no chain.
+  if (!inPlace && !edit.Link(p.base.firstFrame, p.base.lastFrame, p.off,
+                             p.frame, kFrameMessage))
+    return false;
+  p.frame.id = kFrameId;
+  p.frame.messageLength = static_cast<uint32_t>(messageLength);
+  p.frame.type = kFrameMessage;
+  p.frame.reserved = 0;
+  edit.Forget(p.off);
+  return true;
+}
+
+bool SquishBase::KeepOrFreeOwnFrame(FrameEdit& edit, uint64_t dataSize,
+                                    uint64_t messageLength, FramePlan& p,
+                                    bool& inPlace) {
+  FrameHeader old;
+  if (!FindLoadedSlot(p.slot)) return false;
+  if (!edit.LoadTyped(frameOffset_, kFrameMessage, old)) return false;
+  if (old.frameLength >= messageLength &&
+      frameOffset_ + uint64_t{kFrameHeaderSize} + old.frameLength <=
+          dataSize) {
+    p.off = frameOffset_;
+    p.frame = old;
+    inPlace = true;
+    return true;
+  }
+  // Moves: the old frame joins the free chain.
+  if (!edit.Unlink(p.base.firstFrame, p.base.lastFrame, frameOffset_, old,
+                   kFrameMessage))
+    return false;
+  FrameHeader freed = old;
+  freed.type = kFrameFree;
+  freed.next = 0;
+  freed.prev = p.base.lastFree;
+  if (!edit.Link(p.base.firstFree, p.base.lastFree, frameOffset_, freed,
+                 kFrameFree))
+    return false;
+  edit.Store(frameOffset_, freed);
+  p.frame.prev = old.prev;
+  p.frame.next = old.next;
+  return true;
+}
+
+void SquishBase::FillAddressFields() {
+  FtnAddress orig, dest;
+  size_t textPos = text_->Pos();
+  GetAddresses(orig, dest);
+  text_->SetPos(textPos);
+  PutAddress(msg_.data() + kMsgOrig, orig);
+  PutAddress(msg_.data() + kMsgDest, dest);
+  PutU16(msg_.data() + kMsgUtcOffset, 0);
+}
+
+bool SquishBase::WriteFrame(UndoLog& undo, const std::string& bytes,
+                            uint64_t dataSize, const FramePlan& p) {
+  if (p.appended) {
+    undo.SaveSize(*data_, dataSize);
+  } else if (!undo.Save(*data_, p.off, bytes.size())) {
+    return false;
+  }
+  return data_->WriteAt(p.off, bytes.data(), bytes.size()) && data_->Sync();
+}
+
+bool SquishBase::WriteIndexRecord(UndoLog& undo, const IndexRecord& rec,
+                                  uint64_t indexSize, size_t slot) {
   char rbuf[kIndexRecordSize];
   EncodeIndexRecord(rec, rbuf);
   if (isNew_) {
     undo.SaveSize(*index_, indexSize);
   } else if (!undo.Save(*index_, slot * kIndexRecordSize, kIndexRecordSize)) {
-    return failed();
+    return false;
   }
-  if (!index_->WriteAt(slot * kIndexRecordSize, rbuf, sizeof rbuf) ||
-      !index_->Sync() || !edit.Commit(&undo) ||
-      !undo.Save(*data_, 0, kBaseHeaderSize))
-    return failed();
+  return index_->WriteAt(slot * kIndexRecordSize, rbuf, sizeof rbuf) &&
+         index_->Sync();
+}
 
+bool SquishBase::WriteNewBaseHeader(const IndexRecord& rec, size_t frameBytes,
+                                    FramePlan& p) {
   BaseHeader before = base_;
   if (isNew_) {
-    if (rec.unique >= h.nextUnique) h.nextUnique = rec.unique + 1;
-    ++h.numMessages;
-    ++h.highMessage;
+    if (rec.unique >= p.base.nextUnique) p.base.nextUnique = rec.unique + 1;
+    ++p.base.numMessages;
+    ++p.base.highMessage;
   }
-  if (appended) h.endOfData = static_cast<uint32_t>(off + bytes.size());
-  base_ = h;
+  if (p.appended) p.base.endOfData = static_cast<uint32_t>(p.off + frameBytes);
+  base_ = p.base;
   if (!WriteBaseHeader() || !data_->Sync()) {
     base_ = before;
     EncodeBaseHeader(base_, rawBase_);
     baseChanged_ = false;
-    return failed();
+    return false;
   }
+  return true;
+}
+
+void SquishBase::NoteStored(const IndexRecord& rec, FramePlan& p) {
   if (isNew_) {
     indexRecords_.push_back(rec);
-    slot = RecordCount() - 1;
+    p.slot = RecordCount() - 1;
   } else {
-    indexRecords_[slot] = rec;
+    indexRecords_[p.slot] = rec;
   }
-
-  frame_ = f;
-  frameOffset_ = off;
-  loadedSlot_ = slot;
+  frame_ = p.frame;
+  frameOffset_ = p.off;
+  loadedSlot_ = p.slot;
   loaded_ = true;
   isNew_ = false;
-  indexPos_ = slot * kIndexRecordSize;
+  indexPos_ = p.slot * kIndexRecordSize;
   gapPos_ = -1;
   currentNumber_ = static_cast<int32_t>(rec.unique);
-  return true;
 }
 
 bool SquishBase::RewriteHeader() {
@@ -1006,8 +1028,8 @@ void SquishBase::WriteLastRead(int32_t user, int32_t n) {
   if (!path.empty()) {
     f = env_.Open(path, OpenMode::kWrite, &err);
   } else {
-    std::string name = dataPath_.empty() ? basePath_ + "sql"
-                                         : NameLikeDataFile("sql");
+    std::string name =
+        dataPath_.empty() ? basePath_ + "sql" : NameLikeDataFile("sql");
     f = env_.Open(name, OpenMode::kCreateExclusive, &err);
   }
   if (!f) return;
@@ -1045,7 +1067,8 @@ bool SquishBase::OpenBaseReadOnly(const std::string& path,
   data_ = env_.Open(dataPath_, OpenMode::kRead, &err);
   if (!data_) return fail(kErrOpenData, cannotOpen(dataPath_, err));
   uint64_t& dataSize = readOnlyDataSize_;
-  if (!data_->Size(&dataSize)) return fail(kErrOpenData, dataPath_ + " cannot be read");
+  if (!data_->Size(&dataSize))
+    return fail(kErrOpenData, dataPath_ + " cannot be read");
   indexRecords_.clear();
   if (dataSize == 0) {
     // A data file still empty belongs to a base being created: it holds no
@@ -1053,11 +1076,10 @@ bool SquishBase::OpenBaseReadOnly(const std::string& path,
     rawBase_ = NewBaseHeader(basePath_.substr(0, basePath_.size() - 1));
   } else {
     if (dataSize < kBaseHeaderSize) {
-      return fail(kErrOpenData, dataPath_ + " is damaged: " +
-                                    std::to_string(dataSize) +
-                                    " bytes, shorter than the " +
-                                    std::to_string(kBaseHeaderSize) +
-                                    "-byte base header");
+      return fail(kErrOpenData,
+                  dataPath_ + " is damaged: " + std::to_string(dataSize) +
+                      " bytes, shorter than the " +
+                      std::to_string(kBaseHeaderSize) + "-byte base header");
     }
     indexPath_ = FindFile(basePath_, "sqi");
     if (indexPath_.empty()) {
@@ -1100,8 +1122,6 @@ std::string SquishBase::ReadErrorText() {
       return MessageBase::ReadErrorText();
   }
 }
-
-}  // namespace
 
 std::unique_ptr<MessageBase> MakeSquishBase(Env& env) {
   return std::make_unique<SquishBase>(env, kDefaultLockTimeoutMs);

@@ -558,8 +558,15 @@ bool JamBase::StartNewMessage() {
     errorCode_ = kErrReadHeader;
     return false;
   }
+  // Message numbers are 31-bit and never 0: a base numbered so high that
+  // the next number would leave that range takes no more messages.
+  const uint64_t next = uint64_t{baseHeader_.baseMsgNum} + count;
+  if (next == 0 || next > 0x7FFFFFFF) {
+    errorCode_ = kErrWrite;
+    return false;
+  }
   ClearMessage();
-  header_.messageNumber = baseHeader_.baseMsgNum + count;
+  header_.messageNumber = static_cast<uint32_t>(next);
   indexPos_ = uint64_t{count} * kIndexRecordSize;
   currentNumber_ = static_cast<int32_t>(header_.messageNumber);
   MsgDateTime now = Now();

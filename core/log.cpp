@@ -57,6 +57,8 @@ void LogContext::OpenLog(const std::string& name) {
   // Every line goes to the end of the file as it is then, so lines that
   // another program adds meanwhile are never overwritten.
   file_ = env_.Open(name, OpenMode::kAppend, &err);
+  logMade_ = file_ != nullptr;
+  if (!logMade_) ++errorLines_;
   if (!exists) {
     if (file_) {
       LogLine(" * Made new log file");
@@ -104,6 +106,16 @@ void LogContext::LogFinish(const std::string& text) {
 }
 
 void LogContext::LogError(const std::string& text) {
+  ++errorLines_;
+  LogErrorNotice(text);
+}
+
+void LogContext::LogFailure(const std::string& text) {
+  ++errorLines_;
+  LogLine(text);
+}
+
+void LogContext::LogErrorNotice(const std::string& text) {
   std::string line = Stamp() + "[err] " + text + "\n";
   env_.ConsoleWrite(line);
   Write(line);

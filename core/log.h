@@ -21,6 +21,12 @@ class LogContext {
   void LogBegin(const std::string& text);   // stamped, no line end
   void LogFinish(const std::string& text);  // text and line end
   void LogError(const std::string& text);   // stamped "[err] " line
+  // An "[err]" line that reports no failure (a first-time creation): it is
+  // not counted among the error lines.
+  void LogErrorNotice(const std::string& text);
+  // A stamped line, without "[err] ", that reports a failure (a template
+  // that cannot be read, a result file that cannot be created): counted.
+  void LogFailure(const std::string& text);
   // A stamped line naming a file and the system's reason for errno err.
   void LogReason(const std::string& name, int err);
   // The run-time error line that ends the run, as an error line of the open
@@ -33,6 +39,13 @@ class LogContext {
   void EndLog();
 
   bool IsOpen() const { return file_ != nullptr; }
+  // The failures logged so far: the "[err]" lines (but the notices), the
+  // LogFailure lines and a log file that could not be made.
+  int ErrorLines() const { return errorLines_; }
+  // The name of the last OpenLog, empty when there was none, and whether
+  // that log could be made (it stays true after EndLog).
+  const std::string& FileName() const { return fileName_; }
+  bool LogMade() const { return logMade_; }
   void SetProgramName(const std::string& name) { programName_ = name; }
   const std::string& ProgramName() const { return programName_; }
   Env& env() { return env_; }
@@ -45,6 +58,8 @@ class LogContext {
   std::unique_ptr<File> file_;
   std::string fileName_;
   std::string programName_;
+  int errorLines_ = 0;
+  bool logMade_ = false;
 };
 
 }  // namespace vex

@@ -48,6 +48,76 @@ void SetPeriod(RunSettings& run, const std::string& p) {
   throw ProgramExit{0};
 }
 
+// How a known parameter is written.
+enum class Form {
+  kLetter,       // "-X" exactly (either case)
+  kLetterValue,  // "-X" and its value written right after it
+  kHelp,         // the help screen: see AsksForHelp
+  kLong,         // "--name" exactly
+  kLongValue,    // "--name=value"
+};
+
+// Every parameter the program knows, with its line of the --help usage.
+// A new option is one row here (and its handling where it acts).
+struct KnownOption {
+  const char* spelling;
+  Form form;
+  const char* usage;
+};
+
+constexpr KnownOption kOptions[] = {
+    {"-D", Form::kLetterValue,
+     "  -D<N1>[/<N2>]   report from N1 days back (default 31) to N2 days back (0)"},
+    {"-C", Form::kLetterValue,
+     "  -C<file>        read <file> instead of vexstat.cfg"},
+    {"-S", Form::kLetter,
+     "  -S              write the reports to their result files (the default)"},
+    {"-P", Form::kLetter,
+     "  -P              toggle posting (switches off MAKEANNOUNCE Yes)"},
+    {"-E", Form::kLetterValue,
+     "  -E<mask>        the TIC file mask (default *.tic)"},
+    {"-O", Form::kLetterValue,
+     "  -O<file>        the result file of templates configured without one"},
+    {"-R", Form::kLetter,
+     "  -R              do not scan the TIC directories"},
+    {"-K", Form::kLetter,
+     "  -K              forget the TIC file names counted (dupes.vx) and exit"},
+    {"-L", Form::kLetterValue,
+     "  -L<n>           keep only the statistics of the last <n> days and exit"},
+    {"-J", Form::kLetter,
+     "  -J              toggle the dupe check"},
+    {"-F", Form::kLetter,
+     "  -F              toggle deleting the TIC files after reading"},
+    {"-I", Form::kLetter,
+     "  -I              toggle copying the reports to the console"},
+    {"-?", Form::kHelp,
+     "  -?, -H          the short help screen (in Russian) and exit"},
+    {"--check", Form::kLong,
+     "      --check     check the configuration; scan, write and post nothing"},
+    {"--help", Form::kLong,
+     "      --help      show this usage and exit"},
+    {"--version", Form::kLong,
+     "      --version   show the version and exit"},
+};
+
+bool Matches(const KnownOption& o, const std::string& p) {
+  const std::string name = o.spelling;
+  switch (o.form) {
+    case Form::kLetter:
+      return p.size() == 2 && OptionKey(p) == name;
+    case Form::kLetterValue:
+      return p.size() >= 2 && OptionKey(p) == name;
+    case Form::kHelp:
+      return AsksForHelp(p);
+    case Form::kLong:
+      return p == name;
+    case Form::kLongValue:
+      return p.size() > name.size() + 1 && p.compare(0, name.size(), name) == 0 &&
+             p[name.size()] == '=';
+  }
+  return false;
+}
+
 }  // namespace
 
 void ApplyCommandLine(App& app) {
@@ -108,6 +178,40 @@ bool AsksOnlyForHelp(const std::vector<std::string>& args) {
 bool EndsTheProgram(const std::string& p) {
   std::string key = OptionKey(p);
   return key == "-K" || key == "-L" || AsksForHelp(p);
+}
+
+const std::string* FirstUnknownArgument(const std::vector<std::string>& args) {
+  for (const std::string& p : args) {
+    bool known = false;
+    for (const KnownOption& o : kOptions) known = known || Matches(o, p);
+    if (!known) return &p;
+  }
+  return nullptr;
+}
+
+std::string UnknownArgumentLine(const std::string& argument) {
+  // The parameter comes as the terminal wrote it; the console line is CP866.
+  return "vexstat: unknown argument '" + Utf8ToCp866(argument) +
+         "'; see 'vexstat --help'\n";
+}
+
+void ShowUsage(Env& env) {
+  std::string text =
+      "Usage: vexstat [OPTION]...\n"
+      "Counts the files of a FidoNet node's file echoes from their TIC files,\n"
+      "writes the reports its templates describe and posts them into Squish,\n"
+      "JAM and *.MSG areas, as vexstat.cfg in the current directory says.\n"
+      "\n";
+  for (const KnownOption& o : kOptions) text += std::string(o.usage) + "\n";
+  text +=
+      "\n"
+      "A letter option is matched in either case; its value follows it\n"
+      "without a space (-d2/0, -Oweek.txt).\n"
+      "Exit status: 0 done; 1 --check found a problem; 2 an unknown argument\n"
+      "or a run-time error; 3 the run logged an error (the log has it).\n"
+      "Full documentation: man vexstat\n";
+  env.ConsoleWrite(text);
+  throw ProgramExit{0};
 }
 
 void ShowHelp(Env& env) {

@@ -31,4 +31,19 @@ bool EndsTheProgram(const std::string& parameter);
 // Writes the help screen to the console and ends the program with code 0.
 [[noreturn]] void ShowHelp(Env& env);
 
+// The first parameter that is none of the options (a typo such as "--chek"
+// or "help"), or nullptr when every one is known.
+const std::string* FirstUnknownArgument(const std::vector<std::string>& args);
+
+// The line that refuses such a parameter, for standard error.
+std::string UnknownArgumentLine(const std::string& argument);
+
+// Exit code of a run refused for an unknown parameter: nothing was read,
+// written or posted.
+inline constexpr int kExitUnknownArgument = 2;
+
+// Writes the English usage (--help) to the console and ends the program
+// with code 0.
+[[noreturn]] void ShowUsage(Env& env);
+
 }  // namespace vex

@@ -10,13 +10,23 @@
 #include "driver/check.h"
 #include "driver/command_line.h"
 #include "driver/driver.h"
+#include "driver/exit_status.h"
 #include "platform/env.h"
 #include "platform/exit.h"
 
 int main(int argc, char** argv) {
   vex::Env& env = *vex::DefaultEnv();
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  // A typo must not start a run that posts: before anything is read or
+  // written, an unknown parameter ends the program.
+  if (const std::string* unknown = vex::FirstUnknownArgument(args)) {
+    env.ErrorWrite(vex::UnknownArgumentLine(*unknown));
+    return vex::kExitUnknownArgument;
+  }
   env.SaveTitle();
   int code = 0;
+  bool check = false;
   std::unique_ptr<vex::App> app;
   // The run-time error line goes to standard error and, for a cron user who
   // reads only the log, to the log file when one is open.
@@ -26,12 +36,10 @@ int main(int argc, char** argv) {
     code = vex::kExitRunTimeError;
   };
   try {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     // The two GNU options every Linux user tries first; all other
     // parameters keep their meaning.
     for (const std::string& a : args) {
-      if (a == "--help") vex::ShowHelp(env);
+      if (a == "--help") vex::ShowUsage(env);
       if (a == "--version") {
         env.ConsoleWrite(std::string("vexstat ") + VEX_VERSION + " (" +
                          vex::kProgramName + ")\n");
@@ -40,7 +48,7 @@ int main(int argc, char** argv) {
     }
     // The check reads what a run would, and touches nothing: it takes no
     // run lock.
-    const bool check = std::erase(args, std::string(vex::kCheckOption)) > 0;
+    check = std::erase(args, std::string(vex::kCheckOption)) > 0;
     app = std::make_unique<vex::App>(env, std::move(args));
     app->runLockWaitMs =
         vex::RunLockWaitMs(std::getenv(vex::kRunLockWaitVariable));
@@ -56,6 +64,10 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     runTimeError(std::string("Run-time error: ") + e.what());
   }
+  // A run that ended in order but logged an error says so, for cron and
+  // systemd; the check and the help screen have their own codes.
+  if (app && !check && !vex::AsksOnlyForHelp(app->args))
+    code = vex::ExitStatusAfterRun(*app, code);
   env.RestoreTitle();
   return code;
 }

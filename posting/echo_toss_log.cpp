@@ -68,7 +68,7 @@ void UpdateEchoTossLog(LogContext& log, Env& env, const std::string& file,
   if (file.empty()) return;
   int err = 0;
   if (!OpenForReading(env, file, &err)) {
-    log.LogError("Creating new echo-exportation file " + file);
+    log.LogErrorNotice("Creating new echo-exportation file " + file);
     // Never truncate: a file that exists but could not be read keeps its
     // contents.
     if (!env.Open(file, OpenMode::kCreateExclusive, &err) && err != EEXIST) {

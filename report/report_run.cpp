@@ -65,7 +65,7 @@ bool RunReports(Env& env, LogContext& log, const RunSettings& run,
         overTemplate ? nullptr
                      : env.Open(result, OpenMode::kCreateWriteOnly, &err);
     if (!file) {
-      log.LogLine(Cp866("Ошибка создания файла ") + result);
+      log.LogFailure(Cp866("Ошибка создания файла ") + result);
       if (overTemplate)
         log.LogLine("   " + result + ": the template file itself");
       else

@@ -86,7 +86,7 @@ void ProcessTemplate(ReportContext& ctx, const TemplateEntry& entry) {
   int err = 0;
   std::unique_ptr<File> file = ctx.env.Open(entry.templateFile, OpenMode::kRead, &err);
   if (!file) {
-    ctx.log.LogLine(Cp866("Не могу прочитать шаблон ") + entry.templateFile);
+    ctx.log.LogFailure(Cp866("Не могу прочитать шаблон ") + entry.templateFile);
     return;
   }
   LineReader reader(*file, TextEncoding::kUtf8OrCp866);

@@ -109,9 +109,14 @@ void IntakeBatch::FinishCommitted(IntakeJournal& journal) {
       log_.LogLine(e.logText);
       continue;
     }
-    const std::string& path = deletions_[static_cast<size_t>(e.deletion)].path;
+    const JournalDeletion& d = deletions_[static_cast<size_t>(e.deletion)];
+    const std::string& path = d.path;
     int err = 0;
-    if (env_.Remove(path, &err)) {
+    // A file put there under the same name since it was read is another
+    // file: it was not counted, and it stays.
+    if (!StillTheFileRead(env_, d)) {
+      log_.LogLine("   " + path + ": changed since it was read, not deleted");
+    } else if (env_.Remove(path, &err)) {
       dirs.insert(DirectoryOf(path));
       log_.LogLine(Cp866(" ... файл удален.."));
     } else if (deleteErr == 0) {

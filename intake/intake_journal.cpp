@@ -101,6 +101,12 @@ void CutBack(Env& env, const std::string& path, uint64_t size) {
 
 }  // namespace
 
+bool StillTheFileRead(Env& env, const JournalDeletion& d) {
+  FileInfo info = env.Stat(d.path);
+  return info.exists && !info.isDirectory && info.size == d.size &&
+         SameTime(info.mtime, d.mtime);
+}
+
 std::string DirectoryOf(const std::string& path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return std::string();
@@ -230,9 +236,7 @@ void RecoverIntake(Env& env, const std::string& statPath,
   std::string failedPath;
   std::set<std::string> dirs;
   for (const JournalDeletion& d : j.deletions) {
-    FileInfo info = env.Stat(d.path);
-    if (!info.exists || info.isDirectory || info.size != d.size ||
-        !SameTime(info.mtime, d.mtime))
+    if (!StillTheFileRead(env, d))
       continue;  // deleted already, or another file by now
     if (env.Remove(d.path, &err)) {
       dirs.insert(DirectoryOf(d.path));

@@ -33,6 +33,10 @@ struct JournalDeletion {
   FileTime mtime;
 };
 
+// True while the file at d.path is still the one analysed: a regular file
+// of the size and modification time noted.
+bool StillTheFileRead(Env& env, const JournalDeletion& d);
+
 struct JournalContents {
   bool begun = false;      // a whole begin record
   bool committed = false;  // and a whole commit record after it

@@ -214,9 +214,10 @@ class PostingE2eTest : public ::testing::Test {
     }
     WriteFile(dir / "vexstat.cfg", cfg);
   }
-  RunResult Run() {
+  // A run that logs a failed post ends with code 3.
+  RunResult Run(int code = 0) {
     RunResult r = RunVexstat(dir.path());
-    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(r.exitCode, code) << r.out << r.err;
     return r;
   }
   TempDir dir;
@@ -466,7 +467,7 @@ TEST_F(PostingE2eTest, FailuresAreLoggedAndLeaveBasesIntact) {
          {{"x\r\n", "NO.SUCH"}, {"x\r\n", "HUDSON"}, {"x\r\n", "BLOCKED"},
           {"x\r\n", "BLOCKED.MSG"}});
   WriteFile(dir / "vexstat.log", "");
-  Run();
+  Run(3);
   EXPECT_EQ(PostingLog(dir.path()),
             (Lines{"[err] Area NO.SUCH not found in areas.cfg", header,
                    open + properly, "[err] Internal error while reading areas.cfg", header,
@@ -476,12 +477,12 @@ TEST_F(PostingE2eTest, FailuresAreLoggedAndLeaveBasesIntact) {
 
   Config("AREADEFINECFG Xareas.cfg\n", {{"x\r\n", "RU.FIDO"}});
   WriteFile(dir / "vexstat.log", "");
-  Run();
+  Run(3);
   EXPECT_EQ(PostingLog(dir.path()), (Lines{header, open + properly}));
 
   Config("AREADEFINECFG Hnothere.cfg\n", {{"x\r\n", "RU.FIDO"}});
   WriteFile(dir / "vexstat.log", "");
-  Run();
+  Run(3);
   EXPECT_EQ(PostingLog(dir.path()),
             (Lines{"[err] File nothere.cfg can't be read", header,
                    open + properly}));

@@ -65,9 +65,9 @@ class ReportE2eTest : public ::testing::Test {
  protected:
   void File(const std::string& name, const std::string& bytes) { WriteFile(dir / name, bytes); }
   std::string Result(const std::string& name) { return ReadFile(dir / name); }
-  RunResult Run(std::vector<std::string> args = {}) {
+  RunResult Run(std::vector<std::string> args = {}, int code = 0) {
     RunResult r = RunVexstat(dir.path(), std::move(args));
-    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(r.exitCode, code) << r.out << r.err;
     return r;
   }
   // Result lines joined with CR LF, the way result files end them.
@@ -230,7 +230,9 @@ TEST_F(ReportE2eTest, ConsoleCopyAndFailedEntries) {
   File("vexstat.cfg",
        "TPLFILENAME t.tpl nodir/x.txt\nTPLFILENAME missing.tpl empty.txt\n"
        "TPLFILENAME t.tpl\n");
-  RunResult r = Run({"-I"});
+  RunResult r = Run({"-I"}, 3);
+  EXPECT_EQ(r.err, "vexstat: the run logged 2 error lines; no log file is configured (LOGFILE), "
+                   "see the output above\n");
   // Both are plain log lines, in the order the entries run.
   std::vector<std::string> log = vex::e2e::UnstampedLines(r.out);
   auto at = [&](const std::string& line) {

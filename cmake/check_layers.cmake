@@ -1,5 +1,5 @@
-# The layer rule: a folder includes headers only from itself and from the
-# layers below it.  From the top:
+# The layer rule: a folder includes headers, and its libraries link
+# libraries, only from itself and from the layers below it.  From the top:
 #
 #   driver -> intake, report, posting -> msgbase -> core -> util -> platform
 #
@@ -20,35 +20,79 @@ set(_vex_layer_below_posting msgbase core util platform)
 set(_vex_layer_below_driver intake report posting msgbase core util platform)
 set(_vex_layers platform util core msgbase intake report posting driver)
 
-# vex_check_layers(<root>): stops with a message naming every include that
-# reaches sideways or upwards.
+# The layer an include names, or "" when it names none: the first folder of
+# the path, after "../" steps are resolved from the including file's folder.
+function(_vex_included_layer root file path out)
+  if(path MATCHES "(^|/)\\.\\.(/|$)")
+    get_filename_component(_from "${file}" DIRECTORY)
+    get_filename_component(_abs "${_from}/${path}" ABSOLUTE)
+    file(RELATIVE_PATH path "${root}" "${_abs}")
+  endif()
+  set(_layer "")
+  if(path MATCHES "^([^/]+)/")
+    list(FIND _vex_layers "${CMAKE_MATCH_1}" _known)
+    if(_known GREATER -1)
+      set(_layer "${CMAKE_MATCH_1}")
+    endif()
+  endif()
+  set(${out} "${_layer}" PARENT_SCOPE)
+endfunction()
+
+# vex_check_layers(<root>): stops with a message naming every include (in
+# quotes or angle brackets, with or without "../") that reaches sideways or
+# upwards, and every library or program of a layer's CMakeLists.txt that
+# links a library of a layer it may not use.
 function(vex_check_layers root)
+  get_filename_component(root "${root}" ABSOLUTE)
   set(_errors "")
   foreach(_dir IN LISTS _vex_layers)
-    file(GLOB_RECURSE _files "${root}/${_dir}/*.h" "${root}/${_dir}/*.cpp")
     set(_allowed ${_dir} ${_vex_layer_below_${_dir}})
+    list(JOIN _allowed ", " _may)
+    file(GLOB_RECURSE _files "${root}/${_dir}/*.h" "${root}/${_dir}/*.cpp")
     foreach(_file IN LISTS _files)
-      file(STRINGS "${_file}" _lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+      file(STRINGS "${_file}" _lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
       file(RELATIVE_PATH _rel "${root}" "${_file}")
       foreach(_line IN LISTS _lines)
-        if(NOT _line MATCHES "\"([^\"/]+)/[^\"]*\"")
+        if(NOT _line MATCHES "include[ \t]*[\"<]([^\">]+)[\">]")
           continue()
         endif()
-        set(_target ${CMAKE_MATCH_1})
-        list(FIND _vex_layers ${_target} _known)
+        _vex_included_layer("${root}" "${_file}" "${CMAKE_MATCH_1}" _target)
+        if(_target STREQUAL "")
+          continue()
+        endif()
         list(FIND _allowed ${_target} _ok)
-        if(_known GREATER -1 AND _ok EQUAL -1)
+        if(_ok EQUAL -1)
           string(STRIP "${_line}" _line)
-          list(JOIN _allowed ", " _may)
           string(APPEND _errors
             "  ${_rel}: ${_line}\n    (${_dir}/ may include only ${_may})\n")
         endif()
       endforeach()
     endforeach()
+    # Link dependencies: every vex_<layer> library named in the folder's
+    # vex_library, vex_add_tests and target_link_libraries calls.
+    set(_cmake "${root}/${_dir}/CMakeLists.txt")
+    if(EXISTS "${_cmake}")
+      file(READ "${_cmake}" _text)
+      string(REGEX MATCHALL
+        "(vex_library|vex_add_tests|target_link_libraries)[ \t]*\\([^)]*\\)"
+        _calls "${_text}")
+      foreach(_call IN LISTS _calls)
+        string(REGEX MATCHALL "vex_[a-z]+" _libs "${_call}")
+        foreach(_lib IN LISTS _libs)
+          string(REGEX REPLACE "^vex_" "" _target "${_lib}")
+          list(FIND _vex_layers "${_target}" _known)
+          list(FIND _allowed "${_target}" _ok)
+          if(_known GREATER -1 AND _ok EQUAL -1)
+            string(APPEND _errors
+              "  ${_dir}/CMakeLists.txt links ${_lib}\n    (${_dir}/ may link only ${_may})\n")
+          endif()
+        endforeach()
+      endforeach()
+    endif()
   endforeach()
   if(_errors)
     message(FATAL_ERROR
-      "Layer check failed: these includes reach sideways or upwards\n"
+      "Layer check failed: these includes and links reach sideways or upwards\n"
       "(driver -> intake/report/posting -> msgbase -> core -> util -> platform):\n"
       "${_errors}")
   endif()

@@ -61,9 +61,11 @@ TEST(InstallTest, InstallsProgramsManualPagesAndSamples) {
   for (const char* file : {
            "bin/vexstat",
            "bin/vexmsg",
-           "share/man/man1/vexstat.1",
-           "share/man/man1/vexmsg.1",
+           "share/man/man1/vexstat.1.gz",
+           "share/man/man1/vexmsg.1.gz",
            "share/doc/vexstat/README.md",
+           "share/doc/vexstat/copyright",
+           "share/doc/vexstat/changelog.gz",
            "share/doc/vexstat/samples/vexstat.cfg",
            "share/doc/vexstat/samples/templates/daily.tpl",
            "share/doc/vexstat/samples/templates/links.tpl",

@@ -130,6 +130,27 @@ TEST(LogTest, WriteFailureIsARunTimeErrorAndKeepsEarlierLines) {
   EXPECT_EQ(mem.GetFile("x.log"), before);
 }
 
+// Failures are counted: the "[err]" lines but the notice of a first-time
+// creation, the failure lines without "[err]", and a log that cannot be made.
+TEST(LogTest, CountsTheLinesThatReportAFailure) {
+  MemEnv mem;
+  FaultEnv env(mem);
+  LogContext log(env);
+  log.LogLine("plain");
+  log.LogErrorNotice("Creating new echo-exportation file e.log");
+  EXPECT_EQ(log.ErrorLines(), 0);
+  log.LogError("Area X not found in a.cfg");
+  log.LogFailure("template t.tpl cannot be read");
+  EXPECT_EQ(log.ErrorLines(), 2);
+  env.FailOpen("x.log");
+  log.OpenLog("x.log");
+  EXPECT_EQ(log.ErrorLines(), 3);
+  EXPECT_FALSE(log.LogMade());
+  EXPECT_EQ(log.FileName(), "x.log");
+  EXPECT_NE(mem.console().find(" [err] Creating new echo-exportation file e.log\n"),
+            std::string::npos);
+}
+
 TEST(LogTest, SecondOpenRebindsToTheNewFile) {
   MemEnv env;
   LogContext log(env);

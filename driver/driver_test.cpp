@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/command_line.h"
+#include "driver/exit_status.h"
 #include "core/stat_store.h"
 #include "driver/run_lock.h"
 #include "platform/cp866.h"
@@ -199,6 +200,35 @@ TEST_F(DriverTest, HelpScreenEndsTheRunWithoutLogLines) {
   env.ClearConsole();
   App none = MakeApp({"-x", "/?x", "h"});  // /? shows help too
   EXPECT_THROW(ApplyCommandLine(none), ProgramExit);
+}
+
+// Every way the options and the help are written is known; the refused
+// ones are tested end to end (tests/exit_code_e2e_test.cpp).
+TEST(CommandLineTest, EveryOptionAsWrittenIsKnown) {
+  const std::vector<std::string> known = {
+      "-D7", "-d2/0", "-D", "-Dx", "-Ca b.cfg", "-s", "-P", "-E*.t??", "-O", "-R", "-K", "-l30",
+      "-I", "-J", "-f", "-?", "-H", "-h", "/H", "?", "/?x", "xh", "--check", "--help",
+      "--version"};
+  EXPECT_EQ(FirstUnknownArgument(known), nullptr);
+  const std::vector<std::string> typo = {"-D7", "-P", "-Px", "-R"};
+  ASSERT_NE(FirstUnknownArgument(typo), nullptr);
+  EXPECT_EQ(*FirstUnknownArgument(typo), "-Px");
+}
+
+TEST(ExitStatusTest, LoggedErrorLineCountsAndNamesTheLog) {
+  MemEnv env;
+  App app(env, {});
+  EXPECT_EQ(ExitStatusAfterRun(app, 0), 0);
+  app.log.LogError("Area X not found in a.cfg");
+  EXPECT_EQ(LoggedErrorsLine(app.log),
+            "vexstat: the run logged 1 error line; no log file is configured (LOGFILE), see "
+            "the output above\n");
+  app.log.OpenLog("v.log");
+  app.log.LogFailure("template");
+  app.log.EndLog();  // the line still names the log after its end
+  EXPECT_EQ(ExitStatusAfterRun(app, 0), 3);
+  EXPECT_EQ(env.errors(), "vexstat: the run logged 2 error lines, see the log file v.log\n");
+  EXPECT_EQ(ExitStatusAfterRun(app, 2), 2);  // a run-time error keeps its code
 }
 
 TEST_F(DriverTest, CancelledScanReadsButDoesNotScan) {

@@ -9,6 +9,7 @@
 #include "report/sort_table.h"
 #include "util/address.h"
 #include "util/dates.h"
+#include "util/known_words.h"
 
 namespace vex {
 namespace {
@@ -20,6 +21,7 @@ namespace {
 // what fits.
 template <typename Compute>
 void Set(MacroLine& line, std::string_view name, Compute&& compute) {
+  WordListing::Note(name, WordKind::kAnyCase);
   if (line.Find(name) == std::string::npos) return;
   SetMacro(name, compute(), line);
 }

@@ -317,7 +317,7 @@ class Checker {
       FtnAddress from = current;
       if (!area.address.empty() && ParseAddress(area.address, from)) {
         current = from;
-        currentFrom = "its own -a";
+        currentFrom = "the -a of area " + tag;
       } else {
         if (!area.address.empty())
           report_.Problem(lookup.where, "post area " + tag + ": -a " + area.address +
@@ -332,7 +332,6 @@ class Checker {
                           "add -a " + AddressToText(configured) + " to area " + tag + " in " +
                               lookup.file);
         if (current == configured) currentFrom = configuredFrom;
-        else if (currentFrom == "its own -a") currentFrom = "left by the area before it";
       }
       if (UpperCp866(std::string(1, area.kind)) == "N" && posting.entry.toAddress.IsZero())
         report_.Problem(where,

@@ -85,7 +85,7 @@ void LintWhen(CheckReport& report, const std::string& where, const std::string& 
         return;
       }
     const std::string hint =
-        NearestWord(word, std::vector<std::string>(std::begin(kSchedules), std::end(kSchedules)), 3);
+        NearestWord(word, std::vector<std::string>(std::begin(kSchedules), std::end(kSchedules)), 2);
     report.Problem(where, "WHEN " + word + " is no schedule word, so posting is never due",
                    hint.empty() ? "write WHEN DAILY, or WEEKLY, MONTHLY or YEARLY with an "
                                   "optional list of numbers"

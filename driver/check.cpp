@@ -156,13 +156,13 @@ class Checker {
     const std::string dir = FolderOf(pattern);
     std::string text = "TICPATH " + path + " (mask " + run_.ticMask + "): ";
     if (run_.scanCancelled) {
-      report_.Line(text + "not scanned (-R)");
+      TicLine(text + "not scanned (-R)");
       return;
     }
     const size_t found = env_.Stat(dir).isDirectory ? env_.Search(pattern).size() : 0;
     if (found == 0 && !path.empty() && path.back() != '/' && env_.Stat(path).isDirectory) {
       const size_t inside = env_.Search(path + "/" + run_.ticMask).size();
-      report_.Problem(Here(),
+      TicProblem(Here(),
                       "TICPATH " + path + " lacks its final /, so the search is for " + pattern +
                           ", which finds nothing (" + std::to_string(inside) + " TIC files in " +
                           path + "/)",
@@ -170,17 +170,26 @@ class Checker {
       return;
     }
     if (!env_.Stat(dir).isDirectory) {
-      report_.Problem(Here(), "TICPATH " + path + ": directory " + dir + " does not exist",
+      TicProblem(Here(), "TICPATH " + path + ": directory " + dir + " does not exist",
                       "create it or correct the path");
       return;
     }
-    report_.Line(text + "directory exists, " + std::to_string(found) + " TIC files now");
+    TicLine(text + "directory exists, " + std::to_string(found) + " TIC files now");
     if (run_.killTic && !env_.CanWrite(dir))
-      report_.Problem(Here(),
+      TicProblem(Here(),
                       "TICPATH " + path + ": KILLTIC is on but directory " + dir +
                           " is not writable",
                       "give the user that runs vexstat write access to " + dir +
                           ", or set KILLTIC No");
+  }
+
+  // The TICPATH lines are reported after the period, in file order.
+  struct TicReport {
+    std::string where, text, fix;  // where is empty for a plain line
+  };
+  void TicLine(const std::string& text) { ticLines_.push_back({"", text, ""}); }
+  void TicProblem(const std::string& where, const std::string& text, const std::string& fix) {
+    ticLines_.push_back({where, text, fix});
   }
 
   void Report() {
@@ -216,6 +225,10 @@ class Checker {
                       "the period starts after it ends (-D" + std::to_string(run_.periodStart) +
                           "/" + std::to_string(run_.periodEnd) + ")",
                       "give the larger number of days first, such as -D7/0");
+
+    if (ticLines_.empty()) report_.Line("TICPATH: none (nothing is scanned)");
+    for (const TicReport& t : ticLines_)
+      t.where.empty() ? report_.Line(t.text) : report_.Problem(t.where, t.text, t.fix);
 
     const TemplateWords words = KnownTemplateWords(env_);
     std::set<std::string> linted;
@@ -405,6 +418,7 @@ class Checker {
   int lineNumber_ = 0;
   std::string logFile_, logLine_, areaCfgLine_;
   std::vector<std::string> templateLines_;  // the TPLFILENAME line of each entry
+  std::vector<TicReport> ticLines_;
   std::string endingOption_;
   bool ended_ = false;
 };

@@ -1,7 +1,6 @@
 #include "driver/check.h"
 
 #include <cerrno>
-#include <map>
 #include <memory>
 #include <set>
 #include <string>

@@ -336,7 +336,7 @@ class Checker {
                                             " is not an address, the area posts from " +
                                             AddressToText(current),
                           "write -a with a full address, such as -a 2:5020/9999");
-        if (!(current == configured))
+        else if (!(current == configured))
           report_.Problem(lookup.where,
                           "post area " + tag + " has no -a, so it posts from " +
                               AddressToText(current) + " (" + currentFrom + "), not from " +
@@ -345,6 +345,9 @@ class Checker {
                               lookup.file);
         if (current == configured) currentFrom = configuredFrom;
       }
+      if (current.IsZero())
+        report_.Problem(where, "post area " + tag + " posts from 0:0/0",
+                        "add an ADDRESS line, a FROMADDR line or -a to the area");
       if (UpperCp866(std::string(1, area.kind)) == "N" && posting.entry.toAddress.IsZero())
         report_.Problem(where,
                         "post area " + tag + " is a netmail area, but TOADDR is 0:0/0",

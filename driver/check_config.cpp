@@ -37,7 +37,8 @@ std::string Joined(const std::vector<std::string>& words) {
   return out;
 }
 
-// A number read from the front of text, at most max; -1 without digits.
+// The decimal number at text[pos] (pos moves past it); -1 without digits
+// or beyond 32767.
 long Digits(const std::string& text, size_t& pos) {
   size_t start = pos;
   long value = 0;
@@ -164,9 +165,9 @@ bool IsCleanAddress(const std::string& text) {
   if (Digits(text, pos) < 0 || !Expect(text, pos, ':') || Digits(text, pos) < 0 ||
       !Expect(text, pos, '/') || Digits(text, pos) < 0)
     return false;
-  if (pos < text.size() && text[pos] == '.' && (++pos, Digits(text, pos) < 0)) return false;
-  if (pos < text.size() && text[pos] == '@') return pos + 1 < text.size() &&
-                                                    text.find(' ', pos) == std::string::npos;
+  if (Expect(text, pos, '.') && Digits(text, pos) < 0) return false;
+  // A domain is any word after "@".
+  if (Expect(text, pos, '@')) return pos < text.size() && text.find(' ', pos) == std::string::npos;
   return pos == text.size();
 }
 

@@ -3,8 +3,8 @@
 #include "posting/flags.h"
 #include "posting/posting.h"
 #include "posting/schedule.h"
-#include "util/known_words.h"
 #include "util/address.h"
+#include "util/known_words.h"
 #include "util/text.h"
 
 namespace vex {

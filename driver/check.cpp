@@ -38,9 +38,10 @@ std::string BaseTypeName(const std::string& type) {
   }
 }
 
-// The line of an area file that defines tag (second word, any case); 0
-// when none does.
-int AreaLine(Env& env, const std::string& file, const std::string& tag, bool comments) {
+// The line of an area file that defines tag (second word, any case), and
+// its text; 0 when none does.
+int AreaLine(Env& env, const std::string& file, const std::string& tag, bool comments,
+             std::string& text) {
   int err = 0;
   if (env.Stat(file).isDirectory) return 0;
   std::unique_ptr<File> f = env.Open(file, OpenMode::kRead, &err);
@@ -50,7 +51,10 @@ int AreaLine(Env& env, const std::string& file, const std::string& tag, bool com
   for (int n = 1; reader.Next(line); ++n) {
     if (comments && !IsConfigLine(line)) continue;
     std::string rest = RestOfLine(line);
-    if (rest != line && UpperCp866(FirstWord(rest)) == UpperCp866(tag)) return n;
+    if (rest != line && UpperCp866(FirstWord(rest)) == UpperCp866(tag)) {
+      text = line;
+      return n;
+    }
   }
   return 0;
 }
@@ -396,8 +400,10 @@ class Checker {
                       "correct the AREAFILE line");
       return false;
     }
-    const int line = format == 'T' ? 0 : AreaLine(env_, file, tag, format == 'H');
+    std::string text;
+    const int line = format == 'T' ? 0 : AreaLine(env_, file, tag, format == 'H', text);
     out.where = line > 0 ? At(file, line) : where;
+    if (format == 'H' && line > 0) OptionsNotRead(text, out);
     if (out.area.path.empty()) {
       report_.Problem(where, "post area " + tag + ": not found in " + file,
                       "correct the area tag or define the area in " + file);
@@ -410,6 +416,32 @@ class Checker {
       return false;
     }
     return true;
+  }
+
+  // The options of a format-H area line are read up to the first word that
+  // is no option, and an unquoted -d takes the rest of the line: a -a, -b
+  // or -d behind them is not read.
+  void OptionsNotRead(const std::string& line, const AreaLookup& lookup) {
+    const std::string options = RestOfLine(RestOfLine(RestOfLine(line)));
+    AreaRecord own;
+    int result = 0;
+    ParseAreaOptionsH(options, own, result);
+    struct Option {
+      const char* word;
+      bool read;
+    };
+    const Option wanted[] = {{"-a", !own.address.empty()},
+                             {"-b", !own.baseType.empty() || result != 0},
+                             {"-d", !own.description.empty()}};
+    const std::string text = " " + UpperCp866(options) + " ";
+    for (const Option& o : wanted) {
+      if (o.read || text.find(" " + UpperCp866(o.word) + " ") == std::string::npos) continue;
+      report_.Problem(lookup.where,
+                      std::string("area ") + lookup.area.tag + ": its " + o.word +
+                          " option is not read: the options are read up to the first "
+                          "word that is none, and an unquoted -d text takes the rest",
+                      "put the options before other words and the -d text in double quotes");
+    }
   }
 
   App& app_;

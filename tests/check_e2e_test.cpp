@@ -47,7 +47,8 @@ TEST(CheckE2eTest, ReportsWhatARunWouldUseAndTouchesNothing) {
   WriteFile(dir / "areas.cfg",
             "EchoArea GOOD mail/good -b Jam -d \"Good base\"\n"
             "EchoArea BROKEN mail/broken -b Jam\n"
-            "EchoArea NEW mail/new -b Squish\n");
+            "EchoArea NEW mail/new -b Squish\n"
+            "EchoArea LATE mail/new -b Squish -x 1 -a 2:5020/1\n");
   InstallFileHooks(*DefaultEnv());
   std::unique_ptr<MessageBase> base;
   ASSERT_TRUE(OpenMessageBase(base, "J" + (dir / "mail/good")));
@@ -77,12 +78,13 @@ TEST(CheckE2eTest, ReportsWhatARunWouldUseAndTouchesNothing) {
         "2:5020/9999 (FROMADDR): no base yet (the first posting makes it)"}},
       {"broken",
        common + "TICPATH gone/\nTPLFILENAME none.tpl out.txt NO.SUCH\n"
-                "TPLFILENAME t.tpl out2.txt BROKEN\n",
+                "TPLFILENAME t.tpl out2.txt BROKEN\nTPLFILENAME t.tpl out3.txt LATE\n",
        1,
        {"problem: vexstat.cfg:5: TICPATH gone/: directory gone does not exist",
         "problem: vexstat.cfg:6: template none.tpl cannot be read: No such file or directory",
         "problem: vexstat.cfg:6: post area NO.SUCH: not found in areas.cfg",
-        "problem: areas.cfg:2: base mail/broken does not open: mail/broken.jhr"}},
+        "problem: areas.cfg:2: base mail/broken does not open: mail/broken.jhr",
+        "problem: areas.cfg:4: area LATE: its -a option is not read"}},
   };
   for (const CheckCase& c : cases) {
     SCOPED_TRACE(c.name);

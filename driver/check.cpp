@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "driver/check_base.h"
+#include "driver/check_config.h"
+#include "driver/check_report.h"
+#include "driver/check_template.h"
+#include "driver/check_text.h"
 #include "driver/command_line.h"
 #include "driver/driver.h"
 #include "msgbase/message_base.h"
@@ -15,16 +20,10 @@
 #include "util/address.h"
 #include "util/dates.h"
 #include "util/text.h"
+#include "util/text_file.h"
 
 namespace vex {
 namespace {
-
-// The directory a file name lies in ("." for a bare name).
-std::string DirectoryOf(const std::string& name) {
-  size_t slash = name.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : name.substr(0, slash);
-}
 
 std::string BaseTypeName(const std::string& type) {
   switch (type.empty() ? ' ' : UpperCp866(type)[0]) {
@@ -39,32 +38,83 @@ std::string BaseTypeName(const std::string& type) {
   }
 }
 
+// The line of an area file that defines tag (second word, any case), and
+// its text; 0 when none does.
+int AreaLine(Env& env, const std::string& file, const std::string& tag, bool comments,
+             std::string& text) {
+  int err = 0;
+  if (env.Stat(file).isDirectory) return 0;
+  std::unique_ptr<File> f = env.Open(file, OpenMode::kRead, &err);
+  if (!f) return 0;
+  LineReader reader(*f, TextEncoding::kUtf8OrCp866);
+  std::string line;
+  for (int n = 1; reader.Next(line); ++n) {
+    if (comments && !IsConfigLine(line)) continue;
+    std::string rest = RestOfLine(line);
+    if (rest != line && UpperCp866(FirstWord(rest)) == UpperCp866(tag)) {
+      text = line;
+      return n;
+    }
+  }
+  return 0;
+}
+
+struct AreaLookup {
+  AreaRecord area;
+  int result = kAreaFileRead;
+  std::string file;  // the file that defines it
+  std::string where;
+};
+
 class Checker {
  public:
-  explicit Checker(App& app) : app_(app), env_(app.env), run_(app.run) {}
+  explicit Checker(App& app)
+      : app_(app), env_(app.env), run_(app.run), report_(app.env) {}
 
   int Run() {
     InitPostingSettings(app_.posting, env_);
     run_.configFile = Cut(ConfigFileFromCommandLine(app_.args, run_.configFile));
-    const bool found =
-        ReadConfigurationLines(app_, [this](const std::string& line) { Apply(line); });
+    keywords_ = KnownConfigKeywords(env_);
+    const bool found = ReadLines();
     if (!ended_ && !run_.commandLineApplied) ApplyCommandLine();
     DefaultFromAddress(app_.posting, run_.ownAddresses);
 
-    if (found)
-      Line("Configuration file: " + run_.configFile);
-    else
-      Problem("no configuration file " + run_.configFile + " (the defaults apply)");
+    if (found) {
+      LintCharset(report_, env_, run_.configFile);
+    } else {
+      report_.Problem(run_.configFile, "no configuration file (the defaults apply)",
+                      "create it, or name it with -C");
+    }
     if (!endingOption_.empty()) {
-      Line("The command line ends the run at " + endingOption_ +
-           "; nothing after it is used");
-      return problems_ == 0 ? 0 : 1;
+      report_.Line("The command line ends the run at " + endingOption_ +
+                   "; nothing after it is used");
+      return Exit();
     }
     Report();
-    return problems_ == 0 ? 0 : 1;
+    return Exit();
   }
 
  private:
+  int Exit() const { return report_.Problems() == 0 ? 0 : 1; }
+  std::string Here() const { return At(run_.configFile, lineNumber_); }
+
+  bool ReadLines() {
+    int err = 0;
+    if (env_.Stat(run_.configFile).isDirectory) return false;
+    std::unique_ptr<File> file = env_.Open(run_.configFile, OpenMode::kRead, &err);
+    if (!file) return false;
+    report_.Line("Configuration file: " + run_.configFile);
+    LineReader reader(*file, TextEncoding::kUtf8OrCp866);
+    std::string line;
+    while (reader.Next(line)) {
+      ++lineNumber_;
+      if (!IsConfigLine(line)) continue;
+      Apply(line);
+      LintConfigLine(report_, Here(), line, keywords_);
+    }
+    return true;
+  }
+
   // One configuration line, as the run applies it, except that the log is
   // not opened and no directory is scanned.
   void Apply(const std::string& line) {
@@ -72,13 +122,17 @@ class Checker {
     const std::string key = UpperCp866(FirstWord(line));
     if (key == "LOGFILE") {
       logFile_ = Cut(RestOfLine(line));
+      logLine_ = Here();
     } else if (key == "TICPATH") {
       if (!run_.scanCancelled && !run_.commandLineApplied) ApplyCommandLine();
       if (ended_) return;
       TicPath(Cut(RestOfLine(line)));
     } else {
+      const size_t before = run_.templates.size();
       ApplyConfigLine(app_, line);
+      if (run_.templates.size() > before) templateLines_.push_back(Here());
     }
+    if (key == "AREADEFINECFG") areaCfgLine_ = Here();
     ApplyPostingLine(app_.posting, app_.log, env_, line);
   }
 
@@ -102,63 +156,98 @@ class Checker {
 
   void TicPath(const std::string& path) {
     const std::string pattern = path + run_.ticMask;
-    const std::string dir = DirectoryOf(pattern);
+    const std::string dir = FolderOf(pattern);
     std::string text = "TICPATH " + path + " (mask " + run_.ticMask + "): ";
     if (run_.scanCancelled) {
-      ticLines_.push_back({text + "not scanned (-R)", false});
+      TicLine(text + "not scanned (-R)");
+      return;
+    }
+    const size_t found = env_.Stat(dir).isDirectory ? env_.Search(pattern).size() : 0;
+    if (found == 0 && !path.empty() && path.back() != '/' && env_.Stat(path).isDirectory) {
+      const size_t inside = env_.Search(path + "/" + run_.ticMask).size();
+      TicProblem(Here(),
+                      "TICPATH " + path + " lacks its final /, so the search is for " + pattern +
+                          ", which finds nothing (" + std::to_string(inside) + " TIC files in " +
+                          path + "/)",
+                      "write TICPATH " + path + "/");
       return;
     }
     if (!env_.Stat(dir).isDirectory) {
-      ticLines_.push_back(
-          {"TICPATH " + path + ": directory " + dir + " does not exist", true});
+      TicProblem(Here(), "TICPATH " + path + ": directory " + dir + " does not exist",
+                      "create it or correct the path");
       return;
     }
-    text += "directory exists, " + std::to_string(env_.Search(pattern).size()) +
-            " TIC files now";
-    ticLines_.push_back({text, false});
+    TicLine(text + "directory exists, " + std::to_string(found) + " TIC files now");
     if (run_.killTic && !env_.CanWrite(dir))
-      ticLines_.push_back({"TICPATH " + path + ": KILLTIC is on but directory " + dir +
-                               " is not writable",
-                           true});
+      TicProblem(Here(),
+                      "TICPATH " + path + ": KILLTIC is on but directory " + dir +
+                          " is not writable",
+                      "give the user that runs vexstat write access to " + dir +
+                          ", or set KILLTIC No");
+  }
+
+  // The TICPATH lines are reported after the period, in file order.
+  struct TicReport {
+    std::string where, text, fix;  // where is empty for a plain line
+  };
+  void TicLine(const std::string& text) { ticLines_.push_back({"", text, ""}); }
+  void TicProblem(const std::string& where, const std::string& text, const std::string& fix) {
+    ticLines_.push_back({where, text, fix});
   }
 
   void Report() {
     if (logFile_.empty()) {
-      Line("Log file: none (the console only)");
+      report_.Line("Log file: none (the console only)");
     } else {
       const bool exists = env_.Stat(logFile_).exists;
-      if (env_.CanWrite(exists ? logFile_ : DirectoryOf(logFile_)))
-        Line("Log file: " + logFile_ + (exists ? " (appended to)" : " (made new)"));
+      if (env_.CanWrite(exists ? logFile_ : FolderOf(logFile_)))
+        report_.Line("Log file: " + logFile_ + (exists ? " (appended to)" : " (made new)"));
       else
-        Problem("log file " + logFile_ + " cannot be written");
+        report_.Problem(logLine_, "log file " + logFile_ + " cannot be written",
+                        "correct the LOGFILE path or give write access to it");
     }
     if (!env_.CanWrite("."))
-      Problem("the current directory, which holds stat.vx and dupes.vx, is not writable");
+      report_.Problem(".", "the current directory, which holds stat.vx and dupes.vx, is not "
+                           "writable",
+                      "run vexstat in the node directory, with write access to it");
 
     std::string addresses;
     for (const FtnAddress& a : run_.ownAddresses)
       addresses += (addresses.empty() ? "" : ", ") + AddressToText(a);
-    Line("Own addresses: " +
-         (addresses.empty() ? "none (all traffic counts as incoming)" : addresses));
+    report_.Line("Own addresses: " +
+                 (addresses.empty() ? "none (all traffic counts as incoming)" : addresses));
 
     const CalendarDate today = Today(env_);
     const CalendarDate start = DaysBack(today, run_.periodStart);
     const CalendarDate end = DaysBack(today, run_.periodEnd);
-    Line("Period: " + DateText(start) + " - " + DateText(end) + " (" +
-         std::to_string(run_.periodStart) + " to " + std::to_string(run_.periodEnd) +
-         " days back)");
+    report_.Line("Period: " + DateText(start) + " - " + DateText(end) + " (" +
+                 std::to_string(run_.periodStart) + " to " + std::to_string(run_.periodEnd) +
+                 " days back)");
     if (DaysBetween(start, end) < 0)
-      Problem("the period starts after it ends (-D" + std::to_string(run_.periodStart) +
-              "/" + std::to_string(run_.periodEnd) + ")");
+      report_.Problem("the command line",
+                      "the period starts after it ends (-D" + std::to_string(run_.periodStart) +
+                          "/" + std::to_string(run_.periodEnd) + ")",
+                      "give the larger number of days first, such as -D7/0");
 
-    if (ticLines_.empty()) Line("TICPATH: none (nothing is scanned)");
-    for (const auto& [text, problem] : ticLines_) problem ? Problem(text) : Line(text);
+    if (ticLines_.empty()) report_.Line("TICPATH: none (nothing is scanned)");
+    for (const TicReport& t : ticLines_)
+      t.where.empty() ? report_.Line(t.text) : report_.Problem(t.where, t.text, t.fix);
 
-    for (const TemplateEntry& entry : run_.templates) Template(entry);
+    const TemplateWords words = KnownTemplateWords(env_);
+    std::set<std::string> linted;
+    for (size_t i = 0; i < run_.templates.size(); ++i) {
+      const TemplateEntry& entry = run_.templates[i];
+      const std::string where = i < templateLines_.size() ? templateLines_[i] : run_.configFile;
+      if (Template(entry, where) && linted.insert(entry.templateFile).second) {
+        LintCharset(report_, env_, entry.templateFile);
+        LintTemplate(report_, env_, entry.templateFile, words);
+      }
+    }
     PostAreas();
   }
 
-  void Template(const TemplateEntry& entry) {
+  // True when the template can be read.
+  bool Template(const TemplateEntry& entry, const std::string& where) {
     const std::string& result = entry.result.empty() ? run_.resultFile : entry.result;
     std::string text = "Template " + entry.templateFile + " -> " + result;
     if (!entry.announce.empty()) text += " (area " + entry.announce + ")";
@@ -169,149 +258,203 @@ class Checker {
       err = EISDIR;
     else
       file = env_.Open(entry.templateFile, OpenMode::kRead, &err);
+    const bool readable = file != nullptr;
     if (!file) {
-      Problem("template " + entry.templateFile +
-              " cannot be read: " + SystemErrorText(err));
+      report_.Problem(where, "template " + entry.templateFile +
+                                 " cannot be read: " + SystemErrorText(err),
+                      "correct the template name or install the template there");
       sound = false;
     }
     file.reset();
     const FileInfo info = env_.Stat(result);
+    const std::string fixResult = "name another result file on the TPLFILENAME line";
     if (result.empty()) {
-      Problem("template " + entry.templateFile + " has no result file name");
+      report_.Problem(where, "template " + entry.templateFile + " has no result file name",
+                      "add the result file name after the template name");
       sound = false;
     } else if (result == entry.templateFile) {
-      Problem("result file " + result + " is the template itself");
+      report_.Problem(where, "result file " + result + " is the template itself", fixResult);
       sound = false;
     } else if (info.isDirectory) {
-      Problem("result file " + result + " is a directory");
+      report_.Problem(where, "result file " + result + " is a directory", fixResult);
       sound = false;
-    } else if (!env_.Stat(DirectoryOf(result)).isDirectory) {
-      Problem("result file " + result + ": directory " + DirectoryOf(result) +
-              " does not exist");
+    } else if (!env_.Stat(FolderOf(result)).isDirectory) {
+      report_.Problem(where, "result file " + result + ": directory " + FolderOf(result) +
+                                 " does not exist",
+                      "create the directory or " + fixResult);
       sound = false;
-    } else if (!env_.CanWrite(info.exists ? result : DirectoryOf(result))) {
-      Problem("result file " + result + " cannot be written");
+    } else if (!env_.CanWrite(info.exists ? result : FolderOf(result))) {
+      report_.Problem(where, "result file " + result + " cannot be written",
+                      "give write access to it or " + fixResult);
       sound = false;
     }
     if (sound) text += ": template readable, result directory writable";
-    Line(text);
+    report_.Line(text);
+    return readable;
   }
 
   void PostAreas() {
-    std::vector<std::string> tags;
-    std::set<std::string> seen;
-    for (const TemplateEntry& entry : run_.templates) {
-      std::string tag = Cut(entry.announce);
-      if (!tag.empty() && seen.insert(UpperCp866(tag)).second) tags.push_back(tag);
-    }
-    if (tags.empty()) return;
-    const PostingSettings& posting = app_.posting;
+    bool any = false;
+    for (const TemplateEntry& entry : run_.templates) any = any || !Cut(entry.announce).empty();
+    if (!any) return;
+    PostingSettings& posting = app_.posting;
     if (!run_.makeAnnounce) {
-      Line("Posting: off (MAKEANNOUNCE, -P); the post areas are not checked");
+      report_.Line("Posting: off (MAKEANNOUNCE, -P); the post areas are not checked");
       return;
     }
-    Line(std::string("Posting: on, ") +
-         (posting.entry.dueToday ? "due today" : "not due today (WHEN)"));
+    report_.Line(std::string("Posting: on, ") +
+                 (posting.entry.dueToday ? "due today" : "not due today (WHEN)"));
     if (posting.areaDefineCfg.empty()) {
-      Problem("no AREADEFINECFG: the post areas cannot be looked up");
+      report_.Problem(run_.configFile, "no AREADEFINECFG: the post areas cannot be looked up",
+                      "add AREADEFINECFG with the format letter and the path of the area file");
       return;
     }
     InstallFileHooks(env_);
-    for (const std::string& tag : tags) PostArea(tag);
+    const std::string cfg = posting.areaDefineCfg;
+    const std::string file = TrimTrailingBlanks(cfg.substr(1));
+    if (env_.Stat(file).exists) LintCharset(report_, env_, file);
+    // A lookup replaces the address to post from only when the area names
+    // one: an area without it posts from what the area before it left.
+    const FtnAddress configured = posting.entry.fromAddress;
+    const std::string configuredFrom =
+        posting.entry.fromAddressGiven ? "FROMADDR"
+        : run_.ownAddresses.empty()    ? "no FROMADDR, no ADDRESS"
+                                       : "the first ADDRESS";
+    FtnAddress current = configured;
+    std::string currentFrom = configuredFrom;
+    std::set<std::string> seen;
+    for (size_t i = 0; i < run_.templates.size(); ++i) {
+      const std::string tag = Cut(run_.templates[i].announce);
+      if (tag.empty()) continue;
+      const std::string where = i < templateLines_.size() ? templateLines_[i] : run_.configFile;
+      AreaLookup lookup;
+      if (!LookUp(tag, where, lookup)) continue;
+      const AreaRecord& area = lookup.area;
+      FtnAddress from = current;
+      if (!area.address.empty() && ParseAddress(area.address, from)) {
+        current = from;
+        currentFrom = "the -a of area " + tag;
+      } else {
+        if (!area.address.empty())
+          report_.Problem(lookup.where, "post area " + tag + ": -a " + area.address +
+                                            " is not an address, the area posts from " +
+                                            AddressToText(current),
+                          "write -a with a full address, such as -a 2:5020/9999");
+        else if (!(current == configured))
+          report_.Problem(lookup.where,
+                          "post area " + tag + " has no -a, so it posts from " +
+                              AddressToText(current) + " (" + currentFrom + "), not from " +
+                              AddressToText(configured) + " (" + configuredFrom + ")",
+                          "add -a " + AddressToText(configured) + " to area " + tag + " in " +
+                              lookup.file);
+        if (current == configured) currentFrom = configuredFrom;
+      }
+      if (current.IsZero())
+        report_.Problem(where, "post area " + tag + " posts from 0:0/0",
+                        "add an ADDRESS line, a FROMADDR line or -a to the area");
+      if (UpperCp866(std::string(1, area.kind)) == "N" && posting.entry.toAddress.IsZero())
+        report_.Problem(where,
+                        "post area " + tag + " is a netmail area, but TOADDR is 0:0/0",
+                        "add a TOADDR line (in upper case) with the addressee's address");
+      if (!seen.insert(UpperCp866(tag)).second) continue;
+      const std::string text =
+          "Post area " + tag + ": type " + area.baseType + " (" + BaseTypeName(area.baseType) +
+          "), path " + area.path + ", description " +
+          (area.description.empty() ? "none" : "\"" + area.description + "\"") +
+          ", posts from " + AddressToText(current) + " (" + currentFrom + ")";
+      report_.Line(text + ": " + LintBase(report_, env_, lookup.where, area.baseType, area.path));
+    }
   }
 
-  void PostArea(const std::string& tag) {
+  bool LookUp(const std::string& tag, const std::string& where, AreaLookup& out) {
     const std::string& cfg = app_.posting.areaDefineCfg;
     const std::string file = TrimTrailingBlanks(cfg.substr(1));
-    AreaRecord area;
-    area.tag = tag;
-    int result = kAreaFileRead;
-    switch (UpperCp866(cfg.substr(0, 1))[0]) {
+    out.area.tag = tag;
+    out.file = file;
+    const char format = UpperCp866(cfg.substr(0, 1))[0];
+    switch (format) {
       case 'H':
-        result = ReadAreaFormatH(env_, file, area);
+        out.result = ReadAreaFormatH(env_, file, out.area);
         break;
       case 'S':
-        result = ReadAreaFormatS(env_, file, area);
+        out.result = ReadAreaFormatS(env_, file, out.area);
         break;
       case 'T':
-        result = ReadAreaFormatT(env_, file, area);
+        out.result = ReadAreaFormatT(env_, file, out.area);
         break;
       default:
-        Problem("AREADEFINECFG " + cfg + ": the format letter is not H, S or T");
-        return;
+        report_.Problem(areaCfgLine_.empty() ? where : areaCfgLine_,
+                        "AREADEFINECFG " + cfg + ": the format letter is not H, S or T",
+                        "write H, S or T right before the path");
+        return false;
     }
-    if (result == kAreaConfigUnreadable) {
-      Problem("post area " + tag + ": area file " + file + " cannot be read");
-      return;
+    if (out.result == kAreaConfigUnreadable) {
+      report_.Problem(areaCfgLine_.empty() ? where : areaCfgLine_,
+                      "post area " + tag + ": area file " + file + " cannot be read",
+                      "correct the AREADEFINECFG path" +
+                          std::string(format == 'T' ? " (the file needs an AREAFILE line)" : ""));
+      return false;
     }
-    if (result == kAreaListUnreadable) {
-      Problem("post area " + tag + ": the area list named in " + file +
-              " cannot be read");
-      return;
+    if (out.result == kAreaListUnreadable) {
+      report_.Problem(file, "post area " + tag + ": the area list named by AREAFILE cannot be read",
+                      "correct the AREAFILE line");
+      return false;
     }
-    if (area.path.empty()) {
-      Problem("post area " + tag + ": not found in " + file);
-      return;
+    std::string text;
+    const int line = format == 'T' ? 0 : AreaLine(env_, file, tag, format == 'H', text);
+    out.where = line > 0 ? At(file, line) : where;
+    if (format == 'H' && line > 0) OptionsNotRead(text, out);
+    if (out.area.path.empty()) {
+      report_.Problem(where, "post area " + tag + ": not found in " + file,
+                      "correct the area tag or define the area in " + file);
+      return false;
     }
-    if (result == kAreaBaseTypeUnsupported || area.baseType.empty()) {
-      Problem("post area " + tag + ": path " + area.path + ", base type not supported");
-      return;
+    if (out.result == kAreaBaseTypeUnsupported || out.area.baseType.empty()) {
+      report_.Problem(out.where, "post area " + tag + ": path " + out.area.path +
+                                     ", base type not supported",
+                      "give the base type -b Jam, -b Squish or -b Msg");
+      return false;
     }
-    const std::string address =
-        area.address.empty()
-            ? AddressToText(app_.posting.entry.fromAddress) + " (FROMADDR)"
-            : area.address;
-    const std::string text =
-        "Post area " + tag + ": type " + area.baseType + " (" +
-        BaseTypeName(area.baseType) + "), path " + area.path + ", description " +
-        (area.description.empty() ? "none" : "\"" + area.description + "\"") +
-        ", address " + address;
-    if (!BaseIsThere(area.baseType, area.path)) {
-      Line(text + ": no base yet (the first posting makes it)");
-      return;
-    }
-    std::unique_ptr<MessageBase> base;
-    if (OpenMessageBaseReadOnly(base, area.baseType + area.path)) {
-      if (base) CloseMessageBase(base);
-      Line(text + ": base opens");
-      return;
-    }
-    Line(text);
-    Problem("post area " + tag + ": base " + area.path +
-            " does not open: " + MessageBaseOpenErrorText());
+    return true;
   }
 
-  // A base counts as there when its main file (its directory for *.MSG)
-  // is, in either letter case; the posting creates any other.
-  bool BaseIsThere(const std::string& type, const std::string& path) {
-    const char* ext = nullptr;
-    switch (UpperCp866(type)[0]) {
-      case 'J':
-        ext = ".jhr";
-        break;
-      case 'S':
-        ext = ".sqd";
-        break;
-      default:
-        return env_.Stat(path).exists;
+  // The options of a format-H area line are read up to the first word that
+  // is no option, and an unquoted -d takes the rest of the line: a -a, -b
+  // or -d behind them is not read.
+  void OptionsNotRead(const std::string& line, const AreaLookup& lookup) {
+    const std::string options = RestOfLine(RestOfLine(RestOfLine(line)));
+    AreaRecord own;
+    int result = 0;
+    ParseAreaOptionsH(options, own, result);
+    struct Option {
+      const char* word;
+      bool read;
+    };
+    const Option wanted[] = {{"-a", !own.address.empty()},
+                             {"-b", !own.baseType.empty() || result != 0},
+                             {"-d", !own.description.empty()}};
+    const std::string text = " " + UpperCp866(options) + " ";
+    for (const Option& o : wanted) {
+      if (o.read || text.find(" " + UpperCp866(o.word) + " ") == std::string::npos) continue;
+      report_.Problem(lookup.where,
+                      std::string("area ") + lookup.area.tag + ": its " + o.word +
+                          " option is not read: the options are read up to the first "
+                          "word that is none, and an unquoted -d text takes the rest",
+                      "put the options before other words and the -d text in double quotes");
     }
-    return env_.Stat(path + ext).exists || env_.Stat(path + UpperCp866(ext)).exists;
-  }
-
-  void Line(const std::string& text) { env_.ConsoleWrite(text + "\n"); }
-  void Problem(const std::string& text) {
-    ++problems_;
-    Line("problem: " + text);
   }
 
   App& app_;
   Env& env_;
   RunSettings& run_;
-  std::string logFile_;
+  CheckReport report_;
+  std::vector<KnownWord> keywords_;
+  int lineNumber_ = 0;
+  std::string logFile_, logLine_, areaCfgLine_;
+  std::vector<std::string> templateLines_;  // the TPLFILENAME line of each entry
+  std::vector<TicReport> ticLines_;
   std::string endingOption_;
   bool ended_ = false;
-  std::vector<std::pair<std::string, bool>> ticLines_;  // text, problem
-  int problems_ = 0;
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "posting/posting.h"
 #include "report/report_run.h"
 #include "util/address.h"
+#include "util/known_words.h"
 #include "util/text.h"
 #include "util/text_file.h"
 
@@ -18,7 +19,7 @@ namespace {
 constexpr size_t kGraphCharacters = 5;
 
 bool FirstWordIs(const std::string& line, std::string_view key) {
-  return UpperCp866(FirstWord(line)) == key;
+  return KeywordIs(line, key);
 }
 
 void AddTemplate(RunSettings& run, const std::string& line) {

@@ -102,16 +102,17 @@ std::string Utf8ToCp866(std::string_view utf8) {
       out += static_cast<char>(cp);
       continue;
     }
-    char mapped = '?';
-    for (int k = 0; k < 128; ++k) {
-      if (kHigh[k] == cp) {
-        mapped = static_cast<char>(0x80 + k);
-        break;
-      }
-    }
-    out += mapped;
+    const int byte = Cp866Byte(cp);
+    out += byte < 0 ? '?' : static_cast<char>(byte);
   }
   return out;
+}
+
+int Cp866Byte(uint32_t codePoint) {
+  if (codePoint < 0x80) return static_cast<int>(codePoint);
+  for (int k = 0; k < 128; ++k)
+    if (kHigh[k] == codePoint) return 0x80 + k;
+  return -1;
 }
 
 }  // namespace vex

@@ -3,6 +3,7 @@
 // literals and converted once with Cp866().
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,8 @@ namespace vex {
 std::string Cp866ToUtf8(std::string_view cp866);
 // The reverse; a character that CP866 lacks becomes "?".
 std::string Utf8ToCp866(std::string_view utf8);
+// The CP866 byte of a Unicode code point; -1 when CP866 lacks it.
+int Cp866Byte(uint32_t codePoint);
 // Shorthand for program texts written in UTF-8 in the sources.
 inline std::string Cp866(std::string_view utf8) { return Utf8ToCp866(utf8); }
 

@@ -22,10 +22,14 @@ class Utf8Check {
   bool HasMultiByte() const { return multiByte_; }
   // False once the text can no longer be well-formed.
   bool StillValid() const { return valid_; }
+  // True while every character met exists in CP866.
+  bool AllInCp866() const { return allInCp866_; }
 
  private:
   bool valid_ = true;
   bool multiByte_ = false;
+  bool allInCp866_ = true;
+  uint32_t codePoint_ = 0;   // the character being decoded
   int pending_ = 0;          // continuation bytes still expected
   uint8_t low_ = 0x80;       // range of the next continuation byte
   uint8_t high_ = 0xBF;

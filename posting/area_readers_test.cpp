@@ -11,210 +11,163 @@ namespace {
 
 using testing_support::LogLines;
 
-AreaRecord ForTag(const std::string& tag) {
-  AreaRecord a;
-  a.tag = tag;
-  return a;
-}
-
-TEST(AreaOptionsTest, AddressTypeAndQuotedDescription) {
-  AreaRecord a;
-  int result = 0;
-  ParseAreaOptionsH("-b Jam -a 2:5020/123 -d \"Russian echo\" -nopack -lr 5 ",
-                    a, result);
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(a.baseType, "J");
-  EXPECT_EQ(a.address, "2:5020/123");
-  EXPECT_EQ(a.description, "Russian echo");
-}
-
-TEST(AreaOptionsTest, UnquotedDescriptionEndsTheScan) {
-  AreaRecord a;
-  int result = 0;
-  ParseAreaOptionsH("-d Russian echo -b Jam", a, result);
-  EXPECT_EQ(a.description, "Russian echo -b Jam");
-  EXPECT_EQ(a.baseType, "");
-  EXPECT_EQ(result, 0);
-}
-
-TEST(AreaOptionsTest, ScanStopsAtUnknownWordAndLastSingleWord) {
-  AreaRecord a;
-  int result = 0;
-  ParseAreaOptionsH("-x 1 -b Jam", a, result);
-  EXPECT_EQ(a.baseType, "");
-  ParseAreaOptionsH("-DupeHistory 10 -KEEPSB -b squish", a, result);
-  EXPECT_EQ(a.baseType, "S");
-  AreaRecord b;
-  ParseAreaOptionsH("-nopack -b", b, result);  // "-b" alone is not examined
-  EXPECT_EQ(b.baseType, "");
-  EXPECT_EQ(result, 0);
-}
-
-TEST(AreaOptionsTest, UnsupportedTypeGivesResult2) {
-  AreaRecord a;
-  int result = 0;
-  ParseAreaOptionsH("-b Hudson -a 1:2/3", a, result);
-  EXPECT_EQ(result, kAreaBaseTypeUnsupported);
-  EXPECT_EQ(a.baseType, "");
-  EXPECT_EQ(a.address, "1:2/3");
+TEST(AreaOptionsTest, OptionsOfAFormatHLine) {
+  struct Row {
+    const char* text;
+    int result;
+    const char* baseType;
+    const char* address;
+    const char* description;
+  };
+  const Row rows[] = {
+      {"-b Jam -a 2:5020/123 -d \"Russian echo\" -nopack -lr 5 ", 0, "J", "2:5020/123",
+       "Russian echo"},
+      // An unquoted description ends the scan.
+      {"-d Russian echo -b Jam", 0, "", "", "Russian echo -b Jam"},
+      // The scan stops at an unknown word and before a last single word.
+      {"-x 1 -b Jam", 0, "", "", ""},
+      {"-DupeHistory 10 -KEEPSB -b squish", 0, "S", "", ""},
+      {"-nopack -b", 0, "", "", ""},
+      {"-b Hudson -a 1:2/3", kAreaBaseTypeUnsupported, "", "1:2/3", ""},
+  };
+  for (const Row& r : rows) {
+    AreaRecord a;
+    int result = 0;
+    ParseAreaOptionsH(r.text, a, result);
+    EXPECT_EQ(result, r.result) << r.text;
+    EXPECT_EQ(a.baseType, r.baseType) << r.text;
+    EXPECT_EQ(a.address, r.address) << r.text;
+    EXPECT_EQ(a.description, r.description) << r.text;
+  }
 }
 
 TEST(AreaOptionsTest, HelpersOfTheScan) {
-  EXPECT_EQ(SkipQuotedText("\"a b\" rest"), " rest");
-  EXPECT_EQ(SkipQuotedText("no quotes"), "no quotes");
-  EXPECT_EQ(SkipQuotedText("one \" quote"), "one \" quote");
-  EXPECT_EQ(BaseTypeFromWord("squish"), "S");
-  EXPECT_EQ(BaseTypeFromWord("Msg"), "M");
-  EXPECT_EQ(BaseTypeFromWord("JAM"), "J");
-  EXPECT_EQ(BaseTypeFromWord("Jam2"), "");
+  for (auto [text, rest] : {std::pair<const char*, const char*>{"\"a b\" rest", " rest"},
+                            {"no quotes", "no quotes"}, {"one \" quote", "one \" quote"}})
+    EXPECT_EQ(SkipQuotedText(text), rest);
+  for (auto [word, type] : {std::pair<const char*, const char*>{"squish", "S"}, {"Msg", "M"},
+                            {"JAM", "J"}, {"Jam2", ""}})
+    EXPECT_EQ(BaseTypeFromWord(word), type);
 }
 
-class AreaFileTest : public ::testing::Test {
- protected:
-  MemEnv env;
+// One lookup by one reader in the files given: its result and record.
+struct ReaderRow {
+  const char* name;
+  char format;  // H, S or T
+  std::vector<std::pair<std::string, std::string>> files;
+  const char* config;  // the file handed to the reader
+  const char* tag;
+  int result;
+  const char* path;
+  const char* baseType;
+  char kind;
+  const char* address;
+  const char* description;
 };
 
-TEST_F(AreaFileTest, FormatHFindsTheAreaLineIgnoringCase) {
-  env.SetFile("areas",
-              "; comment\r\n"
-              "NetmailArea NETMAIL /fido/netmail -b Msg\r\n"
-              "   EchoArea ru.fido /fido/msg/rufido -b Jam -a 2:5020/123 "
-              "-d \"Russian echo\"\r\n"
-              "LocalArea BADMAIL /fido/bad -b Squish\r\n");
-  AreaRecord a = ForTag("RU.FIDO");
-  EXPECT_EQ(ReadAreaFormatH(env, "areas", a), 0);
-  EXPECT_EQ(a.path, "/fido/msg/rufido");
-  EXPECT_EQ(a.kind, 'E');
-  EXPECT_EQ(a.baseType, "J");
-  EXPECT_EQ(a.address, "2:5020/123");
-  EXPECT_EQ(a.description, "Russian echo");
-}
+void PrintTo(const ReaderRow& r, std::ostream* os) { *os << r.name; }
 
-TEST_F(AreaFileTest, FormatHDefaultsTakePrecedence) {
-  env.SetFile("areas",
-              "EchoAreaDefaults -b Squish\n"
-              "EchoArea RU.FIDO /fido/rufido -b Jam -d \"Own\"\n");
-  AreaRecord a = ForTag("RU.FIDO");
-  EXPECT_EQ(ReadAreaFormatH(env, "areas", a), 0);
-  EXPECT_EQ(a.baseType, "S");
-  EXPECT_EQ(a.description, "Own");  // the defaults have none
+class AreaFileTest : public ::testing::TestWithParam<ReaderRow> {};
 
-  // Only the last defaults line counts, and only lines before the area.
-  env.SetFile("areas",
-              "EchoAreaDefaults -b Squish -d \"Default\"\n"
-              "EchoAreaDefaults -a 2:5020/9\n"
-              "EchoArea RU.FIDO /fido/rufido -b Jam -a 2:5020/123\n"
-              "EchoAreaDefaults -b Msg\n");
-  a = ForTag("RU.FIDO");
-  EXPECT_EQ(ReadAreaFormatH(env, "areas", a), 0);
-  EXPECT_EQ(a.baseType, "J");
-  EXPECT_EQ(a.address, "2:5020/9");
-  EXPECT_EQ(a.description, "");
-}
-
-TEST_F(AreaFileTest, FormatHCommentsNeverMatchAndKindFollowsLastAreaLine) {
-  env.SetFile("areas",
-              ";EchoArea RU.FIDO /fido/a -b Jam\n"
-              "#EchoArea RU.FIDO /fido/b -b Jam\n"
-              "\\\\EchoArea RU.FIDO /fido/c -b Jam\n"
-              "LocalArea OTHER /fido/d -b Jam\n"
-              "Something RU.FIDOX /fido/e\n");
-  AreaRecord a = ForTag("RU.FIDO");
-  EXPECT_EQ(ReadAreaFormatH(env, "areas", a), 0);
-  EXPECT_EQ(a.path, "");
-  EXPECT_EQ(a.baseType, "");
-  EXPECT_EQ(a.kind, 'L');
-}
-
-TEST_F(AreaFileTest, FormatHAnyFirstWordAndUnsupportedType) {
-  env.SetFile("areas", "Whatever RU.FIDO /fido/x -b Hudson\n");
-  AreaRecord a = ForTag("ru.fido");
-  EXPECT_EQ(ReadAreaFormatH(env, "areas", a), kAreaBaseTypeUnsupported);
-  EXPECT_EQ(a.path, "/fido/x");
-  EXPECT_EQ(a.baseType, "");
-  EXPECT_EQ(a.kind, 'N');
-  EXPECT_EQ(ReadAreaFormatH(env, "missing", a), kAreaConfigUnreadable);
-}
-
-TEST_F(AreaFileTest, FormatHLineOfTheTagAloneIsNoAreaLine) {
-  env.SetFile("areas", "RU.FIDO\nEchoArea RU.FIDO\n");
-  AreaRecord a = ForTag("RU.FIDO");
-  EXPECT_EQ(ReadAreaFormatH(env, "areas", a), 0);
-  EXPECT_EQ(a.path, "");  // the second line matched but names no path
-  EXPECT_EQ(a.kind, 'E');
-}
-
-TEST_F(AreaFileTest, FormatSHasNoCommentsAndReadsEveryOption) {
-  env.SetFile("areas",
-              "NetArea NETMAIL /fido/netmail\n"
-              ";EchoArea RU.FIDO /fido/rufido -$\n"
-              "EchoArea RU.FIDO /fido/other\n");
-  AreaRecord a = ForTag("RU.FIDO");
-  EXPECT_EQ(ReadAreaFormatS(env, "areas", a), 0);
-  EXPECT_EQ(a.path, "/fido/rufido");
-  EXPECT_EQ(a.baseType, "S");
-  EXPECT_EQ(a.kind, 'N');  // the comment line is no area line of its own
-
-  a = ForTag("NETMAIL");
-  EXPECT_EQ(ReadAreaFormatS(env, "areas", a), 0);
-  EXPECT_EQ(a.path, "/fido/netmail");
-  EXPECT_EQ(a.baseType, "M");
-  EXPECT_EQ(a.kind, 'N');
-
-  env.SetFile("areas",
-              "echoarea RU.FIDO /fido/rufido -$ -p2:5020/123 -x\n"
-              "LocalArea BAD /fido/bad -P1:2/3 -$\n");
-  a = ForTag("ru.fido");
-  EXPECT_EQ(ReadAreaFormatS(env, "areas", a), 0);
-  EXPECT_EQ(a.baseType, "S");
-  EXPECT_EQ(a.address, "2:5020/123");
-  EXPECT_EQ(a.kind, 'E');
-  a = ForTag("BAD");
-  EXPECT_EQ(ReadAreaFormatS(env, "areas", a), 0);
-  EXPECT_EQ(a.baseType, "S");
-  EXPECT_EQ(a.address, "1:2/3");
-  EXPECT_EQ(a.kind, 'L');
-  EXPECT_EQ(ReadAreaFormatS(env, "nothing", a), kAreaConfigUnreadable);
-}
-
-TEST_F(AreaFileTest, FormatTListFileLastDefinitionWins) {
-  env.SetFile("cfg", "AREAFILE old.lst\nareafile /fido/areas.lst  \n");
-  env.SetFile("/fido/areas.lst",
-              "@LINE RU.FIDO Jam\n"
-              "/fido/jam/first RU.FIDO Msg\n"
-              "/fido/jam/rufido ru.fido Jam\n"
-              "/fido/jam/other OTHER jam\n");
-  AreaRecord a = ForTag("RU.FIDO");
+TEST_P(AreaFileTest, Reads) {
+  const ReaderRow& r = GetParam();
+  MemEnv env;
+  for (const auto& [name, text] : r.files) env.SetFile(name, text);
+  AreaRecord a;
+  a.tag = r.tag;
   a.description = "left over";
-  EXPECT_EQ(ReadAreaFormatT(env, "cfg", a), 0);
-  EXPECT_EQ(a.path, "/fido/jam/rufido");
-  EXPECT_EQ(a.baseType, "J");
-  EXPECT_EQ(a.kind, 'E');
-  EXPECT_EQ(a.description, "");
-
-  a = ForTag("OTHER");
-  EXPECT_EQ(ReadAreaFormatT(env, "cfg", a), 0);
-  EXPECT_EQ(a.baseType, "j");
+  auto reader = r.format == 'H' ? ReadAreaFormatH : r.format == 'S' ? ReadAreaFormatS
+                                                                     : ReadAreaFormatT;
+  EXPECT_EQ(reader(env, r.config, a), r.result);
+  EXPECT_EQ(a.path, r.path);
+  EXPECT_EQ(a.baseType, r.baseType);
+  EXPECT_EQ(a.kind, r.kind);
+  EXPECT_EQ(a.address, r.address);
+  EXPECT_EQ(a.description, r.description);
 }
 
-TEST_F(AreaFileTest, FormatTResultCodes) {
-  env.SetFile("cfg", "AREAFILE list\n");
-  env.SetFile("list", "/fido/sq RU.FIDO Squish\n");
-  AreaRecord a = ForTag("RU.FIDO");
-  EXPECT_EQ(ReadAreaFormatT(env, "cfg", a), kAreaBaseTypeUnsupported);
-  EXPECT_EQ(a.baseType, "S");
-  EXPECT_EQ(a.path, "/fido/sq");
+std::string RowName(const ::testing::TestParamInfo<ReaderRow>& info) { return info.param.name; }
 
-  env.SetFile("nolist", "; AREAFILE list\n");
-  a = ForTag("RU.FIDO");
-  EXPECT_EQ(ReadAreaFormatT(env, "nolist", a), kAreaConfigUnreadable);
-  EXPECT_EQ(a.kind, 'N');
-  EXPECT_EQ(ReadAreaFormatT(env, "missing", a), kAreaConfigUnreadable);
+const std::string kAreasH =
+    "; comment\r\n"
+    "NetmailArea NETMAIL /fido/netmail -b Msg\r\n"
+    "   EchoArea ru.fido /fido/msg/rufido -b Jam -a 2:5020/123 -d \"Russian echo\"\r\n"
+    "LocalArea BADMAIL /fido/bad -b Squish\r\n";
+const std::string kLastDefaults =
+    "EchoAreaDefaults -b Squish -d \"Default\"\n"
+    "EchoAreaDefaults -a 2:5020/9\n"
+    "EchoArea RU.FIDO /fido/rufido -b Jam -a 2:5020/123\n"
+    "EchoAreaDefaults -b Msg\n";
+const std::string kComments =
+    ";EchoArea RU.FIDO /fido/a -b Jam\n"
+    "#EchoArea RU.FIDO /fido/b -b Jam\n"
+    "\\\\EchoArea RU.FIDO /fido/c -b Jam\n"
+    "LocalArea OTHER /fido/d -b Jam\n"
+    "Something RU.FIDOX /fido/e\n";
+const std::string kAreasS =
+    "NetArea NETMAIL /fido/netmail\n"
+    ";EchoArea RU.FIDO /fido/rufido -$\n"
+    "EchoArea RU.FIDO /fido/other\n";
+const std::string kAreasSOptions =
+    "echoarea RU.FIDO /fido/rufido -$ -p2:5020/123 -x\n"
+    "LocalArea BAD /fido/bad -P1:2/3 -$\n";
+const std::string kListT =
+    "@LINE RU.FIDO Jam\n"
+    "/fido/jam/first RU.FIDO Msg\n"
+    "/fido/jam/rufido ru.fido Jam\n"
+    "/fido/jam/other OTHER jam\n";
+const std::pair<std::string, std::string> kCfgT = {
+    "cfg", "AREAFILE old.lst\nareafile /fido/areas.lst  \n"};
 
-  env.SetFile("badlist", "AREAFILE /nowhere/list\n");
-  EXPECT_EQ(ReadAreaFormatT(env, "badlist", a), kAreaListUnreadable);
-  EXPECT_EQ(a.kind, 'E');
-}
+INSTANTIATE_TEST_SUITE_P(
+    Formats, AreaFileTest,
+    ::testing::Values(
+        ReaderRow{"HFindsTheAreaLineIgnoringCase", 'H', {{"areas", kAreasH}}, "areas", "RU.FIDO",
+                  0, "/fido/msg/rufido", "J", 'E', "2:5020/123", "Russian echo"},
+        ReaderRow{"HDefaultsTakePrecedence", 'H',
+                  {{"areas", "EchoAreaDefaults -b Squish\n"
+                             "EchoArea RU.FIDO /fido/rufido -b Jam -d \"Own\"\n"}},
+                  "areas", "RU.FIDO", 0, "/fido/rufido", "S", 'E', "", "Own"},
+        // Only the last defaults line counts, and only lines before the area.
+        ReaderRow{"HOnlyTheLastDefaultsBeforeTheArea", 'H', {{"areas", kLastDefaults}}, "areas",
+                  "RU.FIDO", 0, "/fido/rufido", "J", 'E', "2:5020/9", ""},
+        ReaderRow{"HCommentsNeverMatchAndKindFollowsLastAreaLine", 'H', {{"areas", kComments}},
+                  "areas", "RU.FIDO", 0, "", "", 'L', "", "left over"},
+        ReaderRow{"HAnyFirstWordAndUnsupportedType", 'H',
+                  {{"areas", "Whatever RU.FIDO /fido/x -b Hudson\n"}}, "areas", "ru.fido",
+                  kAreaBaseTypeUnsupported, "/fido/x", "", 'N', "", ""},
+        ReaderRow{"HMissingFile", 'H', {}, "missing", "RU.FIDO", kAreaConfigUnreadable, "", "",
+                  'N', "", "left over"},
+        // The second line matches but names no path.
+        ReaderRow{"HLineOfTheTagAloneIsNoAreaLine", 'H',
+                  {{"areas", "RU.FIDO\nEchoArea RU.FIDO\n"}}, "areas", "RU.FIDO", 0, "", "",
+                  'E', "", ""},
+        // Format S has no comments; the comment line is no area line of
+        // its own.
+        ReaderRow{"SHasNoComments", 'S', {{"areas", kAreasS}}, "areas", "RU.FIDO", 0,
+                  "/fido/rufido", "S", 'N', "", "left over"},
+        ReaderRow{"SNetmail", 'S', {{"areas", kAreasS}}, "areas", "NETMAIL", 0, "/fido/netmail",
+                  "M", 'N', "", "left over"},
+        ReaderRow{"SReadsEveryOption", 'S', {{"areas", kAreasSOptions}}, "areas", "ru.fido", 0,
+                  "/fido/rufido", "S", 'E', "2:5020/123", "left over"},
+        ReaderRow{"SAddressBeforeSquish", 'S', {{"areas", kAreasSOptions}}, "areas", "BAD", 0,
+                  "/fido/bad", "S", 'L', "1:2/3", "left over"},
+        ReaderRow{"SMissingFile", 'S', {}, "nothing", "BAD", kAreaConfigUnreadable, "", "", 'N',
+                  "", "left over"},
+        ReaderRow{"TListFileLastDefinitionWins", 'T', {kCfgT, {"/fido/areas.lst", kListT}}, "cfg",
+                  "RU.FIDO", 0, "/fido/jam/rufido", "J", 'E', "", ""},
+        ReaderRow{"TTypeLetterAsWritten", 'T', {kCfgT, {"/fido/areas.lst", kListT}}, "cfg",
+                  "OTHER", 0, "/fido/jam/other", "j", 'E', "", ""},
+        ReaderRow{"TUnsupportedType", 'T',
+                  {{"cfg", "AREAFILE list\n"}, {"list", "/fido/sq RU.FIDO Squish\n"}}, "cfg",
+                  "RU.FIDO", kAreaBaseTypeUnsupported, "/fido/sq", "S", 'E', "", ""},
+        ReaderRow{"TNoAreaFileLine", 'T', {{"nolist", "; AREAFILE list\n"}}, "nolist", "RU.FIDO",
+                  kAreaConfigUnreadable, "", "", 'N', "", "left over"},
+        ReaderRow{"TMissingFile", 'T', {}, "missing", "RU.FIDO", kAreaConfigUnreadable, "", "",
+                  'N', "", "left over"},
+        ReaderRow{"TListUnreadable", 'T', {{"badlist", "AREAFILE /nowhere/list\n"}}, "badlist",
+                  "RU.FIDO", kAreaListUnreadable, "", "", 'E', "", ""}),
+    RowName);
 
 class LookUpAreaTest : public ::testing::Test {
  protected:

@@ -4,6 +4,7 @@
 #include "posting/posting.h"
 #include "posting/schedule.h"
 #include "util/address.h"
+#include "util/known_words.h"
 #include "util/text.h"
 
 namespace vex {
@@ -39,7 +40,7 @@ namespace {
 // FROMADDR and TOADDR are recognised only when written in upper case.
 bool ApplyAddressLine(LogContext& log, const std::string& line,
                       const char* keyword, FtnAddress& dest) {
-  if (FirstWord(line) != keyword) return false;
+  if (!KeywordIsExactly(line, keyword)) return false;
   // Blanks and tabs after the address are no part of it.
   const std::string value(TrimTrailingBlanksAndTabs(RestOfLine(line)));
   if (ParseAddress(value, dest)) return true;
@@ -62,7 +63,7 @@ void ApplyPostingLine(PostingSettings& settings, LogContext& log, Env& env,
   const std::string key = UpperCp866(FirstWord(line));
   const std::string value = RestOfLine(line);
 
-  if (key == "WHEN") e.dueToday = EvaluateSchedule(value, env);
+  if (WordIs(key, "WHEN")) e.dueToday = EvaluateSchedule(value, env);
   if (ApplyAddressLine(log, line, "FROMADDR", e.fromAddress))
     e.fromAddressGiven = true;
   ApplyAddressLine(log, line, "TOADDR", e.toAddress);
@@ -86,7 +87,7 @@ void ApplyPostingLine(PostingSettings& settings, LogContext& log, Env& env,
   SetNumberOption(line, "SECTIONSIZE", e.sectionSize);
   SetNumberOption(line, "SECPERAREACOUNT", e.secPerAreaCount);
   SetNumberOption(line, "SECSINGLEFILECOUNT", e.secSingleFileCount);
-  if (key == "FLAGS") e.flags = ParseFlags(value);
+  if (WordIs(key, "FLAGS")) e.flags = ParseFlags(value);
 }
 
 }  // namespace vex

@@ -18,76 +18,90 @@ const ClockTime kMonday4th = Day(2002, 3, 4, 1);
 const ClockTime kSunday3rd = Day(2002, 3, 3, 0);
 const ClockTime kNewYear2003 = Day(2003, 1, 1, 3);
 
-TEST(ScheduleTest, DailyIsCaseInsensitiveOnlyAsTheWholeText) {
-  EXPECT_TRUE(EvaluateSchedule("DAILY", kFriday1st));
-  EXPECT_TRUE(EvaluateSchedule("daily", kFriday1st));
-  EXPECT_TRUE(EvaluateSchedule("Daily", kMonday4th));
-  EXPECT_FALSE(EvaluateSchedule("DAILY 5", kFriday1st));
-  EXPECT_FALSE(EvaluateSchedule("", kFriday1st));
-  EXPECT_FALSE(EvaluateSchedule("HOURLY", kFriday1st));
+struct ScheduleRow {
+  const char* text;
+  ClockTime day;
+  bool due;
+};
+
+class ScheduleTest : public ::testing::TestWithParam<ScheduleRow> {};
+
+TEST_P(ScheduleTest, DueOrNot) {
+  EXPECT_EQ(EvaluateSchedule(GetParam().text, GetParam().day), GetParam().due)
+      << '"' << GetParam().text << '"';
 }
 
-TEST(ScheduleTest, WeekdayWordsAreUpperCaseOnly) {
-  EXPECT_TRUE(EvaluateSchedule("WEEKLY", kMonday4th));
-  EXPECT_FALSE(EvaluateSchedule("WEEKLY", kFriday1st));
-  EXPECT_FALSE(EvaluateSchedule("WEEKLY", kSunday3rd));
-  EXPECT_FALSE(EvaluateSchedule("weekly", kMonday4th));
-  EXPECT_FALSE(EvaluateSchedule("Monthly", kFriday1st));
-}
+INSTANTIATE_TEST_SUITE_P(
+    DailyIsCaseInsensitiveOnlyAsTheWholeText, ScheduleTest,
+    ::testing::Values(ScheduleRow{"DAILY", kFriday1st, true}, ScheduleRow{"daily", kFriday1st, true},
+                      ScheduleRow{"Daily", kMonday4th, true},
+                      ScheduleRow{"DAILY 5", kFriday1st, false}, ScheduleRow{"", kFriday1st, false},
+                      ScheduleRow{"HOURLY", kFriday1st, false}));
 
-TEST(ScheduleTest, DayListsIncludingASingleNumber) {
-  EXPECT_TRUE(EvaluateSchedule("WEEKLY 1 5", kMonday4th));
-  EXPECT_TRUE(EvaluateSchedule("WEEKLY 1 5", kFriday1st));
-  EXPECT_FALSE(EvaluateSchedule("WEEKLY 1 5", kSunday3rd));
-  EXPECT_TRUE(EvaluateSchedule("WEEKLY 5", kFriday1st));
-  EXPECT_FALSE(EvaluateSchedule("WEEKLY 5", kMonday4th));
-  EXPECT_TRUE(EvaluateSchedule("MONTHLY 15", Day(2002, 3, 15, 5)));
-  EXPECT_TRUE(EvaluateSchedule("MONTHLY 1 15", kFriday1st));
-  EXPECT_FALSE(EvaluateSchedule("MONTHLY 1 15", kMonday4th));
-  EXPECT_TRUE(EvaluateSchedule("MONTHLY", kFriday1st));
-  EXPECT_FALSE(EvaluateSchedule("MONTHLY", kMonday4th));
-  // Words that are not numbers count as 0, which is Sunday.
-  EXPECT_TRUE(EvaluateSchedule("WEEKLY Mon Fri", kSunday3rd));
-  EXPECT_FALSE(EvaluateSchedule("WEEKLY Mon Fri", kMonday4th));
-  // Extra blanks between the numbers do not matter.
-  EXPECT_TRUE(EvaluateSchedule("WEEKLY 1   5", kFriday1st));
-}
+INSTANTIATE_TEST_SUITE_P(
+    WeekdayWordsAreUpperCaseOnly, ScheduleTest,
+    ::testing::Values(ScheduleRow{"WEEKLY", kMonday4th, true},
+                      ScheduleRow{"WEEKLY", kFriday1st, false},
+                      ScheduleRow{"WEEKLY", kSunday3rd, false},
+                      ScheduleRow{"weekly", kMonday4th, false},
+                      ScheduleRow{"Monthly", kFriday1st, false}));
 
-TEST(ScheduleTest, EmptyListAfterTheKeywordIsNeverDue) {
-  EXPECT_FALSE(EvaluateSchedule("WEEKLY ", kMonday4th));
-  EXPECT_FALSE(EvaluateSchedule("WEEKLY ", kSunday3rd));
-  EXPECT_FALSE(EvaluateSchedule("MONTHLY ", kFriday1st));
-}
+INSTANTIATE_TEST_SUITE_P(
+    DayListsIncludingASingleNumber, ScheduleTest,
+    ::testing::Values(ScheduleRow{"WEEKLY 1 5", kMonday4th, true},
+                      ScheduleRow{"WEEKLY 1 5", kFriday1st, true},
+                      ScheduleRow{"WEEKLY 1 5", kSunday3rd, false},
+                      ScheduleRow{"WEEKLY 5", kFriday1st, true},
+                      ScheduleRow{"WEEKLY 5", kMonday4th, false},
+                      ScheduleRow{"MONTHLY 15", Day(2002, 3, 15, 5), true},
+                      ScheduleRow{"MONTHLY 1 15", kFriday1st, true},
+                      ScheduleRow{"MONTHLY 1 15", kMonday4th, false},
+                      ScheduleRow{"MONTHLY", kFriday1st, true},
+                      ScheduleRow{"MONTHLY", kMonday4th, false},
+                      // Words that are not numbers count as 0, which is Sunday.
+                      ScheduleRow{"WEEKLY Mon Fri", kSunday3rd, true},
+                      ScheduleRow{"WEEKLY Mon Fri", kMonday4th, false},
+                      // Extra blanks between the numbers do not matter.
+                      ScheduleRow{"WEEKLY 1   5", kFriday1st, true}));
 
-TEST(ScheduleTest, YearlyOnlyOnTheFirstOfJanuary) {
-  EXPECT_TRUE(EvaluateSchedule("YEARLY", kNewYear2003));
-  EXPECT_FALSE(EvaluateSchedule("YEARLY", Day(2003, 1, 2, 4)));
-  EXPECT_FALSE(EvaluateSchedule("YEARLY", Day(2003, 2, 1, 6)));
-  EXPECT_TRUE(EvaluateSchedule("YEARLY 2002 2003", kNewYear2003));
-  EXPECT_TRUE(EvaluateSchedule("YEARLY 2003", kNewYear2003));
-  EXPECT_FALSE(EvaluateSchedule("YEARLY 2002 2004", kNewYear2003));
-  EXPECT_FALSE(EvaluateSchedule("YEARLY 2003", Day(2003, 6, 1, 0)));
-}
+INSTANTIATE_TEST_SUITE_P(
+    EmptyListAfterTheKeywordIsNeverDue, ScheduleTest,
+    ::testing::Values(ScheduleRow{"WEEKLY ", kMonday4th, false},
+                      ScheduleRow{"WEEKLY ", kSunday3rd, false},
+                      ScheduleRow{"MONTHLY ", kFriday1st, false}));
 
-TEST(ScheduleTest, DayInList) {
-  EXPECT_TRUE(DayInList("7", 7));
-  EXPECT_TRUE(DayInList("1 2 $1F", 31));
-  EXPECT_FALSE(DayInList("", 0));
-  EXPECT_FALSE(DayInList("  ", 1));
-  EXPECT_TRUE(DayInList("x", 0));
-  EXPECT_FALSE(DayInList("12x 5", 12));
+INSTANTIATE_TEST_SUITE_P(
+    YearlyOnlyOnTheFirstOfJanuary, ScheduleTest,
+    ::testing::Values(ScheduleRow{"YEARLY", kNewYear2003, true},
+                      ScheduleRow{"YEARLY", Day(2003, 1, 2, 4), false},
+                      ScheduleRow{"YEARLY", Day(2003, 2, 1, 6), false},
+                      ScheduleRow{"YEARLY 2002 2003", kNewYear2003, true},
+                      ScheduleRow{"YEARLY 2003", kNewYear2003, true},
+                      ScheduleRow{"YEARLY 2002 2004", kNewYear2003, false},
+                      ScheduleRow{"YEARLY 2003", Day(2003, 6, 1, 0), false}));
+
+TEST(DayInListTest, NumbersOfTheList) {
+  struct Row {
+    const char* list;
+    int32_t wanted;
+    bool in;
+  };
+  for (const Row& r : {Row{"7", 7, true}, Row{"1 2 $1F", 31, true}, Row{"", 0, false},
+                       Row{"  ", 1, false}, Row{"x", 0, true}, Row{"12x 5", 12, false}})
+    EXPECT_EQ(DayInList(r.list, r.wanted), r.in) << '"' << r.list << "\" " << r.wanted;
 }
 
 TEST(FlagsTest, WordsSetTheirBits) {
-  EXPECT_EQ(ParseFlags("pvt k/s"), 0x0081u);
-  EXPECT_EQ(ParseFlags("Loc"), 0x0100u);
-  EXPECT_EQ(ParseFlags("PVT CRA RCV SNT ATT TRS ORP K/S LOC HLD FRQ RRQ RRC "
-                       "ARQ URQ SCA"),
-            0xFFFFu);
-  EXPECT_EQ(ParseFlags("Pvt Pvt"), 0x0001u);
-  EXPECT_EQ(ParseFlags("Private Local"), 0u);
-  EXPECT_EQ(ParseFlags(""), 0u);
-  EXPECT_EQ(ParseFlags("Hld  Cra "), 0x0202u);
+  struct Row {
+    const char* text;
+    uint32_t flags;
+  };
+  for (const Row& r :
+       {Row{"pvt k/s", 0x0081u}, Row{"Loc", 0x0100u},
+        Row{"PVT CRA RCV SNT ATT TRS ORP K/S LOC HLD FRQ RRQ RRC ARQ URQ SCA", 0xFFFFu},
+        Row{"Pvt Pvt", 0x0001u}, Row{"Private Local", 0u}, Row{"", 0u},
+        Row{"Hld  Cra ", 0x0202u}})
+    EXPECT_EQ(ParseFlags(r.text), r.flags) << '"' << r.text << '"';
 }
 
 class PostingConfigTest : public ::testing::Test {
@@ -153,34 +167,36 @@ TEST_F(PostingConfigTest, BadAddressIsLoggedAndKeepsThePreviousOne) {
 }
 
 TEST_F(PostingConfigTest, StringKeywordsAnyCaseQuotedOrPlain) {
-  Apply("From Vexstat robot");
-  Apply("to \"All members\" of the area");
-  Apply("SUBJ File echo statistics");
-  Apply("origin \"Somewhere\"");
-  Apply("TearLine vexstat");
-  Apply("FILE report.txt");
-  Apply("AreaDefineCfg H/etc/fido/areas");
-  Apply("PathToEchoTossLog /var/fido/echotoss.log");
-  Apply("EncodedMessage hint");
-  Apply("BeginEncodedString Part % of %");
-  Apply("EndEncodedString The end");
-  const PostEntry& e = settings.entry;
-  EXPECT_EQ(e.fromName, "Vexstat robot");
-  EXPECT_EQ(e.toName, "All members");
-  EXPECT_EQ(e.subject, "File echo statistics");
-  EXPECT_EQ(e.origin, "Somewhere");
-  EXPECT_EQ(e.tearLine, "vexstat");
-  EXPECT_EQ(e.fileName, "report.txt");
-  EXPECT_EQ(settings.areaDefineCfg, "H/etc/fido/areas");
-  EXPECT_EQ(settings.echoTossLog, "/var/fido/echotoss.log");
-  EXPECT_EQ(settings.encodedMessage, "hint");
-  EXPECT_EQ(settings.beginEncodedString, "Part % of %");
-  EXPECT_EQ(settings.endEncodedString, "The end");
+  struct Row {
+    const char* line;
+    std::string PostingSettings::*field;  // or, when null, the entry's
+    std::string PostEntry::*entryField;
+    const char* value;
+  };
+  const Row rows[] = {
+      {"From Vexstat robot", nullptr, &PostEntry::fromName, "Vexstat robot"},
+      {"to \"All members\" of the area", nullptr, &PostEntry::toName, "All members"},
+      {"SUBJ File echo statistics", nullptr, &PostEntry::subject, "File echo statistics"},
+      {"origin \"Somewhere\"", nullptr, &PostEntry::origin, "Somewhere"},
+      {"TearLine vexstat", nullptr, &PostEntry::tearLine, "vexstat"},
+      {"FILE report.txt", nullptr, &PostEntry::fileName, "report.txt"},
+      {"AreaDefineCfg H/etc/fido/areas", &PostingSettings::areaDefineCfg, nullptr,
+       "H/etc/fido/areas"},
+      {"PathToEchoTossLog /var/fido/echotoss.log", &PostingSettings::echoTossLog, nullptr,
+       "/var/fido/echotoss.log"},
+      {"EncodedMessage hint", &PostingSettings::encodedMessage, nullptr, "hint"},
+      {"BeginEncodedString Part % of %", &PostingSettings::beginEncodedString, nullptr,
+       "Part % of %"},
+      {"EndEncodedString The end", &PostingSettings::endEncodedString, nullptr, "The end"},
+  };
+  for (const Row& r : rows) Apply(r.line);
+  for (const Row& r : rows)
+    EXPECT_EQ(r.field ? settings.*r.field : settings.entry.*r.entryField, r.value) << r.line;
   // FROM does not take the FROMADDR line, nor TO the TOADDR line.
   Apply("FROMADDR 2:5020/123");
   Apply("TOADDR 2:5020/1");
-  EXPECT_EQ(e.fromName, "Vexstat robot");
-  EXPECT_EQ(e.toName, "All members");
+  EXPECT_EQ(settings.entry.fromName, "Vexstat robot");
+  EXPECT_EQ(settings.entry.toName, "All members");
 }
 
 TEST_F(PostingConfigTest, NumbersBooleansWhenAndFlags) {

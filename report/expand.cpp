@@ -9,16 +9,21 @@
 #include "report/sort_table.h"
 #include "util/address.h"
 #include "util/dates.h"
+#include "util/known_words.h"
 
 namespace vex {
 namespace {
 
 // Replaces name (given in upper case) only when the line holds it, so a
-// value is computed only for the lines that show it.
+// value is computed only for the lines that show it.  The value is computed
+// from the line as it stands (a graph reads its length there) before
+// "@Space" and "\n" grow the line; a line that grows past its limit keeps
+// what fits.
 template <typename Compute>
 void Set(MacroLine& line, std::string_view name, Compute&& compute) {
+  WordListing::Note(name, WordKind::kAnyCase);
   if (line.Find(name) == std::string::npos) return;
-  ReplaceAll(line, compute(), name);
+  SetMacro(name, compute(), line);
 }
 
 // Combined graphs take their width modulo 256.
@@ -237,8 +242,6 @@ std::string ExpandLine(ReportContext& ctx, int64_t index,
                        std::string_view text, int kind, int key) {
   MacroLine line(text);
   line.htmlEscape = ctx.settings.htmlEscape;
-  ReplaceAll(line, " ", "@SPACE");
-  ReplaceAll(line, "\n\r", "\\N");
   ReplaceReportWide(ctx, line);
 
   std::string result;
@@ -254,6 +257,9 @@ std::string ExpandLine(ReportContext& ctx, int64_t index,
       }
     }
   }
+  // A line without a macro still has its "@Space" and "\n" expanded.
+  ReplaceAll(line, " ", "@SPACE");
+  ReplaceAll(line, "\n\r", "\\N");
   // Only the operator's own "%" or "#" justifies a line, never the first
   // character of a value.
   result = std::move(line.text);

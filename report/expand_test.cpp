@@ -166,6 +166,11 @@ TEST_F(ExpandTest, WholeLineJustification) {
 TEST_F(ExpandTest, LineBreaksAndSpaces) {
   EXPECT_EQ(Wide("one\\ntwo"), "one\n\rtwo");
   EXPECT_EQ(Wide("@TOTALFILES@SPACE(3)x"), "4   x");
+  // A graph reads its length before the spaces grow the line, which then
+  // keeps the cells that fit: 9 of 10 at columns 247-255.
+  EXPECT_EQ(Wide("@Space(246)@INSGRAPH(10,L)"),
+            std::string(246, ' ') + std::string(9, '#'));
+  EXPECT_EQ(Wide("@Space(2)@INSGRAPH(4,L)|"), "  ####|");
 }
 
 TEST_F(ExpandTest, LongLinesAreCutAt255) {

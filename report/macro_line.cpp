@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "util/known_words.h"
 #include "util/number.h"
 #include "util/text.h"
 
@@ -115,6 +116,7 @@ void FormatField(MacroLine& line, size_t pos, const std::string& value) {
 
 void ReplaceAll(MacroLine& line, const std::string& value,
                 std::string_view name) {
+  WordListing::Note(name, WordKind::kAnyCase);
   std::string upperName = UpperCp866(name);
   for (;;) {
     size_t pos = line.Find(upperName);

@@ -4,6 +4,7 @@
 #include "report/expand.h"
 #include "report/graphs.h"
 #include "report/sort_table.h"
+#include "util/known_words.h"
 #include "util/number.h"
 #include "util/text.h"
 #include "util/text_file.h"
@@ -16,25 +17,25 @@ bool ApplySettingDirective(ReportSettings& settings,
   if (word.empty() || word[0] != '#') return false;
   // Without a space the directive's own word is its value.
   std::string value = RestOfLine(upperLine);
-  if (word == "#DOTSTYLE") {
+  if (WordIs(word, "#DOTSTYLE")) {
     // An empty value keeps the decimal point as it is printed.
     settings.dotStyle = value.empty() ? '.' : value[0];
-  } else if (word == "#PERCDOTS") {
+  } else if (WordIs(word, "#PERCDOTS")) {
     settings.percDots = static_cast<uint8_t>(NumberValue(value));
-  } else if (word == "#REALDOTS") {
+  } else if (WordIs(word, "#REALDOTS")) {
     settings.realDots = static_cast<uint8_t>(NumberValue(value));
-  } else if (word == "#KBSIZE") {
+  } else if (WordIs(word, "#KBSIZE")) {
     // A divisor of 0 (or a value that is not a number) is ignored.
     int32_t kb = NumberValue(value);
     if (kb != 0) settings.kbSize = kb;
-  } else if (word == "#ORDERSTYLE") {
+  } else if (WordIs(word, "#ORDERSTYLE")) {
     if (value == "EMPTY" || value.empty())
       settings.orderStyle.clear();
     else
       settings.orderStyle = value.substr(0, 1);
-  } else if (word == "#HTMLESCAPE") {
+  } else if (WordIs(word, "#HTMLESCAPE")) {
     settings.htmlEscape = value == "ON";
-  } else if (word == "#USECHAR") {
+  } else if (WordIs(word, "#USECHAR")) {
     settings.useChar = NormalizeUseChar(value == "EMPTY" ? std::string() : value);
   } else {
     return false;
@@ -58,7 +59,7 @@ Section SectionDirective(std::string_view upperLine) {
       {"#EXPLINKFILE", {kExpLinkTable, kByFiles}},
   };
   for (const Entry& e : kSections)
-    if (upperLine == e.directive) return e.section;
+    if (WordIs(upperLine, e.directive)) return e.section;
   return Section{};
 }
 

@@ -97,6 +97,24 @@ TEST_F(RealInputE2eTest, Utf8FilesGiveWhatTheirCp866TwinsGive) {
   EXPECT_NE(Get("utf8/v.log").find(Cp866("[Статистика]\n")), std::string::npos);
 }
 
+TEST_F(RealInputE2eTest, Cp866TextsThatLookLikeUtf8StayBytes) {
+  // CP866 "ёлка", "рек" and "тел" are each a well-formed UTF-8 character
+  // that CP866 lacks: the files holding them are CP866.
+  const std::string tree = "\xF1\xAB\xAA\xA0", words = tree + " \xE0\xA5\xAA \xE2\xA5\xAB";
+  Put("in/a.tic", "Area NODEDIFF\r\nSize 2048\r\n");
+  Put("vexstat.cfg", "LOGFILE v.log\nMAKEANNOUNCE Yes\nAREADEFINECFG Hareas.cfg\nTICPATH in/\n"
+                     "TPLFILENAME t.tpl " + tree + ".txt TREE\nTPLFILENAME e.tpl e.txt\n");
+  Put("areas.cfg", "EchoArea TREE base -b Msg -d \"" + tree + "\"\n");
+  Put("t.tpl", words + "\n");
+  // A UTF-8 file with a character CP866 lacks is read as the bytes it holds.
+  Put("e.tpl", "Цена 5 €\n");
+  ASSERT_EQ(RunVexstat(dir.path()).exitCode, 0);
+  EXPECT_EQ(Get(tree + ".txt"), words + "\r\n");
+  EXPECT_NE(Get("v.log").find("[" + tree + "]"), std::string::npos);
+  EXPECT_NE(Get("base/2.msg").find(words), std::string::npos);
+  EXPECT_EQ(Get("e.txt"), "Цена 5 €\r\n");
+}
+
 TEST_F(RealInputE2eTest, SampleConfigurationAndTemplatesGiveWhatTheirCp866TwinsGive) {
   const std::string samples = SourceDir() + "/samples/";
   for (const std::string sub : {"utf8/", "cp866/"}) {

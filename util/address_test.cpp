@@ -14,44 +14,69 @@ FtnAddress Addr(int zone, int net, int node, int point) {
   return a;
 }
 
-FtnAddress Parsed(const char* text, FtnAddress start = Addr(9, 9, 9, 9)) {
-  EXPECT_TRUE(ParseAddress(text, start)) << text;
-  return start;
-}
-
 TEST(ExtractWord, RunsOfDelimitersSeparateLikeOne) {
-  EXPECT_EQ(ExtractWord(1, "::2::5020", ":"), "2");
-  EXPECT_EQ(ExtractWord(2, "::2::5020", ":"), "5020");
-  EXPECT_EQ(ExtractWord(3, "::2::5020", ":"), "");
-  EXPECT_EQ(ExtractWord(0, "a b", " "), "");
-  EXPECT_EQ(ExtractWord(2, "a.b/c", "./"), "b");
-  EXPECT_EQ(ExtractWord(1, "", "./"), "");
-  EXPECT_EQ(ExtractWord(1, "abc", ""), "abc");
+  struct Row {
+    int n;
+    const char* text;
+    const char* delimiters;
+    const char* word;
+  };
+  for (const Row& r : {Row{1, "::2::5020", ":", "2"}, Row{2, "::2::5020", ":", "5020"},
+                       Row{3, "::2::5020", ":", ""}, Row{0, "a b", " ", ""},
+                       Row{2, "a.b/c", "./", "b"}, Row{1, "", "./", ""},
+                       Row{1, "abc", "", "abc"}})
+    EXPECT_EQ(ExtractWord(r.n, r.text, r.delimiters), r.word) << r.n << " " << r.text;
 }
 
-TEST(ParseAddress, FullForms) {
-  EXPECT_EQ(Parsed("2:5020/123.4"), Addr(2, 5020, 123, 4));
-  EXPECT_EQ(Parsed("2:5020/123"), Addr(2, 5020, 123, 0));
-  EXPECT_EQ(Parsed("2:5020/123.4@mynet"), Addr(2, 5020, 123, 4));
-  EXPECT_EQ(Parsed("2::5020//123"), Addr(2, 5020, 123, 0));
-  EXPECT_EQ(Parsed("/2:5020/123.4"), Addr(2, 5020, 123, 4));
-  // A component that is not a number inside an accepted text becomes 0.
-  EXPECT_EQ(Parsed("2:5020/1-2"), Addr(2, 5020, 0, 0));
-  EXPECT_EQ(Parsed("-1:-2/-3.-4"), Addr(-1, -2, -3, -4));
+// ParseAddress over a start address: what it accepts and the result.
+struct ParseRow {
+  const char* text;
+  FtnAddress start;
+  FtnAddress parsed;
+};
+
+class ParseAddressTable : public ::testing::TestWithParam<ParseRow> {};
+
+TEST_P(ParseAddressTable, Accepts) {
+  FtnAddress a = GetParam().start;
+  EXPECT_TRUE(ParseAddress(GetParam().text, a));
+  EXPECT_EQ(a, GetParam().parsed);
 }
 
-TEST(ParseAddress, PartialFormsBuildOnTheGivenAddress) {
-  // Zone and net alone are accepted and change nothing.
-  EXPECT_EQ(Parsed("2:5020", Addr(1, 1, 1, 1)), Addr(1, 1, 1, 1));
-  EXPECT_EQ(Parsed("5020/123", Addr(2, 1, 1, 1)), Addr(2, 5020, 123, 0));
-  EXPECT_EQ(Parsed("5020/123.4", Addr(2, 1, 1, 1)), Addr(2, 5020, 123, 4));
-  EXPECT_EQ(Parsed("/123", Addr(2, 5020, 1, 1)), Addr(2, 5020, 123, 0));
-  EXPECT_EQ(Parsed("123", Addr(2, 5020, 1, 1)), Addr(2, 5020, 123, 0));
-  EXPECT_EQ(Parsed("123.7", Addr(2, 5020, 1, 1)), Addr(2, 5020, 123, 7));
-  EXPECT_EQ(Parsed(".7", Addr(2, 5020, 123, 1)), Addr(2, 5020, 123, 7));
-  EXPECT_EQ(Parsed(".7.8", Addr(2, 5020, 123, 1)), Addr(2, 5020, 123, 0));
-  EXPECT_EQ(Parsed("5020/123@net", Addr(2, 1, 1, 1)), Addr(2, 5020, 123, 0));
-}
+const FtnAddress kAny = Addr(9, 9, 9, 9);
+
+INSTANTIATE_TEST_SUITE_P(
+    FullForms, ParseAddressTable,
+    ::testing::Values(ParseRow{"2:5020/123.4", kAny, Addr(2, 5020, 123, 4)},
+                      ParseRow{"2:5020/123", kAny, Addr(2, 5020, 123, 0)},
+                      ParseRow{"2:5020/123.4@mynet", kAny, Addr(2, 5020, 123, 4)},
+                      ParseRow{"2::5020//123", kAny, Addr(2, 5020, 123, 0)},
+                      ParseRow{"/2:5020/123.4", kAny, Addr(2, 5020, 123, 4)},
+                      // A component that is not a number inside an accepted
+                      // text becomes 0.
+                      ParseRow{"2:5020/1-2", kAny, Addr(2, 5020, 0, 0)},
+                      ParseRow{"-1:-2/-3.-4", kAny, Addr(-1, -2, -3, -4)}));
+
+INSTANTIATE_TEST_SUITE_P(
+    PartialFormsBuildOnTheGivenAddress, ParseAddressTable,
+    ::testing::Values(
+        // Zone and net alone are accepted and change nothing.
+        ParseRow{"2:5020", Addr(1, 1, 1, 1), Addr(1, 1, 1, 1)},
+        ParseRow{"5020/123", Addr(2, 1, 1, 1), Addr(2, 5020, 123, 0)},
+        ParseRow{"5020/123.4", Addr(2, 1, 1, 1), Addr(2, 5020, 123, 4)},
+        ParseRow{"/123", Addr(2, 5020, 1, 1), Addr(2, 5020, 123, 0)},
+        ParseRow{"123", Addr(2, 5020, 1, 1), Addr(2, 5020, 123, 0)},
+        ParseRow{"123.7", Addr(2, 5020, 1, 1), Addr(2, 5020, 123, 7)},
+        ParseRow{".7", Addr(2, 5020, 123, 1), Addr(2, 5020, 123, 7)},
+        ParseRow{".7.8", Addr(2, 5020, 123, 1), Addr(2, 5020, 123, 0)},
+        ParseRow{"5020/123@net", Addr(2, 1, 1, 1), Addr(2, 5020, 123, 0)}));
+
+INSTANTIATE_TEST_SUITE_P(
+    ComponentsKeepTheirLowSixteenBits, ParseAddressTable,
+    ::testing::Values(ParseRow{"70000:65535/32768.65536", kAny, Addr(4464, -1, -32768, 0)},
+                      ParseRow{"1:2/-1", kAny, Addr(1, 2, -1, 0)},
+                      // Beyond the 32-bit range the number rule gives 0.
+                      ParseRow{"1:2/4294967296", kAny, Addr(1, 2, 0, 0)}));
 
 TEST(ParseAddress, RejectsLeaveTheAddressUnchanged) {
   for (const char* text :
@@ -63,51 +88,50 @@ TEST(ParseAddress, RejectsLeaveTheAddressUnchanged) {
   }
 }
 
-TEST(ParseAddress, ComponentsKeepTheirLowSixteenBits) {
-  EXPECT_EQ(Parsed("70000:65535/32768.65536"), Addr(4464, -1, -32768, 0));
-  EXPECT_EQ(Parsed("1:2/-1"), Addr(1, 2, -1, 0));
-  // Beyond the 32-bit range the number rule gives 0.
-  EXPECT_EQ(Parsed("1:2/4294967296"), Addr(1, 2, 0, 0));
-}
-
 TEST(ParseFieldAddress, ReadsTheValueAfterTheKeyword) {
+  struct Row {
+    const char* line;
+    FtnAddress parsed;
+  };
+  // Each line is read over the address the line before left.
+  const Row rows[] = {
+      {"FROM 2:5020/123.4@mynet", Addr(2, 5020, 123, 4)},
+      {"ORIGIN   2:5020/123", Addr(2, 5020, 123, 0)},
+      {"TO 2:5020/123@fidonet", Addr(2, 5020, 123, 0)},
+      // No zone: the zone is 0, not kept.
+      {"FROM 5020/123", Addr(0, 5020, 123, 0)},
+      // A trailing blank spoils the last component.
+      {"FROM 2:5020/123 ", Addr(2, 5020, 0, 0)},
+      {"FROM 2:5020/123.4 x", Addr(2, 5020, 123, 0)},
+      // A bare value (no blank) is taken whole.
+      {"2:5020/123.4", Addr(2, 5020, 123, 4)},
+      // Hex components and wrapped values pass; garbage gives zeros.
+      {"FROM $2:$13A/70000", Addr(2, 314, 4464, 0)},
+      {"FROM", Addr(0, 0, 0, 0)},
+      {"FROM garbage:in/put.here@x", Addr(0, 0, 0, 0)},
+      {"", Addr(0, 0, 0, 0)},
+  };
   FtnAddress a = Addr(7, 7, 7, 7);
-  ParseFieldAddress("FROM 2:5020/123.4@mynet", a);
-  EXPECT_EQ(a, Addr(2, 5020, 123, 4));
-  ParseFieldAddress("ORIGIN   2:5020/123", a);
-  EXPECT_EQ(a, Addr(2, 5020, 123, 0));
-  ParseFieldAddress("TO 2:5020/123@fidonet", a);
-  EXPECT_EQ(a, Addr(2, 5020, 123, 0));
-  // No zone: the zone is 0, not kept.
-  ParseFieldAddress("FROM 5020/123", a);
-  EXPECT_EQ(a, Addr(0, 5020, 123, 0));
-  // A trailing blank spoils the last component.
-  ParseFieldAddress("FROM 2:5020/123 ", a);
-  EXPECT_EQ(a, Addr(2, 5020, 0, 0));
-  ParseFieldAddress("FROM 2:5020/123.4 x", a);
-  EXPECT_EQ(a, Addr(2, 5020, 123, 0));
-  // A bare value (no blank) is taken whole.
-  ParseFieldAddress("2:5020/123.4", a);
-  EXPECT_EQ(a, Addr(2, 5020, 123, 4));
-  // Hex components and wrapped values pass; garbage gives zeros.
-  ParseFieldAddress("FROM $2:$13A/70000", a);
-  EXPECT_EQ(a, Addr(2, 314, 4464, 0));
-  ParseFieldAddress("FROM", a);
-  EXPECT_EQ(a, Addr(0, 0, 0, 0));
-  ParseFieldAddress("FROM garbage:in/put.here@x", a);
-  EXPECT_EQ(a, Addr(0, 0, 0, 0));
-  ParseFieldAddress("", a);
-  EXPECT_EQ(a, Addr(0, 0, 0, 0));
+  for (const Row& r : rows) {
+    ParseFieldAddress(r.line, a);
+    EXPECT_EQ(a, r.parsed) << '"' << r.line << '"';
+  }
 }
 
 TEST(AddressText, Forms) {
-  EXPECT_EQ(AddressToText(Addr(2, 5020, 123, 4)), "2:5020/123.4");
-  EXPECT_EQ(AddressToText(Addr(2, 5020, 123, 0)), "2:5020/123");
-  EXPECT_EQ(AddressToText4D(Addr(2, 5020, 123, 0)), "2:5020/123.0");
-  EXPECT_EQ(AddressToText3D(Addr(2, 5020, 123, 4)), "2:5020/123");
-  EXPECT_EQ(AddressToText(Addr(-1, 0, 0, 0)), "-1:0/0");
-  EXPECT_EQ(AddressToTextUnsigned(Addr(-1, 0, -32768, 0)), "65535:0/32768");
-  EXPECT_EQ(AddressToTextUnsigned(Addr(1, 2, 3, -1)), "1:2/3.65535");
+  struct Row {
+    std::string (*form)(const FtnAddress&);
+    FtnAddress address;
+    const char* text;
+  };
+  for (const Row& r : {Row{AddressToText, Addr(2, 5020, 123, 4), "2:5020/123.4"},
+                       Row{AddressToText, Addr(2, 5020, 123, 0), "2:5020/123"},
+                       Row{AddressToText4D, Addr(2, 5020, 123, 0), "2:5020/123.0"},
+                       Row{AddressToText3D, Addr(2, 5020, 123, 4), "2:5020/123"},
+                       Row{AddressToText, Addr(-1, 0, 0, 0), "-1:0/0"},
+                       Row{AddressToTextUnsigned, Addr(-1, 0, -32768, 0), "65535:0/32768"},
+                       Row{AddressToTextUnsigned, Addr(1, 2, 3, -1), "1:2/3.65535"}})
+    EXPECT_EQ(r.form(r.address), r.text);
   // Text written by AddressToText parses back to the same address.
   FtnAddress round;
   ASSERT_TRUE(ParseAddress(AddressToText(Addr(2, 5020, 123, 4)), round));
@@ -115,12 +139,18 @@ TEST(AddressText, Forms) {
 }
 
 TEST(AddressCompare, FieldsInOrderAsSignedNumbers) {
-  EXPECT_EQ(CompareAddress(Addr(1, 2, 3, 4), Addr(1, 2, 3, 5)), -1);
-  EXPECT_EQ(CompareAddress(Addr(1, 2, 3, 5), Addr(1, 2, 3, 4)), 1);
-  EXPECT_EQ(CompareAddress(Addr(1, 2, 3, 4), Addr(1, 2, 3, 4)), 0);
-  EXPECT_EQ(CompareAddress(Addr(-1, 0, 0, 0), Addr(0, 0, 0, 0)), -1);
-  EXPECT_EQ(CompareAddress(Addr(1, 9, 9, 9), Addr(2, 0, 0, 0)), -1);
-  EXPECT_EQ(CompareAddress(Addr(2, 1, 0, 0), Addr(2, 0, 9, 9)), 1);
+  struct Row {
+    FtnAddress a, b;
+    int order;
+  };
+  for (const Row& r : {Row{Addr(1, 2, 3, 4), Addr(1, 2, 3, 5), -1},
+                       Row{Addr(1, 2, 3, 5), Addr(1, 2, 3, 4), 1},
+                       Row{Addr(1, 2, 3, 4), Addr(1, 2, 3, 4), 0},
+                       Row{Addr(-1, 0, 0, 0), Addr(0, 0, 0, 0), -1},
+                       Row{Addr(1, 9, 9, 9), Addr(2, 0, 0, 0), -1},
+                       Row{Addr(2, 1, 0, 0), Addr(2, 0, 9, 9), 1}})
+    EXPECT_EQ(CompareAddress(r.a, r.b), r.order)
+        << AddressToText(r.a) << " " << AddressToText(r.b);
 }
 
 }  // namespace

@@ -5,15 +5,16 @@
 namespace vex {
 namespace {
 
+struct NumberRow {
+  std::string text;
+  int32_t value;
+};
+
 TEST(NumberRule, DecimalAndHexWithSign) {
-  EXPECT_EQ(NumberValue("12"), 12);
-  EXPECT_EQ(NumberValue("   12"), 12);
-  EXPECT_EQ(NumberValue("+7"), 7);
-  EXPECT_EQ(NumberValue("-7"), -7);
-  EXPECT_EQ(NumberValue("$4F"), 79);
-  EXPECT_EQ(NumberValue("$4f"), 79);
-  EXPECT_EQ(NumberValue("-$10"), -16);
-  EXPECT_EQ(NumberValue("007"), 7);
+  for (const NumberRow& r : {NumberRow{"12", 12}, NumberRow{"   12", 12}, NumberRow{"+7", 7},
+                             NumberRow{"-7", -7}, NumberRow{"$4F", 79}, NumberRow{"$4f", 79},
+                             NumberRow{"-$10", -16}, NumberRow{"007", 7}})
+    EXPECT_EQ(NumberValue(r.text), r.value) << r.text;
 }
 
 TEST(NumberRule, AnythingLeftOverGivesZero) {
@@ -26,17 +27,14 @@ TEST(NumberRule, AnythingLeftOverGivesZero) {
 }
 
 TEST(NumberRule, SignedThirtyTwoBitRange) {
-  EXPECT_EQ(NumberValue("2147483647"), 2147483647);
-  EXPECT_EQ(NumberValue("-2147483648"), INT32_MIN);
-  EXPECT_EQ(NumberValue("2147483648"), 0);
-  EXPECT_EQ(NumberValue("-2147483649"), 0);
-  EXPECT_EQ(NumberValue("$7FFFFFFF"), 2147483647);
-  EXPECT_EQ(NumberValue("-$80000000"), INT32_MIN);
-  EXPECT_EQ(NumberValue("$80000000"), 0);
-  EXPECT_EQ(NumberValue("$FFFFFFFF"), 0);
-  // Very long digit strings neither wrap nor overflow.
-  EXPECT_EQ(NumberValue(std::string(300, '9')), 0);
-  EXPECT_EQ(NumberValue("000000000000000000000042"), 42);
+  for (const NumberRow& r :
+       {NumberRow{"2147483647", 2147483647}, NumberRow{"-2147483648", INT32_MIN},
+        NumberRow{"2147483648", 0}, NumberRow{"-2147483649", 0},
+        NumberRow{"$7FFFFFFF", 2147483647}, NumberRow{"-$80000000", INT32_MIN},
+        NumberRow{"$80000000", 0}, NumberRow{"$FFFFFFFF", 0},
+        // Very long digit strings neither wrap nor overflow.
+        NumberRow{std::string(300, '9'), 0}, NumberRow{"000000000000000000000042", 42}})
+    EXPECT_EQ(NumberValue(r.text), r.value) << r.text.substr(0, 30);
 }
 
 TEST(NumberRule, UnsignedThirtyTwoBitRange) {

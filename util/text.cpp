@@ -1,5 +1,6 @@
 #include "util/text.h"
 
+#include "util/known_words.h"
 #include "util/number.h"
 
 namespace vex {
@@ -87,6 +88,7 @@ std::string OptionValue(std::string_view line, size_t max) {
 
 bool SetStringOption(std::string_view line, std::string_view key,
                      std::string& dest, size_t max) {
+  WordListing::Note(key, WordKind::kAnyCase);
   line = Stripped(line);
   if (UpperCp866(FirstWord(line)) != UpperCp866(key)) return false;
   dest = OptionValue(line, max);
@@ -95,6 +97,7 @@ bool SetStringOption(std::string_view line, std::string_view key,
 
 bool SetNumberOption(std::string_view line, std::string_view key,
                      int32_t& dest) {
+  WordListing::Note(key, WordKind::kNumber);
   line = Stripped(line);
   if (UpperCp866(TextBeforeSpace(line)) != key) return false;
   dest = NumberValue(OptionValue(line, kMaxString));
@@ -102,6 +105,7 @@ bool SetNumberOption(std::string_view line, std::string_view key,
 }
 
 bool SetBoolOption(std::string_view line, std::string_view key, bool& dest) {
+  WordListing::Note(key, WordKind::kYesNo);
   line = Stripped(line);
   if (UpperCp866(TextBeforeSpace(line)) != key) return false;
   dest = ParseYes(line, key);

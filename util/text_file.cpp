@@ -52,7 +52,8 @@ LineReader::LineReader(File& file, size_t maxLine, TextEncoding encoding)
 }
 
 // One pass over the whole file decides: UTF-8 is only taken for a file that
-// is well-formed from its first byte to its last.
+// is well-formed from its first byte to its last and holds only characters
+// that exist in CP866, or that begins with the byte-order mark.
 void LineReader::DetectUtf8() {
   Utf8Check check;
   bool bom = false;
@@ -68,7 +69,10 @@ void LineReader::DetectUtf8() {
     check.Feed(piece);
     if (!check.StillValid()) break;
   }
-  utf8_ = bom || (check.WellFormed() && check.HasMultiByte());
+  // A CP866 text can be well-formed UTF-8 by chance ("\xF1\xAB\xAA\xA0" is
+  // one 4-byte sequence): without the mark, a character that CP866 lacks
+  // means the file was not written as UTF-8 for this program.
+  utf8_ = bom || (check.WellFormed() && check.HasMultiByte() && check.AllInCp866());
   if (bom) offset_ = kUtf8Bom.size();
 }
 

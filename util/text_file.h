@@ -14,10 +14,11 @@ enum class TextEncoding {
   // CP866 bytes, as they stand (TIC files, stores, the program's own files).
   kCp866,
   // Files people edit (configuration, templates, area configuration): a
-  // file that is well-formed UTF-8 and holds a character of more than one
-  // byte, or one that begins with the UTF-8 byte-order mark, is converted to
-  // CP866 line by line ("?" for a character CP866 lacks; the mark itself is
-  // dropped).  Any other file is read as CP866 bytes.
+  // file that is well-formed UTF-8, holds a character of more than one byte
+  // and only characters that CP866 has, or one that begins with the UTF-8
+  // byte-order mark, is converted to CP866 line by line ("?" for a
+  // character CP866 lacks; the mark itself is dropped).  Any other file is
+  // read as CP866 bytes.
   kUtf8OrCp866,
 };
 

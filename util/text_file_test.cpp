@@ -58,9 +58,17 @@ TEST_P(LineReaderEncoding, EditedFilesMayBeUtf8) {
 INSTANTIATE_TEST_SUITE_P(
     Files, LineReaderEncoding,
     ::testing::Values(
-        Case{"Сумма ─\r\n■∙*·█ €\n", {"\x91\xE3\xAC\xAC\xA0 \xC4", "\xFE\xF9*\xFA\xDB ?"}},
+        Case{"Сумма ─\r\n■∙*·█\n", {"\x91\xE3\xAC\xAC\xA0 \xC4", "\xFE\xF9*\xFA\xDB"}},
         // A byte-order mark makes UTF-8 of plain ASCII; only the first goes.
         Case{"\xEF\xBB\xBFplain\xEF\xBB\xBF", {"plain?"}},
+        // With the mark, a character that CP866 lacks becomes "?"; without
+        // it, such a character makes the file CP866 bytes.
+        Case{"\xEF\xBB\xBFЖ €", {"\x86 ?"}},
+        Case{"Ж €—日", {"\xD0\x96 \xE2\x82\xAC\xE2\x80\x94\xE6\x97\xA5"}},
+        // CP866 texts that are well-formed UTF-8 by chance (U+6BAA0, U+096A,
+        // U+296B) stay bytes: "ёлка", "рек", "тел".
+        Case{"\xF1\xAB\xAA\xA0\n", {"\xF1\xAB\xAA\xA0"}},
+        Case{"\xE0\xA5\xAA \xE2\xA5\xAB", {"\xE0\xA5\xAA \xE2\xA5\xAB"}},
         // A character split between two reads of the whole-file check.
         Case{"Я\n" + std::string(16380, 'b') + "Ж", {"\x9F", std::string(255, 'b')}},
         // 255 characters, not bytes, of a long UTF-8 line.

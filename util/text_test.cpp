@@ -23,19 +23,24 @@ TEST(Text, UpperCp866MapsLatinAndCyrillicOnly) {
 }
 
 TEST(Text, FirstWordAndRestOfLine) {
-  EXPECT_EQ(FirstWord("  LOGFILE  vex.log  "), "LOGFILE");
-  EXPECT_EQ(RestOfLine("  LOGFILE  vex.log  "), "vex.log  ");
-  // A text without a space is its own rest.
-  EXPECT_EQ(FirstWord("LOGFILE"), "LOGFILE");
-  EXPECT_EQ(RestOfLine("LOGFILE"), "LOGFILE");
-  EXPECT_EQ(RestOfLine("   LOGFILE"), "LOGFILE");
-  EXPECT_EQ(FirstWord("    "), "");
-  EXPECT_EQ(RestOfLine("    "), "");
-  EXPECT_EQ(RestOfLine("KEY "), "");
-  // Tabs are ordinary characters.
-  EXPECT_EQ(FirstWord("KEY\tvalue x"), "KEY\tvalue");
-  EXPECT_EQ(RestOfLine(std::string(300, 'a') + " b"), "b");
-  EXPECT_EQ(FirstWord(std::string(300, 'a')).size(), 255u);
+  struct Row {
+    std::string text, first, rest;
+  };
+  for (const Row& r : {
+           Row{"  LOGFILE  vex.log  ", "LOGFILE", "vex.log  "},
+           // A text without a space is its own rest.
+           Row{"LOGFILE", "LOGFILE", "LOGFILE"},
+           Row{"   LOGFILE", "LOGFILE", "LOGFILE"},
+           Row{"    ", "", ""},
+           Row{"KEY ", "KEY", ""},
+           // Tabs are ordinary characters.
+           Row{"KEY\tvalue x", "KEY\tvalue", "x"},
+           Row{std::string(300, 'a') + " b", std::string(255, 'a'), "b"},
+           Row{std::string(300, 'a'), std::string(255, 'a'), std::string(255, 'a')},
+       }) {
+    EXPECT_EQ(FirstWord(r.text), r.first) << r.text;
+    EXPECT_EQ(RestOfLine(r.text), r.rest) << r.text;
+  }
 }
 
 TEST(Text, StripLeadingSpaces) {
@@ -51,17 +56,25 @@ TEST(Text, StripLeadingSpaces) {
 }
 
 TEST(Text, OptionValuePlainAndQuoted) {
-  EXPECT_EQ(OptionValue("TICEXT \"*.t?c\" ; the mask"), "*.t?c");
-  EXPECT_EQ(OptionValue("ORIGIN   My  node  "), "My  node  ");
-  EXPECT_EQ(OptionValue("ORIGIN"), "ORIGIN");
-  // One quote only: the rest of the line after it.
-  EXPECT_EQ(OptionValue("ORIGIN \"open end "), "open end ");
-  // The quoted value starts at the first quote wherever it is.
-  EXPECT_EQ(OptionValue("KEY a\"b\"c"), "b");
-  EXPECT_EQ(OptionValue("KEY \"\""), "");
-  EXPECT_EQ(OptionValue("KEY value"), "value");
-  EXPECT_EQ(OptionValue("KEY abcdef", 3), "abc");
-  EXPECT_EQ(OptionValue("KEY " + std::string(400, 'v')).size(), 255u);
+  struct Row {
+    std::string line;
+    size_t max;
+    std::string value;
+  };
+  for (const Row& r : {
+           Row{"TICEXT \"*.t?c\" ; the mask", kMaxString, "*.t?c"},
+           Row{"ORIGIN   My  node  ", kMaxString, "My  node  "},
+           Row{"ORIGIN", kMaxString, "ORIGIN"},
+           // One quote only: the rest of the line after it.
+           Row{"ORIGIN \"open end ", kMaxString, "open end "},
+           // The quoted value starts at the first quote wherever it is.
+           Row{"KEY a\"b\"c", kMaxString, "b"},
+           Row{"KEY \"\"", kMaxString, ""},
+           Row{"KEY value", kMaxString, "value"},
+           Row{"KEY abcdef", 3, "abc"},
+           Row{"KEY " + std::string(400, 'v'), kMaxString, std::string(255, 'v')},
+       })
+    EXPECT_EQ(OptionValue(r.line, r.max), r.value) << r.line;
 }
 
 TEST(Text, SetStringOptionComparesFirstWord) {
@@ -119,13 +132,11 @@ TEST(Text, SetBoolOptionAndParseYes) {
 }
 
 TEST(Text, IsConfigLine) {
-  EXPECT_TRUE(IsConfigLine(""));
-  EXPECT_FALSE(IsConfigLine("; comment"));
-  EXPECT_FALSE(IsConfigLine("#comment"));
-  EXPECT_FALSE(IsConfigLine("\\\\ comment"));
-  EXPECT_TRUE(IsConfigLine("\\ not a comment"));
-  EXPECT_TRUE(IsConfigLine(" ; indented"));
-  EXPECT_TRUE(IsConfigLine("KEY ; value"));
+  for (auto [line, config] : {std::pair<const char*, bool>{"", true}, {"; comment", false},
+                              {"#comment", false}, {"\\\\ comment", false},
+                              {"\\ not a comment", true}, {" ; indented", true},
+                              {"KEY ; value", true}})
+    EXPECT_EQ(IsConfigLine(line), config) << line;
 }
 
 }  // namespace

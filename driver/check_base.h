@@ -1,0 +1,20 @@
+// The message-base part of the configuration check: whether a post area's
+// base opens, is damaged, or can be made where the area file puts it.
+#pragma once
+
+#include <string>
+
+#include "driver/check_report.h"
+#include "platform/env.h"
+
+namespace vex {
+
+// Checks the base of type ("J", "S" or "M") at path; where names the line
+// that defines the area.  Returns the text for the area's report line.
+std::string LintBase(CheckReport& report, Env& env, const std::string& where,
+                     const std::string& type, const std::string& path);
+
+// The directory a file name lies in ("." for a bare name).
+std::string FolderOf(const std::string& name);
+
+}  // namespace vex

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/command_line.h"
 #include "core/stat_store.h"
+#include "driver/command_line.h"
 #include "driver/run_lock.h"
 #include "platform/cp866.h"
 #include "platform/exit.h"
-#include "platform/mem_env.h"
+#include "testenv/mem_env.h"
 
 namespace vex {
 namespace {

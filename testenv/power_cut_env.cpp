@@ -29,15 +29,14 @@ class PowerCutFile : public FileWrapper {
 
   bool WriteAt(uint64_t offset, const void* buf, size_t n) override {
     uint64_t size = 0;
-    if (append_ && !target().Size(&size)) return false;
-    if (!FileWrapper::WriteAt(offset, buf, n)) return false;
-    Write(append_ ? size : offset, buf, n);
+    if (!target().Size(&size) || !FileWrapper::WriteAt(offset, buf, n)) return false;
+    Write(append_ ? size : offset, size, buf, n);
     return true;
   }
   bool Append(const void* buf, size_t n) override {
     uint64_t size = 0;
     if (!target().Size(&size) || !FileWrapper::Append(buf, n)) return false;
-    Write(size, buf, n);
+    Write(size, size, buf, n);
     return true;
   }
   bool Truncate(uint64_t size) override {
@@ -57,10 +56,11 @@ class PowerCutFile : public FileWrapper {
   }
 
  private:
-  void Write(uint64_t offset, const void* buf, size_t n) {
+  void Write(uint64_t offset, uint64_t sizeBefore, const void* buf, size_t n) {
     PowerCutOp op;
     op.kind = PowerCutOp::kWrite;
     op.offset = offset;
+    op.sizeBefore = sizeBefore;
     op.data.assign(static_cast<const char*>(buf), n);
     Record(std::move(op));
   }
@@ -320,13 +320,17 @@ std::vector<CrashState> PowerCutEnv::CrashStates(
     if (options.tornWrites && last && last->kind == PowerCutOp::kWrite &&
         last->data.size() > 1) {
       const uint64_t size = last->data.size();
-      std::set<std::pair<uint64_t, uint64_t>> ranges = {
-          {0, 1}, {0, size / 2}, {0, size - 1}};
-      if (size <= 16) {
-        for (uint64_t k = 1; k < size; ++k) ranges.insert({0, k});
-      }
+      // Bytes [0, inPlace) of the write overwrite what the file held.
+      const uint64_t inPlace =
+          std::min(size, last->sizeBefore > last->offset ? last->sizeBefore - last->offset : 0);
+      const uint64_t sector = std::max(options.sector, 1);
+      std::set<std::pair<uint64_t, uint64_t>> ranges;
       for (uint64_t k = 1; k < size; ++k) {
-        if ((last->offset + k) % 4096 == 0) {
+        const uint64_t at = last->offset + k;
+        const bool anyByte = size <= static_cast<uint64_t>(options.tearEveryByteUpTo) ||
+                             k == 1 || k == size / 2 || k == size - 1;
+        if ((k >= inPlace && anyByte) || at % sector == 0) ranges.insert({0, k});
+        if (at % 4096 == 0) {
           ranges.insert({0, k});
           ranges.insert({k, size});
         }

@@ -16,7 +16,8 @@
 //   - any other of the `cut` operations may or may not have reached the
 //     disk, in any combination (subsets);
 //   - the last operation, when it is a write, may have landed in part: torn
-//     at a byte, or at 4 KiB boundaries of the file;
+//     after any byte of what it appends, at sector boundaries of what it
+//     overwrites, and at 4 KiB boundaries of the file;
 //   - ext4-like order (data=ordered): the name changes reach the disk in
 //     the order they were made, each sync of any file commits every name
 //     change before it, and a rename carries the data written to the
@@ -57,6 +58,7 @@ struct PowerCutOp {
   std::string path, path2;  // normalised
   uint64_t offset = 0;
   std::string data;
+  uint64_t sizeBefore = 0;   // write: the file's size before it
   FileTime mtime;
   size_t consoleBefore = 0;  // console bytes written before this operation
 };
@@ -78,6 +80,15 @@ struct PowerCutOptions {
   int samples = 32;
   uint64_t seed = 1;
   bool tornWrites = true;
+  // Where the last write may tear.  The part that extends the file tears
+  // after any byte when the write is at most tearEveryByteUpTo bytes long,
+  // else after its first byte, its half and all but its last byte.  The
+  // part over bytes the file held tears only at multiples of `sector`
+  // bytes of the file (a disk writes a sector whole; 1 tears it anywhere).
+  // Every write also tears at 4 KiB boundaries, and then may also lose
+  // the bytes before the first boundary (blocks landing out of order).
+  int tearEveryByteUpTo = 512;
+  int sector = 512;
   bool ext4Order = true;
 };
 

@@ -105,5 +105,21 @@ TEST(PowerCutEnv, StatesKeepOnlyWhatSyncsMadeDurable) {
       << r.env->Describe(torn);
 }
 
+TEST(PowerCutEnv, OverwritesTearOnlyAtSectorBoundaries) {
+  MemEnv live;
+  live.SetFile("f", std::string(1000, 'a'));
+  PowerCutEnv env(live);
+  int err = 0;
+  env.Open("f", OpenMode::kReadWrite, &err)->WriteAt(700, std::string(400, 'b').data(), 400);
+  std::set<std::pair<uint64_t, uint64_t>> torn;
+  for (const CrashState& s : env.CrashStates({})) {
+    if (s.torn == 0) torn.insert({s.tornBegin, s.tornEnd});
+  }
+  // Over the old bytes only at the sector boundary 1024, past the old end
+  // (1000) after any byte.
+  EXPECT_EQ(torn.count({0, 100}) + torn.count({0, 299}), 0u);
+  EXPECT_EQ(torn.count({0, 324}) + torn.count({0, 300}) + torn.count({0, 301}) + torn.count({0, 399}), 4u);
+}
+
 }  // namespace
 }  // namespace vex

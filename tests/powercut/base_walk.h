@@ -2,10 +2,10 @@
 // apart from the library: they follow the base header, the frame chains
 // and the index the way other programs of a node do.  Each returns "" for a
 // whole base, or what is wrong.  `settled` is false for a base a run may
-// have left unfinished (then a frame linked after the last one the header
-// knows, index records past the header's count and a partial index record
-// are allowed: the next open finishes or trims them) and true after the
-// next run.
+// have left unfinished (then whatever is linked after the last frame the
+// header knows, index records past the header's count and a partial index
+// record are allowed: the next open finishes or trims them) and true after
+// the next run.
 #pragma once
 
 #include <algorithm>
@@ -45,7 +45,7 @@ inline std::string WalkSquish(const std::string& sqd, const std::string& sqi, bo
     bool pastTail = from == 0 && tail == 0 && counted <= 0;
     std::set<uint32_t> seen;
     for (uint32_t off = from; off != 0; prev = off, off = U32(sqd, off + 4)) {
-      const uint64_t limit = pastTail ? sqd.size() : end;
+      const uint64_t limit = end;
       const std::string at = std::string(what) + " frame at " + std::to_string(off);
       if (pastTail && settled) return std::string(what) + " chain goes on past its last frame " + std::to_string(tail);
       if (!seen.insert(off).second) return std::string(what) + " chain loops at " + std::to_string(off);
@@ -61,6 +61,7 @@ inline std::string WalkSquish(const std::string& sqd, const std::string& sqi, bo
       if (off == tail) {
         if (counted >= 0 && n != counted) return std::string(what) + " chain reaches its last frame after " + std::to_string(n) + " of " + std::to_string(counted);
         pastTail = true;
+        if (!settled) break;  // a reader that trusts the header stops here
       }
     }
     if (!pastTail)

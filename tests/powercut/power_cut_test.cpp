@@ -9,7 +9,8 @@
 // VEX_POWERCUT_SAMPLES, VEX_POWERCUT_BOUND and VEX_POWERCUT_SEED set the
 // random subsets per sync point, the count of unsynced operations up to
 // which every subset is tried, and the seed, for a deeper run by hand.
-// VEX_POWERCUT_ALL=1 also runs the rows listed as known to fail;
+// VEX_POWERCUT_SECTOR=1 tears overwrites at any byte, not only at 512-byte
+// sector boundaries.  VEX_POWERCUT_ALL=1 also runs the rows listed as known to fail;
 // VEX_POWERCUT_SHOW sets how many wrong states are described (default 8).
 #include <gtest/gtest.h>
 
@@ -348,6 +349,7 @@ TEST_P(PowerCutTest, EveryStateAfterACutAndTheNextRun) {
   options.samples = EnvNumber("VEX_POWERCUT_SAMPLES", options.samples);
   options.subsetBound = EnvNumber("VEX_POWERCUT_BOUND", options.subsetBound);
   options.seed = static_cast<uint64_t>(EnvNumber("VEX_POWERCUT_SEED", 1));
+  options.sector = EnvNumber("VEX_POWERCUT_SECTOR", options.sector);
   size_t wrong = 0;
   std::map<std::string, int> causes;
   std::string shown;

@@ -252,13 +252,7 @@ class PowerCutTest : public ::testing::TestWithParam<Row> {
   static std::string Check(const Row& row, const std::string& reported, MemEnv& fs) {
     if (row.run != Run::kPost) {
       try {
-        if (row.run == Run::kIntake) {
-          Intake(fs, row.killTic);
-        } else {
-          LogContext log(fs);
-          RecoverIntake(fs);
-          PurgeStatistics(fs, log, "-L30");
-        }
+        DoRun(row, fs);
       } catch (const RunTimeError& e) {
         return std::string("the next run failed: ") + e.what();
       }

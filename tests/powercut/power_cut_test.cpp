@@ -323,6 +323,10 @@ class PowerCutTest : public ::testing::TestWithParam<Row> {
     if (!after.problem.empty()) return "after the next post, " + after.problem;
     const std::string walked = Walk(row, fs, true);
     if (!walked.empty()) return "after the next post, the base's chains and index: " + walked;
+    for (const std::string& dir : {std::string("fido"), std::string(kArea)}) {
+      const std::vector<std::string> left = fs.HiddenNames(dir);
+      if (!left.empty()) return "after the next post, a temporary file is left: " + dir + "/" + left[0];
+    }
     // Nothing a reader could read within the count is dropped.
     must.insert(must.end(), before.marks.begin(),
                 before.marks.begin() + std::min<size_t>(before.marks.size(), std::max(before.counted, 0)));

@@ -3,8 +3,11 @@
 // file system, then visits every state a power cut may leave on the disk
 // (testenv/power_cut_env.h), runs the next run on it and checks what the
 // sysop relies on: every TIC file counts exactly once; every base reads
-// whole, before and after the next run, keeps every message that was there
-// and every one the run reported as posted, and takes the next post.
+// whole, before and after the next run, in the library's read-only reader
+// and in an independent one that follows the header, chains and index
+// (base_walk.h); it keeps every message that was there and every one the
+// run reported as posted, takes the next post, and is left without
+// temporary files.
 //
 // VEX_POWERCUT_SAMPLES, VEX_POWERCUT_BOUND and VEX_POWERCUT_SEED set the
 // random subsets per sync point, the count of unsynced operations up to

@@ -4,13 +4,17 @@
 #   driver -> intake, report, posting -> msgbase -> core -> util -> platform
 #
 # intake, report and posting are side by side and never include each other.
-# Folders not named here (tests/ and the like) sit above everything.
+# testenv (the in-memory, fault and power-cut environments) stands beside the
+# product: it includes only platform, and in the other folders only test
+# code (*_test.cpp, *_perftest.cpp, *_test_*.h) may include it.
+# Folders not named here (tests/, fuzz/ and the like) sit above everything.
 #
 # Included from the top CMakeLists.txt, it checks the source tree at
 # configure time; run as a script it checks the tree under VEX_LAYER_ROOT:
 #   cmake -DVEX_LAYER_ROOT=<dir> -P cmake/check_layers.cmake
 
 set(_vex_layer_below_platform "")
+set(_vex_layer_below_testenv platform)
 set(_vex_layer_below_util platform)
 set(_vex_layer_below_core util platform)
 set(_vex_layer_below_msgbase core util platform)
@@ -18,7 +22,7 @@ set(_vex_layer_below_intake msgbase core util platform)
 set(_vex_layer_below_report msgbase core util platform)
 set(_vex_layer_below_posting msgbase core util platform)
 set(_vex_layer_below_driver intake report posting msgbase core util platform)
-set(_vex_layers platform util core msgbase intake report posting driver)
+set(_vex_layers platform testenv util core msgbase intake report posting driver)
 
 # The layer an include names, or "" when it names none: the first folder of
 # the path, after "../" steps are resolved from the including file's folder.
@@ -52,6 +56,11 @@ function(vex_check_layers root)
     foreach(_file IN LISTS _files)
       file(STRINGS "${_file}" _lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
       file(RELATIVE_PATH _rel "${root}" "${_file}")
+      get_filename_component(_name "${_file}" NAME)
+      set(_file_allowed ${_allowed})
+      if(_name MATCHES "_(test|perftest)(_[A-Za-z0-9_]+)?\\.(cpp|h)$")
+        list(APPEND _file_allowed testenv)
+      endif()
       foreach(_line IN LISTS _lines)
         if(NOT _line MATCHES "include[ \t]*[\"<]([^\">]+)[\">]")
           continue()
@@ -60,11 +69,12 @@ function(vex_check_layers root)
         if(_target STREQUAL "")
           continue()
         endif()
-        list(FIND _allowed ${_target} _ok)
+        list(FIND _file_allowed ${_target} _ok)
         if(_ok EQUAL -1)
           string(STRIP "${_line}" _line)
+          list(JOIN _file_allowed ", " _may_file)
           string(APPEND _errors
-            "  ${_rel}: ${_line}\n    (${_dir}/ may include only ${_may})\n")
+            "  ${_rel}: ${_line}\n    (${_dir}/ may include only ${_may_file})\n")
         endif()
       endforeach()
     endforeach()
@@ -77,11 +87,17 @@ function(vex_check_layers root)
         "(vex_library|vex_add_tests|target_link_libraries)[ \t]*\\([^)]*\\)"
         _calls "${_text}")
       foreach(_call IN LISTS _calls)
+        # Test programs may also link the test environments.
+        set(_call_allowed ${_allowed})
+        if(_call MATCHES "^vex_add_tests" OR
+           _call MATCHES "^target_link_libraries[ \t]*\\([ \t]*[A-Za-z0-9_]*(test|perftest|fuzz)")
+          list(APPEND _call_allowed testenv)
+        endif()
         string(REGEX MATCHALL "vex_[a-z]+" _libs "${_call}")
         foreach(_lib IN LISTS _libs)
           string(REGEX REPLACE "^vex_" "" _target "${_lib}")
           list(FIND _vex_layers "${_target}" _known)
-          list(FIND _allowed "${_target}" _ok)
+          list(FIND _call_allowed "${_target}" _ok)
           if(_known GREATER -1 AND _ok EQUAL -1)
             string(APPEND _errors
               "  ${_dir}/CMakeLists.txt links ${_lib}\n    (${_dir}/ may link only ${_may})\n")
@@ -93,7 +109,8 @@ function(vex_check_layers root)
   if(_errors)
     message(FATAL_ERROR
       "Layer check failed: these includes and links reach sideways or upwards\n"
-      "(driver -> intake/report/posting -> msgbase -> core -> util -> platform):\n"
+      "(driver -> intake/report/posting -> msgbase -> core -> util -> platform;\n"
+      " testenv only in test code):\n"
       "${_errors}")
   endif()
 endfunction()

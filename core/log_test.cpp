@@ -5,8 +5,8 @@
 #include <cerrno>
 
 #include "platform/exit.h"
-#include "platform/fault_env.h"
-#include "platform/mem_env.h"
+#include "testenv/fault_env.h"
+#include "testenv/mem_env.h"
 
 namespace vex {
 namespace {

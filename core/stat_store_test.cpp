@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/exit.h"
-#include "platform/fault_env.h"
-#include "platform/mem_env.h"
+#include "testenv/fault_env.h"
+#include "testenv/mem_env.h"
 
 namespace vex {
 namespace {

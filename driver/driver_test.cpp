@@ -8,7 +8,7 @@
 #include "driver/run_lock.h"
 #include "platform/cp866.h"
 #include "platform/exit.h"
-#include "platform/mem_env.h"
+#include "testenv/mem_env.h"
 
 namespace vex {
 namespace {

@@ -1,8 +1,8 @@
 // Targets over the three area configuration readers.
 #include "fuzz/fuzz_targets.h"
 #include "platform/exit.h"
-#include "platform/mem_env.h"
 #include "posting/area_readers.h"
+#include "testenv/mem_env.h"
 
 namespace vex::fuzz {
 

@@ -4,7 +4,7 @@
 #include "fuzz/fuzz_targets.h"
 #include "msgbase/message_base.h"
 #include "platform/exit.h"
-#include "platform/mem_env.h"
+#include "testenv/mem_env.h"
 #include "util/coding.h"
 
 namespace vex::fuzz {

@@ -1,12 +1,12 @@
 // Targets over the TIC reader and the configuration file.
-#include "driver/driver.h"
-#include "fuzz/fuzz_targets.h"
 #include "core/stat_record.h"
 #include "core/stat_store.h"
+#include "driver/driver.h"
+#include "fuzz/fuzz_targets.h"
 #include "intake/tic_scan.h"
 #include "msgbase/message_base.h"
 #include "platform/exit.h"
-#include "platform/mem_env.h"
+#include "testenv/mem_env.h"
 
 namespace vex::fuzz {
 

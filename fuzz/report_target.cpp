@@ -1,9 +1,9 @@
 // Target over the template processor and the macro expander.
 #include "fuzz/fuzz_targets.h"
 #include "platform/exit.h"
-#include "platform/mem_env.h"
 #include "report/report_context.h"
 #include "report/template.h"
+#include "testenv/mem_env.h"
 
 namespace vex::fuzz {
 

@@ -15,7 +15,7 @@
 #include "intake/tic_scan.h"
 #include "platform/env_wrapper.h"
 #include "platform/exit.h"
-#include "platform/fault_env.h"
+#include "testenv/fault_env.h"
 #include "tests/e2e_harness.h"
 
 namespace vex {

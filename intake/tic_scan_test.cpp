@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "intake/dupe_store.h"
 #include "core/stat_store.h"
+#include "intake/dupe_store.h"
 #include "platform/cp866.h"
 #include "platform/exit.h"
-#include "platform/fault_env.h"
-#include "platform/mem_env.h"
+#include "testenv/fault_env.h"
+#include "testenv/mem_env.h"
 
 namespace vex {
 namespace {

@@ -19,8 +19,8 @@
 #include "msgbase/jam_base_impl.h"
 #include "msgbase/message_base.h"
 #include "msgbase/squish_base.h"
-#include "platform/fault_env.h"
-#include "platform/mem_env.h"
+#include "testenv/fault_env.h"
+#include "testenv/mem_env.h"
 #include "util/coding.h"
 
 namespace vex {

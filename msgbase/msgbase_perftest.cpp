@@ -9,7 +9,7 @@
 #include "msgbase/jam_base.h"
 #include "msgbase/msg_dir_base.h"
 #include "msgbase/squish_base.h"
-#include "platform/mem_env.h"
+#include "testenv/mem_env.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "msgbase/message_base.h"
-#include "platform/mem_env.h"
+#include "testenv/mem_env.h"
 
 namespace vex {
 namespace {

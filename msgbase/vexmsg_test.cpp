@@ -5,7 +5,7 @@
 #include "msgbase/jam_base.h"
 #include "msgbase/msg_dir_base.h"
 #include "platform/cp866.h"
-#include "platform/mem_env.h"
+#include "testenv/mem_env.h"
 #include "util/coding.h"
 
 namespace vex {

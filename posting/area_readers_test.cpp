@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/mem_env.h"
 #include "posting/posting.h"
 #include "posting/posting_test_support.h"
+#include "testenv/mem_env.h"
 
 namespace vex {
 namespace {

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/env_wrapper.h"
-#include "platform/fault_env.h"
-#include "platform/mem_env.h"
 #include "posting/echo_toss_log.h"
 #include "posting/posting.h"
 #include "posting/posting_test_support.h"
+#include "testenv/fault_env.h"
+#include "testenv/mem_env.h"
 
 namespace vex {
 namespace {

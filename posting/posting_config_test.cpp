@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "platform/mem_env.h"
 #include "posting/flags.h"
 #include "posting/posting.h"
 #include "posting/posting_test_support.h"
 #include "posting/schedule.h"
+#include "testenv/mem_env.h"
 
 namespace vex {
 namespace {

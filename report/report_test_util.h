@@ -8,10 +8,10 @@
 #include "core/log.h"
 #include "core/run_settings.h"
 #include "core/stat_record.h"
-#include "platform/mem_env.h"
 #include "report/period_tables.h"
 #include "report/report_context.h"
 #include "report/report_settings.h"
+#include "testenv/mem_env.h"
 #include "util/dates.h"
 
 namespace vex::testing_report {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "platform/mem_env.h"
+#include "testenv/mem_env.h"
 
 namespace vex {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "platform/cp866.h"
 #include "platform/exit.h"
-#include "platform/fault_env.h"
-#include "platform/mem_env.h"
+#include "testenv/fault_env.h"
+#include "testenv/mem_env.h"
 
 namespace vex {
 namespace {

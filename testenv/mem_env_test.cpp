@@ -1,10 +1,10 @@
-#include "platform/mem_env.h"
+#include "testenv/mem_env.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 
-#include "platform/fault_env.h"
+#include "testenv/fault_env.h"
 
 namespace vex {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/mem_env.h"
+#include "testenv/mem_env.h"
 
 #include <algorithm>
 #include <cerrno>

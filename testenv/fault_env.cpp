@@ -1,4 +1,4 @@
-#include "platform/fault_env.h"
+#include "testenv/fault_env.h"
 
 #include <signal.h>
 

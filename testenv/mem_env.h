@@ -95,11 +95,21 @@ class MemEnv : public Env {
     int syncs = 0;
     const void* lockHolder = nullptr;
   };
+  // The file system as it stands, for environments that model a disk
+  // beneath this one: every file by path with its node (the names of one
+  // node are hard links of each other), and every directory.
+  const std::map<std::string, std::shared_ptr<Node>>& FileNodes() const {
+    return files_;
+  }
+  const std::set<std::string>& Directories() const { return dirs_; }
+
+  // The form in which paths are kept ("a//b/./c/" is "a/b/c"), and the
+  // directory that holds one ("" for the current directory).
+  static std::string Normalize(const std::string& path);
+  static std::string Parent(const std::string& path);
 
  private:
   friend class MemFile;
-  static std::string Normalize(const std::string& path);
-  static std::string Parent(const std::string& path);
   bool IsDir(const std::string& norm) const;
   // 0 when every ancestor of norm is a directory, else ENOENT or ENOTDIR.
   int CheckParents(const std::string& norm) const;

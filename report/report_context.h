@@ -16,6 +16,8 @@
 
 namespace vex {
 
+struct PeriodHistory;
+
 // Table kinds of the sections and row macros.
 enum TableKind : int {
   kNoTable = 0,
@@ -44,6 +46,8 @@ struct ReportContext {
   // Receives each finished result line (without its line end).
   std::function<void(const std::string&)> write;
   FileCountCache fileCounts;
+  // The previous period, the days and the notes; nullptr when not loaded.
+  const PeriodHistory* history = nullptr;
 };
 
 }  // namespace vex

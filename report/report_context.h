@@ -11,12 +11,11 @@
 #include "core/log.h"
 #include "core/run_settings.h"
 #include "platform/env.h"
+#include "report/period_history.h"
 #include "report/period_tables.h"
 #include "report/report_settings.h"
 
 namespace vex {
-
-struct PeriodHistory;
 
 // Table kinds of the sections and row macros.
 enum TableKind : int {
@@ -25,6 +24,8 @@ enum TableKind : int {
   kLinkTable = 2,
   kOriginalLinkTable = 3,
   kExpLinkTable = 4,
+  kTrendTable = 5,  // the days, weeks or months of the period
+  kNoteTable = 6,   // the notes on what changed
 };
 // What a section orders by, and what @GRAPH and @PERC measure.
 enum SortKey : int { kNoKey = 0, kBySize = 1, kByFiles = 2 };
@@ -48,6 +49,8 @@ struct ReportContext {
   FileCountCache fileCounts;
   // The previous period, the days and the notes; nullptr when not loaded.
   const PeriodHistory* history = nullptr;
+  // The rows of the trend section being written.
+  std::vector<TrendRow> trendRows{};
 };
 
 }  // namespace vex

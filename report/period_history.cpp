@@ -41,10 +41,6 @@ std::string Volume(int64_t bytes) {
   return FixedText(v, 1) + " " + kUnits[unit];
 }
 
-std::string Files(int64_t n) {
-  return NumberText(n) + (n == 1 ? " file" : " files");
-}
-
 // Keeps the smallest (latest) or largest (earliest) age met at an index.
 void KeepMin(std::vector<int32_t>& v, size_t i, int32_t age) {
   if (i >= v.size()) v.resize(i + 1, INT32_MAX);
@@ -274,12 +270,10 @@ void HistoryBuilder::State::NewAndSpikeNotes() {
   for (size_t i = 0; i < current.areas.size(); ++i) {
     const AreaStat& a = current.areas[i];
     const AreaStat* before = history.PreviousArea(a.name);
-    const int64_t files = a.filesIn + a.filesOut, bytes = a.sizeIn + a.sizeOut;
+    const int64_t bytes = a.sizeIn + a.sizeOut;
     if (!before && !older.count(AreaKey(a.name))) {
       Add(NoteKind::kNewArea, a.name,
-          "new area " + a.name + ", first file on " +
-              IsoDate(DateOf(areaFirst[i])) + ", " + Files(files) +
-              " in this period");
+          "new area " + a.name + ", first file on " + IsoDate(DateOf(areaFirst[i])));
       continue;
     }
     if (!before || spike <= 0) continue;
@@ -289,12 +283,11 @@ void HistoryBuilder::State::NewAndSpikeNotes() {
     // sums do.
     const double days = length > 0 ? length : 1;
     Add(NoteKind::kSpike, a.name,
-        "area " + a.name + " carried " +
-            FixedText(static_cast<double>(bytes) / static_cast<double>(was), 1) +
-            " times its daily mean of the previous period (" +
+        "area " + a.name + ": " +
             Volume(static_cast<int64_t>(static_cast<double>(bytes) / days)) +
-            " a day against " +
-            Volume(static_cast<int64_t>(static_cast<double>(was) / days)) + ")");
+            " a day, " +
+            FixedText(static_cast<double>(bytes) / static_cast<double>(was), 1) +
+            " times the previous period");
   }
   for (size_t i = 0; i < current.originalLinks.size(); ++i) {
     const FtnAddress& a = current.originalLinks[i].address;

@@ -109,13 +109,16 @@ std::vector<std::string> TrendSvgLines(const std::vector<TrendRow>& rows) {
   std::string period =
       rows.empty() ? std::string()
                    : DateText(rows.front().first) + " - " + DateText(rows.back().last);
-  out.push_back("<svg xmlns=\"http://www.w3.org/2000/svg\" role=\"img\"");
+  out.push_back("<svg xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" class=\"vxt\"");
   out.push_back(" viewBox=\"0 0 " + Num(kWidth) + " " + Num(kHeight) +
                 "\" style=\"width:100%;height:auto\"");
   out.push_back(" font-family=\"sans-serif\" font-size=\"11\" fill=\"#374151\">");
   out.push_back("<title>Files and size, in and out, " + period + "</title>");
-  out.push_back("<style>.i{fill:#2563eb}.o{fill:#f59e0b}"
-                "line{stroke:#d1d5db}</style>");
+  // The style sheet of an inline chart is the page's: every rule names the
+  // chart.  On a narrow screen the text grows to stay readable.
+  out.push_back("<style>.vxt .i{fill:#2563eb}.vxt .o{fill:#f59e0b}");
+  out.push_back(".vxt line{stroke:#d1d5db}");
+  out.push_back("@media (max-width:36rem){.vxt text{font-size:15px}}</style>");
   if (rows.empty()) {
     out.push_back(Text(kWidth / 2, kHeight / 2, "middle", "No days in the period"));
     out.push_back("</svg>");

@@ -36,15 +36,16 @@
  .sub { color: var(--muted); margin: .25rem 0 1rem; }
  .card { background: var(--card); border: 1px solid var(--line);
    border-radius: .75rem; padding: 1rem; margin-bottom: 1rem; min-width: 0; }
- .top { display: grid; gap: 1rem; grid-template-columns: 1fr; }
+ .top { display: grid; gap: 1rem; grid-template-columns: 1fr;
+   margin-bottom: 1rem; }
  @media (min-width: 52rem) { .top { grid-template-columns: 3fr 2fr; } }
  .top .card { margin-bottom: 0; }
  .notes ul { margin: 0; padding-left: 1.1rem; }
  .notes li { margin-bottom: .5rem; }
  .notes li::marker { color: var(--muted); }
- .silent_area::marker, .silent_link::marker { color: var(--down); }
- .new_area::marker, .new_origin::marker { color: var(--up); }
- .spike::marker { color: #d97706; }
+ .notes .silent_area::marker, .notes .silent_link::marker { color: var(--down); }
+ .notes .new_area::marker, .notes .new_origin::marker { color: var(--up); }
+ .notes .spike::marker { color: #d97706; }
  .kpi { display: grid; gap: .5rem 1rem;
    grid-template-columns: repeat(auto-fit, minmax(9rem, 1fr));
    margin-top: 1rem; }

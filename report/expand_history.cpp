@@ -66,7 +66,7 @@ std::string ChangeText(int64_t now, int64_t before, int decimals) {
                   static_cast<double>(before) * 100;
   std::string text = FixedText(change, decimals);
   if (change > 0 && text.find_first_of("123456789") != std::string::npos)
-    text.insert(0, "+");
+    text = "+" + text;
   return text + "%";
 }
 

@@ -43,7 +43,8 @@
  .notes ul { margin: 0; padding-left: 1.1rem; }
  .notes li { margin-bottom: .5rem; }
  .notes li::marker { color: var(--muted); }
- .notes .silent_area::marker, .notes .silent_link::marker { color: var(--down); }
+ .notes .silent_area::marker,
+ .notes .silent_link::marker { color: var(--down); }
  .notes .new_area::marker, .notes .new_origin::marker { color: var(--up); }
  .notes .spike::marker { color: #d97706; }
  .kpi { display: grid; gap: .5rem 1rem;

@@ -162,8 +162,7 @@ struct HistoryBuilder::State {
 
 HistoryBuilder::HistoryBuilder(PeriodHistory& history,
                                const PeriodTables& current,
-                               const RunSettings& run, CalendarDate today)
-    : s_(nullptr) {
+                               const RunSettings& run, CalendarDate today) {
   history.previous = PeriodTables{};
   history.days.clear();
   history.notes.clear();

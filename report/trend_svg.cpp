@@ -44,8 +44,9 @@ double RoundUp(double v) {  // 1, 2, 2.5, 5 times a power of ten
 
 Scale FilesScale(double max) {
   Scale s;
-  s.top = std::max(2.0, RoundUp(max));
-  if (s.top < 4) s.top = 4;  // halves stay whole numbers
+  s.top = std::max(4.0, RoundUp(max));
+  // The middle line is a whole number of files.
+  if (std::fmod(s.top, 2) != 0) s.top = RoundUp(s.top * 1.01);
   return s;
 }
 

@@ -229,6 +229,14 @@ class Checker {
                           "/" + std::to_string(run_.periodEnd) + ")",
                       "give the larger number of days first, such as -D7/0");
 
+    report_.Line("Notes: silent after " + std::to_string(run_.noteSilentDays) +
+                 " days (NOTESILENTDAYS), spike at " + std::to_string(run_.noteSpike) +
+                 " times (NOTESPIKE)" +
+                 (run_.noteSilentDays > 0 || run_.noteSpike > 0 ? "" : ", both off"));
+    if (run_.noteSilentDays < 0 || run_.noteSpike < 0)
+      report_.Problem(run_.configFile, "NOTESILENTDAYS and NOTESPIKE take 0 (off) or more",
+                      "give a number of days or times, or 0 to turn the note off");
+
     if (ticLines_.empty()) report_.Line("TICPATH: none (nothing is scanned)");
     for (const TicReport& t : ticLines_)
       t.where.empty() ? report_.Line(t.text) : report_.Problem(t.where, t.text, t.fix);

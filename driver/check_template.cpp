@@ -4,6 +4,7 @@
 
 #include "core/log.h"
 #include "report/expand.h"
+#include "report/period_history.h"
 #include "report/template.h"
 #include "util/known_words.h"
 #include "util/nearest_word.h"
@@ -74,10 +75,15 @@ TemplateWords KnownTemplateWords(Env& env) {
   tables.links.resize(1);
   tables.originalLinks.resize(1);
   tables.expLinks.resize(1);
+  PeriodHistory history;
+  history.notes.push_back(Note{});
   ReportContext ctx{env, log, run, settings, tables, [](const std::string&) {}, {}};
+  ctx.history = &history;
+  ctx.trendRows.resize(1);
   // A line without a macro computes nothing, but every name is compared.
   ExpandLine(ctx, 0, "x", kNoTable, kNoKey);
-  for (int kind : {kAreaTable, kLinkTable, kOriginalLinkTable, kExpLinkTable})
+  for (int kind : {kAreaTable, kLinkTable, kOriginalLinkTable, kExpLinkTable, kTrendTable,
+                   kNoteTable})
     ExpandLine(ctx, 1, "x", kind, kBySize);
   TemplateWords words;
   for (const KnownWord& w : listing.Words()) {

@@ -8,12 +8,15 @@
 #include "report/sort_table.h"
 #include "util/dates.h"
 
+#include "util/known_words.h"
+
 namespace vex {
 namespace {
 
 // Replaces name only when the line holds it.
 template <typename Compute>
 void Set(MacroLine& line, std::string_view name, Compute&& compute) {
+  WordListing::Note(name, WordKind::kAnyCase);
   if (line.Find(name) == std::string::npos) return;
   ReplaceAll(line, compute(), name);
 }

@@ -5,7 +5,41 @@
 //
 // Changes to the chains are planned on copies of the frame headers first and
 // written only when every frame they touch has been read and checked, so a
-// damaged base makes an operation fail before anything is written.
+// damaged base makes an operation fail before anything is written.  Free
+// frames are kept in their chain but never written over: a new message
+// always goes at the end of the data file.
+//
+// Sync points.  "Open" is what the next open does, under the lock, when the
+// power goes right after the step (unsynced writes lost or torn):
+//
+// step                      | file     | durable after it           | open
+// ------------------------- | -------- | -------------------------- | ----------------------------
+// create: data file         | sqd      | nothing (name not synced)  | no base, or an empty sqd:
+//   create: index file      | sqi      | nothing                    |   initialised (every file
+//   create: base header     | sqd      | header (sync)              |   empty or missing, a torn
+//   create: sync directory  | dir      | both names                 |   header); an sqi missing
+//                           |          |                            |   beside an empty base: made
+// post: frame at the end    | sqd      | frame (sync)               | tail past the header's end
+//                           |          |                            |   of data: left unused
+// post: index record        | sqi      | record (sync)              | record past the count (or
+//                           |          |                            |   torn): trimmed
+// post: old last frame's    | sqd      | link (sync)                | last frame's link past the
+//   link to the new one     |          |                            |   count: cleared
+// post: base header counts  | sqd      | message (sync)             | torn header: count, chain
+//   the message             |          |                            |   ends and end of data
+//                           |          |                            |   rebuilt from the index
+// delete: new index to      | .sqi-new | new index (sync)           | leftover removed
+//   a hidden file           |          |                            |
+// delete: rename over sqi,  | sqi, dir | the deletion (dir sync)    | header counts one more than
+//   sync directory          |          |                            |   the index: chain relinked
+//                           |          |                            |   from the index
+// delete: unlink the frame, | sqd      | chains (sync)              | as above
+//   join the free chain     |          |                            |
+// delete: base header       | sqd      | count (sync)               | nothing to do
+//
+// A write that fails puts back what it wrote; when putting back fails too,
+// the state is one of the above and the next open (or this one, at once)
+// repairs it the same way.
 #include "msgbase/squish_base.h"
 #include "msgbase/squish_base_impl.h"
 
@@ -85,13 +119,16 @@ class UndoLog {
     return true;
   }
   void SaveSize(File& f, uint64_t size) { sizes_.push_back({&f, size}); }
-  // Puts everything back, newest first.
-  void Run() {
+  // Puts everything back, newest first, as far as it goes; false when
+  // anything could not be put back.
+  bool Run() {
+    bool ok = true;
     for (auto it = bytes_.rbegin(); it != bytes_.rend(); ++it)
-      it->file->WriteAt(it->off, it->old.data(), it->old.size());
+      ok &= it->file->WriteAt(it->off, it->old.data(), it->old.size());
     for (auto it = sizes_.rbegin(); it != sizes_.rend(); ++it)
-      it->first->Truncate(it->second);
-    for (const auto& b : bytes_) b.file->Sync();
+      ok &= it->first->Truncate(it->second);
+    for (const auto& b : bytes_) ok &= b.file->Sync();
+    return ok;
   }
 
  private:
@@ -218,28 +255,6 @@ size_t SplitControl(const std::string& t, std::string& control) {
     }
   }
   return pos;
-}
-
-// First fit: takes the first free frame large enough out of the free chain
-// and gives its offset and length.  A damaged free chain is not followed
-// further; false when no frame fits.
-bool TakeFreeFrame(FrameEdit& edit, BaseHeader& h, uint64_t dataSize,
-                   uint64_t messageLength, uint32_t& off, FrameHeader& f) {
-  std::unordered_set<uint32_t> seen;
-  for (uint32_t fr = h.firstFree; fr != 0 && seen.insert(fr).second;) {
-    FrameHeader cand;
-    if (!edit.LoadTyped(fr, kFrameFree, cand)) break;
-    if (cand.frameLength >= messageLength &&
-        fr + uint64_t{kFrameHeaderSize} + cand.frameLength <= dataSize &&
-        edit.Unlink(h.firstFree, h.lastFree, fr, cand, kFrameFree)) {
-      off = fr;
-      f.frameLength = cand.frameLength;
-      edit.Forget(fr);
-      return true;
-    }
-    fr = cand.next;
-  }
-  return false;
 }
 
 // A message frame as stored: frame header, message header, control
@@ -407,6 +422,7 @@ std::string SquishBase::NameLikeDataFile(const std::string& ext) const {
 bool SquishBase::OpenBase(const std::string& path) {
   CloseBase();
   basePath_ = WithDot(path);
+  problem_.clear();
   dataPath_ = FindFile(basePath_, "sqd");
   if (dataPath_.empty()) return FailOpen(kErrNoData);
   // A base another program is creating at this moment: wait (without the
@@ -423,43 +439,106 @@ bool SquishBase::OpenBase(const std::string& path) {
   data_ = env_.Open(dataPath_, OpenMode::kReadWrite, &err);
   if (!data_ || !data_->LockFirstByte(lockTimeoutMs_))
     return FailOpen(kErrOpenData);
-  // A data file still empty is a creation that never wrote its header: it
-  // holds no message and is finished here, under the lock.
+  // Read under the lock, so the files are as the last writer left them.
   uint64_t dataSize = 0;
   if (!data_->Size(&dataSize)) return FailOpen(kErrOpenData);
-  const bool unfinished = dataSize == 0;
   if (indexPath_.empty()) indexPath_ = FindFile(basePath_, "sqi");
-  if (indexPath_.empty()) {
-    if (!unfinished) return FailOpen(kErrNoIndex);
-    indexPath_ = NameLikeDataFile("sqi");
-    index_ = env_.Open(indexPath_, OpenMode::kCreateExclusive, &err);
+  bool madeIndex = false;
+  if (dataSize < kBaseHeaderSize) {
+    // A header that never reached the disk whole belongs to a creation that
+    // did not finish, unless another file holds data: that is damage.
+    problem_ = Unfinished(dataSize);
+    if (!problem_.empty()) return FailOpen(kErrOpenData);
+    if (indexPath_.empty()) {
+      indexPath_ = NameLikeDataFile("sqi");
+      index_ = env_.Open(indexPath_, OpenMode::kCreateExclusive, &err);
+      madeIndex = index_ != nullptr;
+    }
+    if (!index_) index_ = env_.Open(indexPath_, OpenMode::kReadWrite, &err);
+    if (!index_ || !index_->Truncate(0) || !InitHeader() ||
+        (madeIndex && !SyncDir()))
+      return FailOpen(kErrOpenData);
+  } else {
+    if (!ReadExact(*data_, 0, rawBase_.data(), rawBase_.size()))
+      return FailOpen(kErrOpenData);
+    base_ = DecodeBaseHeader(rawBase_);
+    // The index of a base that holds no message may have lost its name in
+    // a power cut during the creation: it is made again.
+    if (indexPath_.empty()) {
+      if (base_.numMessages != 0 || base_.firstFrame != 0 ||
+          base_.lastFrame != 0)
+        return FailOpen(kErrNoIndex);
+      indexPath_ = NameLikeDataFile("sqi");
+      index_ = env_.Open(indexPath_, OpenMode::kCreateExclusive, &err);
+      if (!index_ || !SyncDir()) return FailOpen(kErrOpenIndex);
+    }
+    if (!index_) index_ = env_.Open(indexPath_, OpenMode::kReadWrite, &err);
+    if (!index_) return FailOpen(kErrOpenIndex);
   }
-  if (!index_) index_ = env_.Open(indexPath_, OpenMode::kReadWrite, &err);
-  if (!index_) return FailOpen(kErrOpenIndex);
-  if (unfinished && (!index_->Truncate(0) || !InitHeader()))
-    return FailOpen(kErrOpenData);
-  // Read under the lock, so the header is the one the last writer left.
-  if (!ReadExact(*data_, 0, rawBase_.data(), rawBase_.size()))
-    return FailOpen(kErrOpenData);
-  base_ = DecodeBaseHeader(rawBase_);
+  if (!RemoveLeftoverIndex() || !LoadAndRepair()) return FailOpen(kErrOpenData);
+  FinishOpen();
+  return true;
+}
+
+std::string SquishBase::Unfinished(uint64_t dataSize) {
+  for (const char* ext : {"sqi", "sql"}) {
+    std::string other = FindFile(basePath_, ext);
+    uint64_t size = other.empty() ? 0 : env_.Stat(other).size;
+    if (size == 0) continue;
+    return dataPath_ + " is damaged: " +
+           (dataSize == 0 ? std::string("empty")
+                          : std::to_string(dataSize) +
+                                " bytes, shorter than the " +
+                                std::to_string(kBaseHeaderSize) +
+                                "-byte base header") +
+           ", while " + other + " holds " + std::to_string(size) + " bytes";
+  }
+  return "";
+}
+
+std::string SquishBase::LeftoverIndexPath() const {
+  size_t slash = basePath_.rfind('/');
+  size_t at = slash == std::string::npos ? 0 : slash + 1;
+  return basePath_.substr(0, at) + "." + basePath_.substr(at) + "sqi-new";
+}
+
+bool SquishBase::SyncDir() {
+  size_t slash = basePath_.rfind('/');
+  std::string dir = slash == std::string::npos ? "."
+                    : slash == 0               ? "/"
+                                               : basePath_.substr(0, slash);
+  int err = 0;
+  return env_.SyncDirectory(dir, &err);
+}
+
+bool SquishBase::RemoveLeftoverIndex() {
+  const std::string temp = LeftoverIndexPath();
+  if (!env_.Stat(temp).exists) return true;
+  int err = 0;
+  return env_.Remove(temp, &err) && SyncDir();
+}
+
+bool SquishBase::LoadAndRepair() {
   uint64_t indexSize = 0;
-  if (!index_->Size(&indexSize)) return FailOpen(kErrOpenIndex);
+  if (!index_->Size(&indexSize)) return false;
   // An incomplete record at the end (a write cut short) is not a message.
   std::string bytes(indexSize - indexSize % kIndexRecordSize, '\0');
   if (!bytes.empty() && !ReadExact(*index_, 0, bytes.data(), bytes.size()))
-    return FailOpen(kErrOpenIndex);
+    return false;
   indexRecords_.clear();
   for (size_t p = 0; p < bytes.size(); p += kIndexRecordSize) {
     indexRecords_.push_back(DecodeIndexRecord(bytes.data() + p));
   }
-  if (!Repair(indexSize)) return FailOpen(kErrOpenData);
+  return Repair(indexSize);
+}
+
+void SquishBase::FinishOpen() {
   baseChanged_ = false;
   indexPos_ = 0;
   gapPos_ = -1;
   currentNumber_ = 0;
   ForgetMessage();
   isOpen_ = true;
-  return true;
 }
 
 bool SquishBase::InitHeader() {
@@ -468,61 +547,178 @@ bool SquishBase::InitHeader() {
   return data_->WriteAt(0, rawBase_.data(), rawBase_.size()) && data_->Sync();
 }
 
-// A write killed before the base header counted its message leaves an index
-// record past the message count, a cut-short record, or a link from the
-// last frame to the uncounted one; a writer that lost its index record
-// leaves the count one ahead of the index (its last frame is indexed again).
+// What an append, a deletion or a failed write can leave: an index record
+// past the message count or cut short, a link from the last frame past the
+// count, a torn header, a header that counts a frame the put-back cut off,
+// an index that lost a record the header and chain still hold.  The index
+// records whose frames are there are the messages; the header and the
+// chain are made to agree with them.  Other damage is left for the reads to
+// report.
 bool SquishBase::Repair(uint64_t indexSize) {
   bool indexChanged = indexSize % kIndexRecordSize != 0;
-  if (RecordCount() > base_.numMessages) {
-    indexRecords_.resize(base_.numMessages);
-    indexChanged = true;
-  }
   uint64_t dataSize = 0;
   if (!data_->Size(&dataSize)) return false;
   FrameEdit edit(*data_, dataSize);
   BaseHeader h = base_;
-  FrameHeader last;
-  bool lastOk =
-      h.lastFrame != 0 && edit.LoadTyped(h.lastFrame, kFrameMessage, last);
-  if (RecordCount() < h.numMessages) {
-    bool indexed = false;
-    for (const IndexRecord& r : indexRecords_)
-      indexed |= r.frameOffset == h.lastFrame;
+  auto isMessage = [&](uint32_t off) {
+    FrameHeader f;
+    return edit.LoadTyped(off, kFrameMessage, f);
+  };
+  const size_t records = RecordCount();
+  // The header agrees with the index when the first and last frames it
+  // names are the first and last counted records' frames.
+  bool agrees = h.numMessages <= records &&
+                (h.numMessages == 0
+                     ? h.firstFrame == 0 && h.lastFrame == 0
+                     : h.firstFrame == indexRecords_[0].frameOffset &&
+                           h.lastFrame ==
+                               indexRecords_[h.numMessages - 1].frameOffset &&
+                           isMessage(h.lastFrame));
+  size_t count = records;
+  if (agrees) {
+    count = h.numMessages;
+  } else if (h.numMessages == records + 1 && isMessage(h.lastFrame) &&
+             std::none_of(indexRecords_.begin(), indexRecords_.end(),
+                          [&](const IndexRecord& r) {
+                            return r.frameOffset == h.lastFrame;
+                          })) {
+    // A writer that lost its index record: the last frame is indexed again.
     char msg[kMsgHeaderSize];
-    if (h.numMessages == RecordCount() + 1 && lastOk && !indexed &&
-        h.lastFrame + uint64_t{kFrameHeaderSize + kMsgHeaderSize} <= dataSize &&
-        ReadExact(*data_, h.lastFrame + uint64_t{kFrameHeaderSize}, msg,
-                  sizeof msg)) {
-      IndexRecord rec;
-      rec.frameOffset = h.lastFrame;
-      rec.unique = GetU32(msg + kMsgUnique);
-      rec.hash = NameHash(GetZString(msg + kMsgTo, kNameWidth));
-      indexRecords_.push_back(rec);
-      indexChanged = true;
-    } else {
-      h.numMessages = static_cast<uint32_t>(RecordCount());
-      h.highMessage = std::min<uint32_t>(h.highMessage, h.numMessages);
+    if (h.lastFrame + uint64_t{kFrameHeaderSize + kMsgHeaderSize} > dataSize ||
+        !ReadExact(*data_, h.lastFrame + uint64_t{kFrameHeaderSize}, msg,
+                   sizeof msg))
+      return true;
+    IndexRecord rec;
+    rec.frameOffset = h.lastFrame;
+    rec.unique = GetU32(msg + kMsgUnique);
+    rec.hash = NameHash(GetZString(msg + kMsgTo, kNameWidth));
+    indexRecords_.push_back(rec);
+    indexChanged = true;
+    count = RecordCount();
+    agrees = h.firstFrame == indexRecords_[0].frameOffset;
+  } else if (count > 0 && !isMessage(indexRecords_[count - 1].frameOffset)) {
+    // The record of a frame that a failed write's put-back cut off.
+    --count;
+  }
+  // The chain: only its end when the header agreed, else all of it, in
+  // index order.  A counted frame that is not there is damage that no
+  // write of ours leaves: the header and the chain stay as they are.
+  const size_t from = agrees && count >= 2 ? count - 2 : 0;
+  bool relink = true;
+  for (size_t i = from; i < count && relink; ++i)
+    relink = isMessage(indexRecords_[i].frameOffset);
+  if (!relink && !agrees) {
+    indexRecords_.resize(records);
+    return RepairChainEnd(edit, dataSize);
+  }
+  if (count < RecordCount()) {
+    indexRecords_.resize(count);
+    indexChanged = true;
+  }
+  if (!relink) {
+    return !indexChanged ||
+           (WriteIndexFrom(0) &&
+            index_->Truncate(RecordCount() * kIndexRecordSize) &&
+            index_->Sync());
+  }
+  for (size_t i = from; i < count && relink; ++i) {
+    FrameHeader f;
+    edit.LoadTyped(indexRecords_[i].frameOffset, kFrameMessage, f);
+    uint32_t prev = i > 0 ? indexRecords_[i - 1].frameOffset : 0;
+    uint32_t next = i + 1 < count ? indexRecords_[i + 1].frameOffset : 0;
+    if (i == from && agrees && count >= 2) prev = f.prev;
+    if (f.prev != prev || f.next != next) {
+      f.prev = prev;
+      f.next = next;
+      edit.Store(indexRecords_[i].frameOffset, f);
     }
   }
+  h.numMessages = static_cast<uint32_t>(count);
+  if (!agrees) h.highMessage = h.numMessages;
+  h.highMessage = std::min(h.highMessage, h.numMessages);
+  h.firstFrame = count > 0 ? indexRecords_[0].frameOffset : 0;
+  h.lastFrame = count > 0 ? indexRecords_[count - 1].frameOffset : 0;
+  for (const IndexRecord& r : indexRecords_) {
+    if (r.unique != 0xFFFFFFFFu && r.unique >= h.nextUnique)
+      h.nextUnique = r.unique + 1;
+  }
+  uint64_t lastEnd = kBaseHeaderSize;
+  if (count > 0) {
+    FrameHeader last;
+    edit.LoadTyped(h.lastFrame, kFrameMessage, last);
+    lastEnd = h.lastFrame + uint64_t{kFrameHeaderSize} + last.messageLength;
+  }
+  if (h.endOfData > dataSize || h.endOfData < std::min(lastEnd, dataSize))
+    h.endOfData = static_cast<uint32_t>(std::min(dataSize, kMaxOffset));
+  // A free chain whose ends are not free frames is forgotten (its frames
+  // are never written over anyway).
+  FrameHeader ff;
+  if ((h.firstFree == 0) != (h.lastFree == 0) ||
+      (h.firstFree != 0 && (!edit.LoadTyped(h.firstFree, kFrameFree, ff) ||
+                            !edit.LoadTyped(h.lastFree, kFrameFree, ff)))) {
+    h.firstFree = 0;
+    h.lastFree = 0;
+  }
+  // The index first (a record past the count goes), then the links, then
+  // the header that counts.
   if (indexChanged) {
     if (!WriteIndexFrom(0) ||
         !index_->Truncate(RecordCount() * kIndexRecordSize) || !index_->Sync())
       return false;
   }
-  if (lastOk && last.next != 0) {
-    last.next = 0;
-    edit.Store(h.lastFrame, last);
+  if (!edit.Empty() && (!edit.Commit() || !data_->Sync())) return false;
+  return WriteRepairedHeader(h);
+}
+
+// An index that does not describe the chain (damage of another kind) is
+// left as it is; the header's end of the chain is made to agree with the
+// chain as it can be followed from its first frame, so that the next
+// message can be linked after it.
+bool SquishBase::RepairChainEnd(FrameEdit& edit, uint64_t dataSize) {
+  BaseHeader h = base_;
+  FrameHeader f;
+  std::unordered_set<uint32_t> seen;
+  uint32_t prev = 0;
+  size_t length = 0;
+  for (uint32_t cur = h.firstFrame;
+       cur != 0 && edit.LoadTyped(cur, kFrameMessage, f) && f.prev == prev &&
+       seen.insert(cur).second;
+       cur = f.next) {
+    prev = cur;
+    ++length;
   }
-  if (edit.Empty() && h.numMessages == base_.numMessages) return true;
-  if (!edit.Commit()) return false;
+  if (prev != 0) {
+    edit.LoadTyped(prev, kFrameMessage, f);
+    if (f.next != 0) {
+      f.next = 0;
+      edit.Store(prev, f);
+    }
+  }
+  h.lastFrame = prev;
+  if (prev == 0) h.firstFrame = 0;
+  h.numMessages = std::min<uint32_t>(h.numMessages,
+                                     static_cast<uint32_t>(length));
+  h.highMessage = std::min(h.highMessage, h.numMessages);
+  uint64_t lastEnd = prev == 0 ? kBaseHeaderSize
+                               : prev + uint64_t{kFrameHeaderSize} + f.messageLength;
+  if (h.endOfData > dataSize || h.endOfData < std::min(lastEnd, dataSize))
+    h.endOfData = static_cast<uint32_t>(std::min(dataSize, kMaxOffset));
+  if (!edit.Empty() && (!edit.Commit() || !data_->Sync())) return false;
+  return WriteRepairedHeader(h);
+}
+
+bool SquishBase::WriteRepairedHeader(const BaseHeader& h) {
+  RawBaseHeader before = rawBase_;
   base_ = h;
+  EncodeBaseHeader(base_, rawBase_);
+  if (before == rawBase_) return true;
   return WriteBaseHeader() && data_->Sync();
 }
 
 bool SquishBase::CreateBase(const std::string& path) {
   CloseBase();
   isOpen_ = false;
+  problem_.clear();
   basePath_ = WithDot(path);
   for (size_t k = basePath_.find('/', 1); k != std::string::npos;
        k = basePath_.find('/', k + 1)) {
@@ -531,12 +727,15 @@ bool SquishBase::CreateBase(const std::string& path) {
   }
   // Another program creating the base at this moment: open it when it is
   // made.  Files left from a base whose data file is gone are never
-  // written over.
+  // written over, but an empty index left by a creation that a power cut
+  // stopped is taken over.
   if (!FindFile(basePath_, "sqd").empty()) return OpenBase(path);
-  if (!FindFile(basePath_, "sqi").empty()) return Fail(kErrCreateIndex);
+  std::string leftIndex = FindFile(basePath_, "sqi");
+  if (!leftIndex.empty() && env_.Stat(leftIndex).size != 0)
+    return Fail(kErrCreateIndex);
   int err = 0;
   dataPath_ = basePath_ + "sqd";
-  indexPath_ = basePath_ + "sqi";
+  indexPath_ = leftIndex.empty() ? basePath_ + "sqi" : leftIndex;
   data_ = env_.Open(dataPath_, OpenMode::kCreateExclusive, &err);
   if (!data_ && err == EEXIST) return OpenBase(path);
   if (!data_) return FailOpen(kErrCreateData);
@@ -544,25 +743,25 @@ bool SquishBase::CreateBase(const std::string& path) {
     data_.reset();
     int e = 0;
     env_.Remove(dataPath_, &e);
-    if (index_) {
+    if (index_ && leftIndex.empty()) {
       index_.reset();
       env_.Remove(indexPath_, &e);
     }
+    SyncDir();
     return FailOpen(code);
   };
   if (!data_->LockFirstByte(lockTimeoutMs_)) return undo(kErrCreateData);
-  index_ = env_.Open(indexPath_, OpenMode::kCreateExclusive, &err);
+  index_ = env_.Open(indexPath_,
+                     leftIndex.empty() ? OpenMode::kCreateExclusive
+                                       : OpenMode::kReadWrite,
+                     &err);
   if (!index_) return undo(kErrCreateIndex);
-  // The header last: a data file still empty marks a creation that did not
-  // finish, which the next open completes.
-  if (!InitHeader()) return undo(kErrCreateData);
+  // The header, then both names: a data file shorter than its header marks
+  // a creation that did not finish, which the next open completes.
+  if (!index_->Truncate(0) || !InitHeader() || !SyncDir())
+    return undo(kErrCreateData);
   indexRecords_.clear();
-  baseChanged_ = false;
-  indexPos_ = 0;
-  gapPos_ = -1;
-  currentNumber_ = 0;
-  ForgetMessage();
-  isOpen_ = true;
+  FinishOpen();
   return true;
 }
 
@@ -665,8 +864,8 @@ void SquishBase::SeekIndexPosition(int32_t p) {
 bool SquishBase::Read(bool withBody) {
   FreeMessageText();
   if (!isOpen_) return Fail(kErrFrameIo);
-  size_t slot = indexPos_ / kIndexRecordSize;
-  if (currentNumber_ == 0 || slot >= RecordCount()) return Fail(kErrFrameIo);
+  size_t slot = 0;
+  if (!CurrentSlot(slot)) return Fail(kErrFrameIo);
   uint32_t off = indexRecords_[slot].frameOffset;
   uint64_t size = 0;
   // A base opened read-only is read as it was at open.
@@ -721,6 +920,22 @@ bool SquishBase::Read(bool withBody) {
   loaded_ = true;
   isNew_ = false;
   return true;
+}
+
+bool SquishBase::CurrentSlot(size_t& slot) {
+  if (currentNumber_ == 0) return false;
+  const uint32_t wanted = static_cast<uint32_t>(currentNumber_);
+  slot = indexPos_ / kIndexRecordSize;
+  if (slot < RecordCount() && indexRecords_[slot].unique == wanted) return true;
+  // A number set without a seek: its record is looked up.
+  for (slot = 0; slot < RecordCount(); ++slot) {
+    if (indexRecords_[slot].unique == wanted) {
+      indexPos_ = slot * kIndexRecordSize;
+      gapPos_ = -1;
+      return true;
+    }
+  }
+  return false;
 }
 
 bool SquishBase::FindLoadedSlot(size_t& slot) const {
@@ -796,21 +1011,33 @@ bool SquishBase::WriteMessage() {
   rec.hash = NameHash(GetToName());
 
   // The order makes the base header the moment a new message counts: the
-  // frame first (beyond the end the header knows, or in a frame no chain
-  // leads to any more), pushed to the disk; then its index record; then the
-  // neighbours' links; then the header.  A crash before the header leaves
+  // frame first (beyond the end the header knows), pushed to the disk; then
+  // its index record; then the old last frame's link to it; then the
+  // header, each synced before the next.  A crash before the header leaves
   // an index record past the message count and perhaps a link from the
   // last frame, which the next open takes back.  A failed write puts back
-  // everything written before it.
+  // everything written before it; when that fails too, the repair of the
+  // next open is run at once.
   std::string bytes = FrameBytes(plan.frame, msg_, control, t, bodyStart);
   uint64_t indexSize = 0;
   if (!index_->Size(&indexSize)) return Fail(kErrFrameIo);
   UndoLog undo;
   if (!WriteFrame(undo, bytes, dataSize, plan) ||
       !WriteIndexRecord(undo, rec, indexSize, plan.slot) ||
-      !edit.Commit(&undo) || !undo.Save(*data_, 0, kBaseHeaderSize) ||
+      !edit.Commit(&undo) || (!edit.Empty() && !data_->Sync()) ||
+      !undo.Save(*data_, 0, kBaseHeaderSize) ||
       !WriteNewBaseHeader(rec, bytes.size(), plan)) {
-    undo.Run();
+    if (!undo.Run()) {
+      ForgetMessage();
+      // What cannot be repaired now is left to the next open: nothing
+      // more is written through this object.
+      bool repaired = ReadExact(*data_, 0, rawBase_.data(), rawBase_.size());
+      if (repaired) base_ = DecodeBaseHeader(rawBase_);
+      if (!repaired || !LoadAndRepair()) {
+        baseChanged_ = false;
+        CloseBase();
+      }
+    }
     return Fail(kErrFrameIo);
   }
   NoteStored(rec, plan);
@@ -821,8 +1048,9 @@ bool SquishBase::PlanFrame(FrameEdit& edit, uint64_t dataSize,
                            uint64_t messageLength, FramePlan& p) {
   p.base = base_;
   p.slot = RecordCount();
-  // Where the message goes: its own frame when it still fits, else the first
-  // free frame large enough, else the end of the file.
+  // Where the message goes: its own frame when it still fits, else the end
+  // of the file.  Free frames are not written over: a damaged free chain
+  // could name bytes that a live frame holds.
   bool placed = false;
   bool inPlace = false;
   if (!isNew_) {
@@ -833,9 +1061,6 @@ bool SquishBase::PlanFrame(FrameEdit& edit, uint64_t dataSize,
     p.frame.prev = p.base.lastFrame;
     p.frame.next = 0;
   }
-  if (!placed)
-    placed = TakeFreeFrame(edit, p.base, dataSize, messageLength, p.off,
-                           p.frame);
   if (!placed) {
     if (dataSize + kFrameHeaderSize + messageLength > kMaxOffset) return false;
     p.off = static_cast<uint32_t>(std::max<uint64_t>(dataSize, kBaseHeaderSize));
@@ -969,10 +1194,15 @@ bool SquishBase::RewriteHeader() {
   return true;
 }
 
+// The deletion counts once the index without its record has replaced the
+// old one (a hidden file renamed over it, the directory synced); the chains
+// and the header follow, each synced.  An open after a crash in between
+// finds the header counting one more than the index and relinks the chain
+// from the index.
 bool SquishBase::DeleteMessage() {
-  if (!isOpen_) return Fail(kErrFrameIo);
-  size_t slot = indexPos_ / kIndexRecordSize;
-  if (currentNumber_ == 0 || slot >= RecordCount()) return Fail(kErrFrameIo);
+  if (!isOpen_ || readOnly_) return Fail(kErrFrameIo);
+  size_t slot = 0;
+  if (!CurrentSlot(slot)) return Fail(kErrFrameIo);
   uint32_t off = indexRecords_[slot].frameOffset;
   uint64_t size = 0;
   if (!data_->Size(&size)) return Fail(kErrFrameIo);
@@ -982,28 +1212,56 @@ bool SquishBase::DeleteMessage() {
   if (!edit.LoadTyped(off, kFrameMessage, f)) return Fail(kErrFrameIo);
   if (!edit.Unlink(h.firstFrame, h.lastFrame, off, f, kFrameMessage))
     return Fail(kErrFrameIo);
+  // The frame joins the free chain; a free chain whose end is damaged is
+  // left alone and the frame stays out of it.
   f.type = kFrameFree;
   f.next = 0;
   f.prev = h.lastFree;
-  if (!edit.Link(h.firstFree, h.lastFree, off, f, kFrameFree))
-    return Fail(kErrFrameIo);
+  if (!edit.Link(h.firstFree, h.lastFree, off, f, kFrameFree)) f.prev = 0;
   edit.Store(off, f);
-  if (!edit.Commit()) return Fail(kErrFrameIo);
 
-  indexRecords_.erase(indexRecords_.begin() + static_cast<ptrdiff_t>(slot));
-  bool ok = WriteIndexFrom(slot) &&
-            index_->Truncate(RecordCount() * kIndexRecordSize);
+  std::vector<IndexRecord> kept = indexRecords_;
+  kept.erase(kept.begin() + static_cast<ptrdiff_t>(slot));
+  if (!ReplaceIndex(kept)) return Fail(kErrFrameIo);
+  indexRecords_ = std::move(kept);
   if (h.numMessages > 0) --h.numMessages;
   if (h.highMessage > 0) --h.highMessage;
   base_ = h;
   baseChanged_ = true;
-  if (!WriteBaseHeader() || !ok) return Fail(kErrFrameIo);
+  if (!edit.Commit() || !data_->Sync() || !WriteBaseHeader() ||
+      !data_->Sync())
+    return Fail(kErrFrameIo);
 
   if (loaded_ && frameOffset_ == off) ForgetMessage();
   currentNumber_ = 0;
   gapPos_ = static_cast<int64_t>(slot * kIndexRecordSize);
   indexPos_ = 0;
   return true;
+}
+
+bool SquishBase::ReplaceIndex(const std::vector<IndexRecord>& records) {
+  std::string bytes(records.size() * kIndexRecordSize, '\0');
+  for (size_t i = 0; i < records.size(); ++i)
+    EncodeIndexRecord(records[i], bytes.data() + i * kIndexRecordSize);
+  const std::string temp = LeftoverIndexPath();
+  int err = 0;
+  env_.Remove(temp, &err);
+  auto f = env_.Open(temp, OpenMode::kCreateExclusive, &err);
+  bool ok = f && (bytes.empty() || f->WriteAt(0, bytes.data(), bytes.size())) &&
+            f->Sync();
+  f.reset();
+  if (!ok || !env_.Rename(temp, indexPath_, &err)) {
+    env_.Remove(temp, &err);
+    return false;
+  }
+  // The index file open here is the old one: it is opened again.
+  index_ = env_.Open(indexPath_, OpenMode::kReadWrite, &err);
+  if (!index_) {
+    baseChanged_ = false;
+    CloseBase();  // the next open finishes the deletion
+    return false;
+  }
+  return SyncDir();
 }
 
 int32_t SquishBase::ReadLastRead(int32_t user) {
@@ -1070,49 +1328,45 @@ bool SquishBase::OpenBaseReadOnly(const std::string& path,
   if (!data_->Size(&dataSize))
     return fail(kErrOpenData, dataPath_ + " cannot be read");
   indexRecords_.clear();
-  if (dataSize == 0) {
-    // A data file still empty belongs to a base being created: it holds no
-    // message yet.
+  if (dataSize < kBaseHeaderSize) {
+    // A header that never reached the disk whole belongs to a base being
+    // created: it holds no message yet, unless another file holds data.
+    std::string damage = Unfinished(dataSize);
+    if (!damage.empty()) return fail(kErrOpenData, damage);
     rawBase_ = NewBaseHeader(basePath_.substr(0, basePath_.size() - 1));
   } else {
-    if (dataSize < kBaseHeaderSize) {
-      return fail(kErrOpenData,
-                  dataPath_ + " is damaged: " + std::to_string(dataSize) +
-                      " bytes, shorter than the " +
-                      std::to_string(kBaseHeaderSize) + "-byte base header");
-    }
+    if (!ReadExact(*data_, 0, rawBase_.data(), rawBase_.size()))
+      return fail(kErrOpenData, dataPath_ + " cannot be read");
     indexPath_ = FindFile(basePath_, "sqi");
-    if (indexPath_.empty()) {
+    if (indexPath_.empty() && DecodeBaseHeader(rawBase_).numMessages != 0) {
       return fail(kErrNoIndex, "the Squish base " + path + " is damaged: " +
                                    basePath_ + "sqi does not exist");
     }
-    index_ = env_.Open(indexPath_, OpenMode::kRead, &err);
-    if (!index_) return fail(kErrOpenIndex, cannotOpen(indexPath_, err));
-    uint64_t indexSize = 0;
-    if (!ReadExact(*data_, 0, rawBase_.data(), rawBase_.size()))
-      return fail(kErrOpenData, dataPath_ + " cannot be read");
-    if (!index_->Size(&indexSize))
-      return fail(kErrOpenIndex, indexPath_ + " cannot be read");
-    // An incomplete record at the end (a write cut short) is not a message.
-    std::string bytes(indexSize - indexSize % kIndexRecordSize, '\0');
-    if (!bytes.empty() && !ReadExact(*index_, 0, bytes.data(), bytes.size()))
-      return fail(kErrOpenIndex, indexPath_ + " cannot be read");
-    for (size_t p = 0; p < bytes.size(); p += kIndexRecordSize) {
-      indexRecords_.push_back(DecodeIndexRecord(bytes.data() + p));
+    if (!indexPath_.empty()) {
+      index_ = env_.Open(indexPath_, OpenMode::kRead, &err);
+      if (!index_) return fail(kErrOpenIndex, cannotOpen(indexPath_, err));
+      uint64_t indexSize = 0;
+      if (!index_->Size(&indexSize))
+        return fail(kErrOpenIndex, indexPath_ + " cannot be read");
+      // An incomplete record at the end (a write cut short) is not a
+      // message.
+      std::string bytes(indexSize - indexSize % kIndexRecordSize, '\0');
+      if (!bytes.empty() && !ReadExact(*index_, 0, bytes.data(), bytes.size()))
+        return fail(kErrOpenIndex, indexPath_ + " cannot be read");
+      for (size_t p = 0; p < bytes.size(); p += kIndexRecordSize) {
+        indexRecords_.push_back(DecodeIndexRecord(bytes.data() + p));
+      }
     }
   }
   base_ = DecodeBaseHeader(rawBase_);
-  baseChanged_ = false;
-  indexPos_ = 0;
-  gapPos_ = -1;
-  currentNumber_ = 0;
-  ForgetMessage();
-  isOpen_ = true;
+  FinishOpen();
   return true;
 }
 
 std::string SquishBase::ReadErrorText() {
   switch (errorCode_) {
+    case kErrOpenData:
+      return problem_.empty() ? MessageBase::ReadErrorText() : problem_;
     case kErrBadFrame:
       return "its frame in " + dataPath_ +
              " is damaged: not a message frame, or its sizes are wrong";

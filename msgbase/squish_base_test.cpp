@@ -1,6 +1,10 @@
 #include "msgbase/squish_base.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include <string>
 #include <vector>
@@ -739,6 +743,70 @@ TEST_F(SquishTest, NamesAreSyncedAndTheCurrentNumberIsActedOn) {
   b->CloseBase();
   EXPECT_EQ(ChainProblem(Sqd()), "");
   EXPECT_EQ(env_.HiddenNames("/fido"), std::vector<std::string>{});
+}
+
+
+// A deletion killed before any of its file operations leaves the message
+// there or gone, a chain that agrees with the header, and a base in which
+// the next deletion and post work.
+TEST(SquishKillTest, DeletionKilledAtAnyFileOperation) {
+  Env& env = *DefaultEnv();
+  auto readAll = [&](const std::string& path) {
+    int err = 0;
+    auto f = env.Open(path, OpenMode::kRead, &err);
+    uint64_t size = 0;
+    std::string bytes;
+    if (f && f->Size(&size)) bytes.resize(size);
+    if (!bytes.empty()) f->ReadAt(0, bytes.data(), bytes.size());
+    return bytes;
+  };
+  auto post = [](MessageBase& b, int n) {
+    return b.StartNewMessage() && (b.WriteTextLine("body " + std::to_string(n)), b.WriteMessage());
+  };
+  bool finished = false;
+  for (int k = 1; !finished && k < 100; ++k) {
+    SCOPED_TRACE("killed at " + std::to_string(k));
+    std::string dir = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    dir += "/vex-sqdel-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir.data()), nullptr);
+    const std::string area = dir + "/area";
+    {
+      auto b = MakeSquishBase(env);
+      ASSERT_TRUE(b->CreateBase(area));
+      for (int i = 1; i <= 3; ++i) ASSERT_TRUE(post(*b, i));
+    }
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      FaultEnv crash(env);
+      crash.CrashBeforeOperation(k);
+      auto b = MakeSquishBase(crash);
+      bool ok = b->OpenBase(area);
+      b->SeekMessage(2);
+      ok = ok && b->DeleteMessage();
+      b->CloseBase();
+      _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    finished = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    auto b = MakeSquishBase(env);
+    ASSERT_TRUE(b->OpenBase(area));
+    b->CloseBase();
+    EXPECT_EQ(ChainProblem(readAll(area + ".sqd")), "");
+    ASSERT_TRUE(b->OpenBase(area));
+    EXPECT_TRUE(b->MessageExists(1) && b->MessageExists(3));
+    EXPECT_EQ(b->MessageCount(), b->MessageExists(2) ? 3 : 2);
+    b->SeekMessage(3);
+    ASSERT_TRUE(b->ReadMessage());
+    b->SeekMessage(1);
+    EXPECT_TRUE(b->DeleteMessage());
+    EXPECT_TRUE(post(*b, 4));
+    b->CloseBase();
+    EXPECT_EQ(ChainProblem(readAll(area + ".sqd")), "");
+    EXPECT_EQ(env.HiddenNames(dir), std::vector<std::string>{});
+    std::filesystem::remove_all(dir);
+  }
+  EXPECT_TRUE(finished);
 }
 
 }  // namespace

@@ -532,6 +532,16 @@ bool SquishBase::LoadAndRepair() {
   return Repair(indexSize);
 }
 
+void SquishBase::RepairNow() {
+  bool repaired = ReadExact(*data_, 0, rawBase_.data(), rawBase_.size());
+  if (repaired) base_ = DecodeBaseHeader(rawBase_);
+  if (!repaired || !LoadAndRepair()) {
+    // Left to the next open: nothing more is written through this object.
+    baseChanged_ = false;
+    CloseBase();
+  }
+}
+
 void SquishBase::FinishOpen() {
   baseChanged_ = false;
   indexPos_ = 0;
@@ -1029,14 +1039,7 @@ bool SquishBase::WriteMessage() {
       !WriteNewBaseHeader(rec, bytes.size(), plan)) {
     if (!undo.Run()) {
       ForgetMessage();
-      // What cannot be repaired now is left to the next open: nothing
-      // more is written through this object.
-      bool repaired = ReadExact(*data_, 0, rawBase_.data(), rawBase_.size());
-      if (repaired) base_ = DecodeBaseHeader(rawBase_);
-      if (!repaired || !LoadAndRepair()) {
-        baseChanged_ = false;
-        CloseBase();
-      }
+      RepairNow();
     }
     return Fail(kErrFrameIo);
   }
@@ -1226,11 +1229,13 @@ bool SquishBase::DeleteMessage() {
   indexRecords_ = std::move(kept);
   if (h.numMessages > 0) --h.numMessages;
   if (h.highMessage > 0) --h.highMessage;
-  base_ = h;
-  baseChanged_ = true;
-  if (!edit.Commit() || !data_->Sync() || !WriteBaseHeader() ||
-      !data_->Sync())
+  if (!edit.Commit() || !data_->Sync() || !WriteRepairedHeader(h)) {
+    // The index no longer holds the message: the repair of the next open
+    // finishes the deletion, and is run at once.
+    ForgetMessage();
+    RepairNow();
     return Fail(kErrFrameIo);
+  }
 
   if (loaded_ && frameOffset_ == off) ForgetMessage();
   currentNumber_ = 0;

@@ -85,6 +85,9 @@ class SquishBase : public MessageBase {
   bool RemoveLeftoverIndex();
   // Reads the index and repairs what a write cut short left behind.
   bool LoadAndRepair();
+  // After a write that failed and could not put everything back: the
+  // repair of an open, under the lock held; the base closes when it fails.
+  void RepairNow();
   bool Repair(uint64_t indexSize);
   bool RepairChainEnd(squish::FrameEdit& edit, uint64_t dataSize);
   bool WriteRepairedHeader(const squish::BaseHeader& h);

@@ -746,6 +746,35 @@ TEST_F(SquishTest, NamesAreSyncedAndTheCurrentNumberIsActedOn) {
 }
 
 
+// A deletion with every write from the n-th on failing, whole or cut
+// short, leaves the message there or gone and a chain that agrees with the
+// header.
+TEST_F(SquishTest, DeletionWithWritesFailing) {
+  {
+    auto b = Create();
+    for (const char* body : {"one\r", "two\r", "three\r"}) Post(*b, "All", body);
+  }
+  const std::string sqd = Sqd(), sqi = Sqi();
+  for (int n = 0; n < 12; ++n) {
+    for (bool cutShort : {false, true}) {
+      SCOPED_TRACE(std::to_string(n) + (cutShort ? " cut short" : ""));
+      env_.SetFile("/fido/area.sqd", sqd);
+      env_.SetFile("/fido/area.sqi", sqi);
+      FaultEnv faults(env_);
+      faults.FailWritesFrom(n, cutShort, EIO);
+      auto b = MakeSquishBase(faults);
+      ASSERT_TRUE(b->OpenBase("/fido/area"));
+      b->SeekMessage(2);
+      b->DeleteMessage();
+      b.reset();
+      b = Open();
+      b->CloseBase();
+      EXPECT_EQ(ChainProblem(Sqd()), "");
+      EXPECT_EQ(Sqi().size(), 12 * U32(Sqd(), kNumMsgs));
+    }
+  }
+}
+
 // A deletion killed before any of its file operations leaves the message
 // there or gone, a chain that agrees with the header, and a base in which
 // the next deletion and post work.

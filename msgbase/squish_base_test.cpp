@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include <string>
 #include <vector>
@@ -493,15 +494,6 @@ class SquishDamageTest : public SquishTest {
     b.reset();
     ExpectUnchanged();
   }
-  void ExpectWriteFails() {
-    auto b = Open();
-    ASSERT_TRUE(b->StartNewMessage());
-    b->WriteTextLine("new");
-    EXPECT_FALSE(b->WriteMessage());
-    EXPECT_EQ(b->GetErrorCode(), 0x3008);
-    b.reset();
-    ExpectUnchanged();
-  }
   void ExpectUnchanged() {
     EXPECT_EQ(Sqd(), sqd_);
     EXPECT_EQ(Sqi(), sqi_);
@@ -672,24 +664,17 @@ TEST_F(SquishTest, OpenFinishesAnInterruptedCreation) {
     auto b = Create();
     header = Sqd();
   }
-  struct State {
-    const char* what;
-    const char* sqd;  // nullptr: missing
-    const char* sqi;
-  } states[] = {
-      {"a header of one byte, no index", "\x00", nullptr},
-      {"a header of one byte, an empty index", "\x00", ""},
-      {"a whole header, no index", "H", nullptr},
-      {"no header file, an empty index", nullptr, ""},
-  };
+  // The header file: 1 = one byte, 2 = whole, 0 = missing; the index
+  // empty or missing.
+  const std::pair<int, bool> states[] = {{1, false}, {1, true}, {2, false}, {0, true}};
   InstallFileHooks(env_);
-  for (const State& st : states) {
-    SCOPED_TRACE(st.what);
+  for (const auto& [sqd, sqi] : states) {
+    SCOPED_TRACE(std::to_string(sqd) + (sqi ? " with" : " without") + " an index");
     int err = 0;
     env_.Remove("/fido/area.sqd", &err);
     env_.Remove("/fido/area.sqi", &err);
-    if (st.sqd) env_.SetFile("/fido/area.sqd", std::string(st.sqd) == "H" ? header : std::string(1, '\0'));
-    if (st.sqi) env_.SetFile("/fido/area.sqi", st.sqi);
+    if (sqd > 0) env_.SetFile("/fido/area.sqd", sqd == 2 ? header : std::string(1, '\0'));
+    if (sqi) env_.SetFile("/fido/area.sqi", "");
     std::unique_ptr<MessageBase> b;
     ASSERT_TRUE(OpenMessageBase(b, "S/fido/area")) << std::hex << b->GetErrorCode();
     Post(*b, "All", "first\r");
@@ -706,16 +691,13 @@ class NameLog : public EnvWrapper {
  public:
   explicit NameLog(Env& e) : EnvWrapper(e) {}
   std::unique_ptr<File> Open(const std::string& p, OpenMode m, int* err) override {
-    if (m == OpenMode::kCreateExclusive) log += "create " + p + "; ";
-    return EnvWrapper::Open(p, m, err);
+    return (m == OpenMode::kCreateExclusive ? log += "create " + p + "; " : log), EnvWrapper::Open(p, m, err);
   }
-  bool Rename(const std::string& from, const std::string& to, int* err) override {
-    log += "rename " + from + " " + to + "; ";
-    return EnvWrapper::Rename(from, to, err);
+  bool Rename(const std::string& a, const std::string& b, int* err) override {
+    return (log += "rename " + a + " " + b + "; "), EnvWrapper::Rename(a, b, err);
   }
   bool SyncDirectory(const std::string& p, int* err) override {
-    log += "sync " + p + "; ";
-    return EnvWrapper::SyncDirectory(p, err);
+    return (log += "sync " + p + "; "), EnvWrapper::SyncDirectory(p, err);
   }
   std::string log;
 };
@@ -780,14 +762,9 @@ TEST_F(SquishTest, DeletionWithWritesFailing) {
 // the next deletion and post work.
 TEST(SquishKillTest, DeletionKilledAtAnyFileOperation) {
   Env& env = *DefaultEnv();
-  auto readAll = [&](const std::string& path) {
-    int err = 0;
-    auto f = env.Open(path, OpenMode::kRead, &err);
-    uint64_t size = 0;
-    std::string bytes;
-    if (f && f->Size(&size)) bytes.resize(size);
-    if (!bytes.empty()) f->ReadAt(0, bytes.data(), bytes.size());
-    return bytes;
+  auto readAll = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
   };
   auto post = [](MessageBase& b, int n) {
     return b.StartNewMessage() && (b.WriteTextLine("body " + std::to_string(n)), b.WriteMessage());
@@ -820,13 +797,9 @@ TEST(SquishKillTest, DeletionKilledAtAnyFileOperation) {
     finished = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     auto b = MakeSquishBase(env);
     ASSERT_TRUE(b->OpenBase(area));
-    b->CloseBase();
     EXPECT_EQ(ChainProblem(readAll(area + ".sqd")), "");
-    ASSERT_TRUE(b->OpenBase(area));
     EXPECT_TRUE(b->MessageExists(1) && b->MessageExists(3));
     EXPECT_EQ(b->MessageCount(), b->MessageExists(2) ? 3 : 2);
-    b->SeekMessage(3);
-    ASSERT_TRUE(b->ReadMessage());
     b->SeekMessage(1);
     EXPECT_TRUE(b->DeleteMessage());
     EXPECT_TRUE(post(*b, 4));

@@ -615,8 +615,11 @@ bool SquishBase::Repair(uint64_t indexSize) {
   // write of ours leaves: the header and the chain stay as they are.
   const size_t from = agrees && count >= 2 ? count - 2 : 0;
   bool relink = true;
-  for (size_t i = from; i < count && relink; ++i)
-    relink = isMessage(indexRecords_[i].frameOffset);
+  std::unordered_set<uint32_t> linked;
+  for (size_t i = from; i < count && relink; ++i) {
+    relink = isMessage(indexRecords_[i].frameOffset) &&
+             linked.insert(indexRecords_[i].frameOffset).second;
+  }
   if (!relink && !agrees) {
     indexRecords_.resize(records);
     return RepairChainEnd(edit, dataSize);
@@ -691,7 +694,7 @@ bool SquishBase::RepairChainEnd(FrameEdit& edit, uint64_t dataSize) {
   uint32_t prev = 0;
   size_t length = 0;
   for (uint32_t cur = h.firstFrame;
-       cur != 0 && edit.LoadTyped(cur, kFrameMessage, f) && f.prev == prev &&
+       cur != 0 && edit.LoadTyped(cur, kFrameMessage, f) &&
        seen.insert(cur).second;
        cur = f.next) {
     prev = cur;

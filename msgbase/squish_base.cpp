@@ -622,7 +622,7 @@ bool SquishBase::Repair(uint64_t indexSize) {
   }
   if (!relink && !agrees) {
     indexRecords_.resize(records);
-    return RepairChainEnd(edit, dataSize);
+    return RepairChainEnd(edit, dataSize, indexChanged);
   }
   if (count < RecordCount()) {
     indexRecords_.resize(count);
@@ -663,8 +663,14 @@ bool SquishBase::Repair(uint64_t indexSize) {
   }
   if (h.endOfData > dataSize || h.endOfData < std::min(lastEnd, dataSize))
     h.endOfData = static_cast<uint32_t>(std::min(dataSize, kMaxOffset));
-  // A free chain whose ends are not free frames is forgotten (its frames
-  // are never written over anyway).
+  return WriteRepair(edit, h, indexChanged);
+}
+
+// The index first (a record past the count goes), then the links, then the
+// header that counts.  A free chain whose ends are not free frames is
+// forgotten (its frames are never written over anyway).
+bool SquishBase::WriteRepair(FrameEdit& edit, BaseHeader& h,
+                             bool indexChanged) {
   FrameHeader ff;
   if ((h.firstFree == 0) != (h.lastFree == 0) ||
       (h.firstFree != 0 && (!edit.LoadTyped(h.firstFree, kFrameFree, ff) ||
@@ -672,8 +678,10 @@ bool SquishBase::Repair(uint64_t indexSize) {
     h.firstFree = 0;
     h.lastFree = 0;
   }
-  // The index first (a record past the count goes), then the links, then
-  // the header that counts.
+  if (RecordCount() > h.numMessages) {
+    indexRecords_.resize(h.numMessages);
+    indexChanged = true;
+  }
   if (indexChanged) {
     if (!WriteIndexFrom(0) ||
         !index_->Truncate(RecordCount() * kIndexRecordSize) || !index_->Sync())
@@ -687,7 +695,8 @@ bool SquishBase::Repair(uint64_t indexSize) {
 // left as it is; the header's end of the chain is made to agree with the
 // chain as it can be followed from its first frame, so that the next
 // message can be linked after it.
-bool SquishBase::RepairChainEnd(FrameEdit& edit, uint64_t dataSize) {
+bool SquishBase::RepairChainEnd(FrameEdit& edit, uint64_t dataSize,
+                                bool indexChanged) {
   BaseHeader h = base_;
   FrameHeader f;
   std::unordered_set<uint32_t> seen;
@@ -716,8 +725,7 @@ bool SquishBase::RepairChainEnd(FrameEdit& edit, uint64_t dataSize) {
                                : prev + uint64_t{kFrameHeaderSize} + f.messageLength;
   if (h.endOfData > dataSize || h.endOfData < std::min(lastEnd, dataSize))
     h.endOfData = static_cast<uint32_t>(std::min(dataSize, kMaxOffset));
-  if (!edit.Empty() && (!edit.Commit() || !data_->Sync())) return false;
-  return WriteRepairedHeader(h);
+  return WriteRepair(edit, h, indexChanged);
 }
 
 bool SquishBase::WriteRepairedHeader(const BaseHeader& h) {

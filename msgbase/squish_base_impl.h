@@ -89,7 +89,10 @@ class SquishBase : public MessageBase {
   // repair of an open, under the lock held; the base closes when it fails.
   void RepairNow();
   bool Repair(uint64_t indexSize);
-  bool RepairChainEnd(squish::FrameEdit& edit, uint64_t dataSize);
+  bool RepairChainEnd(squish::FrameEdit& edit, uint64_t dataSize,
+                      bool indexChanged);
+  bool WriteRepair(squish::FrameEdit& edit, squish::BaseHeader& h,
+                   bool indexChanged);
   bool WriteRepairedHeader(const squish::BaseHeader& h);
   // The end of every successful open or create.
   void FinishOpen();

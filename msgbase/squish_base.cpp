@@ -9,33 +9,35 @@
 // frames are kept in their chain but never written over: a new message
 // always goes at the end of the data file.
 //
-// Sync points.  "Open" is what the next open does, under the lock, when the
-// power goes right after the step (unsynced writes lost or torn):
+// Sync points: each step, the file it writes, what is durable after it, and
+// what the next open does (under the lock) when the power goes right there,
+// the step's unsynced writes lost, reordered or torn:
 //
-// step                      | file     | durable after it           | open
-// ------------------------- | -------- | -------------------------- | ----------------------------
-// create: data file         | sqd      | nothing (name not synced)  | no base, or an empty sqd:
-//   create: index file      | sqi      | nothing                    |   initialised (every file
-//   create: base header     | sqd      | header (sync)              |   empty or missing, a torn
-//   create: sync directory  | dir      | both names                 |   header); an sqi missing
-//                           |          |                            |   beside an empty base: made
-// post: frame at the end    | sqd      | frame (sync)               | tail past the header's end
-//                           |          |                            |   of data: left unused
-// post: index record        | sqi      | record (sync)              | record past the count (or
-//                           |          |                            |   torn): trimmed
-// post: old last frame's    | sqd      | link (sync)                | last frame's link past the
-//   link to the new one     |          |                            |   count: cleared
-// post: base header counts  | sqd      | message (sync)             | torn header: count, chain
-//   the message             |          |                            |   ends and end of data
-//                           |          |                            |   rebuilt from the index
-// delete: new index to      | .sqi-new | new index (sync)           | leftover removed
-//   a hidden file           |          |                            |
-// delete: rename over sqi,  | sqi, dir | the deletion (dir sync)    | header counts one more than
-//   sync directory          |          |                            |   the index: chain relinked
-//                           |          |                            |   from the index
-// delete: unlink the frame, | sqd      | chains (sync)              | as above
-//   join the free chain     |          |                            |
-// delete: base header       | sqd      | count (sync)               | nothing to do
+// step                             file      durable after it   next open
+// -------------------------------  --------  -----------------  ---------------------------------
+// create: data file, index file    sqd, sqi  nothing            no base: created again; an empty
+//                                                               index alone is taken over
+// create: base header (synced)     sqd       the header         a header cut short beside empty
+//                                                               or missing files: initialised
+// create: directory synced         dir       both names         an index missing beside a header
+//                                                               that counts nothing: made
+// post: frame at the end (synced)  sqd       the frame          bytes past the header's end of
+//                                                               data: no chain leads there
+// post: index record (synced)      sqi       the record         a record past the count, or one
+//                                                               cut short: cut off
+// post: old last frame's link to   sqd       the link           a link from the counted last
+//   the new frame (synced)                                      frame: cleared
+// post: base header counts the     sqd       the message        a torn header (count, chain ends
+//   message (synced)                                            or end of data disagreeing with
+//                                                               the index): made from the index
+// delete: new index into a hidden  .sqi-new  nothing            the hidden file: removed
+//   file (synced)
+// delete: renamed over the index,  sqi, dir  the deletion       the header counts one more than
+//   directory synced                                            the index: chain relinked from
+//                                                               the index, header made from it
+// delete: frame unlinked, joins    sqd       the chains         as above
+//   the free chain (synced)
+// delete: base header (synced)     sqd       the count          nothing to do
 //
 // A write that fails puts back what it wrote; when putting back fails too,
 // the state is one of the above and the next open (or this one, at once)

@@ -589,17 +589,17 @@ bool SquishBase::Repair(uint64_t indexSize) {
   size_t count = records;
   if (agrees) {
     count = h.numMessages;
-  } else if (h.numMessages == records + 1 && isMessage(h.lastFrame) &&
+  } else if (char msg[kMsgHeaderSize];
+             h.numMessages == records + 1 && isMessage(h.lastFrame) &&
              std::none_of(indexRecords_.begin(), indexRecords_.end(),
                           [&](const IndexRecord& r) {
                             return r.frameOffset == h.lastFrame;
-                          })) {
+                          }) &&
+             h.lastFrame + uint64_t{kFrameHeaderSize + kMsgHeaderSize} <=
+                 dataSize &&
+             ReadExact(*data_, h.lastFrame + uint64_t{kFrameHeaderSize}, msg,
+                       sizeof msg)) {
     // A writer that lost its index record: the last frame is indexed again.
-    char msg[kMsgHeaderSize];
-    if (h.lastFrame + uint64_t{kFrameHeaderSize + kMsgHeaderSize} > dataSize ||
-        !ReadExact(*data_, h.lastFrame + uint64_t{kFrameHeaderSize}, msg,
-                   sizeof msg))
-      return true;
     IndexRecord rec;
     rec.frameOffset = h.lastFrame;
     rec.unique = GetU32(msg + kMsgUnique);
@@ -694,37 +694,42 @@ bool SquishBase::WriteRepair(FrameEdit& edit, BaseHeader& h,
 }
 
 // An index that does not describe the chain (damage of another kind) is
-// left as it is; the header's end of the chain is made to agree with the
-// chain as it can be followed from its first frame, so that the next
-// message can be linked after it.
+// left as it is, cut to the header's count; the header counts no more than
+// the index holds, and its end of the chain is a message frame (its own,
+// else the end of the chain followed from the first frame, else the last
+// indexed one), so that the next message is linked after it and kept.
 bool SquishBase::RepairChainEnd(FrameEdit& edit, uint64_t dataSize,
                                 bool indexChanged) {
   BaseHeader h = base_;
   FrameHeader f;
+  auto isMessage = [&](uint32_t off) {
+    return off != 0 && edit.LoadTyped(off, kFrameMessage, f);
+  };
+  uint32_t last = isMessage(h.lastFrame) ? h.lastFrame : 0;
   std::unordered_set<uint32_t> seen;
-  uint32_t prev = 0;
-  size_t length = 0;
+  const bool walk = last == 0;
   for (uint32_t cur = h.firstFrame;
-       cur != 0 && edit.LoadTyped(cur, kFrameMessage, f) &&
-       seen.insert(cur).second;
-       cur = f.next) {
-    prev = cur;
-    ++length;
+       walk && isMessage(cur) && seen.insert(cur).second; cur = f.next) {
+    last = cur;
   }
-  if (prev != 0) {
-    edit.LoadTyped(prev, kFrameMessage, f);
-    if (f.next != 0) {
-      f.next = 0;
-      edit.Store(prev, f);
+  for (size_t i = RecordCount(); last == 0 && i-- > 0;) {
+    if (isMessage(indexRecords_[i].frameOffset))
+      last = indexRecords_[i].frameOffset;
+  }
+  uint64_t lastEnd = kBaseHeaderSize;
+  if (isMessage(last)) {
+    FrameHeader end = f;
+    lastEnd = last + uint64_t{kFrameHeaderSize} + end.messageLength;
+    if (end.next != 0 && !isMessage(end.next)) {
+      end.next = 0;
+      edit.Store(last, end);
     }
   }
-  h.lastFrame = prev;
-  if (prev == 0) h.firstFrame = 0;
+  h.lastFrame = last;
+  if (last == 0) h.firstFrame = 0;
   h.numMessages = std::min<uint32_t>(h.numMessages,
-                                     static_cast<uint32_t>(length));
+                                     static_cast<uint32_t>(RecordCount()));
   h.highMessage = std::min(h.highMessage, h.numMessages);
-  uint64_t lastEnd = prev == 0 ? kBaseHeaderSize
-                               : prev + uint64_t{kFrameHeaderSize} + f.messageLength;
   if (h.endOfData > dataSize || h.endOfData < std::min(lastEnd, dataSize))
     h.endOfData = static_cast<uint32_t>(std::min(dataSize, kMaxOffset));
   return WriteRepair(edit, h, indexChanged);

@@ -5,7 +5,7 @@
 #include "driver/check_config.h"
 #include "driver/check_template.h"
 #include "driver/check_text.h"
-#include "platform/mem_env.h"
+#include "testenv/mem_env.h"
 
 namespace vex {
 namespace {

@@ -4,6 +4,7 @@
 #include "fuzz/fuzz_targets.h"
 #include "msgbase/message_base.h"
 #include "platform/exit.h"
+#include "testenv/fault_env.h"
 #include "testenv/mem_env.h"
 #include "util/coding.h"
 
@@ -106,42 +107,24 @@ void SetFiles(MemEnv& env, const std::vector<std::string>& parts,
   }
 }
 
-}  // namespace
-
 // Input: the JHR, JDX, JDT and JLR files of base/echo (files after the
 // last part given are missing).
-int FuzzJam(const uint8_t* data, size_t size) {
-  std::vector<std::string> parts = SplitInput(data, size, 4);
-  MemEnv env;
-  env.SetNow(FuzzNow());
-  SetFiles(env, parts, "base/echo", {".jhr", ".jdx", ".jdt", ".jlr"});
-  try {
-    ExerciseBase(env, "Jbase/echo");
-  } catch (const RunTimeError&) {
-  }
-  return 0;
+void JamFiles(MemEnv& env, const uint8_t* data, size_t size) {
+  SetFiles(env, SplitInput(data, size, 4), "base/echo",
+           {".jhr", ".jdx", ".jdt", ".jlr"});
 }
 
 // Input: the SQD, SQI and SQL files of base/echo.
-int FuzzSquish(const uint8_t* data, size_t size) {
-  std::vector<std::string> parts = SplitInput(data, size, 3);
-  MemEnv env;
-  env.SetNow(FuzzNow());
-  SetFiles(env, parts, "base/echo", {".sqd", ".sqi", ".sql"});
-  try {
-    ExerciseBase(env, "Sbase/echo");
-  } catch (const RunTimeError&) {
-  }
-  return 0;
+void SquishFiles(MemEnv& env, const uint8_t* data, size_t size) {
+  SetFiles(env, SplitInput(data, size, 3), "base/echo",
+           {".sqd", ".sqi", ".sql"});
 }
 
 // Input: the lastread file of the folder base/, then message files.  Each
 // message part begins with its number on a line of its own (a part without
 // a number line gets its position), then the file's bytes.
-int FuzzMsg(const uint8_t* data, size_t size) {
+void MsgFiles(MemEnv& env, const uint8_t* data, size_t size) {
   std::vector<std::string> parts = SplitInput(data, size, 24);
-  MemEnv env;
-  env.SetNow(FuzzNow());
   env.AddDirectory("base");
   env.SetFile("base/lastread", parts[0]);
   for (size_t i = 1; i < parts.size(); ++i) {
@@ -155,11 +138,91 @@ int FuzzMsg(const uint8_t* data, size_t size) {
     }
     env.SetFile("base/" + number + ".msg", bytes);
   }
+}
+
+struct BaseKind {
+  const char* areaId;
+  void (*files)(MemEnv&, const uint8_t*, size_t);
+};
+
+const BaseKind* KindOf(const std::string& target) {
+  static const BaseKind jam{"Jbase/echo", JamFiles},
+      squish{"Sbase/echo", SquishFiles}, msg{"Mbase/", MsgFiles};
+  return target == "jam" ? &jam : target == "squish" ? &squish
+                                : target == "msg"      ? &msg
+                                                       : nullptr;
+}
+
+int Exercise(const BaseKind& kind, const uint8_t* data, size_t size) {
+  MemEnv env;
+  env.SetNow(FuzzNow());
+  kind.files(env, data, size);
   try {
-    ExerciseBase(env, "Mbase/");
+    ExerciseBase(env, kind.areaId);
   } catch (const RunTimeError&) {
   }
   return 0;
+}
+
+// Opens the base, appends one message and closes it; true when the message
+// was stored.
+bool AppendOnce(Env& env, const std::string& areaId) {
+  InstallFileHooks(env);
+  std::unique_ptr<MessageBase> base;
+  int32_t number = 0;
+  try {
+    if (OpenMessageBase(base, areaId)) number = AppendMessage(*base);
+    return CloseMessageBase(base) && number != 0;
+  } catch (const RunTimeError&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+int FuzzJam(const uint8_t* data, size_t size) {
+  return Exercise(*KindOf("jam"), data, size);
+}
+
+int FuzzSquish(const uint8_t* data, size_t size) {
+  return Exercise(*KindOf("squish"), data, size);
+}
+
+int FuzzMsg(const uint8_t* data, size_t size) {
+  return Exercise(*KindOf("msg"), data, size);
+}
+
+FaultedAppends CountFaultedAppends(const std::string& target,
+                                   const uint8_t* data, size_t size) {
+  FaultedAppends out;
+  const BaseKind* kind = KindOf(target);
+  if (!kind) return out;
+  // The writes of an append that nothing disturbs; a base that takes no
+  // message even then is not counted.
+  int writes = 0;
+  {
+    MemEnv mem;
+    mem.SetNow(FuzzNow());
+    kind->files(mem, data, size);
+    FaultEnv counting(mem);
+    counting.FailWritesFrom(1 << 30, false);
+    if (!AppendOnce(counting, kind->areaId)) return out;
+    writes = counting.writesCounted();
+  }
+  for (int n = 0; n < writes; ++n) {
+    for (bool cutShort : {false, true}) {
+      MemEnv mem;
+      mem.SetNow(FuzzNow());
+      kind->files(mem, data, size);
+      FaultEnv faults(mem);
+      faults.FailWritesFrom(n, cutShort, n % 2 ? EIO : ENOSPC);
+      AppendOnce(faults, kind->areaId);
+      ++out.appends;
+      if (!AppendOnce(mem, kind->areaId)) ++out.stuck;
+    }
+  }
+  InstallFileHooks(*DefaultEnv());
+  return out;
 }
 
 }  // namespace vex::fuzz

@@ -32,6 +32,18 @@ int FuzzJam(const uint8_t* data, size_t size);
 int FuzzSquish(const uint8_t* data, size_t size);
 int FuzzMsg(const uint8_t* data, size_t size);
 
+// A base given by the input of the target of that name (jam, squish, msg)
+// takes one message while every write from the n-th on fails (whole or cut
+// short), for every n up to the writes of an undisturbed append; then it is
+// given one more message with nothing failing.  `stuck` counts the bases
+// that take no more message although the undisturbed append worked.
+struct FaultedAppends {
+  int appends = 0;
+  int stuck = 0;
+};
+FaultedAppends CountFaultedAppends(const std::string& target,
+                                   const uint8_t* data, size_t size);
+
 // Every target, in the order the fuzz script runs them.
 const std::vector<Target>& Targets();
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/mem_env.h"
+#include "testenv/mem_env.h"
 
 namespace vex {
 namespace {

@@ -8,8 +8,8 @@
 #include "msgbase/jam_base.h"
 #include "msgbase/jam_base_impl.h"
 #include "msgbase/jam_format.h"
-#include "platform/fault_env.h"
-#include "platform/mem_env.h"
+#include "testenv/fault_env.h"
+#include "testenv/mem_env.h"
 #include "util/coding.h"
 
 namespace vex {

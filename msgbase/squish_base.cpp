@@ -5,14 +5,49 @@
 //
 // Changes to the chains are planned on copies of the frame headers first and
 // written only when every frame they touch has been read and checked, so a
-// damaged base makes an operation fail before anything is written.
+// damaged base makes an operation fail before anything is written.  Free
+// frames are kept in their chain but never written over: a new message
+// always goes at the end of the data file.
+//
+// Sync points: each step, the file it writes, what is durable after it, and
+// what the next open does (under the lock) when the power goes right there,
+// the step's unsynced writes lost, reordered or torn:
+//
+// step                             file      durable after it   next open
+// -------------------------------  --------  -----------------  ---------------------------------
+// create: data file, index file    sqd, sqi  nothing            no base: created again; an empty
+//                                                               index alone is taken over
+// create: base header (synced)     sqd       the header         a header cut short beside empty
+//                                                               or missing files: initialised
+// create: directory synced         dir       both names         an index missing beside a header
+//                                                               that counts nothing: made
+// post: frame at the end (synced)  sqd       the frame          bytes past the header's end of
+//                                                               data: no chain leads there
+// post: index record (synced)      sqi       the record         a record past the count, or one
+//                                                               cut short: cut off
+// post: old last frame's link to   sqd       the link           a link from the counted last
+//   the new frame (synced)                                      frame: cleared
+// post: base header counts the     sqd       the message        a torn header (count, chain ends
+//   message (synced)                                            or end of data disagreeing with
+//                                                               the index): made from the index
+// delete: new index into a hidden  .sqi-new  nothing            the hidden file: removed
+//   file (synced)
+// delete: renamed over the index,  sqi, dir  the deletion       the header counts one more than
+//   directory synced                                            the index: chain relinked from
+//                                                               the index, header made from it
+// delete: frame unlinked, joins    sqd       the chains         as above
+//   the free chain (synced)
+// delete: base header (synced)     sqd       the count          nothing to do
+//
+// A write that fails puts back what it wrote; when putting back fails too,
+// the state is one of the above and the next open (or this one, at once)
+// repairs it the same way.
 #include "msgbase/squish_base.h"
 #include "msgbase/squish_base_impl.h"
+#include "msgbase/squish_frame_edit.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <map>
-#include <unordered_set>
 #include <vector>
 
 #include "msgbase/fido_date.h"
@@ -43,9 +78,6 @@ enum : int {
   kErrCreateIndex = 0x300A,  // index file cannot be created
 };
 
-// Largest file offset a frame may reach: offsets are stored as dwords.
-constexpr uint64_t kMaxOffset = 0xFFFFFFFFu;
-
 bool IsUpperAscii(char c) { return c >= 'A' && c <= 'Z'; }
 char LowerAscii(char c) {
   return IsUpperAscii(c) ? static_cast<char>(c - 'A' + 'a') : c;
@@ -58,146 +90,8 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
   return true;
 }
 
-// Reads exactly n bytes at offset.
-bool ReadExact(File& f, uint64_t offset, void* buf, size_t n) {
-  char* p = static_cast<char*>(buf);
-  size_t done = 0;
-  while (done < n) {
-    long long got = f.ReadAt(offset + done, p + done, n - done);
-    if (got <= 0) return false;
-    done += static_cast<size_t>(got);
-  }
-  return true;
-}
-
 }  // namespace
 
-namespace squish {
-
-// What a write changed, so that a failed write can be put back: bytes
-// overwritten in place and the sizes of files that were appended to.
-class UndoLog {
- public:
-  bool Save(File& f, uint64_t off, size_t n) {
-    std::string old(n, '\0');
-    if (!ReadExact(f, off, old.data(), n)) return false;
-    bytes_.push_back({&f, off, std::move(old)});
-    return true;
-  }
-  void SaveSize(File& f, uint64_t size) { sizes_.push_back({&f, size}); }
-  // Puts everything back, newest first.
-  void Run() {
-    for (auto it = bytes_.rbegin(); it != bytes_.rend(); ++it)
-      it->file->WriteAt(it->off, it->old.data(), it->old.size());
-    for (auto it = sizes_.rbegin(); it != sizes_.rend(); ++it)
-      it->first->Truncate(it->second);
-    for (const auto& b : bytes_) b.file->Sync();
-  }
-
- private:
-  struct Bytes {
-    File* file;
-    uint64_t off;
-    std::string old;
-  };
-  std::vector<Bytes> bytes_;
-  std::vector<std::pair<File*, uint64_t>> sizes_;
-};
-
-// Copies of the frame headers an operation changes.  Reads go through the
-// copies, so every step sees the changes of the steps before it; nothing
-// reaches the file until Commit.
-class FrameEdit {
- public:
-  FrameEdit(File& data, uint64_t dataSize) : data_(data), dataSize_(dataSize) {}
-
-  // A frame header at off: inside the file and with the frame id.
-  bool Load(uint32_t off, FrameHeader& f) {
-    auto it = changed_.find(off);
-    if (it != changed_.end()) {
-      f = it->second;
-      return true;
-    }
-    if (off < kBaseHeaderSize || off + uint64_t{kFrameHeaderSize} > dataSize_)
-      return false;
-    char buf[kFrameHeaderSize];
-    if (!ReadExact(data_, off, buf, sizeof buf)) return false;
-    f = DecodeFrameHeader(buf);
-    return f.id == kFrameId;
-  }
-  bool LoadTyped(uint32_t off, uint16_t type, FrameHeader& f) {
-    return Load(off, f) && f.type == type;
-  }
-  void Store(uint32_t off, const FrameHeader& f) { changed_[off] = f; }
-  void Forget(uint32_t off) { changed_.erase(off); }
-  bool Empty() const { return changed_.empty(); }
-
-  // Takes the frame at off (header h) out of a chain of frames of the given
-  // type.  Both neighbours are checked before either is changed.
-  bool Unlink(uint32_t& first, uint32_t& last, uint32_t off,
-              const FrameHeader& h, uint16_t type) {
-    FrameHeader prev, next;
-    if (h.prev != 0 ? !LoadTyped(h.prev, type, prev) || prev.next != off
-                    : first != off)
-      return false;
-    if (h.next != 0 ? !LoadTyped(h.next, type, next) || next.prev != off
-                    : last != off)
-      return false;
-    if (h.prev != 0) {
-      prev.next = h.next;
-      Store(h.prev, prev);
-    } else {
-      first = h.next;
-    }
-    if (h.next != 0) {
-      next.prev = h.prev;
-      Store(h.next, next);
-    } else {
-      last = h.prev;
-    }
-    return true;
-  }
-
-  // Puts the frame at off between h.prev and h.next of a chain (0 = the
-  // chain's start or end).
-  bool Link(uint32_t& first, uint32_t& last, uint32_t off,
-            const FrameHeader& h, uint16_t type) {
-    FrameHeader prev, next;
-    if (h.prev != 0 && !LoadTyped(h.prev, type, prev)) return false;
-    if (h.next != 0 && !LoadTyped(h.next, type, next)) return false;
-    if (h.next != 0) {
-      next.prev = off;
-      Store(h.next, next);
-    } else {
-      last = off;
-    }
-    if (h.prev != 0) {
-      prev.next = off;
-      Store(h.prev, prev);
-    } else {
-      first = off;
-    }
-    return true;
-  }
-
-  // Writes the changed headers; the bytes they replace go to undo first.
-  bool Commit(UndoLog* undo = nullptr) {
-    char buf[kFrameHeaderSize];
-    for (const auto& [off, f] : changed_) {
-      if (undo && !undo->Save(data_, off, kFrameHeaderSize)) return false;
-      EncodeFrameHeader(f, buf);
-      if (!data_.WriteAt(off, buf, sizeof buf)) return false;
-    }
-    return true;
-  }
-
- private:
-  File& data_;
-  uint64_t dataSize_;
-  std::map<uint32_t, FrameHeader> changed_;
-};
-
-}  // namespace squish
 
 namespace {
 
@@ -218,28 +112,6 @@ size_t SplitControl(const std::string& t, std::string& control) {
     }
   }
   return pos;
-}
-
-// First fit: takes the first free frame large enough out of the free chain
-// and gives its offset and length.  A damaged free chain is not followed
-// further; false when no frame fits.
-bool TakeFreeFrame(FrameEdit& edit, BaseHeader& h, uint64_t dataSize,
-                   uint64_t messageLength, uint32_t& off, FrameHeader& f) {
-  std::unordered_set<uint32_t> seen;
-  for (uint32_t fr = h.firstFree; fr != 0 && seen.insert(fr).second;) {
-    FrameHeader cand;
-    if (!edit.LoadTyped(fr, kFrameFree, cand)) break;
-    if (cand.frameLength >= messageLength &&
-        fr + uint64_t{kFrameHeaderSize} + cand.frameLength <= dataSize &&
-        edit.Unlink(h.firstFree, h.lastFree, fr, cand, kFrameFree)) {
-      off = fr;
-      f.frameLength = cand.frameLength;
-      edit.Forget(fr);
-      return true;
-    }
-    fr = cand.next;
-  }
-  return false;
 }
 
 // A message frame as stored: frame header, message header, control
@@ -407,6 +279,7 @@ std::string SquishBase::NameLikeDataFile(const std::string& ext) const {
 bool SquishBase::OpenBase(const std::string& path) {
   CloseBase();
   basePath_ = WithDot(path);
+  problem_.clear();
   dataPath_ = FindFile(basePath_, "sqd");
   if (dataPath_.empty()) return FailOpen(kErrNoData);
   // A base another program is creating at this moment: wait (without the
@@ -423,43 +296,54 @@ bool SquishBase::OpenBase(const std::string& path) {
   data_ = env_.Open(dataPath_, OpenMode::kReadWrite, &err);
   if (!data_ || !data_->LockFirstByte(lockTimeoutMs_))
     return FailOpen(kErrOpenData);
-  // A data file still empty is a creation that never wrote its header: it
-  // holds no message and is finished here, under the lock.
+  // Read under the lock, so the files are as the last writer left them.
   uint64_t dataSize = 0;
   if (!data_->Size(&dataSize)) return FailOpen(kErrOpenData);
-  const bool unfinished = dataSize == 0;
   if (indexPath_.empty()) indexPath_ = FindFile(basePath_, "sqi");
-  if (indexPath_.empty()) {
-    if (!unfinished) return FailOpen(kErrNoIndex);
-    indexPath_ = NameLikeDataFile("sqi");
-    index_ = env_.Open(indexPath_, OpenMode::kCreateExclusive, &err);
+  bool madeIndex = false;
+  if (dataSize < kBaseHeaderSize) {
+    // A header that never reached the disk whole belongs to a creation that
+    // did not finish, unless another file holds data: that is damage.
+    problem_ = Unfinished(dataSize);
+    if (!problem_.empty()) return FailOpen(kErrOpenData);
+    if (indexPath_.empty()) {
+      indexPath_ = NameLikeDataFile("sqi");
+      index_ = env_.Open(indexPath_, OpenMode::kCreateExclusive, &err);
+      madeIndex = index_ != nullptr;
+    }
+    if (!index_) index_ = env_.Open(indexPath_, OpenMode::kReadWrite, &err);
+    if (!index_ || !index_->Truncate(0) || !InitHeader() ||
+        (madeIndex && !SyncDir()))
+      return FailOpen(kErrOpenData);
+  } else {
+    if (!ReadExact(*data_, 0, rawBase_.data(), rawBase_.size()))
+      return FailOpen(kErrOpenData);
+    base_ = DecodeBaseHeader(rawBase_);
+    // The index of a base that holds no message may have lost its name in
+    // a power cut during the creation: it is made again.
+    if (indexPath_.empty()) {
+      if (base_.numMessages != 0 || base_.firstFrame != 0 ||
+          base_.lastFrame != 0)
+        return FailOpen(kErrNoIndex);
+      indexPath_ = NameLikeDataFile("sqi");
+      index_ = env_.Open(indexPath_, OpenMode::kCreateExclusive, &err);
+      if (!index_ || !SyncDir()) return FailOpen(kErrOpenIndex);
+    }
+    if (!index_) index_ = env_.Open(indexPath_, OpenMode::kReadWrite, &err);
+    if (!index_) return FailOpen(kErrOpenIndex);
   }
-  if (!index_) index_ = env_.Open(indexPath_, OpenMode::kReadWrite, &err);
-  if (!index_) return FailOpen(kErrOpenIndex);
-  if (unfinished && (!index_->Truncate(0) || !InitHeader()))
-    return FailOpen(kErrOpenData);
-  // Read under the lock, so the header is the one the last writer left.
-  if (!ReadExact(*data_, 0, rawBase_.data(), rawBase_.size()))
-    return FailOpen(kErrOpenData);
-  base_ = DecodeBaseHeader(rawBase_);
-  uint64_t indexSize = 0;
-  if (!index_->Size(&indexSize)) return FailOpen(kErrOpenIndex);
-  // An incomplete record at the end (a write cut short) is not a message.
-  std::string bytes(indexSize - indexSize % kIndexRecordSize, '\0');
-  if (!bytes.empty() && !ReadExact(*index_, 0, bytes.data(), bytes.size()))
-    return FailOpen(kErrOpenIndex);
-  indexRecords_.clear();
-  for (size_t p = 0; p < bytes.size(); p += kIndexRecordSize) {
-    indexRecords_.push_back(DecodeIndexRecord(bytes.data() + p));
-  }
-  if (!Repair(indexSize)) return FailOpen(kErrOpenData);
+  if (!RemoveLeftoverIndex() || !LoadAndRepair()) return FailOpen(kErrOpenData);
+  FinishOpen();
+  return true;
+}
+
+void SquishBase::FinishOpen() {
   baseChanged_ = false;
   indexPos_ = 0;
   gapPos_ = -1;
   currentNumber_ = 0;
   ForgetMessage();
   isOpen_ = true;
-  return true;
 }
 
 bool SquishBase::InitHeader() {
@@ -468,61 +352,10 @@ bool SquishBase::InitHeader() {
   return data_->WriteAt(0, rawBase_.data(), rawBase_.size()) && data_->Sync();
 }
 
-// A write killed before the base header counted its message leaves an index
-// record past the message count, a cut-short record, or a link from the
-// last frame to the uncounted one; a writer that lost its index record
-// leaves the count one ahead of the index (its last frame is indexed again).
-bool SquishBase::Repair(uint64_t indexSize) {
-  bool indexChanged = indexSize % kIndexRecordSize != 0;
-  if (RecordCount() > base_.numMessages) {
-    indexRecords_.resize(base_.numMessages);
-    indexChanged = true;
-  }
-  uint64_t dataSize = 0;
-  if (!data_->Size(&dataSize)) return false;
-  FrameEdit edit(*data_, dataSize);
-  BaseHeader h = base_;
-  FrameHeader last;
-  bool lastOk =
-      h.lastFrame != 0 && edit.LoadTyped(h.lastFrame, kFrameMessage, last);
-  if (RecordCount() < h.numMessages) {
-    bool indexed = false;
-    for (const IndexRecord& r : indexRecords_)
-      indexed |= r.frameOffset == h.lastFrame;
-    char msg[kMsgHeaderSize];
-    if (h.numMessages == RecordCount() + 1 && lastOk && !indexed &&
-        h.lastFrame + uint64_t{kFrameHeaderSize + kMsgHeaderSize} <= dataSize &&
-        ReadExact(*data_, h.lastFrame + uint64_t{kFrameHeaderSize}, msg,
-                  sizeof msg)) {
-      IndexRecord rec;
-      rec.frameOffset = h.lastFrame;
-      rec.unique = GetU32(msg + kMsgUnique);
-      rec.hash = NameHash(GetZString(msg + kMsgTo, kNameWidth));
-      indexRecords_.push_back(rec);
-      indexChanged = true;
-    } else {
-      h.numMessages = static_cast<uint32_t>(RecordCount());
-      h.highMessage = std::min<uint32_t>(h.highMessage, h.numMessages);
-    }
-  }
-  if (indexChanged) {
-    if (!WriteIndexFrom(0) ||
-        !index_->Truncate(RecordCount() * kIndexRecordSize) || !index_->Sync())
-      return false;
-  }
-  if (lastOk && last.next != 0) {
-    last.next = 0;
-    edit.Store(h.lastFrame, last);
-  }
-  if (edit.Empty() && h.numMessages == base_.numMessages) return true;
-  if (!edit.Commit()) return false;
-  base_ = h;
-  return WriteBaseHeader() && data_->Sync();
-}
-
 bool SquishBase::CreateBase(const std::string& path) {
   CloseBase();
   isOpen_ = false;
+  problem_.clear();
   basePath_ = WithDot(path);
   for (size_t k = basePath_.find('/', 1); k != std::string::npos;
        k = basePath_.find('/', k + 1)) {
@@ -531,12 +364,15 @@ bool SquishBase::CreateBase(const std::string& path) {
   }
   // Another program creating the base at this moment: open it when it is
   // made.  Files left from a base whose data file is gone are never
-  // written over.
+  // written over, but an empty index left by a creation that a power cut
+  // stopped is taken over.
   if (!FindFile(basePath_, "sqd").empty()) return OpenBase(path);
-  if (!FindFile(basePath_, "sqi").empty()) return Fail(kErrCreateIndex);
+  std::string leftIndex = FindFile(basePath_, "sqi");
+  if (!leftIndex.empty() && env_.Stat(leftIndex).size != 0)
+    return Fail(kErrCreateIndex);
   int err = 0;
   dataPath_ = basePath_ + "sqd";
-  indexPath_ = basePath_ + "sqi";
+  indexPath_ = leftIndex.empty() ? basePath_ + "sqi" : leftIndex;
   data_ = env_.Open(dataPath_, OpenMode::kCreateExclusive, &err);
   if (!data_ && err == EEXIST) return OpenBase(path);
   if (!data_) return FailOpen(kErrCreateData);
@@ -544,25 +380,25 @@ bool SquishBase::CreateBase(const std::string& path) {
     data_.reset();
     int e = 0;
     env_.Remove(dataPath_, &e);
-    if (index_) {
+    if (index_ && leftIndex.empty()) {
       index_.reset();
       env_.Remove(indexPath_, &e);
     }
+    SyncDir();
     return FailOpen(code);
   };
   if (!data_->LockFirstByte(lockTimeoutMs_)) return undo(kErrCreateData);
-  index_ = env_.Open(indexPath_, OpenMode::kCreateExclusive, &err);
+  index_ = env_.Open(indexPath_,
+                     leftIndex.empty() ? OpenMode::kCreateExclusive
+                                       : OpenMode::kReadWrite,
+                     &err);
   if (!index_) return undo(kErrCreateIndex);
-  // The header last: a data file still empty marks a creation that did not
-  // finish, which the next open completes.
-  if (!InitHeader()) return undo(kErrCreateData);
+  // The header, then both names: a data file shorter than its header marks
+  // a creation that did not finish, which the next open completes.
+  if (!index_->Truncate(0) || !InitHeader() || !SyncDir())
+    return undo(kErrCreateData);
   indexRecords_.clear();
-  baseChanged_ = false;
-  indexPos_ = 0;
-  gapPos_ = -1;
-  currentNumber_ = 0;
-  ForgetMessage();
-  isOpen_ = true;
+  FinishOpen();
   return true;
 }
 
@@ -665,8 +501,8 @@ void SquishBase::SeekIndexPosition(int32_t p) {
 bool SquishBase::Read(bool withBody) {
   FreeMessageText();
   if (!isOpen_) return Fail(kErrFrameIo);
-  size_t slot = indexPos_ / kIndexRecordSize;
-  if (currentNumber_ == 0 || slot >= RecordCount()) return Fail(kErrFrameIo);
+  size_t slot = 0;
+  if (!CurrentSlot(slot)) return Fail(kErrFrameIo);
   uint32_t off = indexRecords_[slot].frameOffset;
   uint64_t size = 0;
   // A base opened read-only is read as it was at open.
@@ -721,6 +557,22 @@ bool SquishBase::Read(bool withBody) {
   loaded_ = true;
   isNew_ = false;
   return true;
+}
+
+bool SquishBase::CurrentSlot(size_t& slot) {
+  if (currentNumber_ == 0) return false;
+  const uint32_t wanted = static_cast<uint32_t>(currentNumber_);
+  slot = indexPos_ / kIndexRecordSize;
+  if (slot < RecordCount() && indexRecords_[slot].unique == wanted) return true;
+  // A number set without a seek: its record is looked up.
+  for (slot = 0; slot < RecordCount(); ++slot) {
+    if (indexRecords_[slot].unique == wanted) {
+      indexPos_ = slot * kIndexRecordSize;
+      gapPos_ = -1;
+      return true;
+    }
+  }
+  return false;
 }
 
 bool SquishBase::FindLoadedSlot(size_t& slot) const {
@@ -796,21 +648,26 @@ bool SquishBase::WriteMessage() {
   rec.hash = NameHash(GetToName());
 
   // The order makes the base header the moment a new message counts: the
-  // frame first (beyond the end the header knows, or in a frame no chain
-  // leads to any more), pushed to the disk; then its index record; then the
-  // neighbours' links; then the header.  A crash before the header leaves
+  // frame first (beyond the end the header knows), pushed to the disk; then
+  // its index record; then the old last frame's link to it; then the
+  // header, each synced before the next.  A crash before the header leaves
   // an index record past the message count and perhaps a link from the
   // last frame, which the next open takes back.  A failed write puts back
-  // everything written before it.
+  // everything written before it; when that fails too, the repair of the
+  // next open is run at once.
   std::string bytes = FrameBytes(plan.frame, msg_, control, t, bodyStart);
   uint64_t indexSize = 0;
   if (!index_->Size(&indexSize)) return Fail(kErrFrameIo);
   UndoLog undo;
   if (!WriteFrame(undo, bytes, dataSize, plan) ||
       !WriteIndexRecord(undo, rec, indexSize, plan.slot) ||
-      !edit.Commit(&undo) || !undo.Save(*data_, 0, kBaseHeaderSize) ||
+      !edit.Commit(&undo) || (!edit.Empty() && !data_->Sync()) ||
+      !undo.Save(*data_, 0, kBaseHeaderSize) ||
       !WriteNewBaseHeader(rec, bytes.size(), plan)) {
-    undo.Run();
+    if (!undo.Run()) {
+      ForgetMessage();
+      RepairNow();
+    }
     return Fail(kErrFrameIo);
   }
   NoteStored(rec, plan);
@@ -821,8 +678,9 @@ bool SquishBase::PlanFrame(FrameEdit& edit, uint64_t dataSize,
                            uint64_t messageLength, FramePlan& p) {
   p.base = base_;
   p.slot = RecordCount();
-  // Where the message goes: its own frame when it still fits, else the first
-  // free frame large enough, else the end of the file.
+  // Where the message goes: its own frame when it still fits, else the end
+  // of the file.  Free frames are not written over: a damaged free chain
+  // could name bytes that a live frame holds.
   bool placed = false;
   bool inPlace = false;
   if (!isNew_) {
@@ -833,9 +691,6 @@ bool SquishBase::PlanFrame(FrameEdit& edit, uint64_t dataSize,
     p.frame.prev = p.base.lastFrame;
     p.frame.next = 0;
   }
-  if (!placed)
-    placed = TakeFreeFrame(edit, p.base, dataSize, messageLength, p.off,
-                           p.frame);
   if (!placed) {
     if (dataSize + kFrameHeaderSize + messageLength > kMaxOffset) return false;
     p.off = static_cast<uint32_t>(std::max<uint64_t>(dataSize, kBaseHeaderSize));
@@ -969,10 +824,15 @@ bool SquishBase::RewriteHeader() {
   return true;
 }
 
+// The deletion counts once the index without its record has replaced the
+// old one (a hidden file renamed over it, the directory synced); the chains
+// and the header follow, each synced.  An open after a crash in between
+// finds the header counting one more than the index and relinks the chain
+// from the index.
 bool SquishBase::DeleteMessage() {
-  if (!isOpen_) return Fail(kErrFrameIo);
-  size_t slot = indexPos_ / kIndexRecordSize;
-  if (currentNumber_ == 0 || slot >= RecordCount()) return Fail(kErrFrameIo);
+  if (!isOpen_ || readOnly_) return Fail(kErrFrameIo);
+  size_t slot = 0;
+  if (!CurrentSlot(slot)) return Fail(kErrFrameIo);
   uint32_t off = indexRecords_[slot].frameOffset;
   uint64_t size = 0;
   if (!data_->Size(&size)) return Fail(kErrFrameIo);
@@ -982,28 +842,58 @@ bool SquishBase::DeleteMessage() {
   if (!edit.LoadTyped(off, kFrameMessage, f)) return Fail(kErrFrameIo);
   if (!edit.Unlink(h.firstFrame, h.lastFrame, off, f, kFrameMessage))
     return Fail(kErrFrameIo);
+  // The frame joins the free chain; a free chain whose end is damaged is
+  // left alone and the frame stays out of it.
   f.type = kFrameFree;
   f.next = 0;
   f.prev = h.lastFree;
-  if (!edit.Link(h.firstFree, h.lastFree, off, f, kFrameFree))
-    return Fail(kErrFrameIo);
+  if (!edit.Link(h.firstFree, h.lastFree, off, f, kFrameFree)) f.prev = 0;
   edit.Store(off, f);
-  if (!edit.Commit()) return Fail(kErrFrameIo);
 
-  indexRecords_.erase(indexRecords_.begin() + static_cast<ptrdiff_t>(slot));
-  bool ok = WriteIndexFrom(slot) &&
-            index_->Truncate(RecordCount() * kIndexRecordSize);
+  std::vector<IndexRecord> kept = indexRecords_;
+  kept.erase(kept.begin() + static_cast<ptrdiff_t>(slot));
+  if (!ReplaceIndex(kept)) return Fail(kErrFrameIo);
+  indexRecords_ = std::move(kept);
   if (h.numMessages > 0) --h.numMessages;
   if (h.highMessage > 0) --h.highMessage;
-  base_ = h;
-  baseChanged_ = true;
-  if (!WriteBaseHeader() || !ok) return Fail(kErrFrameIo);
+  if (!edit.Commit() || !data_->Sync() || !WriteRepairedHeader(h)) {
+    // The index no longer holds the message: the repair of the next open
+    // finishes the deletion, and is run at once.
+    ForgetMessage();
+    RepairNow();
+    return Fail(kErrFrameIo);
+  }
 
   if (loaded_ && frameOffset_ == off) ForgetMessage();
   currentNumber_ = 0;
   gapPos_ = static_cast<int64_t>(slot * kIndexRecordSize);
   indexPos_ = 0;
   return true;
+}
+
+bool SquishBase::ReplaceIndex(const std::vector<IndexRecord>& records) {
+  std::string bytes(records.size() * kIndexRecordSize, '\0');
+  for (size_t i = 0; i < records.size(); ++i)
+    EncodeIndexRecord(records[i], bytes.data() + i * kIndexRecordSize);
+  const std::string temp = LeftoverIndexPath();
+  int err = 0;
+  env_.Remove(temp, &err);
+  auto f = env_.Open(temp, OpenMode::kCreateExclusive, &err);
+  bool ok = f && (bytes.empty() || f->WriteAt(0, bytes.data(), bytes.size())) &&
+            f->Sync();
+  f.reset();
+  if (!ok || !env_.Rename(temp, indexPath_, &err)) {
+    env_.Remove(temp, &err);
+    return false;
+  }
+  // The index file open here is the old one: it is opened again.
+  index_ = env_.Open(indexPath_, OpenMode::kReadWrite, &err);
+  if (!index_) {
+    baseChanged_ = false;
+    CloseBase();  // the next open finishes the deletion
+    return false;
+  }
+  return SyncDir();
 }
 
 int32_t SquishBase::ReadLastRead(int32_t user) {
@@ -1070,49 +960,45 @@ bool SquishBase::OpenBaseReadOnly(const std::string& path,
   if (!data_->Size(&dataSize))
     return fail(kErrOpenData, dataPath_ + " cannot be read");
   indexRecords_.clear();
-  if (dataSize == 0) {
-    // A data file still empty belongs to a base being created: it holds no
-    // message yet.
+  if (dataSize < kBaseHeaderSize) {
+    // A header that never reached the disk whole belongs to a base being
+    // created: it holds no message yet, unless another file holds data.
+    std::string damage = Unfinished(dataSize);
+    if (!damage.empty()) return fail(kErrOpenData, damage);
     rawBase_ = NewBaseHeader(basePath_.substr(0, basePath_.size() - 1));
   } else {
-    if (dataSize < kBaseHeaderSize) {
-      return fail(kErrOpenData,
-                  dataPath_ + " is damaged: " + std::to_string(dataSize) +
-                      " bytes, shorter than the " +
-                      std::to_string(kBaseHeaderSize) + "-byte base header");
-    }
+    if (!ReadExact(*data_, 0, rawBase_.data(), rawBase_.size()))
+      return fail(kErrOpenData, dataPath_ + " cannot be read");
     indexPath_ = FindFile(basePath_, "sqi");
-    if (indexPath_.empty()) {
+    if (indexPath_.empty() && DecodeBaseHeader(rawBase_).numMessages != 0) {
       return fail(kErrNoIndex, "the Squish base " + path + " is damaged: " +
                                    basePath_ + "sqi does not exist");
     }
-    index_ = env_.Open(indexPath_, OpenMode::kRead, &err);
-    if (!index_) return fail(kErrOpenIndex, cannotOpen(indexPath_, err));
-    uint64_t indexSize = 0;
-    if (!ReadExact(*data_, 0, rawBase_.data(), rawBase_.size()))
-      return fail(kErrOpenData, dataPath_ + " cannot be read");
-    if (!index_->Size(&indexSize))
-      return fail(kErrOpenIndex, indexPath_ + " cannot be read");
-    // An incomplete record at the end (a write cut short) is not a message.
-    std::string bytes(indexSize - indexSize % kIndexRecordSize, '\0');
-    if (!bytes.empty() && !ReadExact(*index_, 0, bytes.data(), bytes.size()))
-      return fail(kErrOpenIndex, indexPath_ + " cannot be read");
-    for (size_t p = 0; p < bytes.size(); p += kIndexRecordSize) {
-      indexRecords_.push_back(DecodeIndexRecord(bytes.data() + p));
+    if (!indexPath_.empty()) {
+      index_ = env_.Open(indexPath_, OpenMode::kRead, &err);
+      if (!index_) return fail(kErrOpenIndex, cannotOpen(indexPath_, err));
+      uint64_t indexSize = 0;
+      if (!index_->Size(&indexSize))
+        return fail(kErrOpenIndex, indexPath_ + " cannot be read");
+      // An incomplete record at the end (a write cut short) is not a
+      // message.
+      std::string bytes(indexSize - indexSize % kIndexRecordSize, '\0');
+      if (!bytes.empty() && !ReadExact(*index_, 0, bytes.data(), bytes.size()))
+        return fail(kErrOpenIndex, indexPath_ + " cannot be read");
+      for (size_t p = 0; p < bytes.size(); p += kIndexRecordSize) {
+        indexRecords_.push_back(DecodeIndexRecord(bytes.data() + p));
+      }
     }
   }
   base_ = DecodeBaseHeader(rawBase_);
-  baseChanged_ = false;
-  indexPos_ = 0;
-  gapPos_ = -1;
-  currentNumber_ = 0;
-  ForgetMessage();
-  isOpen_ = true;
+  FinishOpen();
   return true;
 }
 
 std::string SquishBase::ReadErrorText() {
   switch (errorCode_) {
+    case kErrOpenData:
+      return problem_.empty() ? MessageBase::ReadErrorText() : problem_;
     case kErrBadFrame:
       return "its frame in " + dataPath_ +
              " is damaged: not a message frame, or its sizes are wrong";

@@ -76,8 +76,30 @@ class SquishBase : public MessageBase {
   bool WriteBaseHeader();
   // Writes the header of an empty base into the (empty) data file.
   bool InitHeader();
-  // Takes back what a write cut short by a crash left behind.
+  // Empty when a data file shorter than its header belongs to a creation
+  // that did not finish; else the sentence that says why it is damage.
+  std::string Unfinished(uint64_t dataSize);
+  // The hidden file a deletion writes the new index into.
+  std::string LeftoverIndexPath() const;
+  bool SyncDir();
+  bool RemoveLeftoverIndex();
+  // Reads the index and repairs what a write cut short left behind.
+  bool LoadAndRepair();
+  // After a write that failed and could not put everything back: the
+  // repair of an open, under the lock held; the base closes when it fails.
+  void RepairNow();
   bool Repair(uint64_t indexSize);
+  bool RepairChainEnd(squish::FrameEdit& edit, uint64_t dataSize,
+                      bool indexChanged);
+  bool WriteRepair(squish::FrameEdit& edit, squish::BaseHeader& h,
+                   bool indexChanged);
+  bool WriteRepairedHeader(const squish::BaseHeader& h);
+  // The end of every successful open or create.
+  void FinishOpen();
+  // The index slot of the current number.
+  bool CurrentSlot(size_t& slot);
+  // Writes the index through a hidden file renamed over it.
+  bool ReplaceIndex(const std::vector<squish::IndexRecord>& records);
   bool WriteIndexFrom(size_t first);
   bool Read(bool withBody);
   // Index slot of the loaded message, found by its frame offset.
@@ -138,6 +160,7 @@ class SquishBase : public MessageBase {
   bool isNew_ = false;
   const MessageText* headerOnlyText_ = nullptr;  // text made by ReadHeader
   uint64_t readOnlyDataSize_ = 0;  // the data file's size at a read-only open
+  std::string problem_;  // why the last open failed, when it is damage
 };
 
 }  // namespace vex

@@ -54,6 +54,8 @@ class FaultEnv : public EnvWrapper {
   uint64_t bytesWritten() const { return state_->bytesWritten; }
   // Number of calls that failed because of an injected fault.
   int injectedFailures() const { return state_->injected; }
+  // Writes counted since FailWritesFrom.
+  int writesCounted() const { return state_->writesCounted; }
 
   std::unique_ptr<File> Open(const std::string& path, OpenMode mode,
                              int* err) override;

@@ -1,0 +1,158 @@
+// What the Squish write paths and the repair at open share: exact reads,
+// the undo log of a write and the planned edits of frame headers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "msgbase/squish_format.h"
+#include "platform/env.h"
+
+namespace vex::squish {
+
+// Largest file offset a frame may reach: offsets are stored as dwords.
+inline constexpr uint64_t kMaxOffset = 0xFFFFFFFFu;
+
+// Reads exactly n bytes at offset.
+inline bool ReadExact(File& f, uint64_t offset, void* buf, size_t n) {
+  char* p = static_cast<char*>(buf);
+  size_t done = 0;
+  while (done < n) {
+    long long got = f.ReadAt(offset + done, p + done, n - done);
+    if (got <= 0) return false;
+    done += static_cast<size_t>(got);
+  }
+  return true;
+}
+
+// What a write changed, so that a failed write can be put back: bytes
+// overwritten in place and the sizes of files that were appended to.
+class UndoLog {
+ public:
+  bool Save(File& f, uint64_t off, size_t n) {
+    std::string old(n, '\0');
+    if (!ReadExact(f, off, old.data(), n)) return false;
+    bytes_.push_back({&f, off, std::move(old)});
+    return true;
+  }
+  void SaveSize(File& f, uint64_t size) { sizes_.push_back({&f, size}); }
+  // Puts everything back, newest first, as far as it goes; false when
+  // anything could not be put back.
+  bool Run() {
+    bool ok = true;
+    for (auto it = bytes_.rbegin(); it != bytes_.rend(); ++it)
+      ok &= it->file->WriteAt(it->off, it->old.data(), it->old.size());
+    for (auto it = sizes_.rbegin(); it != sizes_.rend(); ++it)
+      ok &= it->first->Truncate(it->second);
+    for (const auto& b : bytes_) ok &= b.file->Sync();
+    return ok;
+  }
+
+ private:
+  struct Bytes {
+    File* file;
+    uint64_t off;
+    std::string old;
+  };
+  std::vector<Bytes> bytes_;
+  std::vector<std::pair<File*, uint64_t>> sizes_;
+};
+
+// Copies of the frame headers an operation changes.  Reads go through the
+// copies, so every step sees the changes of the steps before it; nothing
+// reaches the file until Commit.
+class FrameEdit {
+ public:
+  FrameEdit(File& data, uint64_t dataSize) : data_(data), dataSize_(dataSize) {}
+
+  // A frame header at off: inside the file and with the frame id.
+  bool Load(uint32_t off, FrameHeader& f) {
+    auto it = changed_.find(off);
+    if (it != changed_.end()) {
+      f = it->second;
+      return true;
+    }
+    if (off < kBaseHeaderSize || off + uint64_t{kFrameHeaderSize} > dataSize_)
+      return false;
+    char buf[kFrameHeaderSize];
+    if (!ReadExact(data_, off, buf, sizeof buf)) return false;
+    f = DecodeFrameHeader(buf);
+    return f.id == kFrameId;
+  }
+  bool LoadTyped(uint32_t off, uint16_t type, FrameHeader& f) {
+    return Load(off, f) && f.type == type;
+  }
+  void Store(uint32_t off, const FrameHeader& f) { changed_[off] = f; }
+  void Forget(uint32_t off) { changed_.erase(off); }
+  bool Empty() const { return changed_.empty(); }
+
+  // Takes the frame at off (header h) out of a chain of frames of the given
+  // type.  Both neighbours are checked before either is changed.
+  bool Unlink(uint32_t& first, uint32_t& last, uint32_t off,
+              const FrameHeader& h, uint16_t type) {
+    FrameHeader prev, next;
+    if (h.prev != 0 ? !LoadTyped(h.prev, type, prev) || prev.next != off
+                    : first != off)
+      return false;
+    if (h.next != 0 ? !LoadTyped(h.next, type, next) || next.prev != off
+                    : last != off)
+      return false;
+    if (h.prev != 0) {
+      prev.next = h.next;
+      Store(h.prev, prev);
+    } else {
+      first = h.next;
+    }
+    if (h.next != 0) {
+      next.prev = h.prev;
+      Store(h.next, next);
+    } else {
+      last = h.prev;
+    }
+    return true;
+  }
+
+  // Puts the frame at off between h.prev and h.next of a chain (0 = the
+  // chain's start or end).
+  bool Link(uint32_t& first, uint32_t& last, uint32_t off,
+            const FrameHeader& h, uint16_t type) {
+    FrameHeader prev, next;
+    if (h.prev != 0 && !LoadTyped(h.prev, type, prev)) return false;
+    if (h.next != 0 && !LoadTyped(h.next, type, next)) return false;
+    if (h.next != 0) {
+      next.prev = off;
+      Store(h.next, next);
+    } else {
+      last = off;
+    }
+    if (h.prev != 0) {
+      prev.next = off;
+      Store(h.prev, prev);
+    } else {
+      first = off;
+    }
+    return true;
+  }
+
+  // Writes the changed headers; the bytes they replace go to undo first.
+  bool Commit(UndoLog* undo = nullptr) {
+    char buf[kFrameHeaderSize];
+    for (const auto& [off, f] : changed_) {
+      if (undo && !undo->Save(data_, off, kFrameHeaderSize)) return false;
+      EncodeFrameHeader(f, buf);
+      if (!data_.WriteAt(off, buf, sizeof buf)) return false;
+    }
+    return true;
+  }
+
+ private:
+  File& data_;
+  uint64_t dataSize_;
+  std::map<uint32_t, FrameHeader> changed_;
+};
+
+}  // namespace vex::squish

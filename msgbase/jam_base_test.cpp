@@ -384,6 +384,9 @@ class JamDamageTest : public JamMemTest {
     Post p;
     p.lines = {"Hello"};
     ASSERT_TRUE(Write(*base, p));
+    // A second message: damage to the first is not at the end of the index.
+    p.lines = {"Second"};
+    ASSERT_TRUE(Write(*base, p));
     base->CloseBase();
     for (const char* ext : {"jhr", "jdx", "jdt", "jlr"}) files[ext] = env.GetFile(std::string("bases/echo.") + ext);
   }
@@ -456,11 +459,36 @@ TEST_F(JamDamageTest, DamagedFilesFailWithTheirCodesAndStayUntouched) {
   EXPECT_FALSE(OpenAndRead(&code));
   EXPECT_EQ(code, kErrTextOffset);
 
-  // A truncated index record.
-  Replace("jhr", jhr);
-  Replace("jdx", jdx.substr(0, 5));
-  EXPECT_FALSE(OpenAndRead(&code));
-  EXPECT_EQ(code, kErrReadHeader);
+}
+
+// What a post stopped by a power cut leaves at the end of the index: a
+// partial record, a record whose header or text never reached the disk.
+// The open cuts it off, the first message reads, and the next post takes
+// its number.
+TEST_F(JamDamageTest, AnUnfinishedLastIndexRecordIsCutOffAtOpen) {
+  const std::string jdx = files["jdx"];
+  std::string zeroed = jdx, pastHeader = jdx, pastText = files["jhr"];
+  PutU32(zeroed.data() + 12, 0);
+  PutU32(pastHeader.data() + 12, static_cast<uint32_t>(files["jhr"].size()));
+  PutU32(pastText.data() + GetU32(jdx.data() + 12) + 60, 4096);
+  for (const auto& [name, ext, bytes] : std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"partial", "jdx", jdx.substr(0, 13)}, {"zeroed", "jdx", zeroed},
+           {"past the header file", "jdx", pastHeader}, {"past the text file", "jhr", pastText}}) {
+    SCOPED_TRACE(name);
+    env.SetFile("bases/echo." + ext, bytes);
+    auto base = NewBase();
+    ASSERT_TRUE(base->OpenBase("bases/echo"));
+    EXPECT_EQ(env.GetFile("bases/echo.jdx"), jdx.substr(0, 8));
+    EXPECT_EQ(base->MessageCount(), 1);
+    base->SetCurrentNumber(1);
+    ASSERT_TRUE(base->ReadMessage());
+    Post p;
+    p.lines = {"Next"};
+    ASSERT_TRUE(Write(*base, p));
+    EXPECT_EQ(base->CurrentNumber(), 2);
+    base->CloseBase();
+    for (const char* e : {"jhr", "jdx", "jdt"}) env.SetFile(std::string("bases/echo.") + e, files[e]);
+  }
 }
 
 TEST_F(JamDamageTest, AMissingLastReadFileIsCreatedAtOpen) {

@@ -427,6 +427,11 @@ TEST_F(JamDamageTest, DamagedFilesFailWithTheirCodesAndStayUntouched) {
   EXPECT_FALSE(OpenAndRead(&code));
   EXPECT_EQ(code, kErrBadBaseHeader);
 
+  // A header file emptied beside an index and text that hold messages.
+  Replace("jhr", "");
+  EXPECT_FALSE(OpenAndRead(&code));
+  EXPECT_EQ(code, kErrBadBaseHeader);
+
   // Header offset beyond the file, and inside the base header.
   Replace("jhr", jhr);
   std::string idx = jdx;

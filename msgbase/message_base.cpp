@@ -449,12 +449,12 @@ bool OpenMessageBase(std::unique_ptr<MessageBase>& base,
   if (!base) return false;
   std::string path = areaId.substr(1, 254);
   if (base->OpenBase(path)) return true;
-  // The main file or directory that was missing a moment ago may have been
-  // made since by another program: such a base is opened, not refused.
+  // A base whose main file or directory was found exists: it failed to
+  // open and is never created over.  Without it, the base is created; the
+  // creation opens a base another program made since the look.
   const int code = base->GetErrorCode();
   const bool mainMissing = code == 0x1000 || code == 0x2000 || code == 0x3000;
-  if (mainMissing && base->BaseExists(path) && base->OpenBase(path)) return true;
-  if (base->BaseExists(path)) {
+  if (!mainMissing) {
     lib.openError = kOpenErrorExists;
     return false;
   }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "msgbase/message_base.h"
+#include "msgbase/msgid_counter.h"
 #include "platform/env_wrapper.h"
 
 namespace vex {
@@ -59,9 +60,17 @@ class CountingEnv : public EnvWrapper {
   bool skip_;
 };
 
-// One message as the poster writes it: MSGID, names, 40 report lines.
-bool WriteOne(MessageBase& b, int n) {
+// The node's MSGID counter, as the poster keeps it.
+MsgIdCounter* counter = nullptr;
+
+// One message as the poster writes it: MSGID (its serial from the counter,
+// the sections still to come reserved with it), names, 40 report lines.
+bool WriteOne(MessageBase& b, int n, int later) {
+  uint32_t serial = 0;
+  int err = 0;
+  if (!counter->Next(static_cast<uint32_t>(later), &serial, &err)) return false;
   if (!b.StartNewMessage()) return false;
+  b.UseMsgIdSerial(serial);
   b.SetMailTypeFlag(kMailEcho, true);
   b.SetOrigAddress(FtnAddress{2, 5020, 9999, 0}, true);
   b.SetFromName("Vexstat");
@@ -78,7 +87,7 @@ bool WriteOne(MessageBase& b, int n) {
 bool Post(const std::string& areaId, int sections) {
   std::unique_ptr<MessageBase> b;
   bool ok = OpenMessageBase(b, areaId);
-  for (int i = 0; ok && i < sections; ++i) ok = WriteOne(*b, i);
+  for (int i = 0; ok && i < sections; ++i) ok = WriteOne(*b, i, sections - 1 - i);
   CloseMessageBase(b);
   return ok;
 }
@@ -96,6 +105,8 @@ int main(int argc, char** argv) {
   bool sync = std::string(argv[3]) == "sync";
   vex::CountingEnv env(*vex::DefaultEnv(), !sync);
   vex::InstallFileHooks(env);
+  vex::MsgIdCounter counter(env, dir + "/vexstat.seq");
+  vex::counter = &counter;
   using Clock = std::chrono::steady_clock;
   for (char type : {'J', 'S', 'M'}) {
     const std::string area = type + dir + "/" + argv[3] + "_" + type;

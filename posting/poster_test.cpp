@@ -294,9 +294,17 @@ TEST_F(PosterTest, WriteFailureKeepsStoredMessagesAndSkipsTossLog) {
   const std::string before = env.GetFile("fido/a.jdt");
   env.SetFile("echotoss.log", "");
 
+  // The MSGID counter cannot be written: no message is begun.
   env.ClearConsole();
   faulty.FailWritesAfter(0);
   settings.libraryReady = false;  // hooks go to the faulty env again
+  PostAnnouncement(settings, faultyLog, faulty, "A", "r.txt");
+  EXPECT_EQ(Log().back(), "   vexstat.seq: No space left on device");
+  EXPECT_EQ(env.GetFile("fido/a.jdt"), before);
+
+  // Only the counter's four bytes go through.
+  env.ClearConsole();
+  faulty.FailWritesAfter(4);
   PostAnnouncement(settings, faultyLog, faulty, "A", "r.txt");
   Lines log = Log();
   ASSERT_GE(log.size(), 2u);

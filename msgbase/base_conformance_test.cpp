@@ -432,7 +432,9 @@ class DurabilityEnv : public EnvWrapper {
   bool SyncDirectory(const std::string& p, int* err) override {
     return unsyncedNames.erase(p.back() == '/' ? p.substr(0, p.size() - 1) : p), EnvWrapper::SyncDirectory(p, err);
   }
-  bool Named(const std::string& p) { return unsyncedNames.insert(p.substr(0, p.rfind('/'))).second || true; }
+  bool Named(const std::string& p) {
+    return unsyncedNames.insert(p.rfind('/') == std::string::npos ? "" : p.substr(0, p.rfind('/'))).second || true;
+  }
   std::set<std::string> dirty, unsyncedNames;
   std::string faults;
 };

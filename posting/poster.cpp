@@ -39,6 +39,13 @@ void PreparePosting(PostingRun& run) {
   if (e.baseType.empty() ||
       !OpenMessageBase(run.currentBase, e.baseType + e.areaPath)) {
     SetPostingError(s, kPostNoBase);
+    // A base that is there but does not open: what is wrong with it, as a
+    // reader finds it.
+    std::unique_ptr<MessageBase> look;
+    if (!e.baseType.empty() && MessageBaseOpenError() == kOpenErrorExists &&
+        !OpenMessageBaseReadOnly(look, e.baseType + e.areaPath))
+      run.why = "   " + MessageBaseOpenErrorText();
+    CloseMessageBase(look);
   }
   if (s.errors != 0) return;
 
@@ -201,6 +208,7 @@ void ReportPostingErrors(PostingRun& run) {
     case kPostNoBase:
       run.log.LogError("Unable to open/create msgbase " + e.areaPath +
                        ", maybe you not define area file properly");
+      if (!run.why.empty()) run.log.LogLine(run.why);
       break;
     case kPostNoNewMessage:
       run.log.LogError("Unable to create new message, check area!");

@@ -319,6 +319,15 @@ TEST_F(PosterTest, WriteFailureKeepsStoredMessagesAndSkipsTossLog) {
   EXPECT_EQ(LinesFromPid(msgs[0].text)[2], "first");
   EXPECT_EQ(env.GetFile("fido/a.jdt"), before);
   EXPECT_EQ(env.GetFile("echotoss.log"), "");
+
+  // A header file emptied beside the messages: the base is refused, named
+  // and left as it is.
+  env.SetFile("fido/a.jhr", "");
+  env.ClearConsole();
+  PostAnnouncement(settings, faultyLog, env, "A", "r.txt");
+  EXPECT_EQ(Log().back(), "   fido/a.jhr is damaged: it is empty while fido/a.jdx holds messages");
+  EXPECT_EQ(env.GetFile("fido/a.jhr"), "");
+  EXPECT_EQ(env.GetFile("fido/a.jdt"), before);
 }
 
 // Appends a line to a file whenever its size is taken, as a tosser might.

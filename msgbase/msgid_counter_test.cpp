@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "platform/fault_env.h"
 #include "platform/mem_env.h"
 #include "util/coding.h"
@@ -11,63 +9,57 @@
 namespace vex {
 namespace {
 
-ClockTime At(int year, int month, int day, int hour = 0, int minute = 30) {
+ClockTime At(int year, int month, int day, int hour = 0) {
   ClockTime t;
-  t.year = year, t.month = month, t.day = day, t.hour = hour, t.minute = minute;
+  t.year = year, t.month = month, t.day = day, t.hour = hour, t.minute = 30;
   return t;
 }
 
-uint32_t FirstSerialAt(const ClockTime& t) {
-  MemEnv mem;
-  mem.SetNow(t);
-  uint32_t serial = 0;
+uint32_t Next(MsgIdCounter& counter, uint32_t ahead = 0) {
+  uint32_t s = 0;
   int err = 0;
-  EXPECT_TRUE(MsgIdCounter(mem).Next(0, &serial, &err));
-  return serial;
+  EXPECT_TRUE(counter.Next(ahead, &s, &err));
+  return s;
 }
 
-// Days on which a serial counted in 30-day months and 355-day years would
-// come again.
-TEST(MsgIdCounterTest, PostsOnDifferentDaysCarryDifferentSerials) {
-  EXPECT_NE(FirstSerialAt(At(2026, 1, 31)), FirstSerialAt(At(2026, 2, 1)));
-  EXPECT_NE(FirstSerialAt(At(2025, 12, 27)), FirstSerialAt(At(2026, 1, 2)));
-  EXPECT_EQ(FirstSerialAt(At(2026, 2, 1)), 1769905800u);  // seconds since 1970
-}
-
-// Runs one after another in one node directory, while the clock stands
-// still and then goes back an hour: every serial is larger than the one
-// before, nothing waits, and the counter is on the disk before a serial is
-// handed out (one write for the serials reserved ahead).
-TEST(MsgIdCounterTest, SerialsGrowFromRunToRunWhateverTheClockDoes) {
+// Days on which a serial counted in 30-day months and 355-day years came
+// again get different serials; in one node directory the serials grow from
+// run to run while the clock stands still or goes back an hour, nothing
+// waits, and the counter is on the disk (one write for serials reserved
+// ahead) before a serial is handed out.
+TEST(MsgIdCounterTest, SerialsNeverRepeatAndOnlyGrow) {
+  for (auto [a, b] : {std::pair{At(2026, 1, 31), At(2026, 2, 1)}, std::pair{At(2025, 12, 27), At(2026, 1, 2)}}) {
+    MemEnv first, second;
+    first.SetNow(a), second.SetNow(b);
+    MsgIdCounter c1(first), c2(second);
+    EXPECT_NE(Next(c1), Next(c2));
+  }
   MemEnv mem;
   mem.SetNow(At(2026, 3, 1, 12));
-  std::vector<uint32_t> got;
-  int err = 0;
+  uint32_t last = 0;
   for (int run = 0; run < 4; ++run) {
     if (run == 2) mem.SetNow(At(2026, 3, 1, 11));
     MsgIdCounter counter(mem);
     const int syncs = mem.DirectorySyncCount("");
-    for (int i = 0; i < 3; ++i) {
-      uint32_t s = 0;
-      ASSERT_TRUE(counter.Next(run == 1 ? 2 - i : 0, &s, &err));
-      ASSERT_TRUE(got.empty() || s > got.back()) << run << " " << i;
-      got.push_back(s);
-      EXPECT_EQ(GetU32(mem.GetFile("vexstat.seq").data()), s + (run == 1 ? 2 - i : 0));
+    for (uint32_t later : {2u, 1u, 0u}) {
+      uint32_t s = Next(counter, run == 1 ? later : 0);
+      ASSERT_GT(s, last) << run;
+      last = s;
+      const std::string stored = mem.GetFile("vexstat.seq");
+      EXPECT_EQ(stored.size() == 4 ? GetU32(stored.data()) : 0, s + (run == 1 ? later : 0));
     }
     EXPECT_EQ(mem.DirectorySyncCount("") - syncs, run == 1 ? 1 : 3);
-    EXPECT_EQ(mem.GetFile("vexstat.seq").size(), 4u);
   }
   EXPECT_EQ(mem.sleptMs(), 0);
-  EXPECT_FALSE(mem.HasFile("vexstat.seq.new"));
-
-  // A counter cut short starts again from the clock.
+  // A counter cut short starts again from the clock; one that cannot be
+  // made durable gives no serial.
   mem.SetFile("vexstat.seq", "\xff\xff\xff");
-  uint32_t s = 0;
-  ASSERT_TRUE(MsgIdCounter(mem).Next(0, &s, &err));
-  EXPECT_EQ(s, ClockSerial(mem.Now()));
-  // A counter that cannot be made durable gives no serial.
+  MsgIdCounter cut(mem);
+  EXPECT_EQ(Next(cut), ClockSerial(mem.Now()));
   FaultEnv faults(mem);
   faults.FailSyncs();
+  uint32_t s = 0;
+  int err = 0;
   EXPECT_FALSE(MsgIdCounter(faults).Next(0, &s, &err));
   EXPECT_EQ(err, EIO);
 }

@@ -7,6 +7,44 @@
 // i, a deleted message keeps its record (marked 0xFFFFFFFF twice) and
 // nothing is ever renumbered.  The header file's first byte is locked from
 // open to close so that another program cannot interleave its writes.
+//
+// Sync points.  Data is synced before a name or a count publishes it, and
+// the directory is synced after every name made or removed.  "Next open"
+// is what the next open does, under the lock, when the power goes right
+// after the step (unsynced writes lost, torn or reordered; names not yet
+// synced lost).
+//
+// Creating a base (CreateBase)
+//  step                          | file            | durable after it             | next open
+//  1 make missing directories    | parents         | each, after its parent sync  | nothing there: creates
+//  2 create .area.jhr-new, write | temp            | the whole base header        | no .jhr: removes the
+//    the base header, sync       |                 |                              | temp, creates again
+//  3 create .jdx .jdt .jlr, sync | directory       | the three empty files        | the same; empty files
+//    the directory               |                 |                              | are taken over
+//  4 link the temp as .jhr (or   | directory       | the .jhr name: the base      | opens the base; removes
+//    rename it), remove the      |                 | exists, empty, and is whole  | a temp left beside it
+//    temp, sync the directory    |                 |                              |
+// A .jhr shorter than the base header beside an empty (or missing) index
+// and text file is a creation that did not finish: the open writes the
+// base header.  Beside an index or text that holds data it is damage: the
+// open refuses the base and writes nothing.
+//
+// Appending a message (WriteMessage)
+//  step                          | file            | durable after it             | next open
+//  1 body past the end of .jdt,  | .jdt, .jhr      | body, header and subfields   | bytes past the last
+//    header and subfields past   |                 | (no record points at them)   | record are never read;
+//    the end of .jhr, sync both  |                 |                              | the next post appends
+//  2 index record at the end of  | .jdx            | the message: every reader    | a torn record (partial,
+//    .jdx, sync                  |                 | finds it                     | or pointing at no whole
+//                                |                 |                              | header) is cut off
+//  3 base header (active count,  | .jhr            | the count                    | a count behind the
+//    modification counter), sync |                 |                              | index is counted again
+// A write that fails puts every file back as it was (sizes, the record it
+// overwrote, the base header) and syncs them.
+//
+// Deleting a message (DeleteMessage): the record becomes 0xFFFFFFFF twice,
+// the header is marked deleted, the base header counts one less, all synced
+// together; a count left behind is counted again at the next open.
 #include "msgbase/jam_base.h"
 
 #include <algorithm>
@@ -31,6 +69,9 @@ constexpr size_t kMaxField = 255;
 constexpr int kCreationPollMs = 50;
 constexpr int kCreationWaitMs = 250;
 constexpr int kCreationSettleMs = 100;
+// How many records at the end of the index the open checks for a message
+// that never reached the disk whole.
+constexpr int kTailRecordsChecked = 64;
 const char* const kExtensions[] = {"jhr", "jdx", "jdt", "jlr"};
 // Why a creation failed, by file (in the order of kExtensions).
 constexpr int kCreateCodes[] = {kErrCreateJhr, kErrCreateJdx, kErrCreateJdt,
@@ -100,7 +141,14 @@ bool ReadFully(File& f, uint64_t offset, size_t n, std::string& out) {
   return true;
 }
 
-// Makes every missing directory of the path's directory part.
+// The directory part of a path ("" for the current directory).
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+// Makes every missing directory of the path's directory part, each one
+// made durable in its parent.
 void MakeParents(Env& env, const std::string& base) {
   size_t slash = base.rfind('/');
   if (slash == std::string::npos || slash == 0) return;
@@ -109,10 +157,9 @@ void MakeParents(Env& env, const std::string& base) {
     if (pos == dir.size() || dir[pos] == '/') {
       std::string part = dir.substr(0, pos);
       FileInfo info = env.Stat(part);
-      if (!info.exists) {
-        int err = 0;
-        env.MakeDirectory(part, &err);
-      }
+      int err = 0;
+      if (!info.exists && env.MakeDirectory(part, &err))
+        env.SyncDirectory(DirectoryOf(part), &err);
     }
   }
 }
@@ -243,25 +290,36 @@ bool JamBase::OpenBase(const std::string& path) {
   CloseBase();
   const std::string base = WithDot(path);
   basePath_ = base;
+  damage_.clear();
+  RemoveLeftCreationTemp(base);
   std::string jhr;
-  bool unfinished = false;
-  int code = OpenLockedHeader(base, jhr, &unfinished);
-  if (code == 0) code = OpenIndexAndText(base, jhr, unfinished);
-  if (code == 0 && unfinished && !FinishCreation()) code = kErrOpenJhr;
+  uint64_t jhrSize = 0;
+  namesMade_ = false;
+  int code = OpenLockedHeader(base, jhr, &jhrSize);
+  if (code == 0) code = OpenIndexAndText(base, jhr, jhrSize);
+  // A header file shorter than the base header holds no message: it is a
+  // creation that never finished, finished here under the lock.
+  if (code == 0 && jhrSize < kBaseHeaderSize) code = FinishCreation();
   // The base header is read only once the lock is held.
   std::string bytes;
   if (code == 0 && (!ReadFully(*files_[kJhr], 0, kBaseHeaderSize, bytes) ||
                     !baseHeader_.Decode(bytes)))
     code = kErrBadBaseHeader;
   if (code == 0) code = OpenLastReadFile(base, jhr);
+  int err = 0;
+  if (code == 0 && namesMade_ && !env_.SyncDirectory(DirectoryOf(base), &err))
+    code = kErrWrite;
   if (code == 0 && !Repair()) code = kErrWrite;
+  return FinishOpen(code);
+}
+
+bool JamBase::FinishOpen(int code) {
   if (code != 0) {
     DropFiles();
     basePath_.clear();
     errorCode_ = code;
     return false;
   }
-
   baseHeaderDirty_ = false;
   currentNumber_ = 0;
   ClearMessage();
@@ -269,8 +327,24 @@ bool JamBase::OpenBase(const std::string& path) {
   return true;
 }
 
+std::string JamBase::CreationTempName(const std::string& base) {
+  const size_t slash = base.rfind('/') + 1;  // 0 when there is none
+  return base.substr(0, slash) + "." + base.substr(slash) + "jhr-new";
+}
+
+void JamBase::RemoveLeftCreationTemp(const std::string& base) {
+  // The hidden header file of a creation that was stopped after naming the
+  // base (or before): nobody holds its lock, so nobody is creating now.
+  const std::string temp = CreationTempName(base);
+  if (!env_.Stat(temp).exists) return;
+  int err = 0;
+  auto file = env_.Open(temp, OpenMode::kReadWrite, &err);
+  if (!file || !file->LockFirstByte(0)) return;
+  if (env_.Remove(temp, &err)) env_.SyncDirectory(DirectoryOf(base), &err);
+}
+
 int JamBase::OpenLockedHeader(const std::string& base, std::string& jhr,
-                              bool* unfinished) {
+                              uint64_t* jhrSize) {
   jhr = FindBaseFile(env_, base, "jhr");
   if (jhr.empty()) return kErrNoJhr;
   // A base another program is creating at this moment: wait (without the
@@ -288,24 +362,23 @@ int JamBase::OpenLockedHeader(const std::string& base, std::string& jhr,
   if (!files_[kJhr] || !files_[kJhr]->LockFirstByte(lockTimeoutMs_))
     return kErrOpenJhr;
   paths_[kJhr] = jhr;
-  // A header file still empty is a creation that never wrote its header:
-  // it holds no message and is finished here, under the lock.
-  uint64_t jhrSize = 0;
-  if (!FileSize(kJhr, &jhrSize)) return kErrOpenJhr;
-  *unfinished = jhrSize == 0;
+  if (!FileSize(kJhr, jhrSize)) return kErrOpenJhr;
   return 0;
 }
 
 int JamBase::OpenIndexAndText(const std::string& base, const std::string& jhr,
-                              bool unfinished) {
+                              uint64_t jhrSize) {
   const int missing[] = {0, kErrNoJdx, kErrNoJdt};
   const int unopened[] = {0, kErrOpenJdx, kErrOpenJdt};
   int err = 0;
   for (int i = kJdx; i <= kJdt; ++i) {
     std::string p = FindBaseFile(env_, base, kExtensions[i]);
-    if (p.empty() && unfinished) {
+    // A header file that holds no message header yet: the index and text
+    // file another creation did not get to are made empty.
+    if (p.empty() && jhrSize <= kBaseHeaderSize) {
       p = base + InCaseOf(kExtensions[i], jhr.substr(base.size()));
       files_[i] = env_.Open(p, OpenMode::kCreateExclusive, &err);
+      namesMade_ = namesMade_ || files_[i] != nullptr;
     }
     if (p.empty()) return missing[i];
     if (!files_[i]) files_[i] = env_.Open(p, OpenMode::kReadWrite, &err);
@@ -315,11 +388,19 @@ int JamBase::OpenIndexAndText(const std::string& base, const std::string& jhr,
   return 0;
 }
 
-bool JamBase::FinishCreation() {
+int JamBase::FinishCreation() {
+  // Index or text with data beside a header file that lost its base header
+  // is damage, not a creation: nothing is written to it.
+  uint64_t jdxSize = 0, jdtSize = 0;
+  if (!FileSize(kJdx, &jdxSize) || !FileSize(kJdt, &jdtSize)) return kErrOpenJhr;
+  if (jdxSize != 0 || jdtSize != 0) {
+    damage_ = paths_[kJhr] + " is damaged: it lacks the base header while " +
+              paths_[jdxSize != 0 ? kJdx : kJdt] + " holds messages";
+    return kErrBadBaseHeader;
+  }
   baseHeader_ = BaseHeader{};
   baseHeader_.dateCreated = UnixTime(Now());
-  return files_[kJdx]->Truncate(0) && files_[kJdt]->Truncate(0) &&
-         WriteBaseHeader() && SyncAll();
+  return WriteBaseHeader() && Sync(kJhr) ? 0 : kErrWrite;
 }
 
 int JamBase::OpenLastReadFile(const std::string& base, const std::string& jhr) {
@@ -330,6 +411,7 @@ int JamBase::OpenLastReadFile(const std::string& base, const std::string& jhr) {
   if (jlr.empty()) {
     jlr = base + InCaseOf("jlr", jhr.substr(base.size()));
     files_[kJlr] = env_.Open(jlr, OpenMode::kCreateExclusive, &err);
+    namesMade_ = namesMade_ || files_[kJlr] != nullptr;
   }
   if (!files_[kJlr]) files_[kJlr] = env_.Open(jlr, OpenMode::kReadWrite, &err);
   if (!files_[kJlr]) return kErrJlr;
@@ -337,13 +419,38 @@ int JamBase::OpenLastReadFile(const std::string& base, const std::string& jhr) {
   return 0;
 }
 
-// A write killed after its index record but before the base header leaves
-// the active count behind the index.  (A partial record at the end is not
-// a message and the next new record is written over it.)
+bool JamBase::RecordComplete(const IndexRecord& rec) {
+  // The header and subfields it points at are whole, and so is the text.
+  uint64_t jhrSize = 0, jdtSize = 0;
+  std::string bytes;
+  MsgHeader hdr;
+  return rec.headerOffset >= kBaseHeaderSize && FileSize(kJhr, &jhrSize) &&
+         FileSize(kJdt, &jdtSize) &&
+         uint64_t{rec.headerOffset} + kMsgHeaderSize <= jhrSize &&
+         ReadFully(*files_[kJhr], rec.headerOffset, kMsgHeaderSize, bytes) &&
+         hdr.Decode(bytes) &&
+         uint64_t{rec.headerOffset} + kMsgHeaderSize + hdr.subfieldLen <= jhrSize &&
+         uint64_t{hdr.textOffset} + hdr.textLength <= jdtSize;
+}
+
+// What a post stopped by a kill or a power cut leaves: a partial index
+// record at the end, records at the end whose header or text never reached
+// the disk, and an active count behind the index.
 bool JamBase::Repair() {
   uint64_t size = 0;
   if (!FileSize(kJdx, &size)) return false;
-  if (size % kIndexRecordSize != 0) return true;
+  uint64_t whole = size - size % kIndexRecordSize;
+  // Records are written one after another, each after its message and
+  // synced before the next: only the last ones can be unfinished.
+  for (int k = 0; k < kTailRecordsChecked && whole > 0; ++k) {
+    const uint32_t slot = static_cast<uint32_t>(whole / kIndexRecordSize - 1);
+    IndexRecord rec;
+    if (!ReadIndexRecord(slot, &rec)) return false;
+    if (rec.Deleted() || RecordComplete(rec)) break;
+    whole -= kIndexRecordSize;
+  }
+  if (whole != size && (!files_[kJdx]->Truncate(whole) || !Sync(kJdx))) return false;
+  size = whole;
   uint32_t active = 0;
   std::string bytes;
   for (uint64_t at = 0; at < size; at += bytes.size()) {
@@ -366,8 +473,8 @@ bool JamBase::CreateBase(const std::string& path) {
   // The header file is made whole and locked under a hidden name and given
   // its name last, after the other three files: a program that finds the
   // header file finds a complete base, locked until this one is done.
-  const size_t slash = base.rfind('/') + 1;  // 0 when there is none
-  const std::string temp = base.substr(0, slash) + "." + base.substr(slash) + "jhr-new";
+  const std::string temp = CreationTempName(base);
+  const std::string dir = DirectoryOf(base);
 
   // Nothing is ever created over a file that exists; a base another
   // program is creating at this moment is opened when it is made.
@@ -379,9 +486,10 @@ bool JamBase::CreateBase(const std::string& path) {
     auto other = env_.Open(temp, OpenMode::kReadWrite, &err);
     if (other && !other->LockFirstByte(0)) return WaitAndOpen(path, base, temp);
     other.reset();
-    env_.Remove(temp, &err);
+    if (env_.Remove(temp, &err)) env_.SyncDirectory(dir, &err);
   }
   int code = FindFileInTheWay(base);
+  if (code == kOpenInstead) return WaitAndOpen(path, base, temp);
   if (code != 0) return FailCreate(temp, code, false);
   MakeParents(env_, base);
   int err = 0;
@@ -391,9 +499,21 @@ bool JamBase::CreateBase(const std::string& path) {
   baseHeader_.dateCreated = UnixTime(Now());
   if (!Put(kJhr, 0, baseHeader_.Encode()) || !Sync(kJhr)) return FailCreate(temp, kErrCreateJhr, true);
   code = CreateOtherFiles(base, err);
+  // The three files are there for good before the header file names the
+  // base.
+  if (code == 0 && !env_.SyncDirectory(dir, &err)) code = kErrCreateJhr;
   if (code == 0) code = NameHeaderFile(temp, base + kExtensions[kJhr], err);
   if (code == kOpenInstead) return OpenInstead(path, base, temp);
   if (code != 0) return FailCreate(temp, code, true);
+  // Until this sync the base may vanish with the power: it is not reported
+  // made before.  When the sync fails the whole base is left for the next
+  // open.
+  if (!env_.SyncDirectory(dir, &err)) {
+    DropFiles();
+    basePath_.clear();
+    errorCode_ = kErrCreateJhr;
+    return false;
+  }
   // A program that looked for the base a moment before it was named may
   // still create it over this one (without heeding the lock): it is given
   // the time to, before anything is written, and the base is then opened
@@ -437,8 +557,11 @@ bool JamBase::OpenInstead(const std::string& path, const std::string& base,
 int JamBase::FindFileInTheWay(const std::string& base) {
   for (int i = 0; i < kFileCount; ++i) {
     std::string p = FindBaseFile(env_, base, kExtensions[i]);
-    if (!p.empty() && (p != base + kExtensions[i] || env_.Stat(p).size != 0))
-      return kCreateCodes[i];
+    if (p.empty() || (p == base + kExtensions[i] && env_.Stat(p).size == 0)) continue;
+    // A header file another program made since the last look: its base is
+    // opened.
+    return i == kJhr || !FindBaseFile(env_, base, "jhr").empty() ? kOpenInstead
+                                                                 : kCreateCodes[i];
   }
   return 0;
 }
@@ -726,8 +849,12 @@ bool JamBase::PrepareForAppend(uint64_t* jhrSize, uint64_t* jdtSize) {
 bool JamBase::SaveForUndo(WriteUndo& undo) {
   if (!FileSize(kJdx, &undo.jdxSize)) return false;
   undo.oldBase = baseHeader_.Encode();
+  // A partial record at the end (another program's unfinished write) is
+  // overwritten; only its bytes are kept.
   if (indexPos_ < undo.jdxSize &&
-      !ReadFully(*files_[kJdx], indexPos_, kIndexRecordSize, undo.oldRecord))
+      !ReadFully(*files_[kJdx], indexPos_,
+                 static_cast<size_t>(std::min<uint64_t>(kIndexRecordSize, undo.jdxSize - indexPos_)),
+                 undo.oldRecord))
     return false;
   undo.before = baseHeader_;
   return true;
@@ -741,6 +868,7 @@ bool JamBase::PutBack(const WriteUndo& undo) {
   } else {
     files_[kJdx]->WriteAt(indexPos_, undo.oldRecord.data(),
                           undo.oldRecord.size());
+    files_[kJdx]->Truncate(undo.jdxSize);
   }
   files_[kJhr]->WriteAt(0, undo.oldBase.data(), undo.oldBase.size());
   baseHeader_ = undo.before;
@@ -940,8 +1068,9 @@ bool JamBase::DeleteMessage() {
   ++baseHeader_.modCounter;
   baseHeaderDirty_ = true;
   if (!WriteBaseHeader() || !SyncAll()) return false;
+  // The number stays current: nothing is renumbered, the next message is
+  // the one after it, and a second deletion finds it deleted.
   haveMessage_ = false;
-  --currentNumber_;
   return true;
 }
 

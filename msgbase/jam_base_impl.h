@@ -89,6 +89,8 @@ class JamBase : public MessageBase {
   bool WriteBaseHeader();
   // Takes back what a write killed or cut short left behind.
   bool Repair();
+  // The message an index record points at is whole in the files.
+  bool RecordComplete(const jam::IndexRecord& rec);
   bool SyncAll();
   bool Sync(int file);
   bool Load(bool wholeText);
@@ -148,19 +150,25 @@ class JamBase : public MessageBase {
 
   // The steps of OpenBase; each returns 0 or an error code.  The header
   // file is found, waited for while another program creates it, and locked.
+  static std::string CreationTempName(const std::string& base);
+  void RemoveLeftCreationTemp(const std::string& base);
   int OpenLockedHeader(const std::string& base, std::string& jhr,
-                       bool* unfinished);
+                       uint64_t* jhrSize);
   int OpenIndexAndText(const std::string& base, const std::string& jhr,
-                       bool unfinished);
-  // Writes an empty base into files a creation left empty.
-  bool FinishCreation();
+                       uint64_t jhrSize);
+  // Writes the base header into a header file a creation left short, when
+  // the index and text are empty.
+  int FinishCreation();
   int OpenLastReadFile(const std::string& base, const std::string& jhr);
+  // The end of OpenBase and OpenBaseReadOnly: open, or closed with code.
+  bool FinishOpen(int code);
 
   // The steps of OpenBaseReadOnly; each returns 0, or an error code with
   // the reason in why.
   int OpenHeaderFileReadOnly(const std::string& path, const std::string& base,
                              uint64_t* size, std::string& why);
   int CheckBaseHeader(std::string& why);
+  int CheckNothingStored(const std::string& base, std::string& why);
   int OpenDataFilesReadOnly(const std::string& path, const std::string& base,
                             std::string& why);
   // File sizes, and the index when it is small enough to hold.
@@ -178,6 +186,8 @@ class JamBase : public MessageBase {
   bool ReadIndexBytes(uint32_t slot, uint32_t n, std::string& bytes);
 
   Snapshot snapshot_;
+  bool namesMade_ = false;  // the open made a file: its directory is synced
+  std::string damage_;      // what is wrong with a base refused as damaged
   int lockTimeoutMs_ = 10000;
   std::unique_ptr<File> files_[kFileCount];
   std::string paths_[kFileCount];

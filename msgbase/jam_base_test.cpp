@@ -384,6 +384,9 @@ class JamDamageTest : public JamMemTest {
     Post p;
     p.lines = {"Hello"};
     ASSERT_TRUE(Write(*base, p));
+    // A second message: damage to the first is not at the end of the index.
+    p.lines = {"Second"};
+    ASSERT_TRUE(Write(*base, p));
     base->CloseBase();
     for (const char* ext : {"jhr", "jdx", "jdt", "jlr"}) files[ext] = env.GetFile(std::string("bases/echo.") + ext);
   }
@@ -424,6 +427,11 @@ TEST_F(JamDamageTest, DamagedFilesFailWithTheirCodesAndStayUntouched) {
   EXPECT_FALSE(OpenAndRead(&code));
   EXPECT_EQ(code, kErrBadBaseHeader);
 
+  // A header file emptied beside an index and text that hold messages.
+  Replace("jhr", "");
+  EXPECT_FALSE(OpenAndRead(&code));
+  EXPECT_EQ(code, kErrBadBaseHeader);
+
   // Header offset beyond the file, and inside the base header.
   Replace("jhr", jhr);
   std::string idx = jdx;
@@ -456,11 +464,33 @@ TEST_F(JamDamageTest, DamagedFilesFailWithTheirCodesAndStayUntouched) {
   EXPECT_FALSE(OpenAndRead(&code));
   EXPECT_EQ(code, kErrTextOffset);
 
-  // A truncated index record.
-  Replace("jhr", jhr);
-  Replace("jdx", jdx.substr(0, 5));
-  EXPECT_FALSE(OpenAndRead(&code));
-  EXPECT_EQ(code, kErrReadHeader);
+}
+
+// What a post stopped by a power cut leaves at the end of the index: a
+// partial record, a record whose header or text never reached the disk.
+// The open cuts it off, the first message reads, and the next post takes
+// its number.
+TEST_F(JamDamageTest, AnUnfinishedLastIndexRecordIsCutOffAtOpen) {
+  const std::string jdx = files["jdx"];
+  std::string zeroed = jdx, pastHeader = jdx, pastText = files["jhr"];
+  PutU32(zeroed.data() + 12, 0);
+  PutU32(pastHeader.data() + 12, static_cast<uint32_t>(files["jhr"].size()));
+  PutU32(pastText.data() + GetU32(jdx.data() + 12) + 60, 4096);
+  for (const auto& [ext, bytes] : std::vector<std::pair<std::string, std::string>>{
+           {"jdx", jdx.substr(0, 13)}, {"jdx", zeroed}, {"jdx", pastHeader}, {"jhr", pastText}}) {
+    SCOPED_TRACE(ext + " " + std::to_string(bytes.size()));
+    env.SetFile("bases/echo." + ext, bytes);
+    auto base = NewBase();
+    ASSERT_TRUE(base->OpenBase("bases/echo"));
+    EXPECT_EQ(env.GetFile("bases/echo.jdx"), jdx.substr(0, 8));
+    EXPECT_EQ(base->MessageCount(), 1);
+    base->SetCurrentNumber(1);
+    ASSERT_TRUE(base->ReadMessage());
+    ASSERT_TRUE(Write(*base, Post{}));
+    EXPECT_EQ(base->CurrentNumber(), 2);
+    base->CloseBase();
+    for (const char* e : {"jhr", "jdx", "jdt"}) env.SetFile(std::string("bases/echo.") + e, files[e]);
+  }
 }
 
 TEST_F(JamDamageTest, AMissingLastReadFileIsCreatedAtOpen) {

@@ -109,23 +109,24 @@ bool JamBase::OpenBaseReadOnly(const std::string& path, std::string* problem) {
   uint64_t size = 0;
   int code = OpenHeaderFileReadOnly(path, base, &size, why);
   // A header file still empty belongs to a base being created: it holds no
-  // message yet.
+  // message yet, unless its index or text does (then it is damaged).
+  if (code == 0 && size == 0) code = CheckNothingStored(base, why);
   if (code == 0 && size > 0) code = CheckBaseHeader(why);
   if (code == 0 && size > 0) code = OpenDataFilesReadOnly(path, base, why);
   if (code == 0) code = TakeSnapshot(why);
-  if (code != 0) {
-    DropFiles();
-    basePath_.clear();
-    errorCode_ = code;
-    *problem = why;
-    return false;
-  }
+  if (code != 0) *problem = why;
+  return FinishOpen(code);
+}
 
-  baseHeaderDirty_ = false;
-  currentNumber_ = 0;
-  ClearMessage();
-  isOpen_ = true;
-  return true;
+int JamBase::CheckNothingStored(const std::string& base, std::string& why) {
+  for (const char* ext : {"jdx", "jdt"}) {
+    std::string p = FindJamFile(env_, base, ext);
+    if (!p.empty() && env_.Stat(p).size != 0) {
+      why = paths_[kJhr] + " is damaged: it is empty while " + p + " holds messages";
+      return kErrBadBaseHeader;
+    }
+  }
+  return 0;
 }
 
 int JamBase::OpenHeaderFileReadOnly(const std::string& path,
@@ -229,6 +230,9 @@ std::string JamBase::ReadErrorText() {
       return "its header in " + jhr + " is damaged or cut short";
     case kErrTextOffset:
       return "its text lies beyond the end of " + paths_[kJdt];
+    case kErrBadBaseHeader:
+      if (!damage_.empty()) return damage_;
+      return MessageBase::ReadErrorText();
     default:
       return MessageBase::ReadErrorText();
   }

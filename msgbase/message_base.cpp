@@ -5,6 +5,7 @@
 
 #include "msgbase/jam_base.h"
 #include "msgbase/msg_dir_base.h"
+#include "msgbase/msgid_counter.h"
 #include "msgbase/squish_base.h"
 #include "util/address.h"
 #include "util/number.h"
@@ -15,14 +16,11 @@ namespace {
 
 // The library-wide state: the Env that every base reaches its files
 // through, the error of the last OpenMessageBase, and the last MSGID serial
-// handed out in this run.
+// made from the clock in this run.
 struct LibraryState {
   Env* env = nullptr;
   int openError = 0;
   uint32_t lastSerial = 0;
-  // The clock's value when lastSerial was handed out.  While the clock
-  // stands still the serials run ahead of it, one by one.
-  uint32_t lastClock = 0;
 };
 LibraryState& Library() {
   static LibraryState state;
@@ -31,10 +29,6 @@ LibraryState& Library() {
 
 // Line buffer used when a kludge is replaced or removed.
 constexpr size_t kKludgeLineMax = 16384;
-// How long a new MSGID serial waits for the clock before it takes the next
-// value instead (a clock that stands still must not hang the program).
-constexpr int kSerialWaitSteps = 200;
-constexpr int kSerialWaitStepMs = 5;
 
 const char kKludgeMsgId[] = "\x01MSGID:";
 const char kKludgeIntl[] = "\x01INTL";
@@ -43,16 +37,6 @@ const char kKludgeTopt[] = "\x01TOPT";
 
 bool StartsWith(const std::string& s, const char* prefix) {
   return s.rfind(prefix, 0) == 0;
-}
-
-uint32_t SerialFromClock(const ClockTime& t) {
-  uint32_t v = static_cast<uint32_t>(t.year + 10) * 30672000u +
-               static_cast<uint32_t>(t.month) * 2592000u +
-               static_cast<uint32_t>(t.day) * 86400u +
-               static_cast<uint32_t>(t.hour) * 3600u +
-               static_cast<uint32_t>(t.minute) * 60u +
-               static_cast<uint32_t>(t.second);
-  return v * 128u + static_cast<uint32_t>(t.hundredths % 128);
 }
 
 std::string Hex8(uint32_t v) {
@@ -346,7 +330,8 @@ void MessageBase::SetOrigAddress(const FtnAddress& addr, bool newMsgId) {
   if (!newMsgId && FindKludge(kKludgeMsgId, old)) {
     SetKludge(kKludgeMsgId, msgId + ExtractWord(3, old, " "));
   } else {
-    SetKludge(kKludgeMsgId, msgId + Hex8(NewMsgIdSerial(env_)));
+    SetKludge(kKludgeMsgId, msgId + Hex8(hasPresetSerial_ ? presetSerial_ : NewMsgIdSerial(env_)));
+    hasPresetSerial_ = false;
   }
   if (!TestMailTypeFlag(kMailNet)) return;
   FtnAddress dest;
@@ -394,22 +379,8 @@ void MessageBase::WriteOriginLine(const std::string& text,
 
 uint32_t NewMsgIdSerial(Env& env) {
   LibraryState& lib = Library();
-  uint32_t clock = SerialFromClock(env.Now());
-  const bool ahead = lib.lastSerial != lib.lastClock;
-  for (int i = 0; !ahead && clock == lib.lastClock && i < kSerialWaitSteps;
-       ++i) {
-    env.SleepMs(kSerialWaitStepMs);
-    clock = SerialFromClock(env.Now());
-  }
-  // A clock that has not moved, or has not yet passed the serials that ran
-  // ahead of it, would repeat one of them: the next one is taken instead.
-  uint32_t serial = clock;
-  if (clock - lib.lastClock <= lib.lastSerial - lib.lastClock) {
-    serial = lib.lastSerial + 1;
-  }
-  lib.lastClock = clock;
-  lib.lastSerial = serial;
-  return serial;
+  lib.lastSerial = SerialAfter(lib.lastSerial, ClockSerial(env.Now()));
+  return lib.lastSerial;
 }
 
 void InstallFileHooks(Env& env) { Library().env = &env; }
@@ -449,12 +420,12 @@ bool OpenMessageBase(std::unique_ptr<MessageBase>& base,
   if (!base) return false;
   std::string path = areaId.substr(1, 254);
   if (base->OpenBase(path)) return true;
-  // The main file or directory that was missing a moment ago may have been
-  // made since by another program: such a base is opened, not refused.
+  // A base whose main file or directory was found exists: it failed to
+  // open and is never created over.  Without it, the base is created; the
+  // creation opens a base another program made since the look.
   const int code = base->GetErrorCode();
   const bool mainMissing = code == 0x1000 || code == 0x2000 || code == 0x3000;
-  if (mainMissing && base->BaseExists(path) && base->OpenBase(path)) return true;
-  if (base->BaseExists(path)) {
+  if (!mainMissing) {
     lib.openError = kOpenErrorExists;
     return false;
   }

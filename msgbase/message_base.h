@@ -97,6 +97,12 @@ class MessageBase {
   virtual void SetToName(const std::string& s) = 0;
   virtual void SetSubject(const std::string& s) = 0;
   virtual void SetOrigAddress(const FtnAddress& addr, bool newMsgId);
+  // The serial the next SetOrigAddress(addr, true) writes into the MSGID
+  // line, instead of one NewMsgIdSerial makes.
+  void UseMsgIdSerial(uint32_t serial) {
+    presetSerial_ = serial;
+    hasPresetSerial_ = true;
+  }
   virtual void SetDestAddress(const FtnAddress& addr);
   virtual void SetAddresses(const FtnAddress& orig, const FtnAddress& dest,
                             bool newMsgId);
@@ -164,6 +170,8 @@ class MessageBase {
   int32_t currentNumber_ = 0;
   std::unique_ptr<MessageText> text_;
   std::string basePath_;
+  uint32_t presetSerial_ = 0;
+  bool hasPresetSerial_ = false;
 };
 
 // Records the Env through which every base reaches its files.  Must run once
@@ -185,7 +193,9 @@ std::string MessageBaseOpenErrorText();
 bool CloseMessageBase(std::unique_ptr<MessageBase>& base);
 int MessageBaseOpenError();
 
-// A new MSGID serial: never the same twice in a run.
+// A MSGID serial made from the clock, never the same twice in a run (a
+// posting takes its serials from a MsgIdCounter instead; this one serves
+// what is only shown, and tests).
 uint32_t NewMsgIdSerial(Env& env);
 
 }  // namespace vex

@@ -7,6 +7,24 @@
 // or not at all, and a number another program took meanwhile means the
 // next one.  The temporary file stays locked while it is written, so
 // temporaries left by a writer that was killed are recognised and removed.
+//
+// Sync points.  Data is synced before a name publishes it, and the
+// directory is synced after every name made or removed.  "Next open" is
+// what the next open does when the power goes right after the step
+// (unsynced writes lost or torn; names not yet synced lost).
+//
+//  step                          | file            | durable after it             | next open
+//  1 make missing directories    | parents         | each, after its parent sync  | nothing there: made
+//  2 create .vexstat-K.tmp,      | temp            | the whole message, under a   | removes the temp (its
+//    write the message, sync     |                 | hidden name                  | lock is free)
+//  3 link the temp as N.msg      | directory       | nothing more until step 4:   | N.msg whole or absent;
+//    (first free N), remove the  |                 | N.msg may still be lost, the | a temp left is removed
+//    temp, sync the directory    |                 | temp may still be there      |
+//  4 (after the sync)            |                 | N.msg: reported posted       | N.msg is there
+// Without hard links, N.msg is created exclusively, written and synced,
+// then the directory is synced: until that sync N.msg may be lost, or be
+// there short; the reader takes a file shorter than its header as damage.
+// Deleting a message removes its file and syncs the directory.
 #include "msgbase/msg_dir_base.h"
 #include "msgbase/msg_dir_base_impl.h"
 
@@ -30,6 +48,7 @@ constexpr size_t kFromName = 0;
 constexpr size_t kToName = 36;
 constexpr size_t kSubject = 72;
 constexpr size_t kDateText = 144;
+constexpr size_t kTimesRead = 164;
 constexpr size_t kDestNode = 166;
 constexpr size_t kOrigNode = 168;
 constexpr size_t kOrigNet = 172;
@@ -81,20 +100,21 @@ std::string WithSlash(const std::string& path) {
   return path + "/";
 }
 
-bool ReadAll(File& file, std::string& out) {
-  uint64_t size = 0;
-  if (!file.Size(&size)) return false;
-  out.assign(static_cast<size_t>(size), '\0');
-  size_t done = 0;
-  while (done < out.size()) {
-    long long n = file.ReadAt(done, out.data() + done, out.size() - done);
-    if (n <= 0) {
-      out.resize(done);
-      return n == 0;
-    }
-    done += static_cast<size_t>(n);
+// Reads the file to its end.  sizeHint, the size the directory listing
+// gave, is read in one step when the file has not grown since; no size is
+// asked of the file.
+bool ReadAll(File& file, uint64_t sizeHint, std::string& out) {
+  out.clear();
+  size_t chunk = static_cast<size_t>(std::min<uint64_t>(sizeHint, 1u << 30)) + 1;
+  for (;;) {
+    const size_t done = out.size();
+    out.resize(done + chunk);
+    long long n = file.ReadAt(done, out.data() + done, chunk);
+    if (n < 0) return false;
+    out.resize(done + static_cast<size_t>(n));
+    if (static_cast<size_t>(n) < chunk) return true;  // the end of the file
+    chunk = std::max<size_t>(chunk * 2, 4096);
   }
-  return true;
 }
 
 bool EndsWithLowerMsg(const std::string& name) {
@@ -155,11 +175,15 @@ std::string MsgDirBase::ReadErrorText() {
 bool MsgDirBase::CreateBase(const std::string& path) {
   isOpen_ = false;
   basePath_ = WithSlash(path);
-  // Every missing parent first, from the top down.
+  // Every missing parent first, from the top down, each made durable in
+  // its parent.
   for (size_t i = 1; i < basePath_.size(); ++i) {
     if (basePath_[i] != '/') continue;
+    const std::string dir = basePath_.substr(0, i);
     int err = 0;
-    env_.MakeDirectory(basePath_.substr(0, i), &err);
+    if (env_.Stat(dir).isDirectory || !env_.MakeDirectory(dir, &err)) continue;
+    const size_t up = dir.rfind('/');
+    env_.SyncDirectory(up == std::string::npos ? "" : dir.substr(0, up == 0 ? 1 : up), &err);
   }
   if (!env_.Stat(basePath_).isDirectory) {
     errorCode_ = kErrNoDirectory;
@@ -360,7 +384,7 @@ bool MsgDirBase::DeleteMessage() {
   int err = 0;
   if (!env_.Remove(basePath_ + it->second, &err)) return false;
   present_.erase(it);
-  return true;
+  return env_.SyncDirectory(basePath_, &err);
 }
 
 int32_t MsgDirBase::ReadLastRead(int32_t user) {
@@ -400,7 +424,7 @@ bool MsgDirBase::PublishNew(const std::string& bytes) {
       return false;
     }
     int64_t n = currentNumber_;
-    bool vanished = false;
+    bool vanished = false, overwritten = false;
     for (int attempt = 0; attempt < kCreateAttempts && n <= INT32_MAX;
          ++attempt, ++n) {
       // Another program may hold the same number in upper case.
@@ -418,17 +442,37 @@ bool MsgDirBase::PublishNew(const std::string& bytes) {
       }
       if (!linked) break;
       env_.Remove(temp, &err);
-      messageFile_ = std::move(file);
-      pendingNew_ = false;
+      // Until this sync the new name may vanish with the power: the
+      // message is not reported stored before it.
+      if (!env_.SyncDirectory(basePath_, &err)) {
+        file.reset();
+        return false;
+      }
       currentNumber_ = static_cast<int32_t>(n);
       highestNumber_ = std::max(highestNumber_, currentNumber_);
       present_[currentNumber_] = name;
+      sizes_[currentNumber_] = bytes.size();
+      // A program that chose the same number before the link and writes
+      // without exclusive creation empties the file and fills it with its
+      // own message: the message is written again under the next number.
+      std::string back;
+      if (!ReadAll(*file, bytes.size(), back)) return false;
+      // (Only the names, subject, date and text are compared: a program
+      // that marks the message read or sent changes the header words.)
+      if (back.size() != bytes.size() || back.compare(0, kTimesRead, bytes, 0, kTimesRead) != 0 ||
+          back.compare(kHeaderSize, std::string::npos, bytes, kHeaderSize) != 0) {
+        overwritten = true;
+        ++currentNumber_;
+        break;
+      }
+      messageFile_ = std::move(file);
+      pendingNew_ = false;
       return true;
     }
     file.reset();
-    env_.Remove(temp, &err);
+    if (!overwritten) env_.Remove(temp, &err);
     // A temporary removed under us (taken for a stale one) is written again.
-    if (!vanished) return false;
+    if (!vanished && !overwritten) return false;
   }
   return false;
 }
@@ -461,16 +505,19 @@ std::unique_ptr<File> MsgDirBase::CreateTemp(std::string& path) {
 }
 
 void MsgDirBase::RemoveStaleTemps() {
+  bool removed = false;
+  int err = 0;
   for (const std::string& name : env_.HiddenNames(basePath_)) {
     if (!IsOurTemp(name)) continue;
-    int err = 0;
     auto file = env_.Open(basePath_ + name, OpenMode::kReadWrite, &err);
-    if (file && file->LockFirstByte(0)) env_.Remove(basePath_ + name, &err);
+    if (file && file->LockFirstByte(0) && env_.Remove(basePath_ + name, &err)) removed = true;
   }
+  if (removed) env_.SyncDirectory(basePath_, &err);
 }
 
 void MsgDirBase::Scan() {
   present_.clear();
+  sizes_.clear();
   highestNumber_ = 0;
   for (const DirEntry& e : env_.Search(basePath_ + "*.msg")) {
     int32_t n = 0;
@@ -479,8 +526,10 @@ void MsgDirBase::Scan() {
     auto it = present_.find(n);
     if (it == present_.end()) {
       present_[n] = e.name;
+      sizes_[n] = e.size;
     } else if (!EndsWithLowerMsg(it->second) && EndsWithLowerMsg(e.name)) {
       it->second = e.name;
+      sizes_[n] = e.size;
     }
     if (n > highestNumber_) highestNumber_ = n;
   }
@@ -499,7 +548,7 @@ bool MsgDirBase::Load(bool kludgesOnly) {
   if (!readOnly_) file = env_.Open(path, OpenMode::kReadWrite, &err);
   if (!file) file = env_.Open(path, OpenMode::kRead, &err);
   std::string bytes;
-  bool readOk = file && ReadAll(*file, bytes);
+  bool readOk = file && ReadAll(*file, sizes_[currentNumber_], bytes);
   if (!readOk || bytes.size() < kHeaderSize) {
     errorCode_ = kErrCannotOpen;
     failedFile_ = path;

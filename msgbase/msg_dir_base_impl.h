@@ -87,6 +87,7 @@ class MsgDirBase : public MessageBase {
   // The file the last failed Load tried, and what was wrong with it.
   std::string failedFile_, failedWhy_;
   std::map<int32_t, std::string> present_;  // number -> file name
+  std::map<int32_t, uint64_t> sizes_;        // number -> size when listed
   int32_t highestNumber_ = 0;
   std::unique_ptr<File> messageFile_;
   // A new message was started and is not stored yet.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/env_wrapper.h"
 #include "testenv/fault_env.h"
 #include "testenv/mem_env.h"
 #include "util/coding.h"
@@ -141,6 +142,28 @@ TEST_F(MsgDirBaseTest, NewMessageTakesTheNextFreeNumber) {
   EXPECT_EQ(env_.GetFile("area/4.msg").size(), 190u + 3u);
   Post("y");
   EXPECT_EQ(base_->CurrentNumber(), 5);
+}
+
+// A tosser that chose number 2 before the link and writes without exclusive
+// creation empties the linked file and fills it with its own message: the
+// post finds that out and takes the next number; the tosser keeps 2.
+TEST_F(MsgDirBaseTest, AMessageATosserWritesOverIsWrittenAgain) {
+  struct TosserEnv : EnvWrapper {
+    using EnvWrapper::EnvWrapper;
+    bool Link(const std::string& from, const std::string& to, int* err) override {
+      if (!EnvWrapper::Link(from, to, err) || to != "area/2.msg") return !*err;
+      auto f = Open(to, OpenMode::kReadWrite, err);
+      const std::string tossed = MessageFile("tossed", "T\r");
+      return f->Truncate(0) && f->WriteAt(0, tossed.data(), tossed.size());
+    }
+  } tosser(env_);
+  base_ = MakeMsgDirBase(tosser);
+  ASSERT_TRUE(base_->CreateBase("area"));
+  Post("ours");
+  EXPECT_EQ(base_->CurrentNumber(), 3);
+  EXPECT_EQ(env_.GetFile("area/2.msg"), MessageFile("tossed", "T\r"));
+  EXPECT_EQ(env_.GetFile("area/3.msg").substr(190), "ours\r"s + '\0');
+  EXPECT_EQ(tosser.HiddenNames("area"), std::vector<std::string>{});
 }
 
 TEST_F(MsgDirBaseTest, MessageNeverStoredWholeLeavesNoFile) {

@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {"echo/area.jhr", 0, "MAJ", "", "echo/area.jhr is damaged: it does not begin with the JAM signature"},
                 {"", 0, "", "Jnowhere/x", "no message base at nowhere/x: nowhere/x.jhr does not exist"},
                 {"echo/area.jdx", std::string::npos, "", "", "the JAM base echo/area is damaged: echo/area.jdx does not exist"},
-                {"echo/area.jhr", 0, "", "", ""},  // a base being created: empty
+                {"echo/area.jhr", 0, "", "", "echo/area.jhr is damaged: it is empty while echo/area.jdx holds messages"},
                 {"echo/area.jdx", 12, "\xff\xff\xff\x7f", "",
                  "its index record in echo/area.jdx points outside the header file echo/area.jhr"}}},
         Format{"Secho/area", "echo/area.sqd",

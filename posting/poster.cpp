@@ -39,6 +39,13 @@ void PreparePosting(PostingRun& run) {
   if (e.baseType.empty() ||
       !OpenMessageBase(run.currentBase, e.baseType + e.areaPath)) {
     SetPostingError(s, kPostNoBase);
+    // A base that is there but does not open: what is wrong with it, as a
+    // reader finds it.
+    std::unique_ptr<MessageBase> look;
+    if (!e.baseType.empty() && MessageBaseOpenError() == kOpenErrorExists &&
+        !OpenMessageBaseReadOnly(look, e.baseType + e.areaPath))
+      run.why = "   " + MessageBaseOpenErrorText();
+    CloseMessageBase(look);
   }
   if (s.errors != 0) return;
 
@@ -70,6 +77,17 @@ void StartSection(PostingRun& run) {
   PostingSettings& s = run.settings;
   PostEntry& e = s.entry;
   MessageBase& base = *run.currentBase;
+  // The serial is on the disk before the message that carries it: no two
+  // messages of the node ever share one.  The serials of the sections still
+  // to come are reserved with it.
+  uint32_t serial = 0;
+  int err = 0;
+  const int32_t later = std::max(s.sectionCount - s.sectionNumber, 0);
+  if (!run.serials.Next(static_cast<uint32_t>(later), &serial, &err)) {
+    SetPostingError(s, kPostNoNewMessage);
+    run.why = "   " + run.serials.path() + ": " + SystemErrorText(err);
+    return;
+  }
   if (!base.StartNewMessage()) {
     SetPostingError(s, kPostNoNewMessage);
     return;
@@ -88,6 +106,7 @@ void StartSection(PostingRun& run) {
       break;
   }
   s.sectionBytes = 0;
+  base.UseMsgIdSerial(serial);
   base.SetOrigAddress(e.fromAddress, true);
   base.SetDestAddress(e.toAddress);
   base.SetFromName(e.fromName);
@@ -189,9 +208,11 @@ void ReportPostingErrors(PostingRun& run) {
     case kPostNoBase:
       run.log.LogError("Unable to open/create msgbase " + e.areaPath +
                        ", maybe you not define area file properly");
+      if (!run.why.empty()) run.log.LogLine(run.why);
       break;
     case kPostNoNewMessage:
       run.log.LogError("Unable to create new message, check area!");
+      if (!run.why.empty()) run.log.LogLine(run.why);
       break;
     case kPostWriteFailed:
       run.log.LogError("Unable to write message, check area!");

@@ -8,6 +8,7 @@
 
 #include "core/log.h"
 #include "msgbase/message_base.h"
+#include "msgbase/msgid_counter.h"
 #include "platform/env.h"
 #include "posting/posting_settings.h"
 
@@ -27,12 +28,17 @@ enum PostingError : uint32_t {
 // to FinishPosting.
 struct PostingRun {
   PostingRun(PostingSettings& s, LogContext& l, Env& e)
-      : settings(s), log(l), env(e) {}
+      : settings(s), log(l), env(e), serials(e) {}
   PostingSettings& settings;
   LogContext& log;
   Env& env;
   std::unique_ptr<MessageBase> currentBase;
   std::string lastLine;
+  // The MSGID serials, kept in the node directory.
+  MsgIdCounter serials;
+  // Why the posting failed, when a file and a reason say it; logged after
+  // the failure line.
+  std::string why;
 };
 
 // The kludge line that names the program in every posted message.

@@ -294,9 +294,17 @@ TEST_F(PosterTest, WriteFailureKeepsStoredMessagesAndSkipsTossLog) {
   const std::string before = env.GetFile("fido/a.jdt");
   env.SetFile("echotoss.log", "");
 
+  // The MSGID counter cannot be written: no message is begun.
   env.ClearConsole();
   faulty.FailWritesAfter(0);
   settings.libraryReady = false;  // hooks go to the faulty env again
+  PostAnnouncement(settings, faultyLog, faulty, "A", "r.txt");
+  EXPECT_EQ(Log().back(), "   vexstat.seq: No space left on device");
+  EXPECT_EQ(env.GetFile("fido/a.jdt"), before);
+
+  // Only the counter's four bytes go through.
+  env.ClearConsole();
+  faulty.FailWritesAfter(4);
   PostAnnouncement(settings, faultyLog, faulty, "A", "r.txt");
   Lines log = Log();
   ASSERT_GE(log.size(), 2u);
@@ -311,6 +319,15 @@ TEST_F(PosterTest, WriteFailureKeepsStoredMessagesAndSkipsTossLog) {
   EXPECT_EQ(LinesFromPid(msgs[0].text)[2], "first");
   EXPECT_EQ(env.GetFile("fido/a.jdt"), before);
   EXPECT_EQ(env.GetFile("echotoss.log"), "");
+
+  // A header file emptied beside the messages: the base is refused, named
+  // and left as it is.
+  env.SetFile("fido/a.jhr", "");
+  env.ClearConsole();
+  PostAnnouncement(settings, faultyLog, env, "A", "r.txt");
+  EXPECT_EQ(Log().back(), "   fido/a.jhr is damaged: it is empty while fido/a.jdx holds messages");
+  EXPECT_EQ(env.GetFile("fido/a.jhr"), "");
+  EXPECT_EQ(env.GetFile("fido/a.jdt"), before);
 }
 
 // Appends a line to a file whenever its size is taken, as a tosser might.

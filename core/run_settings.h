@@ -40,6 +40,9 @@ struct RunSettings {
   // TIC files that enter the stores together, with one journal commit and
   // one sync of each store.
   size_t ticBatchSize = 1000;
+  // Bytes of stat.vx the report reads: a run without the run lock stops
+  // before a batch that is still being written.
+  uint64_t statReadLimit = UINT64_MAX;
 };
 
 }  // namespace vex

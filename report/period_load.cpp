@@ -256,7 +256,7 @@ bool LoadPeriod(Env& env, LogContext& log, const RunSettings& run,
                 PeriodTables& tables, const DateTime& now) {
   log.LogLine(Cp866("Чтение файла со статистикой.."));
   StatStoreReader reader;
-  if (!reader.Open(env)) {
+  if (!reader.Open(env, kStatStoreName, run.statReadLimit)) {
     log.LogLine(Cp866("Файл со статистикой пуст.."));
     return false;
   }

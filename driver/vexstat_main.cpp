@@ -10,6 +10,7 @@
 #include "driver/check.h"
 #include "driver/command_line.h"
 #include "driver/driver.h"
+#include "driver/preview.h"
 #include "platform/env.h"
 #include "platform/exit.h"
 
@@ -41,11 +42,15 @@ int main(int argc, char** argv) {
     // The check reads what a run would, and touches nothing: it takes no
     // run lock.
     const bool check = std::erase(args, std::string(vex::kCheckOption)) > 0;
+    // The preview reads what a run would and keeps every change in memory.
+    const bool preview = std::erase(args, std::string(vex::kPreviewOption)) > 0;
     app = std::make_unique<vex::App>(env, std::move(args));
     app->runLockWaitMs =
         vex::RunLockWaitMs(std::getenv(vex::kRunLockWaitVariable));
     if (check)
       code = vex::RunCheck(*app);
+    else if (preview)
+      code = vex::RunPreview(*app);
     else
       vex::RunDriver(*app);
   } catch (const vex::ProgramExit& e) {

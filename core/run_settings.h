@@ -23,6 +23,7 @@ struct TemplateEntry {
 struct RunSettings {
   std::vector<FtnAddress> ownAddresses;     // ADDRESS
   std::string resultFile = "tic_stat.txt";  // RESULTFILE, -O
+  bool resultUtf8 = false;                  // RESULTCHARSET UTF-8
   int32_t screenLength = 79;                // SCREENLENGTH
   bool dupeCheck = true;                    // SKIPDUPECH, -J
   std::string ticMask = "*.tic";            // TICEXT, -E

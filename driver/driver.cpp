@@ -5,6 +5,7 @@
 #include "intake/intake_journal.h"
 #include "intake/tic_scan.h"
 #include "platform/cp866.h"
+#include "posting/message_charset.h"
 #include "posting/posting.h"
 #include "report/report_run.h"
 #include "util/address.h"
@@ -51,6 +52,8 @@ void ApplyConfigLine(App& app, const std::string& line) {
     run.ownAddresses.push_back(address);
   }
   SetStringOption(line, "RESULTFILE", run.resultFile);
+  // Result files in UTF-8 instead of CP866.
+  if (FirstWordIs(line, "RESULTCHARSET")) run.resultUtf8 = NamesUtf8(RestOfLine(line));
   SetNumberOption(line, "SCREENLENGTH", run.screenLength);
   SetBoolOption(line, "SKIPDUPECH", run.dupeCheck);
   SetStringOption(line, "TICEXT", run.ticMask);
@@ -124,6 +127,7 @@ void RunDriver(App& app) {
   ReadConfiguration(app);
   if (!app.run.commandLineApplied) ApplyCommandLine(app);
   DefaultFromAddress(app.posting, app.run.ownAddresses);
+  app.posting.resultUtf8 = app.run.resultUtf8;
   if (app.run.statisticsToFile) {
     App* a = &app;
     PostCallback post = [a](const std::string& area,

@@ -66,6 +66,7 @@ class Preview {
       return Flush(), 0;
     }
     DefaultFromAddress(dry_.posting, run.ownAddresses);
+    dry_.posting.resultUtf8 = run.resultUtf8;
 
     Out("Preview of the next run: nothing is scanned, written, posted or "
         "locked.\n");

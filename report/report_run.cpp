@@ -75,7 +75,7 @@ bool RunReports(Env& env, LogContext& log, const RunSettings& run,
     ResultWriter writer(*file);
     std::vector<std::string> screen;
     ctx.write = [&](const std::string& line) {
-      writer.Line(line);
+      writer.Line(run.resultUtf8 ? Cp866ToUtf8(line) : line);
       if (run.statisticsOnScreen) screen.push_back(line);
     };
     ProcessTemplate(ctx, entry);

@@ -1,6 +1,7 @@
 ; report.html.tpl - a web page of the file echo statistics, ready to publish.
-; The page declares the IBM866 charset, so the result file is served as it
-; is written (CP866), Cyrillic and graph characters included.
+; The page declares the charset the result file is written in (@CHARSET:
+; IBM866, or UTF-8 with RESULTCHARSET UTF-8), so it is served as it is
+; written, Cyrillic and graph characters included.
 ; Shows the totals with their bars, the file echoes by size, the links by
 ; file count and the originating systems by size, each with a bar graph.
 ; Lines beginning with "#" are directives and lines beginning with "%" are
@@ -16,7 +17,7 @@
 <!DOCTYPE html>
 <html lang="ru">
 <head>
-<meta charset="IBM866">
+<meta charset="@CHARSET">
 <meta name="viewport" content="width=device-width, initial-scale=1">
 <title>Статистика файлэх @BEGINDATE - @ENDDATE</title>
 <style>

@@ -38,6 +38,13 @@ struct RunSettings {
   int16_t periodStart = 31;                 // N1, -D
   int16_t periodEnd = 0;                    // N2, -D
   bool commandLineApplied = false;
+  // Notes on what changed: an area or link is silent when its last file
+  // lies at least this many days (at most the whole period) before the
+  // period's end and it had files in this or the previous period
+  // (NOTESILENTDAYS); an area spikes when it carries this many times its
+  // volume of the previous period (NOTESPIKE).  0 turns either off.
+  int32_t noteSilentDays = 14;
+  int32_t noteSpike = 5;
   // TIC files that enter the stores together, with one journal commit and
   // one sync of each store.
   size_t ticBatchSize = 1000;

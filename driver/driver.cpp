@@ -59,6 +59,8 @@ void ApplyConfigLine(App& app, const std::string& line) {
   SetStringOption(line, "TICEXT", run.ticMask);
   SetBoolOption(line, "KILLTIC", run.killTic);
   SetBoolOption(line, "MAKEANNOUNCE", run.makeAnnounce);
+  SetNumberOption(line, "NOTESILENTDAYS", run.noteSilentDays);
+  SetNumberOption(line, "NOTESPIKE", run.noteSpike);
   if (FirstWordIs(line, "TPLFILENAME")) AddTemplate(run, line);
   if (FirstWordIs(line, "LOGFILE")) {
     app.log.SetProgramName(kProgramName);

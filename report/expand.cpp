@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "report/expand_history.h"
 #include "report/graphs.h"
 #include "report/macro_line.h"
 #include "report/number_format.h"
@@ -102,6 +103,7 @@ void ReplaceReportWide(ReportContext& ctx, MacroLine& line) {
   });
   Set(line, "@ID", [] { return std::string(kProgramName); });
   Set(line, "@VER", [] { return std::string(kProgramName); });
+  ReplacePreviousTotals(ctx, line);
 }
 
 // The row macros shared by every table kind.
@@ -176,6 +178,7 @@ void ReplaceRow(ReportContext& ctx, size_t row, int kind, int key,
                 MacroLine& line) {
   RowView r{ctx, kind, row};
   const ReportSettings& s = ctx.settings;
+  ReplacePreviousRow(ctx, kind, row, line);
   switch (kind) {
     case kAreaTable: {
       const AreaStat& area = ctx.tables.areas[row];
@@ -216,6 +219,7 @@ void ReplaceRow(ReportContext& ctx, size_t row, int kind, int key,
       break;
     }
     default:
+      ReplaceHistoryRow(ctx, kind, row, key, line);
       break;
   }
 }
@@ -249,7 +253,7 @@ std::string ExpandLine(ReportContext& ctx, int64_t index,
   if (index != 0) {
     Set(line, "@NUMB", [&] { return std::to_string(index); });
     if (kind != kNoTable) {
-      size_t rows = TableRowCount(ctx.tables, kind);
+      size_t rows = HistoryRowCount(ctx, kind);
       if (index < 1 || static_cast<uint64_t>(index) > rows) {
         std::string missing = MissingRowText(kind);
         line = MacroLine(missing);

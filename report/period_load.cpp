@@ -8,6 +8,7 @@
 
 #include "core/stat_store.h"
 #include "platform/cp866.h"
+#include "report/period_history.h"
 #include "util/text.h"
 
 namespace vex {
@@ -95,32 +96,30 @@ bool SameBytes(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Whether a record's day lies in the period, remembered for the last days
-// met (a direct-mapped table: records come in date order or nearly so).
-class DayFilter {
+// The age in days of a record's date, remembered for the last days met (a
+// direct-mapped table: records come in date order or nearly so).
+class DayAges {
  public:
-  DayFilter(const RunSettings& run, const DateTime& now)
-      : run_(run), now_(now) {
+  explicit DayAges(const DateTime& now) : now_(now) {
     for (Entry& e : entries_) e.day = ~0ULL;
   }
-  bool InPeriod(const StatRecordView& r) {
+  int32_t Of(const StatRecordView& r) {
     const uint64_t day = uint64_t{r.DateField(0)} << 32 |
                          uint64_t{r.DateField(1)} << 16 | r.DateField(2);
     Entry& e = entries_[(r.DateField(2) + 31 * r.DateField(1)) % kEntries];
     if (e.day != day) {
       e.day = day;
-      e.in = vex::InPeriod(r.Date(), now_, run_.periodStart, run_.periodEnd);
+      e.age = DateTimeDaysBetween(r.Date(), now_);
     }
-    return e.in;
+    return e.age;
   }
 
  private:
   static constexpr size_t kEntries = 64;
   struct Entry {
     uint64_t day;
-    bool in;
+    int32_t age;
   };
-  const RunSettings& run_;
   const DateTime now_;
   Entry entries_[kEntries];
 };
@@ -215,7 +214,7 @@ AreaStat& PeriodAccumulator::AreaRow(std::string_view area) {
   return tables_.areas[slot.area];
 }
 
-void PeriodAccumulator::Add(const StatRecordView& r) {
+RowRefs PeriodAccumulator::Add(const StatRecordView& r) {
   Indexes& ix = *indexes_;
   using V = StatRecordView;
   const int64_t size = r.Size();
@@ -228,7 +227,8 @@ void PeriodAccumulator::Add(const StatRecordView& r) {
   AddressSlot<LinkStat>& from = FindOrAdd(ix.links, r, V::kFromAt, &newLink);
   if (newLink) from.own = IsOwn(from.row.address);
   LinkStat& link = from.row;
-  LinkStat& original = FindOrAdd(ix.originalLinks, r, V::kOriginAt).row;
+  AddressSlot<LinkStat>& originSlot = FindOrAdd(ix.originalLinks, r, V::kOriginAt);
+  LinkStat& original = originSlot.row;
 
   PeriodTotals& t = tables_.totals;
   if (from.own) {
@@ -244,6 +244,8 @@ void PeriodAccumulator::Add(const StatRecordView& r) {
   }
   t.totalSize += size;
   t.totalFiles += 1;
+  return RowRefs{static_cast<uint32_t>(&area - tables_.areas.data()), from.order,
+                 originSlot.order, from.own};
 }
 
 void PeriodAccumulator::Finish() {
@@ -253,7 +255,8 @@ void PeriodAccumulator::Finish() {
 }
 
 bool LoadPeriod(Env& env, LogContext& log, const RunSettings& run,
-                PeriodTables& tables, const DateTime& now) {
+                PeriodTables& tables, const DateTime& now,
+                PeriodHistory* history) {
   log.LogLine(Cp866("Чтение файла со статистикой.."));
   StatStoreReader reader;
   if (!reader.Open(env, kStatStoreName, run.statReadLimit)) {
@@ -266,12 +269,25 @@ bool LoadPeriod(Env& env, LogContext& log, const RunSettings& run,
   tables.expLinks.clear();
   tables.totals = PeriodTotals{};
   PeriodAccumulator acc(tables, run);
-  DayFilter period(run, now);
+  std::unique_ptr<HistoryBuilder> builder;
+  if (history)
+    builder = std::make_unique<HistoryBuilder>(
+        *history, tables, run, CalendarDate{now.year, now.month, now.day});
+  DayAges ages(now);
+  const int32_t first = run.periodStart, last = run.periodEnd;
   while (const char* p = reader.NextEncoded()) {
     StatRecordView record(p);
-    if (!record.Area().empty() && period.InPeriod(record)) acc.Add(record);
+    if (record.Area().empty()) continue;
+    const int32_t age = ages.Of(record);
+    if (last <= age && age <= first) {
+      RowRefs rows = acc.Add(record);
+      if (builder) builder->AddCurrent(record, age, rows);
+    } else if (builder) {
+      builder->AddOther(record, age);
+    }
   }
   acc.Finish();
+  if (builder) builder->Finish();
   return true;
 }
 

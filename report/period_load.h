@@ -15,6 +15,15 @@
 
 namespace vex {
 
+struct PeriodHistory;
+
+// Where a record went in the tables of its period: the area row and the
+// first-seen positions of its link and originating system.
+struct RowRefs {
+  uint32_t area = 0, link = 0, origin = 0;
+  bool outgoing = false;
+};
+
 // Incremental summing of records into the tables, with hash indexes that
 // keep the first-seen row order.  Records are read in place: only the
 // fields the tables need are decoded.  The area rows grow in the tables as
@@ -27,7 +36,7 @@ class PeriodAccumulator {
   PeriodAccumulator& operator=(const PeriodAccumulator&) = delete;
 
   // Adds one record of the period (its area must not be empty).
-  void Add(const StatRecordView& record);
+  RowRefs Add(const StatRecordView& record);
   // Writes the address tables (links, originating systems, addressees).
   void Finish();
   // True when a record from this address counts as outgoing.
@@ -43,9 +52,11 @@ class PeriodAccumulator {
 
 // Reads stat.vx and fills the four tables and the totals with the records
 // whose age in days lies in [run.periodEnd, run.periodStart] on `now`.
-// False, after the log line saying so, when there is no store; the tables
-// are then left as they were.
+// With a history, the same pass fills it as well.  False, after the log
+// line saying so, when there is no store; the tables are then left as they
+// were.
 [[nodiscard]] bool LoadPeriod(Env& env, LogContext& log, const RunSettings& run,
-                PeriodTables& tables, const DateTime& now);
+                PeriodTables& tables, const DateTime& now,
+                PeriodHistory* history = nullptr);
 
 }  // namespace vex

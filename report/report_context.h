@@ -11,6 +11,7 @@
 #include "core/log.h"
 #include "core/run_settings.h"
 #include "platform/env.h"
+#include "report/period_history.h"
 #include "report/period_tables.h"
 #include "report/report_settings.h"
 
@@ -23,6 +24,8 @@ enum TableKind : int {
   kLinkTable = 2,
   kOriginalLinkTable = 3,
   kExpLinkTable = 4,
+  kTrendTable = 5,  // the days, weeks or months of the period
+  kNoteTable = 6,   // the notes on what changed
 };
 // What a section orders by, and what @GRAPH and @PERC measure.
 enum SortKey : int { kNoKey = 0, kBySize = 1, kByFiles = 2 };
@@ -44,6 +47,10 @@ struct ReportContext {
   // Receives each finished result line (without its line end).
   std::function<void(const std::string&)> write;
   FileCountCache fileCounts;
+  // The previous period, the days and the notes; nullptr when not loaded.
+  const PeriodHistory* history = nullptr;
+  // The rows of the trend section being written.
+  std::vector<TrendRow> trendRows{};
 };
 
 }  // namespace vex

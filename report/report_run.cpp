@@ -5,6 +5,7 @@
 
 #include "platform/cp866.h"
 #include "report/graphs.h"
+#include "report/period_history.h"
 #include "report/period_load.h"
 #include "report/report_context.h"
 #include "report/template.h"
@@ -48,9 +49,11 @@ bool RunReports(Env& env, LogContext& log, const RunSettings& run,
   // The configured graph characters hold until a template changes them.
   settings.useChar = NormalizeUseChar(run.useChar);
 
-  if (!LoadPeriod(env, log, run, tables, CurrentDateTime(env))) return false;
+  PeriodHistory history;
+  if (!LoadPeriod(env, log, run, tables, CurrentDateTime(env), &history))
+    return false;
 
-  ReportContext ctx{env, log, run, settings, tables, nullptr, {}};
+  ReportContext ctx{env, log, run, settings, tables, nullptr, {}, &history};
   for (const TemplateEntry& entry : run.templates) {
     const std::string& result =
         entry.result.empty() ? run.resultFile : entry.result;

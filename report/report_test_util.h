@@ -71,4 +71,33 @@ inline std::string Store(const std::vector<StatRecord>& records) {
   return bytes;
 }
 
+inline const FtnAddress kLink1 = Addr(2, 5020, 1), kLink2 = Addr(2, 5020, 2),
+                 kQuietLink = Addr(2, 5020, 3), kOrigin = Addr(2, 5020, 50),
+                 kNewOrigin = Addr(2, 5020, 99);
+
+// A store with known changes against the default period (the last 31 days
+// and today; ages 0..31, the previous period 32..63): an area silent for
+// 20 days, a link silent for 40, a new area, a new originating system and
+// an area with five times its volume.  Everything else flows evenly.
+inline std::vector<StatRecord> AcceptanceStore() {
+  std::vector<StatRecord> r;
+  auto add = [&](const char* area, int32_t size, int age, FtnAddress from,
+                 FtnAddress origin = kOrigin) {
+    r.push_back(Rec(area, size, age, from, origin));
+  };
+  for (int age = 100; age >= 0; --age) {
+    if (age % 2 == 0) {
+      add("STABLE.A", 1000, age, age % 4 ? kLink1 : kLink2);
+      add("Stable.B", 2000, age, kLink2);
+      if (age >= 20) add("SILENT.AREA", 700, age, kLink1);
+      add("SPIKE.AREA", age < 32 ? 5000 : 1000, age, kLink1);
+    }
+    if (age >= 40 && age % 3 == 1) add("STABLE.A", 1000, age, kQuietLink);
+  }
+  add("NEW.AREA", 10, 5, kLink1);
+  add("new.area", 10, 3, kLink2);
+  add("STABLE.B", 2000, 2, kLink1, kNewOrigin);
+  return r;
+}
+
 }  // namespace vex::testing_report

@@ -4,11 +4,48 @@
 #include "report/expand.h"
 #include "report/graphs.h"
 #include "report/sort_table.h"
+#include "report/trend_svg.h"
 #include "util/number.h"
 #include "util/text.h"
 #include "util/text_file.h"
 
 namespace vex {
+
+namespace {
+
+std::string Trimmed(std::string_view s) {
+  size_t b = s.find_first_not_of(' ');
+  if (b == std::string_view::npos) return std::string();
+  return std::string(s.substr(b, s.find_last_not_of(' ') - b + 1));
+}
+
+// "#TREND" alone or with a field argument "(unit[,SIZE|FILE])", unit DAY,
+// WEEK or MONTH; anything else opens no section.
+Section TrendDirective(std::string_view upperLine) {
+  constexpr std::string_view kTrend = "#TREND";
+  if (upperLine.substr(0, kTrend.size()) != kTrend) return Section{};
+  std::string_view rest = upperLine.substr(kTrend.size());
+  Section trend{kTrendTable, kBySize, TrendUnit::kDay};
+  if (rest.empty()) return trend;
+  if (rest.front() != '(' || rest.back() != ')') return Section{};
+  std::string args(rest.substr(1, rest.size() - 2));
+  size_t comma = args.find(',');
+  std::string unit = Trimmed(args.substr(0, comma));
+  std::string key = comma == std::string::npos ? "" : Trimmed(args.substr(comma + 1));
+  if (unit == "WEEK")
+    trend.unit = TrendUnit::kWeek;
+  else if (unit == "MONTH")
+    trend.unit = TrendUnit::kMonth;
+  else if (!unit.empty() && unit != "DAY")
+    return Section{};
+  if (key == "FILE")
+    trend.key = kByFiles;
+  else if (!key.empty() && key != "SIZE")
+    return Section{};
+  return trend;
+}
+
+}  // namespace
 
 bool ApplySettingDirective(ReportSettings& settings,
                            std::string_view upperLine) {
@@ -59,14 +96,39 @@ Section SectionDirective(std::string_view upperLine) {
   };
   for (const Entry& e : kSections)
     if (upperLine == e.directive) return e.section;
-  return Section{};
+  if (upperLine == "#NOTES") return Section{kNoteTable, kNoKey};
+  return TrendDirective(upperLine);
 }
 
 namespace {
 
+// The trend and note sections: rows in date order or the notes' order.
+void RunHistorySection(ReportContext& ctx, const Section& section,
+                       const std::string& rowLine) {
+  static const PeriodHistory kNone;
+  const PeriodHistory& history = ctx.history ? *ctx.history : kNone;
+  size_t rows = history.notes.size();
+  const char* none = "No changes";
+  if (section.kind == kTrendTable) {
+    ctx.trendRows = TrendRows(history.days, section.unit);
+    rows = ctx.trendRows.size();
+    none = "None days";
+  }
+  if (rows == 0) {
+    ctx.write(ExpandLine(ctx, 0, none, kNoTable, kNoKey));
+    return;
+  }
+  if (rowLine.empty()) return;
+  for (size_t i = 1; i <= rows; ++i)
+    ctx.write(ExpandLine(ctx, static_cast<int64_t>(i), rowLine, section.kind,
+                         section.key));
+}
+
 void RunSection(ReportContext& ctx, const Section& section, LineReader& reader) {
   std::string rowLine;
   if (!reader.Next(rowLine)) rowLine.clear();
+  if (section.kind == kTrendTable || section.kind == kNoteTable)
+    return RunHistorySection(ctx, section, rowLine);
   SortTable(ctx.tables, section.kind, section.key);
   size_t rows = TableRowCount(ctx.tables, section.kind);
   if (rows == 0) {
@@ -78,6 +140,38 @@ void RunSection(ReportContext& ctx, const Section& section, LineReader& reader) 
   for (size_t i = 1; i <= rows; ++i)
     ctx.write(ExpandLine(ctx, static_cast<int64_t>(i), rowLine, section.kind,
                          section.key));
+}
+
+// A line holding @TRENDSVG: the text before the macro, the chart's lines
+// and the text after it each come out as lines of their own, so no line
+// grows past what a line holds.  "(WEEK)" or "(MONTH)" after the macro
+// draws weeks or months.
+bool WriteTrendSvg(ReportContext& ctx, const std::string& line) {
+  constexpr std::string_view kSvg = "@TRENDSVG";
+  const std::string upper = UpperCp866(line);
+  const size_t at = upper.find(kSvg);
+  if (at == std::string::npos) return false;
+  size_t end = at + kSvg.size();
+  TrendUnit unit = TrendUnit::kDay;
+  for (auto [arg, u] : {std::pair{"(DAY)", TrendUnit::kDay},
+                        std::pair{"(WEEK)", TrendUnit::kWeek},
+                        std::pair{"(MONTH)", TrendUnit::kMonth}}) {
+    if (upper.compare(end, std::string_view(arg).size(), arg) == 0) {
+      unit = u;
+      end += std::string_view(arg).size();
+    }
+  }
+  const std::string before = line.substr(0, at);
+  if (!Trimmed(before).empty())
+    ctx.write(ExpandLine(ctx, 0, before, kNoTable, kNoKey));
+  static const PeriodHistory kNone;
+  for (const std::string& svg :
+       TrendSvgLines(TrendRows((ctx.history ? *ctx.history : kNone).days, unit)))
+    ctx.write(svg);
+  const std::string after = line.substr(end);
+  if (!Trimmed(after).empty() && !WriteTrendSvg(ctx, after))
+    ctx.write(ExpandLine(ctx, 0, after, kNoTable, kNoKey));
+  return true;
 }
 
 }  // namespace
@@ -101,7 +195,8 @@ void ProcessTemplate(ReportContext& ctx, const TemplateEntry& entry) {
       RunSection(ctx, section, reader);
       continue;
     }
-    ctx.write(ExpandLine(ctx, 0, line, kNoTable, kNoKey));
+    if (!WriteTrendSvg(ctx, line))
+      ctx.write(ExpandLine(ctx, 0, line, kNoTable, kNoKey));
   }
 }
 

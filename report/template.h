@@ -18,6 +18,7 @@ bool ApplySettingDirective(ReportSettings& settings, std::string_view upperLine)
 struct Section {
   int kind = kNoTable;
   int key = kNoKey;
+  TrendUnit unit = TrendUnit::kDay;  // of a trend section
 };
 // The section an upper-cased line opens; kind 0 when it opens none.
 Section SectionDirective(std::string_view upperLine);

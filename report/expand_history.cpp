@@ -1,0 +1,187 @@
+#include "report/expand_history.h"
+
+#include <algorithm>
+
+#include "report/graphs.h"
+#include "report/number_format.h"
+#include "report/sort_table.h"
+#include "util/dates.h"
+
+namespace vex {
+namespace {
+
+// Replaces name only when the line holds it.
+template <typename Compute>
+void Set(MacroLine& line, std::string_view name, Compute&& compute) {
+  if (line.Find(name) == std::string::npos) return;
+  ReplaceAll(line, compute(), name);
+}
+
+const PeriodHistory& History(const ReportContext& ctx) {
+  static const PeriodHistory kNone;
+  return ctx.history ? *ctx.history : kNone;
+}
+
+// The six figures of a row as the in/out tables keep them.
+struct Figures {
+  int64_t sizeIn = 0, sizeOut = 0, filesIn = 0, filesOut = 0;
+};
+
+template <typename Row>
+Figures Of(const Row* row) {
+  if (!row) return Figures{};
+  return Figures{row->sizeIn, row->sizeOut, row->filesIn, row->filesOut};
+}
+
+// @PREV<name> and @CHANGE<name> for the six figures, names given without
+// their prefix, longest first where one begins another.
+void ReplaceFigures(ReportContext& ctx, MacroLine& line, const char* const names[6],
+                    const Figures& now, const Figures& before) {
+  const ReportSettings& s = ctx.settings;
+  const int64_t nowValues[6] = {now.filesOut, now.sizeOut, now.filesIn,
+                                now.sizeIn, now.sizeIn + now.sizeOut,
+                                now.filesIn + now.filesOut};
+  const int64_t beforeValues[6] = {before.filesOut, before.sizeOut,
+                                   before.filesIn, before.sizeIn,
+                                   before.sizeIn + before.sizeOut,
+                                   before.filesIn + before.filesOut};
+  const bool isSize[6] = {false, true, false, true, true, false};
+  for (int i = 0; i < 6; ++i) {
+    Set(line, std::string("@PREV") + names[i], [&] {
+      return isSize[i] ? FormatSize(s, beforeValues[i])
+                       : std::to_string(beforeValues[i]);
+    });
+    Set(line, std::string("@CHANGE") + names[i], [&] {
+      return ChangeText(nowValues[i], beforeValues[i], s.percDots);
+    });
+  }
+}
+
+}  // namespace
+
+std::string ChangeText(int64_t now, int64_t before, int decimals) {
+  if (before == 0) return now == 0 ? FixedText(0, decimals) + "%" : "new";
+  if (now == 0) return "gone";
+  double change = (static_cast<double>(now) - static_cast<double>(before)) /
+                  static_cast<double>(before) * 100;
+  std::string text = FixedText(change, decimals);
+  if (change > 0 && text.find_first_of("123456789") != std::string::npos)
+    text.insert(0, "+");
+  return text + "%";
+}
+
+void ReplacePreviousTotals(ReportContext& ctx, MacroLine& line) {
+  if (line.Find("@PREV") == std::string::npos &&
+      line.Find("@CHANGE") == std::string::npos)
+    return;
+  const PeriodHistory& h = History(ctx);
+  const PeriodTotals& t = ctx.tables.totals;
+  const PeriodTotals& p = h.previous.totals;
+  static const char* const kNames[6] = {"FILETOTALOUT", "SIZETOTALOUT",
+                                        "FILETOTALIN",  "SIZETOTALIN",
+                                        "TOTALSIZE",    "TOTALFILES"};
+  ReplaceFigures(ctx, line, kNames, Figures{t.sizeIn, t.sizeOut, t.filesIn, t.filesOut},
+                 Figures{p.sizeIn, p.sizeOut, p.filesIn, p.filesOut});
+  Set(line, "@PREVBEGINDATE", [&] { return DateText(h.previous.periodStart); });
+  Set(line, "@PREVENDDATE", [&] { return DateText(h.previous.periodEnd); });
+}
+
+void ReplacePreviousRow(ReportContext& ctx, int kind, size_t row,
+                        MacroLine& line) {
+  if (line.Find("@PREV") == std::string::npos &&
+      line.Find("@CHANGE") == std::string::npos)
+    return;
+  const PeriodHistory& h = History(ctx);
+  const PeriodTables& t = ctx.tables;
+  if (kind == kExpLinkTable) {
+    const ExpLinkStat& now = t.expLinks[row];
+    const ExpLinkStat* before = h.PreviousExpLink(now.address);
+    const int64_t size = before ? before->size : 0, files = before ? before->files : 0;
+    const ReportSettings& s = ctx.settings;
+    Set(line, "@PREVEXPSIZE", [&] { return FormatSize(s, size); });
+    Set(line, "@PREVEXPFILE", [&] { return std::to_string(files); });
+    Set(line, "@CHANGEEXPSIZE", [&] { return ChangeText(now.size, size, s.percDots); });
+    Set(line, "@CHANGEEXPFILE", [&] { return ChangeText(now.files, files, s.percDots); });
+    return;
+  }
+  Figures now, before;
+  if (kind == kAreaTable) {
+    now = Of(&t.areas[row]);
+    before = Of(h.PreviousArea(t.areas[row].name));
+  } else if (kind == kLinkTable) {
+    now = Of(&t.links[row]);
+    before = Of(h.PreviousLink(t.links[row].address));
+  } else if (kind == kOriginalLinkTable) {
+    now = Of(&t.originalLinks[row]);
+    before = Of(h.PreviousOrigin(t.originalLinks[row].address));
+  } else {
+    return;
+  }
+  static const char* const kNames[6] = {"FILEOUT", "SIZEOUT", "FILEIN",
+                                        "SIZEIN",  "SIZETOTAL", "FILETOTAL"};
+  ReplaceFigures(ctx, line, kNames, now, before);
+}
+
+size_t HistoryRowCount(const ReportContext& ctx, int kind) {
+  if (kind == kTrendTable) return ctx.trendRows.size();
+  if (kind == kNoteTable) return History(ctx).notes.size();
+  return TableRowCount(ctx.tables, kind);
+}
+
+void ReplaceHistoryRow(ReportContext& ctx, int kind, size_t row, int key,
+                       MacroLine& line) {
+  const ReportSettings& s = ctx.settings;
+  if (kind == kNoteTable) {
+    const Note& note = History(ctx).notes[row];
+    Set(line, "@NOTEKIND", [&] { return std::string(NoteKindName(note.kind)); });
+    Set(line, "@NOTESUBJECT", [&] { return note.subject; });
+    Set(line, "@NOTE", [&] { return note.text; });
+    return;
+  }
+  if (kind != kTrendTable) return;
+  const std::vector<TrendRow>& rows = ctx.trendRows;
+  const PeriodTotals& r = rows[row].totals;
+  Set(line, "@TRENDDATE", [&] { return DateText(rows[row].first); });
+  Set(line, "@TRENDEND", [&] { return DateText(rows[row].last); });
+  Set(line, "@SIZEIN", [&] { return FormatSize(s, r.sizeIn); });
+  Set(line, "@SIZEOUT", [&] { return FormatSize(s, r.sizeOut); });
+  Set(line, "@SIZETOTAL", [&] { return FormatSize(s, r.totalSize); });
+  Set(line, "@FILEIN", [&] { return std::to_string(r.filesIn); });
+  Set(line, "@FILEOUT", [&] { return std::to_string(r.filesOut); });
+  Set(line, "@FILETOTAL", [&] { return std::to_string(r.totalFiles); });
+  // The rows are in date order: bars measure against the largest row.
+  double maxSize = 0, maxFiles = 0;
+  for (const TrendRow& t : rows) {
+    maxSize = std::max(maxSize, static_cast<double>(t.totals.totalSize));
+    maxFiles = std::max(maxFiles, static_cast<double>(t.totals.totalFiles));
+  }
+  const double size = static_cast<double>(r.totalSize);
+  const double files = static_cast<double>(r.totalFiles);
+  for (const char* prefix : {"@EXTGRAPH", "@DBLGRAPH"}) {
+    for (char v : {'1', '2', 'S'}) {
+      std::string name = std::string(prefix) + v;
+      Set(line, name, [&] {
+        int64_t width = static_cast<uint32_t>(GraphWidth(name, line)) & 0xFF;
+        return CombineBars(
+            MakeBar(UseChar(s, 1), UseChar(s, 2), width, size, maxSize),
+            MakeBar(UseChar(s, 3), UseChar(s, 4), width, files, maxFiles), v,
+            UseChar(s, 5));
+      });
+    }
+  }
+  if (key != kBySize && key != kByFiles) return;
+  const bool bySize = key == kBySize;
+  const double part = bySize ? size : files;
+  Set(line, "@GRAPH", [&] {
+    return MakeBar(UseChar(s, 1), UseChar(s, 2), GraphWidth("@GRAPH", line),
+                   part, bySize ? maxSize : maxFiles);
+  });
+  Set(line, "@PERC", [&] {
+    const PeriodTotals& t = ctx.tables.totals;
+    return FixedText(Percent(part, static_cast<double>(bySize ? t.totalSize
+                                                              : t.totalFiles)),
+                     s.percDots) + "%";
+  });
+}
+
+}  // namespace vex

@@ -1,0 +1,320 @@
+#include "report/period_history.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <unordered_set>
+
+#include "report/number_format.h"
+#include "util/address.h"
+#include "util/text.h"
+
+namespace vex {
+namespace {
+
+constexpr size_t kAreaNameLength = 40;
+constexpr int32_t kNoAge = INT32_MIN;
+
+uint64_t Key(const FtnAddress& a) {
+  return static_cast<uint64_t>(static_cast<uint16_t>(a.zone)) << 48 |
+         static_cast<uint64_t>(static_cast<uint16_t>(a.net)) << 32 |
+         static_cast<uint64_t>(static_cast<uint16_t>(a.node)) << 16 |
+         static_cast<uint64_t>(static_cast<uint16_t>(a.point));
+}
+
+std::string AreaKey(std::string_view name) {
+  return UpperCp866(std::string(name.substr(0, std::min(name.size(), kAreaNameLength))));
+}
+
+std::string IsoDate(CalendarDate d) {
+  return ZeroPad(NumberText(d.year), 4) + "-" + ZeroPad(NumberText(d.month), 2) +
+         "-" + ZeroPad(NumberText(d.day), 2);
+}
+
+// Bytes in the unit a person reads at a glance.
+std::string Volume(int64_t bytes) {
+  static const char* const kUnits[] = {"KB", "MB", "GB", "TB"};
+  if (bytes < 1024) return NumberText(bytes) + " bytes";
+  double v = static_cast<double>(bytes) / 1024;
+  int unit = 0;
+  while (v >= 1024 && unit < 3) v /= 1024, ++unit;
+  return FixedText(v, 1) + " " + kUnits[unit];
+}
+
+std::string Files(int64_t n) {
+  return NumberText(n) + (n == 1 ? " file" : " files");
+}
+
+// Keeps the smallest (latest) or largest (earliest) age met at an index.
+void KeepMin(std::vector<int32_t>& v, size_t i, int32_t age) {
+  if (i >= v.size()) v.resize(i + 1, INT32_MAX);
+  v[i] = std::min(v[i], age);
+}
+void KeepMax(std::vector<int32_t>& v, size_t i, int32_t age) {
+  if (i >= v.size()) v.resize(i + 1, kNoAge);
+  v[i] = std::max(v[i], age);
+}
+
+struct StringHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const {
+    return std::hash<std::string_view>{}(s);
+  }
+};
+
+int Weekday(CalendarDate d) {  // 0 Monday .. 6 Sunday
+  using namespace std::chrono;
+  year_month_day ymd{year{d.year}, month{static_cast<unsigned>(d.month)},
+                     day{static_cast<unsigned>(d.day)}};
+  return static_cast<int>(weekday{sys_days{ymd}}.iso_encoding()) - 1;
+}
+
+void AddTotals(PeriodTotals& to, const PeriodTotals& t) {
+  to.totalSize += t.totalSize, to.totalFiles += t.totalFiles;
+  to.filesIn += t.filesIn, to.filesOut += t.filesOut;
+  to.sizeIn += t.sizeIn, to.sizeOut += t.sizeOut;
+}
+
+}  // namespace
+
+std::vector<TrendRow> TrendRows(const std::vector<TrendRow>& days,
+                                TrendUnit unit) {
+  if (unit == TrendUnit::kDay) return days;
+  std::vector<TrendRow> rows;
+  for (const TrendRow& d : days) {
+    bool next = rows.empty() ||
+                (unit == TrendUnit::kWeek ? Weekday(d.first) == 0
+                                          : d.first.month != rows.back().first.month ||
+                                                d.first.year != rows.back().first.year);
+    if (next) rows.push_back(TrendRow{d.first, d.last, {}});
+    rows.back().last = d.last;
+    AddTotals(rows.back().totals, d.totals);
+  }
+  return rows;
+}
+
+const char* NoteKindName(NoteKind kind) {
+  switch (kind) {
+    case NoteKind::kSilentArea: return "silent_area";
+    case NoteKind::kSilentLink: return "silent_link";
+    case NoteKind::kNewArea: return "new_area";
+    case NoteKind::kNewOrigin: return "new_origin";
+    case NoteKind::kSpike: return "spike";
+  }
+  return "";
+}
+
+const AreaStat* PeriodHistory::PreviousArea(std::string_view name) const {
+  auto it = areaIndex_.find(AreaKey(name));
+  return it == areaIndex_.end() ? nullptr : &previous.areas[it->second];
+}
+
+const LinkStat* PeriodHistory::PreviousLink(const FtnAddress& a) const {
+  auto it = linkIndex_.find(Key(a));
+  return it == linkIndex_.end() ? nullptr : &previous.links[it->second];
+}
+
+const LinkStat* PeriodHistory::PreviousOrigin(const FtnAddress& a) const {
+  auto it = originIndex_.find(Key(a));
+  return it == originIndex_.end() ? nullptr : &previous.originalLinks[it->second];
+}
+
+const ExpLinkStat* PeriodHistory::PreviousExpLink(const FtnAddress& a) const {
+  auto it = expIndex_.find(Key(a));
+  return it == expIndex_.end() ? nullptr : &previous.expLinks[it->second];
+}
+
+void PeriodHistory::Reindex() {
+  areaIndex_.clear(), linkIndex_.clear(), originIndex_.clear(), expIndex_.clear();
+  for (size_t i = 0; i < previous.areas.size(); ++i)
+    areaIndex_.emplace(AreaKey(previous.areas[i].name), i);
+  for (size_t i = 0; i < previous.links.size(); ++i)
+    linkIndex_.emplace(Key(previous.links[i].address), i);
+  for (size_t i = 0; i < previous.originalLinks.size(); ++i)
+    originIndex_.emplace(Key(previous.originalLinks[i].address), i);
+  for (size_t i = 0; i < previous.expLinks.size(); ++i)
+    expIndex_.emplace(Key(previous.expLinks[i].address), i);
+}
+
+struct HistoryBuilder::State {
+  State(PeriodHistory& h, const PeriodTables& c, const RunSettings& r,
+        CalendarDate t)
+      : history(h), current(c), run(r), today(t), previousAcc(h.previous, r) {}
+
+  PeriodHistory& history;
+  const PeriodTables& current;
+  const RunSettings& run;
+  CalendarDate today;
+  int32_t first = 0, last = 0, length = 0;  // ages of the period, its days
+  PeriodAccumulator previousAcc;
+  // Ages of the latest file per current area and link, of the earliest per
+  // current area and origin, and of the latest per previous area and link.
+  std::vector<int32_t> areaLast, areaFirst, linkLast, originFirst;
+  std::vector<int32_t> previousAreaLast, previousLinkLast;
+  // Spellings (cut to the name length) and origins met before both periods.
+  std::unordered_set<std::string, StringHash, std::equal_to<>> olderAreas;
+  std::unordered_set<uint64_t> olderOrigins;
+
+  CalendarDate DateOf(int32_t age) const { return DaysBack(today, age); }
+  void Notes();
+  void SilentNotes();
+  void NewAndSpikeNotes();
+  void Add(NoteKind kind, std::string subject, std::string text) {
+    history.notes.push_back(Note{kind, std::move(subject), std::move(text)});
+  }
+};
+
+HistoryBuilder::HistoryBuilder(PeriodHistory& history,
+                               const PeriodTables& current,
+                               const RunSettings& run, CalendarDate today)
+    : s_(nullptr) {
+  history.previous = PeriodTables{};
+  history.days.clear();
+  history.notes.clear();
+  s_ = std::make_unique<State>(history, current, run, today);
+  s_->first = run.periodStart;
+  s_->last = run.periodEnd;
+  s_->length = std::max(0, s_->first - s_->last + 1);
+  // With an empty period the previous one is empty too, and dated as it.
+  int32_t shift = s_->length;
+  history.previous.periodStart = DaysBack(today, s_->first + shift);
+  history.previous.periodEnd = DaysBack(today, s_->last + shift);
+  history.days.resize(static_cast<size_t>(s_->length));
+  for (int32_t i = 0; i < s_->length; ++i) {
+    CalendarDate d = DaysBack(today, s_->first - i);
+    history.days[static_cast<size_t>(i)].first = d;
+    history.days[static_cast<size_t>(i)].last = d;
+  }
+}
+
+HistoryBuilder::~HistoryBuilder() = default;
+
+void HistoryBuilder::AddCurrent(const StatRecordView& r, int32_t age,
+                                const RowRefs& rows) {
+  State& s = *s_;
+  PeriodTotals& t = s.history.days[static_cast<size_t>(s.first - age)].totals;
+  const int64_t size = r.Size();
+  if (rows.outgoing)
+    t.sizeOut += size, t.filesOut += 1;
+  else
+    t.sizeIn += size, t.filesIn += 1;
+  t.totalSize += size, t.totalFiles += 1;
+  KeepMin(s.areaLast, rows.area, age);
+  KeepMax(s.areaFirst, rows.area, age);
+  KeepMin(s.linkLast, rows.link, age);
+  KeepMax(s.originFirst, rows.origin, age);
+}
+
+void HistoryBuilder::AddOther(const StatRecordView& r, int32_t age) {
+  State& s = *s_;
+  if (age <= s.first) return;  // after the period: no part of its past
+  if (age <= s.first + s.length) {
+    RowRefs rows = s.previousAcc.Add(r);
+    KeepMin(s.previousAreaLast, rows.area, age);
+    KeepMin(s.previousLinkLast, rows.link, age);
+    return;
+  }
+  std::string_view area = r.Area();
+  area = area.substr(0, std::min(area.size(), kAreaNameLength));
+  if (s.olderAreas.find(area) == s.olderAreas.end())
+    s.olderAreas.emplace(area);
+  s.olderOrigins.insert(Key(r.Origin()));
+}
+
+void HistoryBuilder::Finish() {
+  s_->previousAcc.Finish();
+  s_->history.Reindex();
+  s_->Notes();
+}
+
+void HistoryBuilder::State::SilentNotes() {
+  // A silence counts from the period's last day; it is noted once it lasts
+  // the configured days, or the whole period when that is shorter.
+  const int32_t threshold = std::min(run.noteSilentDays, length);
+  if (run.noteSilentDays <= 0 || length == 0) return;
+  auto silent = [&](int32_t lastAge) { return lastAge - last >= threshold; };
+  auto text = [&](const std::string& what, int32_t lastAge) {
+    return what + " silent for " + NumberText(lastAge - last) +
+           " days, last file on " + IsoDate(DateOf(lastAge));
+  };
+
+  std::unordered_set<std::string> seen;
+  for (size_t i = 0; i < current.areas.size(); ++i) {
+    seen.insert(AreaKey(current.areas[i].name));
+    if (silent(areaLast[i]))
+      Add(NoteKind::kSilentArea, current.areas[i].name,
+          text("area " + current.areas[i].name, areaLast[i]));
+  }
+  const PeriodTables& prev = history.previous;
+  for (size_t i = 0; i < prev.areas.size(); ++i)
+    if (!seen.count(AreaKey(prev.areas[i].name)) && silent(previousAreaLast[i]))
+      Add(NoteKind::kSilentArea, prev.areas[i].name,
+          text("area " + prev.areas[i].name, previousAreaLast[i]));
+
+  // Links: the systems that send to the node, never the node itself.
+  std::unordered_set<uint64_t> links;
+  auto link = [&](const FtnAddress& a, int32_t lastAge) {
+    if (a.IsZero() || previousAcc.IsOwn(a) || !silent(lastAge)) return;
+    std::string address = AddressToTextUnsigned(a);
+    Add(NoteKind::kSilentLink, address, text("link " + address, lastAge));
+  };
+  for (size_t i = 0; i < current.links.size(); ++i) {
+    links.insert(Key(current.links[i].address));
+    link(current.links[i].address, linkLast[i]);
+  }
+  for (size_t i = 0; i < prev.links.size(); ++i)
+    if (!links.count(Key(prev.links[i].address)))
+      link(prev.links[i].address, previousLinkLast[i]);
+}
+
+void HistoryBuilder::State::NewAndSpikeNotes() {
+  std::unordered_set<std::string> older;
+  for (const std::string& spelling : olderAreas) older.insert(AreaKey(spelling));
+  const int32_t spike = run.noteSpike;
+  for (size_t i = 0; i < current.areas.size(); ++i) {
+    const AreaStat& a = current.areas[i];
+    const AreaStat* before = history.PreviousArea(a.name);
+    const int64_t files = a.filesIn + a.filesOut, bytes = a.sizeIn + a.sizeOut;
+    if (!before && !older.count(AreaKey(a.name))) {
+      Add(NoteKind::kNewArea, a.name,
+          "new area " + a.name + ", first file on " +
+              IsoDate(DateOf(areaFirst[i])) + ", " + Files(files) +
+              " in this period");
+      continue;
+    }
+    if (!before || spike <= 0) continue;
+    const int64_t was = before->sizeIn + before->sizeOut;
+    if (was <= 0 || bytes < was * spike) continue;
+    // Both periods have the same days, so the daily means compare as the
+    // sums do.
+    const double days = length > 0 ? length : 1;
+    Add(NoteKind::kSpike, a.name,
+        "area " + a.name + " carried " +
+            FixedText(static_cast<double>(bytes) / static_cast<double>(was), 1) +
+            " times its daily mean of the previous period (" +
+            Volume(static_cast<int64_t>(static_cast<double>(bytes) / days)) +
+            " a day against " +
+            Volume(static_cast<int64_t>(static_cast<double>(was) / days)) + ")");
+  }
+  for (size_t i = 0; i < current.originalLinks.size(); ++i) {
+    const FtnAddress& a = current.originalLinks[i].address;
+    if (a.IsZero() || history.PreviousOrigin(a) || olderOrigins.count(Key(a)))
+      continue;
+    std::string address = AddressToTextUnsigned(a);
+    Add(NoteKind::kNewOrigin, address,
+        "new originating system " + address + ", first file on " +
+            IsoDate(DateOf(originFirst[i])));
+  }
+}
+
+void HistoryBuilder::State::Notes() {
+  SilentNotes();
+  NewAndSpikeNotes();
+  std::stable_sort(history.notes.begin(), history.notes.end(),
+                   [](const Note& a, const Note& b) {
+                     if (a.kind != b.kind) return a.kind < b.kind;
+                     return UpperCp866(a.subject) < UpperCp866(b.subject);
+                   });
+}
+
+}  // namespace vex

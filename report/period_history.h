@@ -1,0 +1,98 @@
+// What the period looks like against its past, gathered in the same pass
+// over the statistics store as the period tables: the previous period of
+// the same length just before it (with its own tables and totals), the
+// figures of every day of the period, and the notes on what changed.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "core/run_settings.h"
+#include "core/stat_record.h"
+#include "report/period_load.h"
+#include "report/period_tables.h"
+#include "util/dates.h"
+
+namespace vex {
+
+// The figures of a stretch of days: a day, a week or a month of the
+// period, or the whole of it.
+struct TrendRow {
+  CalendarDate first, last;  // first and last day it covers, both in it
+  PeriodTotals totals;
+};
+
+enum class TrendUnit { kDay, kWeek, kMonth };
+
+// The days put together by calendar week (Monday to Sunday) or month; the
+// first and last rows may cover only part of theirs.
+std::vector<TrendRow> TrendRows(const std::vector<TrendRow>& days,
+                                TrendUnit unit);
+
+enum class NoteKind { kSilentArea, kSilentLink, kNewArea, kNewOrigin, kSpike };
+// "silent_area", "silent_link", "new_area", "new_origin", "spike".
+const char* NoteKindName(NoteKind kind);
+
+struct Note {
+  NoteKind kind;
+  std::string subject;  // the area tag or the address as reports write it
+  std::string text;     // one sentence
+};
+
+struct PeriodHistory {
+  // The previous period: as many days as the period, ending the day before
+  // it starts.  Its periodStart/periodEnd are its bounds.  Its rows stay
+  // in first-seen order (the lookups below rely on it).
+  PeriodTables previous;
+  // Every day of the period, first to last, days without traffic included.
+  std::vector<TrendRow> days;
+  // In the order silent areas, silent links, new areas, new origins,
+  // spikes; each kind by subject.
+  std::vector<Note> notes;
+
+  // The previous period's row of an area (any letter case), a link, an
+  // originating system or an addressee; nullptr when it had none.
+  const AreaStat* PreviousArea(std::string_view name) const;
+  const LinkStat* PreviousLink(const FtnAddress& address) const;
+  const LinkStat* PreviousOrigin(const FtnAddress& address) const;
+  const ExpLinkStat* PreviousExpLink(const FtnAddress& address) const;
+
+  // Rebuilds the lookups from `previous` (done by the load).
+  void Reindex();
+
+ private:
+  std::unordered_map<std::string, size_t> areaIndex_;
+  std::unordered_map<uint64_t, size_t> linkIndex_, originIndex_, expIndex_;
+};
+
+// Collects the history while the store is read.  The caller gives every
+// record that has an area, with its age in days (0 today), and for the
+// records of the period the rows the period's accumulator put them in;
+// Finish() is called after the period's accumulator has finished.
+class HistoryBuilder {
+ public:
+  // today: the date the ages count from; current: the period's tables as
+  // they are being filled.
+  HistoryBuilder(PeriodHistory& history, const PeriodTables& current,
+                 const RunSettings& run, CalendarDate today);
+  ~HistoryBuilder();
+  HistoryBuilder(const HistoryBuilder&) = delete;
+  HistoryBuilder& operator=(const HistoryBuilder&) = delete;
+
+  void AddCurrent(const StatRecordView& record, int32_t age,
+                  const RowRefs& rows);
+  // A record outside the period (before or after it).
+  void AddOther(const StatRecordView& record, int32_t age);
+  // Completes the previous period's tables, the lookups and the notes.
+  void Finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> s_;
+};
+
+}  // namespace vex

@@ -1,0 +1,161 @@
+#include "report/trend_svg.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "report/number_format.h"
+#include "util/dates.h"
+
+namespace vex {
+namespace {
+
+// The drawing area, in the units of the viewBox.
+constexpr double kWidth = 480, kHeight = 318;
+constexpr double kLeft = 54, kRight = 470;
+constexpr double kPanelHeight = 104;
+constexpr double kFilesTop = 34, kSizeTop = 176;
+constexpr const char* kIn = "#2563eb";
+constexpr const char* kOut = "#f59e0b";
+constexpr const char* kGrid = "#d1d5db";
+constexpr const char* kInk = "#374151";
+
+std::string Num(double v) { return FixedText(v, 1); }
+
+// The top of a value axis: a round number at or above the largest value,
+// in the unit its labels are written in.
+struct Scale {
+  double top = 1;      // in the values' own measure (files or bytes)
+  double divisor = 1;  // of a label's number
+  std::string unit;
+  std::string Label(double value) const {
+    double v = value / divisor;
+    bool whole = std::fabs(v - std::round(v)) < 1e-9;
+    return FixedText(v, whole ? 0 : 1) + unit;
+  }
+};
+
+double RoundUp(double v) {  // 1, 2, 2.5, 5 times a power of ten
+  if (v <= 0) return 1;
+  double p = std::pow(10.0, std::floor(std::log10(v)));
+  for (double m : {1.0, 2.0, 2.5, 5.0, 10.0})
+    if (m * p >= v - 1e-9) return m * p;
+  return 10 * p;
+}
+
+Scale FilesScale(double max) {
+  Scale s;
+  s.top = std::max(2.0, RoundUp(max));
+  if (s.top < 4) s.top = 4;  // halves stay whole numbers
+  return s;
+}
+
+Scale SizeScale(double max) {
+  static const char* const kUnits[] = {" B", " KB", " MB", " GB", " TB"};
+  Scale s;
+  int unit = 0;
+  while (unit < 4 && max / s.divisor >= 1000) s.divisor *= 1024, ++unit;
+  s.unit = kUnits[unit];
+  s.top = RoundUp(std::max(max / s.divisor, 1.0)) * s.divisor;
+  return s;
+}
+
+std::string Text(double x, double y, const std::string& anchor,
+                 const std::string& text) {
+  return "<text x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" text-anchor=\"" +
+         anchor + "\">" + text + "</text>";
+}
+
+std::string Rect(double x, double y, double w, double h, const char* fill) {
+  return "<rect x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" width=\"" + Num(w) +
+         "\" height=\"" + Num(h) + "\" fill=\"" + fill + "\"/>";
+}
+
+std::string Line(double x1, double y1, double x2, double y2) {
+  return "<line x1=\"" + Num(x1) + "\" y1=\"" + Num(y1) + "\" x2=\"" +
+         Num(x2) + "\" y2=\"" + Num(y2) + "\" stroke=\"" + kGrid + "\"/>";
+}
+
+std::string ShortDate(CalendarDate d) {
+  return ZeroPad(NumberText(d.day), 2) + "." + ZeroPad(NumberText(d.month), 2);
+}
+
+// One panel: title, value grid with labels, and a stacked bar per row.
+template <typename In, typename Out>
+void Panel(std::vector<std::string>& out, const std::vector<TrendRow>& rows,
+           double top, const std::string& title, const Scale& scale, In in,
+           Out outgoing) {
+  const double bottom = top + kPanelHeight;
+  out.push_back(Text(kLeft, top - 10, "start", title));
+  for (int i = 0; i <= 2; ++i) {
+    double y = bottom - kPanelHeight * i / 2;
+    out.push_back(Line(kLeft, y, kRight, y));
+    out.push_back(Text(kLeft - 5, y + 4, "end", scale.Label(scale.top * i / 2)));
+  }
+  const double step = (kRight - kLeft) / static_cast<double>(rows.size());
+  const double bar = std::max(step * 0.8, 0.6);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    double x = kLeft + step * static_cast<double>(i) + (step - bar) / 2;
+    double hIn = kPanelHeight * static_cast<double>(in(rows[i])) / scale.top;
+    double hOut = kPanelHeight * static_cast<double>(outgoing(rows[i])) / scale.top;
+    if (hIn > 0) out.push_back(Rect(x, bottom - hIn, bar, hIn, kIn));
+    if (hOut > 0) out.push_back(Rect(x, bottom - hIn - hOut, bar, hOut, kOut));
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> TrendSvgLines(const std::vector<TrendRow>& rows) {
+  std::vector<std::string> out;
+  std::string period =
+      rows.empty() ? std::string()
+                   : DateText(rows.front().first) + " - " + DateText(rows.back().last);
+  out.push_back("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " +
+                Num(kWidth) + " " + Num(kHeight) +
+                "\" width=\"100%\" role=\"img\" font-family=\"sans-serif\" "
+                "font-size=\"11\" style=\"max-width:100%;height:auto\">");
+  out.push_back("<title>Files and size per day, incoming and outgoing, " + period +
+                "</title>");
+  if (rows.empty()) {
+    out.push_back(Text(kWidth / 2, kHeight / 2, "middle", "No days in the period"));
+    out.push_back("</svg>");
+    return out;
+  }
+  double maxFiles = 0, maxSize = 0;
+  for (const TrendRow& r : rows) {
+    maxFiles = std::max(maxFiles, static_cast<double>(r.totals.totalFiles));
+    maxSize = std::max(maxSize, static_cast<double>(r.totals.totalSize));
+  }
+  out.push_back("<g fill=\"" + std::string(kInk) + "\">");
+  // Legend, top right.
+  out.push_back(Rect(kRight - 96, 6, 10, 10, kIn));
+  out.push_back(Text(kRight - 82, 15, "start", "in"));
+  out.push_back(Rect(kRight - 50, 6, 10, 10, kOut));
+  out.push_back(Text(kRight - 36, 15, "start", "out"));
+  Panel(out, rows, kFilesTop, "Files", FilesScale(maxFiles),
+        [](const TrendRow& r) { return r.totals.filesIn; },
+        [](const TrendRow& r) { return r.totals.filesOut; });
+  Panel(out, rows, kSizeTop, "Size", SizeScale(maxSize),
+        [](const TrendRow& r) { return r.totals.sizeIn; },
+        [](const TrendRow& r) { return r.totals.sizeOut; });
+  // Dates under the lower panel: the first, the last, and about five more.
+  const double step = (kRight - kLeft) / static_cast<double>(rows.size());
+  const size_t every = std::max<size_t>(1, (rows.size() + 5) / 6);
+  const double base = kSizeTop + kPanelHeight;
+  for (size_t i = 0; i < rows.size(); i += every) {
+    if (i + every / 2 >= rows.size() && i != 0 && rows.size() > 1) break;
+    double x = kLeft + step * (static_cast<double>(i) + 0.5);
+    out.push_back(Line(x, base, x, base + 4));
+    out.push_back(Text(x, base + 16, i == 0 ? "start" : "middle",
+                       ShortDate(rows[i].first)));
+  }
+  if (rows.size() > 1) {
+    double x = kLeft + step * (static_cast<double>(rows.size()) - 0.5);
+    out.push_back(Line(x, base, x, base + 4));
+    out.push_back(Text(x, base + 16, "end", ShortDate(rows.back().first)));
+  }
+  out.push_back("</g>");
+  out.push_back("</svg>");
+  return out;
+}
+
+}  // namespace vex

@@ -1,0 +1,18 @@
+// An inline SVG chart of a period's series for web pages: files and size
+// per row (day, week or month), incoming and outgoing stacked, with value
+// and date axes.  No script, no external file; sized by its box, readable
+// from 400 pixels wide.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "report/period_history.h"
+
+namespace vex {
+
+// The chart as lines of text, each under 255 characters (a result line
+// never holds more), ASCII only.
+std::vector<std::string> TrendSvgLines(const std::vector<TrendRow>& rows);
+
+}  // namespace vex

@@ -5,13 +5,10 @@
 #include <vector>
 
 #include "driver/command_line.h"
-#include "core/stat_store.h"
 #include "driver/driver.h"
-#include "intake/dupe_store.h"
-#include "intake/intake_journal.h"
+#include "driver/dry_run.h"
 #include "msgbase/message_base.h"
 #include "platform/cp866.h"
-#include "platform/exit.h"
 #include "platform/overlay_env.h"
 #include "posting/area_readers.h"
 #include "posting/posting.h"
@@ -47,33 +44,23 @@ std::string Shown(const std::string& text, bool utf8) {
 class Preview {
  public:
   explicit Preview(App& app)
-      : real_(app.env), overlay_(app.env), dry_(overlay_, app.args) {}
+      : dry_run_(app), real_(app.env), overlay_(dry_run_.overlay()), dry_(dry_run_.app()) {}
 
   int Run() {
     Env& env = overlay_;
-    InitPostingSettings(dry_.posting, env);
     RunSettings& run = dry_.run;
-    run.configFile = Cut(ConfigFileFromCommandLine(dry_.args, run.configFile));
-    // The stores are read only up to the end of the last whole batch.
-    limits_ = CommittedStoreLimits(real_, kStatStoreName, kDupeStoreName);
-    run.statReadLimit = limits_.statSize;
-    try {
-      ReadConfigurationLines(dry_, [this](const std::string& line) { Apply(line); });
-      if (!run.commandLineApplied) ApplyCommandLine(dry_);
-    } catch (const ProgramExit&) {
+    if (!dry_run_.ReadConfiguration()) {
       Out("The command line ends the run before any report: the next run "
           "posts nothing.\n");
       return Flush(), 0;
     }
-    DefaultFromAddress(dry_.posting, run.ownAddresses);
-    dry_.posting.resultUtf8 = run.resultUtf8;
-
+    const size_t waiting = dry_run_.waiting();
     Out("Preview of the next run: nothing is scanned, written, posted or "
         "locked.\n");
-    Out("TIC files waiting: " + std::to_string(waiting_) +
-        (waiting_ ? " (the next run counts them first; they are not in the "
-                    "figures below)\n"
-                  : "\n"));
+    Out("TIC files waiting: " + std::to_string(waiting) +
+        (waiting ? " (the next run counts them first; they are not in the "
+                   "figures below)\n"
+                 : "\n"));
     if (!run.statisticsToFile) {
       Out("Statistics output is off: the next run writes no report.\n");
       return Flush(), 0;
@@ -95,34 +82,6 @@ class Preview {
   }
 
  private:
-  // One configuration line as the run applies it, except that the log is
-  // not opened and a TICPATH line counts its waiting files instead of
-  // scanning them.
-  void Apply(const std::string& line) {
-    RunSettings& run = dry_.run;
-    const std::string key = UpperCp866(FirstWord(line));
-    if (key == "TICPATH") {
-      if (run.scanCancelled) return;
-      if (!run.commandLineApplied) ApplyCommandLine(dry_);
-      if (!run.scanCancelled) CountWaiting(Cut(RestOfLine(line)));
-    } else if (key != "LOGFILE") {
-      ApplyConfigLine(dry_, line);
-    }
-    ApplyPostingLine(dry_.posting, dry_.log, overlay_, line);
-  }
-
-  void CountWaiting(const std::string& directory) {
-    const RunSettings& run = dry_.run;
-    if (!dupes_)
-      dupes_ = std::make_unique<DupeStore>(real_, dry_.log, true, kDupeStoreName,
-                                           limits_.dupeSize);
-    for (const DirEntry& e : real_.Search(directory + run.ticMask)) {
-      if (run.dupeCheck && dupes_->Knows(e.name)) continue;
-      dupes_->Note(e.name);
-      ++waiting_;
-    }
-  }
-
   int32_t HighMessage(const PostEntry& e) {
     std::unique_ptr<MessageBase> base;
     int32_t high = 0;
@@ -199,12 +158,10 @@ class Preview {
     out_.clear();
   }
 
+  DryRun dry_run_;
   Env& real_;
-  OverlayEnv overlay_;
-  App dry_;
-  StoreLimits limits_;
-  std::unique_ptr<DupeStore> dupes_;
-  size_t waiting_ = 0;
+  OverlayEnv& overlay_;
+  App& dry_;
   int messages_ = 0;
   std::string out_;
 };

@@ -223,6 +223,8 @@ RowRefs PeriodAccumulator::Add(const StatRecordView& r) {
   exp.files += 1;
 
   AreaStat& area = AreaRow(r.Area());
+  if (area.description.empty() && !r.AreaDesc().empty())
+    area.description = std::string(r.AreaDesc());
   bool newLink = false;
   AddressSlot<LinkStat>& from = FindOrAdd(ix.links, r, V::kFromAt, &newLink);
   if (newLink) from.own = IsOwn(from.row.address);

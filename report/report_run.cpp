@@ -40,7 +40,7 @@ class ResultWriter {
 
 bool RunReports(Env& env, LogContext& log, const RunSettings& run,
                 ReportSettings& settings, PeriodTables& tables,
-                const PostCallback& post) {
+                const PostCallback& post, const LoadedCallback& loaded) {
   CalendarDate today = Today(env);
   tables.periodStart = DaysBack(today, run.periodStart);
   tables.periodEnd = DaysBack(today, run.periodEnd);
@@ -52,6 +52,7 @@ bool RunReports(Env& env, LogContext& log, const RunSettings& run,
   PeriodHistory history;
   if (!LoadPeriod(env, log, run, tables, CurrentDateTime(env), &history))
     return false;
+  if (loaded) loaded(tables, history);
 
   ReportContext ctx{env, log, run, settings, tables, nullptr, {}, &history};
   for (const TemplateEntry& entry : run.templates) {

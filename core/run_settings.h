@@ -20,10 +20,17 @@ struct TemplateEntry {
   std::string announce;      // echo area to post into; empty when none
 };
 
+// One EXPORT line: a format (json, csv, metrics) and the file it replaces.
+struct ExportEntry {
+  std::string format;
+  std::string file;
+};
+
 struct RunSettings {
   std::vector<FtnAddress> ownAddresses;     // ADDRESS
   std::string resultFile = "tic_stat.txt";  // RESULTFILE, -O
   bool resultUtf8 = false;                  // RESULTCHARSET UTF-8
+  std::vector<ExportEntry> exports;         // EXPORT
   int32_t screenLength = 79;                // SCREENLENGTH
   bool dupeCheck = true;                    // SKIPDUPECH, -J
   std::string ticMask = "*.tic";            // TICEXT, -E

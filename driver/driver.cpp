@@ -1,6 +1,7 @@
 #include "driver/driver.h"
 
 #include "driver/command_line.h"
+#include "driver/export_run.h"
 #include "driver/run_lock.h"
 #include "intake/intake_journal.h"
 #include "intake/tic_scan.h"
@@ -62,6 +63,11 @@ void ApplyConfigLine(App& app, const std::string& line) {
   SetNumberOption(line, "NOTESILENTDAYS", run.noteSilentDays);
   SetNumberOption(line, "NOTESPIKE", run.noteSpike);
   if (FirstWordIs(line, "TPLFILENAME")) AddTemplate(run, line);
+  if (FirstWordIs(line, "EXPORT")) {
+    const std::string rest = RestOfLine(line);
+    const bool file = rest.find(' ') != std::string::npos;
+    run.exports.push_back({Cut(FirstWord(rest)), file ? Cut(RestOfLine(rest)) : ""});
+  }
   if (FirstWordIs(line, "LOGFILE")) {
     app.log.SetProgramName(kProgramName);
     app.log.OpenLog(Cut(RestOfLine(line)));
@@ -137,9 +143,14 @@ void RunDriver(App& app) {
       if (a->run.makeAnnounce)
         PostAnnouncement(a->posting, a->log, a->env, area, resultFile);
     };
+    LoadedCallback exports = [a](const PeriodTables& tables,
+                                 const PeriodHistory& history) {
+      WriteExports(a->env, a->log, a->run.exports, tables, history);
+    };
     // Without a statistics store the run ends here, before the log's
     // closing lines.
-    if (!RunReports(app.env, app.log, app.run, app.report, app.tables, post))
+    if (!RunReports(app.env, app.log, app.run, app.report, app.tables, post,
+                    exports))
       return;
   }
   app.log.EndLog();

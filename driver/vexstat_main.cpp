@@ -10,6 +10,7 @@
 #include "driver/check.h"
 #include "driver/command_line.h"
 #include "driver/driver.h"
+#include "driver/export_run.h"
 #include "driver/preview.h"
 #include "platform/env.h"
 #include "platform/exit.h"
@@ -44,6 +45,14 @@ int main(int argc, char** argv) {
     const bool check = std::erase(args, std::string(vex::kCheckOption)) > 0;
     // The preview reads what a run would and keeps every change in memory.
     const bool preview = std::erase(args, std::string(vex::kPreviewOption)) > 0;
+    // The export, like the preview, changes nothing.
+    std::string exportSpec;
+    const bool exporting = std::erase_if(args, [&](const std::string& a) {
+      const std::string key = std::string(vex::kExportOption) + "=";
+      if (a != vex::kExportOption && a.rfind(key, 0) != 0) return false;
+      exportSpec = a.size() > key.size() ? a.substr(key.size()) : "";
+      return true;
+    }) > 0;
     app = std::make_unique<vex::App>(env, std::move(args));
     app->runLockWaitMs =
         vex::RunLockWaitMs(std::getenv(vex::kRunLockWaitVariable));
@@ -51,6 +60,8 @@ int main(int argc, char** argv) {
       code = vex::RunCheck(*app);
     else if (preview)
       code = vex::RunPreview(*app);
+    else if (exporting)
+      code = vex::RunExport(*app, exportSpec);
     else
       vex::RunDriver(*app);
   } catch (const vex::ProgramExit& e) {

@@ -160,7 +160,9 @@ TEST(PreviewE2eTest, ShowsMessageByMessageWhatTheNextRunPosts) {
   }
 }
 
-TEST(PreviewE2eTest, ReadsNoHalfBatchAndChangesNothingWhileARunHoldsTheLock) {
+// The preview and the export change nothing and read no half batch, while
+// another run holds the lock and is in the middle of a batch.
+TEST(PreviewE2eTest, PreviewAndExportReadNoHalfBatchAndChangeNothingUnderTheLock) {
   TempDir dir;
   WriteFile(dir / "vexstat.cfg",
             "MAKEANNOUNCE Yes\nAREADEFINECFG Hareas.cfg\nSECTIONSIZE 0\n"
@@ -178,11 +180,14 @@ TEST(PreviewE2eTest, ReadsNoHalfBatchAndChangesNothingWhileARunHoldsTheLock) {
   LockHolder lock(dir.path());
 
   const auto before = Snapshot(dir.path());
-  RunResult r = RunVexstat(dir.path(), {"--preview"});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(Snapshot(dir.path()), before);
-  EXPECT_NE(r.out.find("DONE"), std::string::npos) << r.out;
-  EXPECT_EQ(r.out.find("HALF"), std::string::npos) << r.out;
+  for (const char* option : {"--preview", "--export=json", "--export=csv", "--export=metrics"}) {
+    SCOPED_TRACE(option);
+    RunResult r = RunVexstat(dir.path(), {option});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Snapshot(dir.path()), before);
+    EXPECT_NE(r.out.find("DONE"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("HALF"), std::string::npos) << r.out;
+  }
 }
 
 }  // namespace

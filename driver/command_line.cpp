@@ -110,6 +110,16 @@ bool EndsTheProgram(const std::string& p) {
   return key == "-K" || key == "-L" || AsksForHelp(p);
 }
 
+bool TakeLongOption(std::vector<std::string>& args, const std::string& name,
+                    std::string* value) {
+  const std::string withValue = name + "=";
+  return std::erase_if(args, [&](const std::string& a) {
+    if (a != name && a.rfind(withValue, 0) != 0) return false;
+    if (value) *value = a.size() > name.size() ? a.substr(withValue.size()) : "";
+    return true;
+  }) > 0;
+}
+
 void ShowHelp(Env& env) {
   static const char* const kLines[] = {
       " -D<N1[/N2]>      - период, за который делать статистику",

@@ -44,15 +44,10 @@ int main(int argc, char** argv) {
     // run lock.
     const bool check = std::erase(args, std::string(vex::kCheckOption)) > 0;
     // The preview reads what a run would and keeps every change in memory.
-    const bool preview = std::erase(args, std::string(vex::kPreviewOption)) > 0;
+    const bool preview = vex::TakeLongOption(args, vex::kPreviewOption);
     // The export, like the preview, changes nothing.
     std::string exportSpec;
-    const bool exporting = std::erase_if(args, [&](const std::string& a) {
-      const std::string key = std::string(vex::kExportOption) + "=";
-      if (a != vex::kExportOption && a.rfind(key, 0) != 0) return false;
-      exportSpec = a.size() > key.size() ? a.substr(key.size()) : "";
-      return true;
-    }) > 0;
+    const bool exporting = vex::TakeLongOption(args, vex::kExportOption, &exportSpec);
     app = std::make_unique<vex::App>(env, std::move(args));
     app->runLockWaitMs =
         vex::RunLockWaitMs(std::getenv(vex::kRunLockWaitVariable));

@@ -41,6 +41,7 @@ TEST(ExportE2eTest, ThreeFormatsReadBackIntoTheFiguresOfTheReport) {
   for (int i = 0; i < 2; ++i)
     Tic(dir, "b" + std::to_string(i), odd, "2:5020/1", 500, "2026-12-07 10:00:00");
   Tic(dir, "old", "OLD.ECHO", "2:5020/10", 700, "2026-10-20 10:00:00");
+  Tic(dir, "before", "ECHO.ONE", "2:5020/10", 300, "2026-11-28 10:00:00");
   MakeDirs(dir / "out");
   WriteFile(dir / "vexstat.cfg",
             "ADDRESS 2:5020/1\nEXPORT json out/every.json\nEXPORT metrics out/node.prom\n"
@@ -79,10 +80,18 @@ TEST(ExportE2eTest, ThreeFormatsReadBackIntoTheFiguresOfTheReport) {
                     "\"bytes_out\": 1000}"),
         "{\"tag\": \"" + utf8 + "\", \"description\": \"About " + utf8 + "\", \"files_in\": 0",
         std::string("{\"address\": \"2:5020/20\", \"files\": 5, \"bytes\": 4000}"),
-        std::string("\"previous\": {\"period\": {\"from\": \"2026-11-25\", \"to\": \"2026-12-01\"}"),
+        std::string("\"previous\": {\"period\": {\"from\": \"2026-11-25\", \"to\": \"2026-12-01\"}, "
+                    "\"totals\": {\"files_in\": 1, \"files_out\": 0, \"bytes_in\": 300, "
+                    "\"bytes_out\": 0}}"),
         std::string("{\"date\": \"2026-12-07\", \"files_in\": 0, \"files_out\": 2, "
                     "\"bytes_in\": 0, \"bytes_out\": 1000}")})
     EXPECT_NE(json.out.find(want), std::string::npos) << want << "\n" << json.out;
+  // The previous period's totals are those of an export over that period.
+  RunResult previous = RunVexstat(dir.path(), {"-D13/7", "--export=json"});
+  EXPECT_NE(previous.out.find("\"totals\": {\"files_in\": 1, \"files_out\": 0, "
+                              "\"bytes_in\": 300, \"bytes_out\": 0}"),
+            std::string::npos)
+      << previous.out;
 }
 
 TEST(ExportE2eTest, BadFormatsAndFilesAreRefused) {

@@ -158,6 +158,14 @@ TEST(PreviewE2eTest, ShowsMessageByMessageWhatTheNextRunPosts) {
     SCOPED_TRACE(m.areaId + " " + m.number);
     EXPECT_EQ(WithoutSerial(Stored(dir.path(), m)), WithoutSerial(m.lines));
   }
+  // With the three bases holding messages, the next preview leaves them,
+  // and every other file, as they are; its messages take the next numbers.
+  const auto after = Snapshot(dir.path());
+  RunResult again = RunVexstat(dir.path(), {"--preview", "-R"});
+  EXPECT_EQ(Snapshot(dir.path()), after);
+  std::vector<Shown> next = PreviewMessages(again.out);
+  ASSERT_EQ(next.size(), shown.size());
+  EXPECT_EQ(next.back().number, std::to_string(std::stoi(shown.back().number) + 1));
 }
 
 // The preview and the export change nothing and read no half batch, while
@@ -170,7 +178,8 @@ TEST(PreviewE2eTest, PreviewAndExportReadNoHalfBatchAndChangeNothingUnderTheLock
   WriteFile(dir / "areas.cfg", "LocalArea LOCAL base -b Squish\n");
   WriteFile(dir / "r.tpl", "#AREASIZE\r\n@AREA(20,L) @TOTALFILES\r\n");
   Tics(dir, "DONE", 2);
-  ASSERT_EQ(RunVexstat(dir.path(), {"-P"}).exitCode, 0);
+  ASSERT_EQ(RunVexstat(dir.path()).exitCode, 0);  // counts and posts
+  ASSERT_TRUE(FileExists(dir / "base.sqd"));
   const std::string stat = ReadFile(dir / "stat.vx"), dupes = ReadFile(dir / "dupes.vx");
   // Another run has begun a batch: its records are in the stores, its
   // journal has no commit record yet, and it holds the lock.

@@ -21,7 +21,10 @@ bool DryRun::ReadConfiguration() {
   run.configFile = Cut(ConfigFileFromCommandLine(dry_.args, run.configFile));
   limits_ = CommittedStoreLimits(real_, kStatStoreName, kDupeStoreName);
   run.statReadLimit = limits_.statSize;
-  ReadConfigurationLines(dry_, [this](const std::string& line) { Apply(line); });
+  int err = 0;
+  if (!ReadConfigurationLines(dry_, [this](const std::string& line) { Apply(line); }, &err))
+    configProblem_ = "Config file " + run.configFile + " not read (" + SystemErrorText(err) +
+                     "), running with defaults";
   if (!run.commandLineApplied) ApplyCommandLine(dry_);
   DefaultFromAddress(dry_.posting, run.ownAddresses);
   dry_.posting.resultUtf8 = run.resultUtf8;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 #include "driver/app.h"
 #include "intake/dupe_store.h"
@@ -35,6 +36,10 @@ class DryRun {
   Env& real() { return real_; }
   // TIC files the next run would count before its reports.
   size_t waiting() const { return waiting_; }
+  // Empty when the configuration file was read; else the line a run
+  // writes about it ("Config file ... not read (...), running with
+  // defaults").
+  const std::string& configProblem() const { return configProblem_; }
 
  private:
   void Apply(const std::string& line);
@@ -46,6 +51,7 @@ class DryRun {
   StoreLimits limits_;
   std::unique_ptr<DupeStore> dupes_;
   size_t waiting_ = 0;
+  std::string configProblem_;
 };
 
 }  // namespace vex

@@ -24,6 +24,8 @@ int RunExport(App& app, const std::string& spec) {
     real.ErrorWrite("vexstat: the command line ends the run; nothing is exported\n");
     return 2;
   }
+  // Standard output holds the export only.
+  if (!dry.configProblem().empty()) real.ErrorWrite(dry.configProblem() + "\n");
   dry.AssumeEmptyStore();
   App& run = dry.app();
   Env& env = dry.overlay();

@@ -57,6 +57,7 @@ class Preview {
     const size_t waiting = dry_run_.waiting();
     Out("Preview of the next run: nothing is scanned, written, posted or "
         "locked.\n");
+    if (!dry_run_.configProblem().empty()) Out(dry_run_.configProblem() + "\n");
     Out("TIC files waiting: " + std::to_string(waiting) +
         (waiting ? " (the next run counts them first; they are not in the "
                    "figures below)\n"

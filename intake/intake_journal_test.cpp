@@ -27,9 +27,6 @@ class WatchedEnv : public EnvWrapper {
   bool Remove(const std::string& p, int* e) override {
     return look_(), EnvWrapper::Remove(p, e);
   }
-  bool Rename(const std::string& f, const std::string& t, int* e) override {
-    return look_(), EnvWrapper::Rename(f, t, e);
-  }
 
  private:
   class WatchedFile : public FileWrapper {
@@ -42,7 +39,6 @@ class WatchedEnv : public EnvWrapper {
     bool Append(const void* b, size_t n) override {
       return look_(), FileWrapper::Append(b, n);
     }
-    bool Truncate(uint64_t s) override { return look_(), FileWrapper::Truncate(s); }
 
    private:
     std::function<void()>& look_;

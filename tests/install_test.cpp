@@ -62,6 +62,7 @@ TEST(InstallTest, InstallsProgramsManualPagesAndSamples) {
            "share/man/man1/vexstat.1",
            "share/man/man1/vexmsg.1",
            "share/doc/vexstat/README.md",
+           "share/doc/vexstat/vexstat-export.schema.json",
            "share/doc/vexstat/samples/vexstat.cfg",
            "share/doc/vexstat/samples/templates/daily.tpl",
            "share/doc/vexstat/samples/templates/links.tpl",

@@ -2,10 +2,7 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "driver/command_line.h"
-#include "driver/driver.h"
 #include "driver/dry_run.h"
 #include "msgbase/message_base.h"
 #include "platform/cp866.h"
@@ -70,9 +67,8 @@ class Preview {
     Out("Period: " + DateText(DaysBack(today, run.periodStart)) + " - " +
         DateText(DaysBack(today, run.periodEnd)) + "\n");
     if (!run.makeAnnounce) Out("Posting is off (MAKEANNOUNCE, -P): the next run posts nothing.\n");
-    App* dry = &dry_;
-    PostCallback post = [this, dry](const std::string& area, const std::string& result) {
-      Post(dry->posting, area, result);
+    PostCallback post = [this](const std::string& area, const std::string& result) {
+      Post(dry_.posting, area, result);
     };
     const bool reported = RunReports(env, dry_.log, run, dry_.report, dry_.tables, post);
     if (!reported)

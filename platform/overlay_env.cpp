@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #include "platform/wildcard.h"
 
@@ -14,15 +15,15 @@ constexpr uint64_t kPage = 4096;
 
 std::string Normalize(const std::string& path) {
   std::string out;
-  size_t i = 0;
-  if (!path.empty() && path[0] == '/') out = "/", i = 1;
+  if (!path.empty() && path[0] == '/') out.push_back('/');
+  size_t i = out.size();
   while (i <= path.size()) {
     size_t slash = path.find('/', i);
     if (slash == std::string::npos) slash = path.size();
-    std::string part = path.substr(i, slash - i);
+    const std::string_view part = std::string_view(path).substr(i, slash - i);
     if (!part.empty() && part != ".") {
-      if (!out.empty() && out.back() != '/') out += '/';
-      out += part;
+      if (!out.empty() && out.back() != '/') out.push_back('/');
+      out.append(part);
     }
     i = slash + 1;
   }

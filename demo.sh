@@ -112,10 +112,13 @@ echo "== The full report (full.txt, shown in UTF-8)"
 iconv -f CP866 -t UTF-8 full.txt | tr -d '\r'
 if command -v chromium >/dev/null 2>&1; then
   echo
-  echo "== The web page filestat.html in a headless browser: $run/filestat.png"
-  chromium --headless --no-sandbox --disable-gpu --hide-scrollbars \
-    --screenshot="$run/filestat.png" --window-size=800,1300 \
-    "file://$run/filestat.html" >/dev/null 2>&1 || echo "   (chromium failed)"
+  echo "== The web page filestat.html in a headless browser, on a wide screen and"
+  echo "   on a phone: $run/filestat-1280.png, $run/filestat-400.png"
+  for size in 1280,1600 400,2400; do
+    chromium --headless --no-sandbox --disable-gpu --hide-scrollbars \
+      --screenshot="$run/filestat-${size%,*}.png" --window-size=$size \
+      "file://$run/filestat.html" >/dev/null 2>&1 || echo "   (chromium failed)"
+  done
 fi
 echo
 echo "== Echo-toss log"

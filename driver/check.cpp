@@ -151,6 +151,12 @@ class Checker {
       Problem("the period starts after it ends (-D" + std::to_string(run_.periodStart) +
               "/" + std::to_string(run_.periodEnd) + ")");
 
+    Line("Notes: silent after " + std::to_string(run_.noteSilentDays) +
+         " days (NOTESILENTDAYS), spike at " + std::to_string(run_.noteSpike) +
+         " times (NOTESPIKE)" + (run_.noteSilentDays > 0 || run_.noteSpike > 0 ? "" : ", both off"));
+    if (run_.noteSilentDays < 0 || run_.noteSpike < 0)
+      Problem("NOTESILENTDAYS and NOTESPIKE take 0 (off) or more");
+
     if (ticLines_.empty()) Line("TICPATH: none (nothing is scanned)");
     for (const auto& [text, problem] : ticLines_) problem ? Problem(text) : Line(text);
 

@@ -1,6 +1,7 @@
 #include "report/expand_history.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "report/graphs.h"
 #include "report/number_format.h"
@@ -33,8 +34,21 @@ Figures Of(const Row* row) {
   return Figures{row->sizeIn, row->sizeOut, row->filesIn, row->filesOut};
 }
 
+// Which of the names follow an occurrence of prefix in the line (bit i for
+// names[i]): one scan per prefix instead of one per name.
+unsigned Following(const MacroLine& line, std::string_view prefix,
+                   const char* const names[6]) {
+  unsigned bits = 0;
+  for (size_t at = line.Find(prefix); at != std::string::npos;
+       at = line.Find(prefix, at + 1))
+    for (unsigned i = 0; i < 6; ++i)
+      if (line.upper.compare(at + prefix.size(), std::strlen(names[i]), names[i]) == 0)
+        bits |= 1u << i;
+  return bits;
+}
+
 // @PREV<name> and @CHANGE<name> for the six figures, names given without
-// their prefix, longest first where one begins another.
+// their prefix; none of them begins another.
 void ReplaceFigures(ReportContext& ctx, MacroLine& line, const char* const names[6],
                     const Figures& now, const Figures& before) {
   const ReportSettings& s = ctx.settings;
@@ -46,14 +60,17 @@ void ReplaceFigures(ReportContext& ctx, MacroLine& line, const char* const names
                                    before.sizeIn + before.sizeOut,
                                    before.filesIn + before.filesOut};
   const bool isSize[6] = {false, true, false, true, true, false};
+  const unsigned previous = Following(line, "@PREV", names);
+  const unsigned change = Following(line, "@CHANGE", names);
   for (int i = 0; i < 6; ++i) {
-    Set(line, std::string("@PREV") + names[i], [&] {
-      return isSize[i] ? FormatSize(s, beforeValues[i])
-                       : std::to_string(beforeValues[i]);
-    });
-    Set(line, std::string("@CHANGE") + names[i], [&] {
-      return ChangeText(nowValues[i], beforeValues[i], s.percDots);
-    });
+    if (previous & (1u << i))
+      ReplaceAll(line,
+                 isSize[i] ? FormatSize(s, beforeValues[i])
+                           : std::to_string(beforeValues[i]),
+                 std::string("@PREV") + names[i]);
+    if (change & (1u << i))
+      ReplaceAll(line, ChangeText(nowValues[i], beforeValues[i], s.percDots),
+                 std::string("@CHANGE") + names[i]);
   }
 }
 
@@ -66,7 +83,7 @@ std::string ChangeText(int64_t now, int64_t before, int decimals) {
                   static_cast<double>(before) * 100;
   std::string text = FixedText(change, decimals);
   if (change > 0 && text.find_first_of("123456789") != std::string::npos)
-    text.insert(0, "+");
+    text = "+" + text;
   return text + "%";
 }
 

@@ -95,9 +95,10 @@ TEST_F(HistoryTemplateTest, TrendSvgLines) {
   ASSERT_GT(out.size(), 40u);
   EXPECT_EQ(out.front(), "<p>");
   EXPECT_EQ(out[1].rfind("<svg ", 0), 0u);
+  EXPECT_EQ(out.back(), "</svg>");
   size_t close = 0;
   for (size_t i = 0; i < out.size(); ++i) {
-    EXPECT_LE(out[i].size(), 255u);
+    EXPECT_LE(out[i].size(), 79u);
     if (out[i] == "</svg>") ++close;
     if (out[i] == "</p>") {
       EXPECT_EQ(out[i - 1], "</svg>");

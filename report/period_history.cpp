@@ -22,6 +22,12 @@ uint64_t Key(const FtnAddress& a) {
          static_cast<uint64_t>(static_cast<uint16_t>(a.point));
 }
 
+// The key StatRecordView::AddressKeyAt gives for the address.
+uint64_t OriginKeys(const FtnAddress& a) {
+  auto u = [](int16_t v) { return uint64_t{static_cast<uint16_t>(v)}; };
+  return u(a.zone) | u(a.net) << 16 | u(a.node) << 32 | u(a.point) << 48;
+}
+
 std::string AreaKey(std::string_view name) {
   return UpperCp866(std::string(name.substr(0, std::min(name.size(), kAreaNameLength))));
 }
@@ -41,10 +47,6 @@ std::string Volume(int64_t bytes) {
   return FixedText(v, 1) + " " + kUnits[unit];
 }
 
-std::string Files(int64_t n) {
-  return NumberText(n) + (n == 1 ? " file" : " files");
-}
-
 // Keeps the smallest (latest) or largest (earliest) age met at an index.
 void KeepMin(std::vector<int32_t>& v, size_t i, int32_t age) {
   if (i >= v.size()) v.resize(i + 1, INT32_MAX);
@@ -55,11 +57,42 @@ void KeepMax(std::vector<int32_t>& v, size_t i, int32_t age) {
   v[i] = std::max(v[i], age);
 }
 
-struct StringHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const {
-    return std::hash<std::string_view>{}(s);
+// A set of non-zero 64-bit keys: open addressing over a power-of-two
+// table, for the one lookup made per record older than both periods.
+class KeySet {
+ public:
+  KeySet() : slots_(256, 0) {}
+  // True when the key was not in the set (it is now).
+  bool Insert(uint64_t key) {
+    if (2 * (count_ + 1) > slots_.size()) Grow();
+    size_t i = Home(key);
+    while (slots_[i] != 0) {
+      if (slots_[i] == key) return false;
+      i = (i + 1) & (slots_.size() - 1);
+    }
+    slots_[i] = key;
+    ++count_;
+    return true;
   }
+  bool Contains(uint64_t key) const {
+    for (size_t i = Home(key); slots_[i] != 0; i = (i + 1) & (slots_.size() - 1))
+      if (slots_[i] == key) return true;
+    return false;
+  }
+
+ private:
+  size_t Home(uint64_t key) const {
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ULL) >> 32) & (slots_.size() - 1);
+  }
+  void Grow() {
+    std::vector<uint64_t> old(slots_.size() * 2, 0);
+    old.swap(slots_);
+    count_ = 0;
+    for (uint64_t key : old)
+      if (key != 0) Insert(key);
+  }
+  std::vector<uint64_t> slots_;
+  size_t count_ = 0;
 };
 
 int Weekday(CalendarDate d) {  // 0 Monday .. 6 Sunday
@@ -151,9 +184,10 @@ struct HistoryBuilder::State {
   // current area and origin, and of the latest per previous area and link.
   std::vector<int32_t> areaLast, areaFirst, linkLast, originFirst;
   std::vector<int32_t> previousAreaLast, previousLinkLast;
-  // Spellings (cut to the name length) and origins met before both periods.
-  std::unordered_set<std::string, StringHash, std::equal_to<>> olderAreas;
-  std::unordered_set<uint64_t> olderOrigins;
+  // Spellings (cut to the name length; by hash, each kept once) and
+  // origins (by key) met before both periods.
+  KeySet olderSpellingHashes, olderOrigins;
+  std::vector<std::string> olderAreas;
 
   CalendarDate DateOf(int32_t age) const { return DaysBack(today, age); }
   void Notes();
@@ -166,8 +200,7 @@ struct HistoryBuilder::State {
 
 HistoryBuilder::HistoryBuilder(PeriodHistory& history,
                                const PeriodTables& current,
-                               const RunSettings& run, CalendarDate today)
-    : s_(nullptr) {
+                               const RunSettings& run, CalendarDate today) {
   history.previous = PeriodTables{};
   history.days.clear();
   history.notes.clear();
@@ -216,9 +249,12 @@ void HistoryBuilder::AddOther(const StatRecordView& r, int32_t age) {
   }
   std::string_view area = r.Area();
   area = area.substr(0, std::min(area.size(), kAreaNameLength));
-  if (s.olderAreas.find(area) == s.olderAreas.end())
-    s.olderAreas.emplace(area);
-  s.olderOrigins.insert(Key(r.Origin()));
+  // Equal hashes of different spellings would hide a new area: with 64
+  // bits and thousands of areas that does not happen.
+  if (s.olderSpellingHashes.Insert(SpellingHash(area) | 1))
+    s.olderAreas.emplace_back(area);
+  const uint64_t origin = r.AddressKeyAt(StatRecordView::kOriginAt);
+  if (origin != 0) s.olderOrigins.Insert(origin);
 }
 
 void HistoryBuilder::Finish() {
@@ -274,12 +310,10 @@ void HistoryBuilder::State::NewAndSpikeNotes() {
   for (size_t i = 0; i < current.areas.size(); ++i) {
     const AreaStat& a = current.areas[i];
     const AreaStat* before = history.PreviousArea(a.name);
-    const int64_t files = a.filesIn + a.filesOut, bytes = a.sizeIn + a.sizeOut;
+    const int64_t bytes = a.sizeIn + a.sizeOut;
     if (!before && !older.count(AreaKey(a.name))) {
       Add(NoteKind::kNewArea, a.name,
-          "new area " + a.name + ", first file on " +
-              IsoDate(DateOf(areaFirst[i])) + ", " + Files(files) +
-              " in this period");
+          "new area " + a.name + ", first file on " + IsoDate(DateOf(areaFirst[i])));
       continue;
     }
     if (!before || spike <= 0) continue;
@@ -289,16 +323,16 @@ void HistoryBuilder::State::NewAndSpikeNotes() {
     // sums do.
     const double days = length > 0 ? length : 1;
     Add(NoteKind::kSpike, a.name,
-        "area " + a.name + " carried " +
-            FixedText(static_cast<double>(bytes) / static_cast<double>(was), 1) +
-            " times its daily mean of the previous period (" +
+        "area " + a.name + ": " +
             Volume(static_cast<int64_t>(static_cast<double>(bytes) / days)) +
-            " a day against " +
-            Volume(static_cast<int64_t>(static_cast<double>(was) / days)) + ")");
+            " a day, " +
+            FixedText(static_cast<double>(bytes) / static_cast<double>(was), 1) +
+            " times the previous period");
   }
   for (size_t i = 0; i < current.originalLinks.size(); ++i) {
     const FtnAddress& a = current.originalLinks[i].address;
-    if (a.IsZero() || history.PreviousOrigin(a) || olderOrigins.count(Key(a)))
+    if (a.IsZero() || history.PreviousOrigin(a) ||
+        olderOrigins.Contains(OriginKeys(a)))
       continue;
     std::string address = AddressToTextUnsigned(a);
     Add(NoteKind::kNewOrigin, address,

@@ -40,12 +40,11 @@ TEST_F(PeriodHistoryTest, AcceptanceStoreNotesEachChangeOnce) {
       {"silent_link", "2:5020/3",
        "link 2:5020/3 silent for 40 days, last file on 2026-10-29"},
       {"new_area", "NEW.AREA",
-       "new area NEW.AREA, first file on 2026-12-03, 2 files in this period"},
+       "new area NEW.AREA, first file on 2026-12-03"},
       {"new_origin", "2:5020/99",
        "new originating system 2:5020/99, first file on 2026-12-06"},
       {"spike", "SPIKE.AREA",
-       "area SPIKE.AREA carried 5.0 times its daily mean of the previous "
-       "period (2.4 KB a day against 500 bytes)"},
+       "area SPIKE.AREA: 2.4 KB a day, 5.0 times the previous period"},
   };
   ASSERT_EQ(history.notes.size(), std::size(expected));
   for (size_t i = 0; i < std::size(expected); ++i) {

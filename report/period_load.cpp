@@ -188,6 +188,8 @@ PeriodAccumulator::PeriodAccumulator(PeriodTables& tables,
 
 PeriodAccumulator::~PeriodAccumulator() = default;
 
+uint64_t SpellingHash(std::string_view s) { return NameHash(s); }
+
 bool PeriodAccumulator::IsOwn(const FtnAddress& from) const {
   return !indexes_->own.empty() && indexes_->own.count(AddressKey(from)) > 0;
 }

@@ -50,6 +50,9 @@ class PeriodAccumulator {
   std::unique_ptr<Indexes> indexes_;
 };
 
+// A 64-bit hash of a short string (an area spelling), eight bytes at a time.
+uint64_t SpellingHash(std::string_view s);
+
 // Reads stat.vx and fills the four tables and the totals with the records
 // whose age in days lies in [run.periodEnd, run.periodStart] on `now`.
 // With a history, the same pass fills it as well.  False, after the log

@@ -10,6 +10,7 @@
 #include "report/report_context.h"
 #include "report/template.h"
 #include "util/dates.h"
+#include "util/text.h"
 #include "util/text_file.h"
 
 namespace vex {
@@ -36,6 +37,24 @@ class ResultWriter {
   std::string buffer_;
 };
 
+// Whether a template shows the previous period, a trend, the notes or the
+// chart; only then is the history gathered.
+bool TemplatesUseHistory(Env& env, const RunSettings& run) {
+  for (const TemplateEntry& entry : run.templates) {
+    int err = 0;
+    std::unique_ptr<File> file = env.Open(entry.templateFile, OpenMode::kRead, &err);
+    if (!file) continue;
+    LineReader reader(*file, TextEncoding::kUtf8OrCp866);
+    std::string line;
+    while (reader.Next(line)) {
+      const std::string upper = UpperCp866(line);
+      for (const char* word : {"@PREV", "@CHANGE", "@TREND", "#TREND", "#NOTES"})
+        if (upper.find(word) != std::string::npos) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 bool RunReports(Env& env, LogContext& log, const RunSettings& run,
@@ -50,11 +69,14 @@ bool RunReports(Env& env, LogContext& log, const RunSettings& run,
   settings.useChar = NormalizeUseChar(run.useChar);
 
   PeriodHistory history;
-  if (!LoadPeriod(env, log, run, tables, CurrentDateTime(env), &history))
+  const bool withHistory = TemplatesUseHistory(env, run);
+  if (!LoadPeriod(env, log, run, tables, CurrentDateTime(env),
+                  withHistory ? &history : nullptr))
     return false;
   if (loaded) loaded(tables, history);
 
-  ReportContext ctx{env, log, run, settings, tables, nullptr, {}, &history};
+  ReportContext ctx{env, log, run, settings, tables, nullptr, {},
+                    withHistory ? &history : nullptr};
   for (const TemplateEntry& entry : run.templates) {
     const std::string& result =
         entry.result.empty() ? run.resultFile : entry.result;

@@ -35,6 +35,23 @@ class ReportRunTest : public ::testing::Test {
   std::vector<std::string> posted;
 };
 
+// The history is gathered when any template shows it, and serves every
+// template of the run.
+TEST_F(ReportRunTest, HistoryForTheTemplatesThatShowIt) {
+  f.env.SetFile("plain.tpl", "@TOTALFILES\n");
+  f.env.SetFile("notes.tpl", "@prevTotalFiles\n#NOTES\n@NOTE\n");
+  Add("plain.tpl", "plain.txt");
+  Add("notes.tpl", "notes.txt");
+  RunAll();
+  EXPECT_EQ(f.env.GetFile("plain.txt"), "4\r\n");
+  EXPECT_EQ(f.env.GetFile("notes.txt"),
+            "1\r\n"
+            "area BAZ silent for 31 days, last file on 2026-11-07\r\n"
+            "area OLD silent for 32 days, last file on 2026-11-06\r\n"
+            "new area BAZ, first file on 2026-11-07\r\n"
+            "new area FOO.BAR, first file on 2026-11-07\r\n");
+}
+
 TEST_F(ReportRunTest, SimpleReport) {
   f.env.SetFile("simple.tpl",
                 "@TOTALFILES files\n#AREASIZE\n"

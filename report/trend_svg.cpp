@@ -14,10 +14,10 @@ constexpr double kWidth = 480, kHeight = 318;
 constexpr double kLeft = 54, kRight = 470;
 constexpr double kPanelHeight = 104;
 constexpr double kFilesTop = 34, kSizeTop = 176;
-constexpr const char* kIn = "#2563eb";
-constexpr const char* kOut = "#f59e0b";
-constexpr const char* kGrid = "#d1d5db";
-constexpr const char* kInk = "#374151";
+// Fills by class, from the chart's own style sheet: "i" incoming, "o"
+// outgoing.
+constexpr const char* kIn = "i";
+constexpr const char* kOut = "o";
 
 std::string Num(double v) { return FixedText(v, 1); }
 
@@ -44,8 +44,9 @@ double RoundUp(double v) {  // 1, 2, 2.5, 5 times a power of ten
 
 Scale FilesScale(double max) {
   Scale s;
-  s.top = std::max(2.0, RoundUp(max));
-  if (s.top < 4) s.top = 4;  // halves stay whole numbers
+  s.top = std::max(4.0, RoundUp(max));
+  // The middle line is a whole number of files.
+  if (std::fmod(s.top, 2) != 0) s.top = RoundUp(s.top * 1.01);
   return s;
 }
 
@@ -67,12 +68,12 @@ std::string Text(double x, double y, const std::string& anchor,
 
 std::string Rect(double x, double y, double w, double h, const char* fill) {
   return "<rect x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" width=\"" + Num(w) +
-         "\" height=\"" + Num(h) + "\" fill=\"" + fill + "\"/>";
+         "\" height=\"" + Num(h) + "\" class=\"" + fill + "\"/>";
 }
 
 std::string Line(double x1, double y1, double x2, double y2) {
   return "<line x1=\"" + Num(x1) + "\" y1=\"" + Num(y1) + "\" x2=\"" +
-         Num(x2) + "\" y2=\"" + Num(y2) + "\" stroke=\"" + kGrid + "\"/>";
+         Num(x2) + "\" y2=\"" + Num(y2) + "\"/>";
 }
 
 std::string ShortDate(CalendarDate d) {
@@ -109,12 +110,16 @@ std::vector<std::string> TrendSvgLines(const std::vector<TrendRow>& rows) {
   std::string period =
       rows.empty() ? std::string()
                    : DateText(rows.front().first) + " - " + DateText(rows.back().last);
-  out.push_back("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " +
-                Num(kWidth) + " " + Num(kHeight) +
-                "\" width=\"100%\" role=\"img\" font-family=\"sans-serif\" "
-                "font-size=\"11\" style=\"max-width:100%;height:auto\">");
-  out.push_back("<title>Files and size per day, incoming and outgoing, " + period +
-                "</title>");
+  out.push_back("<svg xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" class=\"vxt\"");
+  out.push_back(" viewBox=\"0 0 " + Num(kWidth) + " " + Num(kHeight) +
+                "\" style=\"width:100%;height:auto\"");
+  out.push_back(" font-family=\"sans-serif\" font-size=\"11\" fill=\"#374151\">");
+  out.push_back("<title>Files and size, in and out, " + period + "</title>");
+  // The style sheet of an inline chart is the page's: every rule names the
+  // chart.  On a narrow screen the text grows to stay readable.
+  out.push_back("<style>.vxt .i{fill:#2563eb}.vxt .o{fill:#f59e0b}");
+  out.push_back(".vxt line{stroke:#d1d5db}");
+  out.push_back("@media (max-width:36rem){.vxt text{font-size:15px}}</style>");
   if (rows.empty()) {
     out.push_back(Text(kWidth / 2, kHeight / 2, "middle", "No days in the period"));
     out.push_back("</svg>");
@@ -125,7 +130,6 @@ std::vector<std::string> TrendSvgLines(const std::vector<TrendRow>& rows) {
     maxFiles = std::max(maxFiles, static_cast<double>(r.totals.totalFiles));
     maxSize = std::max(maxSize, static_cast<double>(r.totals.totalSize));
   }
-  out.push_back("<g fill=\"" + std::string(kInk) + "\">");
   // Legend, top right.
   out.push_back(Rect(kRight - 96, 6, 10, 10, kIn));
   out.push_back(Text(kRight - 82, 15, "start", "in"));
@@ -153,7 +157,6 @@ std::vector<std::string> TrendSvgLines(const std::vector<TrendRow>& rows) {
     out.push_back(Line(x, base, x, base + 4));
     out.push_back(Text(x, base + 16, "end", ShortDate(rows.back().first)));
   }
-  out.push_back("</g>");
   out.push_back("</svg>");
   return out;
 }

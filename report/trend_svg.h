@@ -11,8 +11,8 @@
 
 namespace vex {
 
-// The chart as lines of text, each under 255 characters (a result line
-// never holds more), ASCII only.
+// The chart as lines of text, ASCII only, none longer than 79 characters
+// (a posted report is read in 80 columns, and no result line may pass 255).
 std::vector<std::string> TrendSvgLines(const std::vector<TrendRow>& rows);
 
 }  // namespace vex

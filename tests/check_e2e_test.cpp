@@ -62,6 +62,7 @@ TEST(CheckE2eTest, ReportsWhatARunWouldUseAndTouchesNothing) {
        {"Configuration file: vexstat.cfg", "Log file: vex.log (made new)",
         "Own addresses: 2:5020/9999",
         "Period: 01.12.2026 - 08.12.2026 (7 to 0 days back)",
+        "Notes: silent after 14 days (NOTESILENTDAYS), spike at 5 times (NOTESPIKE)",
         "TICPATH in/ (mask *.tic): directory exists, 2 TIC files now",
         "Template t.tpl -> out.txt (area GOOD): template readable, result directory "
         "writable",

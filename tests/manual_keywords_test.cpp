@@ -82,7 +82,7 @@ TEST(ManualKeywordsTest, EveryDirectiveAndMacroIsDocumented) {
   const std::string upper = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
   const std::string alnum = upper + "abcdefghijklmnopqrstuvwxyz0123456789";
   std::set<std::string> directives = Literals("report/template.cpp", "#", upper, 2);
-  EXPECT_EQ(directives.size(), 15u);
+  EXPECT_EQ(directives.size(), 17u);
   for (const auto& d : directives) EXPECT_TRUE(manual.count(d)) << d << " is not in the manual";
 
   std::set<std::string> macros = Literals("report/expand.cpp", "@", alnum, 2);
@@ -123,30 +123,54 @@ TEST(ManualKeywordsTest, EveryDocumentedMacroExpands) {
   record[544] = 8;
   WriteFile(dir / "stat.vx", record);
 
-  std::string line;
-  for (const auto& m : documented) line += m + "(3,L) ";
-  std::string tpl = line + "\n";
-  for (const char* section : {"#AREASIZE", "#LINKFILE", "#ORIGINALLINKSIZE", "#EXPLINKFILE"})
-    tpl += std::string(section) + "\n" + line + "\n";
+  // Each macro on a line of its own and as the row line of every kind of
+  // section: 1 + 4 + 2 (the period's two months) + 1 (the one note) lines.
+  const char* const sections[] = {"#AREASIZE", "#LINKFILE", "#ORIGINALLINKSIZE",
+                                  "#EXPLINKFILE", "#TREND(MONTH)", "#TREND(MONTH)",
+                                  "#NOTES"};
+  documented.erase("@TRENDSVG");  // lines of its own (report tests)
+  std::string tpl;
+  for (const auto& m : documented) {
+    tpl += m + "(3,L)\n";
+    for (size_t k = 0; k < std::size(sections); ++k)
+      if (k != 5) tpl += std::string(sections[k]) + "\n" + m + "(3,L)\n";
+  }
   WriteFile(dir / "all.tpl", tpl);
   WriteFile(dir / "vexstat.cfg", "TPLFILENAME all.tpl all.txt\nSCREENLENGTH 20\n");
   RunResult r = RunVexstat(dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   std::vector<std::string> rows = Lines(ReadFile(dir / "all.txt"), "\r\n");
-  ASSERT_EQ(rows.size(), 5u);
-  // Outside a section only the report-wide macros expand; in the rows of
-  // every section nothing the manual names is left.
-  for (size_t i = 1; i < rows.size(); ++i) {
-    for (const auto& m : documented) {
-      // @AREA belongs to file echo rows, @LINK to link rows, @EXP* to
-      // addressee rows: each section leaves the others' macros alone.
-      if (m == "@AREA" && i != 1) continue;
-      if (m == "@LINK" && i != 2 && i != 3) continue;
-      if (m.rfind("@EXP", 0) == 0 && i != 4) continue;
-      if ((m == "@SIZEIN" || m == "@SIZEOUT" || m == "@FILEIN" || m == "@FILEOUT" ||
-           m == "@SIZETOTAL" || m == "@FILETOTAL") && i == 4)
-        continue;
-      EXPECT_EQ(rows[i].find(m + "("), std::string::npos) << m << " left in row " << i << ": " << rows[i];
+  ASSERT_EQ(rows.size(), 8 * documented.size());
+  // The rows of the sections (file echoes, links, originating systems,
+  // addressees, trend, notes) that expand a macro: the report-wide ones
+  // expand in every row; outside a section only they expand.
+  auto expandsIn = [](const std::string& m) -> std::string {
+    std::string base = m;
+    for (const std::string prefix : {"@PREV", "@CHANGE"})
+      if (m.rfind(prefix, 0) == 0) base = "@" + m.substr(prefix.size());
+    const bool previous = base != m;
+    if (base == "@AREA") return "a";
+    if (base == "@LINK") return "lo";
+    if (base.rfind("@EXP", 0) == 0) return "e";
+    if (base == "@TRENDDATE" || base == "@TRENDEND") return "tt";
+    if (base.rfind("@NOTE", 0) == 0) return "n";
+    for (const char* figure : {"@SIZEIN", "@SIZEOUT", "@SIZETOTAL", "@FILEIN", "@FILEOUT",
+                               "@FILETOTAL"})
+      if (base == figure) return previous ? "alo" : "alott";
+    if (base == "@GRAPH" || base == "@PERC" || base.rfind("@EXTGRAPH", 0) == 0 ||
+        base.rfind("@DBLGRAPH", 0) == 0)
+      return "aloett";
+    return "aloettn";
+  };
+  const std::string kinds = "aloettn";
+  size_t at = 0;
+  for (const auto& m : documented) {
+    const std::string where = expandsIn(m);
+    ++at;  // the line outside any section
+    for (size_t k = 0; k < kinds.size(); ++k, ++at) {
+      const bool expands = where.find(kinds[k]) != std::string::npos;
+      EXPECT_EQ(rows[at].find(m + "(") == std::string::npos, expands)
+          << m << " in " << sections[k] << ": " << rows[at];
     }
   }
 }

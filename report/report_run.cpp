@@ -69,7 +69,8 @@ bool RunReports(Env& env, LogContext& log, const RunSettings& run,
   settings.useChar = NormalizeUseChar(run.useChar);
 
   PeriodHistory history;
-  const bool withHistory = TemplatesUseHistory(env, run);
+  // The exports hold the history as well.
+  const bool withHistory = !run.exports.empty() || TemplatesUseHistory(env, run);
   if (!LoadPeriod(env, log, run, tables, CurrentDateTime(env),
                   withHistory ? &history : nullptr))
     return false;

@@ -20,9 +20,17 @@ struct TemplateEntry {
   std::string announce;      // echo area to post into; empty when none
 };
 
+// One EXPORT line: a format (json, csv, metrics) and the file it replaces.
+struct ExportEntry {
+  std::string format;
+  std::string file;
+};
+
 struct RunSettings {
   std::vector<FtnAddress> ownAddresses;     // ADDRESS
   std::string resultFile = "tic_stat.txt";  // RESULTFILE, -O
+  bool resultUtf8 = false;                  // RESULTCHARSET UTF-8
+  std::vector<ExportEntry> exports;         // EXPORT
   int32_t screenLength = 79;                // SCREENLENGTH
   bool dupeCheck = true;                    // SKIPDUPECH, -J
   std::string ticMask = "*.tic";            // TICEXT, -E
@@ -47,6 +55,9 @@ struct RunSettings {
   // TIC files that enter the stores together, with one journal commit and
   // one sync of each store.
   size_t ticBatchSize = 1000;
+  // Bytes of stat.vx the report reads: a run without the run lock stops
+  // before a batch that is still being written.
+  uint64_t statReadLimit = UINT64_MAX;
 };
 
 }  // namespace vex

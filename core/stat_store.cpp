@@ -17,7 +17,7 @@ uint64_t WholeRecords(uint64_t size) {
 
 }  // namespace
 
-bool StatStoreReader::Open(Env& env, const std::string& path) {
+bool StatStoreReader::Open(Env& env, const std::string& path, uint64_t limit) {
   int err = 0;
   file_ = env.Open(path, OpenMode::kRead, &err);
   if (!file_) return false;
@@ -25,7 +25,7 @@ bool StatStoreReader::Open(Env& env, const std::string& path) {
   uint64_t size = 0;
   if (!file_->Size(&size)) FailIo("size", path_, file_->LastError());
   // An incomplete last record (a write cut short) is not read.
-  end_ = WholeRecords(size);
+  end_ = WholeRecords(size < limit ? size : limit);
   offset_ = 0;
   buf_.clear();
   pos_ = 0;

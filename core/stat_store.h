@@ -3,6 +3,7 @@
 // ignore the incomplete tail and the appender first truncates it away.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -15,8 +16,10 @@ inline constexpr const char* kStatStoreName = "stat.vx";
 
 class StatStoreReader {
  public:
-  // False when the store cannot be opened (it does not exist).
-  bool Open(Env& env, const std::string& path = kStatStoreName);
+  // False when the store cannot be opened (it does not exist).  Nothing past
+  // `limit` bytes is read.
+  bool Open(Env& env, const std::string& path = kStatStoreName,
+            uint64_t limit = UINT64_MAX);
   // The next whole record; false at the end.  A read failure throws
   // RunTimeError.
   bool Next(StatRecord& record);

@@ -94,6 +94,10 @@ constexpr KnownOption kOptions[] = {
      "  -?, -H          the short help screen (in Russian) and exit"},
     {"--check", Form::kLong,
      "      --check     check the configuration; scan, write and post nothing"},
+    {"--preview", Form::kLong,
+     "      --preview   show what the next run would post; change nothing"},
+    {"--export", Form::kLongValue,
+     "      --export=FORMAT[:FILE]  the period's figures as json, csv or metrics"},
     {"--help", Form::kLong,
      "      --help      show this usage and exit"},
     {"--version", Form::kLong,
@@ -212,6 +216,14 @@ void ShowUsage(Env& env) {
       "Full documentation: man vexstat\n";
   env.ConsoleWrite(text);
   throw ProgramExit{0};
+bool TakeLongOption(std::vector<std::string>& args, const std::string& name,
+                    std::string* value) {
+  const std::string withValue = name + "=";
+  return std::erase_if(args, [&](const std::string& a) {
+    if (a != name && a.rfind(withValue, 0) != 0) return false;
+    if (value) *value = a.size() > name.size() ? a.substr(withValue.size()) : "";
+    return true;
+  }) > 0;
 }
 
 void ShowHelp(Env& env) {

@@ -28,6 +28,11 @@ bool AsksOnlyForHelp(const std::vector<std::string>& args);
 // applied (-K, -L, the help).
 bool EndsTheProgram(const std::string& parameter);
 
+// Takes every "--name" and "--name=value" out of args; true when there was
+// one, with the value of the last one (empty for "--name") in *value.
+bool TakeLongOption(std::vector<std::string>& args, const std::string& name,
+                    std::string* value = nullptr);
+
 // Writes the help screen to the console and ends the program with code 0.
 [[noreturn]] void ShowHelp(Env& env);
 

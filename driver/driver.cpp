@@ -1,10 +1,12 @@
 #include "driver/driver.h"
 
 #include "driver/command_line.h"
+#include "driver/export_run.h"
 #include "driver/run_lock.h"
 #include "intake/intake_journal.h"
 #include "intake/tic_scan.h"
 #include "platform/cp866.h"
+#include "posting/message_charset.h"
 #include "posting/posting.h"
 #include "report/report_run.h"
 #include "util/address.h"
@@ -52,6 +54,8 @@ void ApplyConfigLine(App& app, const std::string& line) {
     run.ownAddresses.push_back(address);
   }
   SetStringOption(line, "RESULTFILE", run.resultFile);
+  // Result files in UTF-8 instead of CP866.
+  if (FirstWordIs(line, "RESULTCHARSET")) run.resultUtf8 = NamesUtf8(RestOfLine(line));
   SetNumberOption(line, "SCREENLENGTH", run.screenLength);
   SetBoolOption(line, "SKIPDUPECH", run.dupeCheck);
   SetStringOption(line, "TICEXT", run.ticMask);
@@ -60,6 +64,11 @@ void ApplyConfigLine(App& app, const std::string& line) {
   SetNumberOption(line, "NOTESILENTDAYS", run.noteSilentDays);
   SetNumberOption(line, "NOTESPIKE", run.noteSpike);
   if (FirstWordIs(line, "TPLFILENAME")) AddTemplate(run, line);
+  if (FirstWordIs(line, "EXPORT")) {
+    const std::string rest = RestOfLine(line);
+    const bool file = rest.find(' ') != std::string::npos;
+    run.exports.push_back({Cut(FirstWord(rest)), file ? Cut(RestOfLine(rest)) : ""});
+  }
   if (FirstWordIs(line, "LOGFILE")) {
     app.log.SetProgramName(kProgramName);
     app.log.OpenLog(Cut(RestOfLine(line)));
@@ -127,6 +136,7 @@ void RunDriver(App& app) {
   ReadConfiguration(app);
   if (!app.run.commandLineApplied) ApplyCommandLine(app);
   DefaultFromAddress(app.posting, app.run.ownAddresses);
+  app.posting.resultUtf8 = app.run.resultUtf8;
   if (app.run.statisticsToFile) {
     App* a = &app;
     PostCallback post = [a](const std::string& area,
@@ -134,9 +144,14 @@ void RunDriver(App& app) {
       if (a->run.makeAnnounce)
         PostAnnouncement(a->posting, a->log, a->env, area, resultFile);
     };
+    LoadedCallback exports = [a](const PeriodTables& tables,
+                                 const PeriodHistory& history) {
+      WriteExports(a->env, a->log, a->run.exports, tables, history);
+    };
     // Without a statistics store the run ends here, before the log's
     // closing lines.
-    if (!RunReports(app.env, app.log, app.run, app.report, app.tables, post))
+    if (!RunReports(app.env, app.log, app.run, app.report, app.tables, post,
+                    exports))
       return;
   }
   app.log.EndLog();

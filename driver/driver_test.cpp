@@ -68,6 +68,10 @@ TEST_F(DriverTest, StringKeywordsAndAddresses) {
   App app = MakeApp();
   ApplyConfigLine(app, "RESULTFILE \"my stat.txt\" comment");
   EXPECT_EQ(app.run.resultFile, "my stat.txt");
+  for (const char* charset : {"UTF-8", "utf8 ; comment", "CP866"}) {
+    ApplyConfigLine(app, std::string("RESULTCHARSET ") + charset);
+    EXPECT_EQ(app.run.resultUtf8, charset[0] != 'C') << charset;
+  }
   ApplyConfigLine(app, "TICEXT *.t?c");
   EXPECT_EQ(app.run.ticMask, "*.t?c");
   ApplyConfigLine(app, "ADDRESS 2:5020/123.4@fidonet");

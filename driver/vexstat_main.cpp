@@ -11,6 +11,8 @@
 #include "driver/command_line.h"
 #include "driver/driver.h"
 #include "driver/exit_status.h"
+#include "driver/export_run.h"
+#include "driver/preview.h"
 #include "platform/env.h"
 #include "platform/exit.h"
 
@@ -26,7 +28,7 @@ int main(int argc, char** argv) {
   }
   env.SaveTitle();
   int code = 0;
-  bool check = false;
+  bool check = false, preview = false, exporting = false;
   std::unique_ptr<vex::App> app;
   // The run-time error line goes to standard error and, for a cron user who
   // reads only the log, to the log file when one is open.
@@ -49,11 +51,20 @@ int main(int argc, char** argv) {
     // The check reads what a run would, and touches nothing: it takes no
     // run lock.
     check = std::erase(args, std::string(vex::kCheckOption)) > 0;
+    // The preview reads what a run would and keeps every change in memory.
+    preview = vex::TakeLongOption(args, vex::kPreviewOption);
+    // The export, like the preview, changes nothing.
+    std::string exportSpec;
+    exporting = vex::TakeLongOption(args, vex::kExportOption, &exportSpec);
     app = std::make_unique<vex::App>(env, std::move(args));
     app->runLockWaitMs =
         vex::RunLockWaitMs(std::getenv(vex::kRunLockWaitVariable));
     if (check)
       code = vex::RunCheck(*app);
+    else if (preview)
+      code = vex::RunPreview(*app);
+    else if (exporting)
+      code = vex::RunExport(*app, exportSpec);
     else
       vex::RunDriver(*app);
   } catch (const vex::ProgramExit& e) {
@@ -65,8 +76,9 @@ int main(int argc, char** argv) {
     runTimeError(std::string("Run-time error: ") + e.what());
   }
   // A run that ended in order but logged an error says so, for cron and
-  // systemd; the check and the help screen have their own codes.
-  if (app && !check && !vex::AsksOnlyForHelp(app->args))
+  // systemd; the check, the preview, the export and the help screen have
+  // their own codes.
+  if (app && !check && !preview && !exporting && !vex::AsksOnlyForHelp(app->args))
     code = vex::ExitStatusAfterRun(*app, code);
   env.RestoreTitle();
   return code;

@@ -23,7 +23,7 @@ std::string EncodeDupeRecord(const std::string& name) {
 }
 
 DupeStore::DupeStore(Env& env, LogContext& log, bool dupeCheck,
-                     std::string path)
+                     std::string path, uint64_t limit)
     : env_(env), log_(log), dupeCheck_(dupeCheck), path_(std::move(path)) {
   if (!dupeCheck_) return;
   int err = 0;
@@ -35,7 +35,7 @@ DupeStore::DupeStore(Env& env, LogContext& log, bool dupeCheck,
   uint64_t size = 0;
   if (!file->Size(&size)) FailIo("size", path_, file->LastError());
   // An incomplete last record is not a name.
-  uint64_t end = WholeRecords(size);
+  uint64_t end = WholeRecords(size < limit ? size : limit);
   std::string buf;
   constexpr size_t kChunk = kDupeRecordSize * 4096;
   for (uint64_t offset = 0; offset < end;) {

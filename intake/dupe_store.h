@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <unordered_set>
 
@@ -24,10 +25,11 @@ std::string KnownTicLine(const std::string& name);
 
 class DupeStore {
  public:
-  // Reads the store when the dupe check is on.  A missing store is empty; one
-  // that exists but cannot be read throws RunTimeError.
+  // Reads the store (its first `limit` bytes) when the dupe check is on.  A
+  // missing store is empty; one that exists but cannot be read throws
+  // RunTimeError.
   DupeStore(Env& env, LogContext& log, bool dupeCheck,
-            std::string path = kDupeStoreName);
+            std::string path = kDupeStoreName, uint64_t limit = UINT64_MAX);
 
   // True when the dupe check is on and the name (compared in CP866 upper
   // case, whole) is remembered; logs "Файл <name> уже обрабатывался...".

@@ -1,5 +1,7 @@
 #include "intake/intake_journal.h"
 
+#include <algorithm>
+
 #include <cerrno>
 #include <set>
 #include <utility>
@@ -253,6 +255,48 @@ void RecoverIntake(Env& env, const std::string& statPath,
   if (!env.Remove(journalPath, &err) && err != ENOENT)
     FailIo("delete", journalPath, err);
   if (deleteErr != 0) FailIo("delete", failedPath, deleteErr);
+}
+
+namespace {
+
+// The journal's bytes; "" when there is none.
+std::string JournalBytes(Env& env, const std::string& path) {
+  int err = 0;
+  std::unique_ptr<File> file = env.Open(path, OpenMode::kRead, &err);
+  if (!file) {
+    if (err == ENOENT) return "";
+    FailIo("open", path, err);
+  }
+  return ReadWhole(*file);
+}
+
+}  // namespace
+
+StoreLimits CommittedStoreLimits(Env& env, const std::string& statPath,
+                                 const std::string& dupePath,
+                                 const std::string& journalPath) {
+  constexpr int kAttempts = 100;
+  StoreLimits limits;
+  std::string before = JournalBytes(env, journalPath);
+  for (int attempt = 0;; ++attempt) {
+    const uint64_t statSize = env.Stat(statPath).size;
+    const uint64_t dupeSize = env.Stat(dupePath).size;
+    const std::string after = JournalBytes(env, journalPath);
+    const JournalContents j = DecodeJournal(after);
+    if (j.begun && !j.committed) {
+      // The sizes before the batch hold whatever happens next.
+      limits.statSize = std::min(statSize, j.statSize);
+      limits.dupeSize = std::min(dupeSize, j.dupeSize);
+      return limits;
+    }
+    if (after == before || attempt == kAttempts) {
+      limits.statSize = statSize;
+      limits.dupeSize = dupeSize;
+      return limits;
+    }
+    before = after;
+    env.SleepMs(10);
+  }
 }
 
 void RecoverIntake(Env& env) {

@@ -82,6 +82,20 @@ void RecoverIntake(Env& env, const std::string& statPath,
                    const std::string& journalPath = kIntakeJournalName);
 void RecoverIntake(Env& env);
 
+// How much of each store a reader that does not hold the run lock may read:
+// while a batch is being written (a journal with a begin record and no
+// commit record) its records and names lie past the sizes the begin record
+// gives, and the next run may cut them away, so they are not read.  The
+// journal is read before and after the sizes are taken, until both readings
+// agree.  No limit is UINT64_MAX.
+struct StoreLimits {
+  uint64_t statSize = UINT64_MAX;
+  uint64_t dupeSize = UINT64_MAX;
+};
+StoreLimits CommittedStoreLimits(Env& env, const std::string& statPath,
+                                 const std::string& dupePath,
+                                 const std::string& journalPath = kIntakeJournalName);
+
 // The directory part of a path ("" for the current directory).
 std::string DirectoryOf(const std::string& path);
 

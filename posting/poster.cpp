@@ -4,7 +4,9 @@
 #include <cctype>
 #include <limits>
 
+#include "platform/cp866.h"
 #include "posting/echo_toss_log.h"
+#include "posting/message_charset.h"
 #include "posting/read_file.h"
 #include "posting/sections.h"
 #include "util/address.h"
@@ -19,6 +21,24 @@ bool FileExists(Env& env, const std::string& name) {
 
 uint64_t FileSizeOf(Env& env, const std::string& name) {
   return env.Stat(name).size;
+}
+
+uint64_t MessageBytesOf(Env& env, const std::string& name, bool fileUtf8,
+                        bool messageUtf8) {
+  if (fileUtf8 == messageUtf8) return FileSizeOf(env, name);
+  // The text changes size on its way into the message: it is counted as
+  // the message will hold it, line by line with a CR LF each.
+  int err = 0;
+  std::unique_ptr<File> file = OpenForReading(env, name, &err);
+  if (!file) return FileSizeOf(env, name);
+  LineReader reader(*file, 4 * 255);
+  uint64_t bytes = 0;
+  std::string line;
+  while (reader.Next(line)) {
+    const std::string cp866 = fileUtf8 ? Cut(Utf8ToCp866(line)) : Cut(line);
+    bytes += (messageUtf8 ? Cp866ToUtf8(cp866) : cp866).size() + 2;
+  }
+  return bytes;
 }
 
 void SetPostingError(PostingSettings& settings, uint32_t code) {
@@ -50,8 +70,9 @@ void PreparePosting(PostingRun& run) {
   if (s.errors != 0) return;
 
   s.sectionNumber = 0;
-  s.sectionCount =
-      EstimateSectionCount(FileSizeOf(run.env, e.fileName), e.sectionSize);
+  s.sectionCount = EstimateSectionCount(
+      MessageBytesOf(run.env, e.fileName, s.resultUtf8, NamesUtf8(s.charset)),
+      e.sectionSize);
   std::string putting = " -> Putting " + e.fileName + " into " + e.areaTag;
   if (!e.areaDescription.empty()) putting += " [" + e.areaDescription + "]";
   run.log.LogLine(putting);
@@ -109,9 +130,11 @@ void StartSection(PostingRun& run) {
   base.UseMsgIdSerial(serial);
   base.SetOrigAddress(e.fromAddress, true);
   base.SetDestAddress(e.toAddress);
-  base.SetFromName(e.fromName);
-  base.SetToName(e.toName);
-  base.SetSubject(e.subject);
+  const bool utf8 = NamesUtf8(s.charset);
+  const HeaderWidths width = HeaderWidthsOf(e.baseType);
+  base.SetFromName(HeaderField(e.fromName, utf8, width.name));
+  base.SetToName(HeaderField(e.toName, utf8, width.name));
+  base.SetSubject(HeaderField(e.subject, utf8, width.subject));
   const MsgDateTime now = ToMsgDateTime(run.env.Now());
   base.SetDateWritten(now);
   base.SetDateArrived(now);
@@ -120,11 +143,13 @@ void StartSection(PostingRun& run) {
   base.WriteTextLine(kPidLine);
   // Readers and gateways choose the character set of the text by this line.
   if (!s.charset.empty()) base.WriteTextLine("\x01" "CHRS: " + s.charset);
-  if (s.useEncodedMessage) base.WriteTextLine(s.encodedMessage);
+  if (s.useEncodedMessage)
+    base.WriteTextLine(InMessageCharset(s.encodedMessage, utf8));
   if (s.useEncodedString) {
-    base.WriteTextLine(BuildSectionMarker(s.beginEncodedString,
-                                          s.sectionNumber, s.sectionCount,
-                                          e.fileName));
+    base.WriteTextLine(InMessageCharset(
+        BuildSectionMarker(s.beginEncodedString, s.sectionNumber,
+                           s.sectionCount, e.fileName),
+        utf8));
   }
 }
 
@@ -132,10 +157,12 @@ void FinishSection(PostingRun& run) {
   PostingSettings& s = run.settings;
   PostEntry& e = s.entry;
   MessageBase& base = *run.currentBase;
+  const bool utf8 = NamesUtf8(s.charset);
   if (run.lastLine.compare(0, 3, "...") != 0) base.WriteTextLine("");
-  base.WriteTextLine("--- " + e.tearLine);
-  base.WriteTextLine(Cut(" * Origin: " + e.origin + " (" +
-                         AddressToText(e.fromAddress) + ")"));
+  base.WriteTextLine(InMessageCharset("--- " + e.tearLine, utf8));
+  base.WriteTextLine(InMessageCharset(
+      Cut(" * Origin: " + e.origin + " (" + AddressToText(e.fromAddress) + ")"),
+      utf8));
   bool ok = true;
   if (!base.WriteMessage()) {
     SetPostingError(s, kPostWriteFailed);
@@ -156,9 +183,19 @@ void PostFile(PostingRun& run) {
   if (!file) SetPostingError(s, kPostNoFile);
   if (s.errors != 0) return;
 
-  LineReader reader(*file);
+  // A result file written in UTF-8 is read back into CP866 lines of at
+  // most 255 characters, like any other.
+  const size_t kUtf8LineLimit = 4 * 255;
+  LineReader reader(*file, s.resultUtf8 ? kUtf8LineLimit : 255);
+  auto next = [&](std::string& line) {
+    if (!reader.Next(line)) return false;
+    if (s.resultUtf8) line = Cut(Utf8ToCp866(line));
+    return true;
+  };
+  const bool utf8 = NamesUtf8(s.charset);
+  const size_t subjectWidth = HeaderWidthsOf(e.baseType).subject;
   std::string line;
-  bool more = reader.Next(line);
+  bool more = next(line);
   while (more) {
     ++s.sectionNumber;
     StartSection(run);
@@ -169,7 +206,7 @@ void PostFile(PostingRun& run) {
       run.log.LogBegin("   -> [" + std::to_string(s.sectionNumber) + "/" +
                        std::to_string(s.sectionCount) + "]");
       run.log.SetWindowTitle(e.areaTag + " - " + e.fileName + " - " + subject);
-      run.currentBase->SetSubject(subject);
+      run.currentBase->SetSubject(HeaderField(subject, utf8, subjectWidth));
     } else {
       run.log.LogBegin("   -> trying ... ");
       run.log.SetWindowTitle(e.areaTag + " - " + e.fileName + " - " +
@@ -177,12 +214,14 @@ void PostFile(PostingRun& run) {
     }
     while (more) {
       run.lastLine = line;
+      // Sections are measured in the bytes the message holds.
+      const std::string written = InMessageCharset(line, utf8);
       const int64_t bytes =
-          static_cast<int64_t>(s.sectionBytes) + line.size() + 2;
+          static_cast<int64_t>(s.sectionBytes) + written.size() + 2;
       s.sectionBytes = static_cast<int32_t>(
           std::min<int64_t>(bytes, std::numeric_limits<int32_t>::max()));
-      run.currentBase->WriteTextLine(line);
-      more = reader.Next(line);
+      run.currentBase->WriteTextLine(written);
+      more = next(line);
       if (e.sectionSize > 0 && s.sectionBytes > e.sectionSize) break;
     }
     FinishSection(run);

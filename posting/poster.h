@@ -55,5 +55,10 @@ void ReportPostingErrors(PostingRun& run);
 // True when a directory entry of that name exists (file or directory).
 bool FileExists(Env& env, const std::string& name);
 uint64_t FileSizeOf(Env& env, const std::string& name);
+// The size of a result file's text as a message holds it: the file's size,
+// or, when the file and the message differ in character set, the bytes of
+// its lines converted, each with a CR LF.
+uint64_t MessageBytesOf(Env& env, const std::string& name, bool fileUtf8,
+                        bool messageUtf8);
 
 }  // namespace vex

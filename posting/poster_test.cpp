@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/cp866.h"
 #include "platform/env_wrapper.h"
 #include "posting/echo_toss_log.h"
 #include "posting/posting.h"
@@ -213,6 +214,44 @@ TEST_F(PosterTest, CharsetKludgeTextOrNone) {
   ASSERT_EQ(msgs.size(), 3u);
   EXPECT_EQ(LinesFromPid(msgs[0].text)[1], "\x01" "CHRS: UTF-8 4");
   for (size_t i : {1u, 2u}) EXPECT_EQ(LinesFromPid(msgs[i].text)[1], "body");
+}
+
+// With CHRS UTF-8 the message is written in UTF-8: header fields are cut
+// on whole characters to what the base holds, and sections are measured in
+// the bytes written.  A result file in UTF-8 is posted in the message's
+// own character set.
+TEST_F(PosterTest, Utf8MessagesAndUtf8ResultFiles) {
+  Areas("EchoArea A fido/a -b Msg\nEchoArea J fido/j -b Jam\n");
+  const std::string name = Cp866("Длинное имя Отправителя Сообщения");
+  const std::string line = Cp866("абвгдежзий");                          // 10
+  Apply("CHRS UTF-8 4");
+  Apply("FROM " + name);
+  Apply("SUBJ " + Cp866("Статистика"));
+  Apply("SECTIONSIZE 40");  // three lines: 36 bytes in CP866, 66 in UTF-8
+  env.SetFile("r.txt", line + "\r\n" + line + "\r\n" + line + "\r\n");
+  Post("A", "r.txt");
+  Post("J", "r.txt");
+  std::vector<StoredMessage> msg = ReadBase(env, "Mfido/a");
+  std::vector<StoredMessage> jam = ReadBase(env, "Jfido/j");
+  ASSERT_EQ(msg.size(), 2u);
+  ASSERT_EQ(jam.size(), 2u);
+  const std::string utf8Name = Cp866ToUtf8(name);
+  EXPECT_EQ(msg[0].from, utf8Name.substr(0, 34));  // 35 bytes would split "я"
+  EXPECT_EQ(jam[0].from, utf8Name);
+  EXPECT_EQ(msg[1].subject, "[2/2] " + Cp866ToUtf8(Cp866("Статистика")));
+  EXPECT_EQ(LinesFromPid(msg[0].text),
+            (Lines{kPidLine, "\x01" "CHRS: UTF-8 4", Cp866ToUtf8(line),
+                   Cp866ToUtf8(line), "", "--- ",
+                   " * Origin: Autoposted message (2:5020/123)"}));
+
+  Apply("CHRS CP866 2");
+  settings.resultUtf8 = true;
+  env.SetFile("u.txt", Cp866ToUtf8(line) + "\r\n");
+  Post("A", "u.txt");
+  msg = ReadBase(env, "Mfido/a");
+  ASSERT_EQ(msg.size(), 3u);
+  EXPECT_EQ(msg[2].from, name.substr(0, 35));
+  EXPECT_EQ(LinesFromPid(msg[2].text)[2], line);
 }
 
 TEST_F(PosterTest, LongLinesAreCutAndEmptyFilePostsNothing) {

@@ -35,6 +35,8 @@ struct PostingSettings {
   bool useAsKludge = true;
   // CHRS: the text of the charset kludge after the PID line; empty: none.
   std::string charset = "CP866 2";
+  // The result files are written in UTF-8 (RESULTCHARSET).
+  bool resultUtf8 = false;
   bool useEncodedMessage = false;
   bool useEncodedString = false;
   std::string encodedMessage = "For decode use \"Unrunnel.exe /decode\"";

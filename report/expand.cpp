@@ -102,6 +102,10 @@ void ReplaceReportWide(ReportContext& ctx, MacroLine& line) {
   Set(line, "@TOTALFILES", [&] { return std::to_string(t.totalFiles); });
   Set(line, "@BEGINDATE", [&] { return DateText(ctx.tables.periodStart); });
   Set(line, "@ENDDATE", [&] { return DateText(ctx.tables.periodEnd); });
+  // The character set of the result file, by its registered name.
+  Set(line, "@CHARSET", [&] {
+    return std::string(ctx.run.resultUtf8 ? "UTF-8" : "IBM866");
+  });
   Set(line, "@ID", [] { return std::string(kProgramName); });
   Set(line, "@VER", [] { return std::string(kProgramName); });
   ReplacePreviousTotals(ctx, line);

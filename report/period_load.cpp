@@ -225,6 +225,8 @@ RowRefs PeriodAccumulator::Add(const StatRecordView& r) {
   exp.files += 1;
 
   AreaStat& area = AreaRow(r.Area());
+  if (area.description.empty() && !r.AreaDesc().empty())
+    area.description = std::string(r.AreaDesc());
   bool newLink = false;
   AddressSlot<LinkStat>& from = FindOrAdd(ix.links, r, V::kFromAt, &newLink);
   if (newLink) from.own = IsOwn(from.row.address);
@@ -261,7 +263,7 @@ bool LoadPeriod(Env& env, LogContext& log, const RunSettings& run,
                 PeriodHistory* history) {
   log.LogLine(Cp866("Чтение файла со статистикой.."));
   StatStoreReader reader;
-  if (!reader.Open(env)) {
+  if (!reader.Open(env, kStatStoreName, run.statReadLimit)) {
     log.LogLine(Cp866("Файл со статистикой пуст.."));
     return false;
   }

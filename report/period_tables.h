@@ -14,6 +14,7 @@ namespace vex {
 
 struct AreaStat {
   std::string name;  // first spelling seen, cut to 40 bytes
+  std::string description;  // the first description its records give
   int64_t sizeIn = 0, sizeOut = 0;
   int64_t filesIn = 0, filesOut = 0;
 };

@@ -59,7 +59,7 @@ bool TemplatesUseHistory(Env& env, const RunSettings& run) {
 
 bool RunReports(Env& env, LogContext& log, const RunSettings& run,
                 ReportSettings& settings, PeriodTables& tables,
-                const PostCallback& post) {
+                const PostCallback& post, const LoadedCallback& loaded) {
   CalendarDate today = Today(env);
   tables.periodStart = DaysBack(today, run.periodStart);
   tables.periodEnd = DaysBack(today, run.periodEnd);
@@ -69,10 +69,12 @@ bool RunReports(Env& env, LogContext& log, const RunSettings& run,
   settings.useChar = NormalizeUseChar(run.useChar);
 
   PeriodHistory history;
-  const bool withHistory = TemplatesUseHistory(env, run);
+  // The exports hold the history as well.
+  const bool withHistory = !run.exports.empty() || TemplatesUseHistory(env, run);
   if (!LoadPeriod(env, log, run, tables, CurrentDateTime(env),
                   withHistory ? &history : nullptr))
     return false;
+  if (loaded) loaded(tables, history);
 
   ReportContext ctx{env, log, run, settings, tables, nullptr, {},
                     withHistory ? &history : nullptr};
@@ -100,7 +102,7 @@ bool RunReports(Env& env, LogContext& log, const RunSettings& run,
     ResultWriter writer(*file);
     std::vector<std::string> screen;
     ctx.write = [&](const std::string& line) {
-      writer.Line(line);
+      writer.Line(run.resultUtf8 ? Cp866ToUtf8(line) : line);
       if (run.statisticsOnScreen) screen.push_back(line);
     };
     ProcessTemplate(ctx, entry);

@@ -17,10 +17,16 @@ namespace vex {
 using PostCallback =
     std::function<void(const std::string& area, const std::string& resultFile)>;
 
+struct PeriodHistory;
+// Called once the period is loaded, before any template reorders its rows.
+using LoadedCallback =
+    std::function<void(const PeriodTables& tables, const PeriodHistory& history)>;
+
 // False when there is no statistics store: nothing is written and the run
 // has nothing more to do.
 [[nodiscard]] bool RunReports(Env& env, LogContext& log, const RunSettings& run,
                 ReportSettings& settings, PeriodTables& tables,
-                const PostCallback& post);
+                const PostCallback& post,
+                const LoadedCallback& loaded = nullptr);
 
 }  // namespace vex

@@ -142,5 +142,17 @@ TEST_F(ReportRunTest, MissingStoreEndsBeforeAnyResult) {
   EXPECT_FALSE(env.HasFile("a.txt"));
 }
 
+// Result files in either character set: the same text, and @CHARSET
+// names the one the file is written in.
+TEST_F(ReportRunTest, ResultFileInCp866OrUtf8) {
+  f.env.SetFile("c.tpl", "@CHARSET \xC4\xA0\xA1\n");  // "─аб" in CP866
+  Add("c.tpl", "c.txt");
+  RunAll();
+  EXPECT_EQ(f.env.GetFile("c.txt"), "IBM866 \xC4\xA0\xA1\r\n");
+  f.run.resultUtf8 = true;
+  RunAll();
+  EXPECT_EQ(f.env.GetFile("c.txt"), "UTF-8 \u2500\u0430\u0431\r\n");
+}
+
 }  // namespace
 }  // namespace vex

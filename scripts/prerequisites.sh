@@ -18,8 +18,9 @@ vex_install_prerequisites() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
   fi
-  # The JAM reader used by the interoperability tests.
-  if [ -z "${VEX_SKIP_NPM:-}" ] && [ -f tests/interop/package.json ] && [ ! -d tests/interop/node_modules/fidonet-jam ]; then
+  # The JAM reader and the JSON Schema and Prometheus format checkers of
+  # the interoperability and export tests.
+  if [ -z "${VEX_SKIP_NPM:-}" ] && [ -f tests/interop/package.json ] && { [ ! -d tests/interop/node_modules/fidonet-jam ] || [ ! -d tests/interop/node_modules/ajv ] || [ ! -d tests/interop/node_modules/parse-prometheus-text-format ]; }; then
     (cd tests/interop && npm install --no-audit --no-fund --silent)
   fi
 }

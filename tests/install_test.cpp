@@ -66,6 +66,7 @@ TEST(InstallTest, InstallsProgramsManualPagesAndSamples) {
            "share/doc/vexstat/README.md",
            "share/doc/vexstat/copyright",
            "share/doc/vexstat/changelog.gz",
+           "share/doc/vexstat/vexstat-export.schema.json",
            "share/doc/vexstat/samples/vexstat.cfg",
            "share/doc/vexstat/samples/templates/daily.tpl",
            "share/doc/vexstat/samples/templates/links.tpl",

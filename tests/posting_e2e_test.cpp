@@ -492,17 +492,9 @@ TEST_F(PostingE2eTest, FailuresAreLoggedAndLeaveBasesIntact) {
   EXPECT_FALSE(FileExists(dir / "msgbase/rumsg/3.msg"));
 }
 
-TEST_F(PostingE2eTest, TosserExportsAPostedNetmail) {
-  if (std::system("command -v crashmail >/dev/null 2>&1") != 0) {
-    GTEST_SKIP() << "crashmail is not installed";
-  }
-  WriteFile(dir / "areas.cfg", "NetmailArea NETMAIL netmail -b Msg\n");
-  Config("FROMADDR 2:5020/123\nTOADDR 2:5020/1\nTO Sysop One\n"
-         "SUBJ Statistics\nAREADEFINECFG Hareas.cfg\n",
-         {{"Report line\r\nSecond line\r\n", "NETMAIL"}});
-  Run();
-  ASSERT_EQ(ReadMsgDir(dir / "netmail").size(), 1u);
-
+// Has a real tosser export the *.MSG netmail area "netmail" of dir, posted
+// from 2:5020/123 to 2:5020/1, and returns the packet it made.
+std::string ExportNetmail(const TempDir& dir) {
   for (const char* d : {"in", "out", "tmp"}) MakeDirs(dir / d);
   const std::string p = dir.path();
   WriteFile(dir / "crashmail.prefs",
@@ -525,10 +517,23 @@ TEST_F(PostingE2eTest, TosserExportsAPostedNetmail) {
                               "SCAN"});
   EXPECT_EQ(cm.exitCode, 0) << cm.out << cm.err;
   EXPECT_NE(cm.out.find("1 message exported"), std::string::npos) << cm.out;
-
   // The packet for 2:5020/1 (net and node in hexadecimal).
-  const std::string pkt = ReadFile(dir / "out/139c0001.out");
-  ASSERT_GT(pkt.size(), 58u) << cm.out;
+  return ReadFile(dir / "out/139c0001.out");
+}
+
+TEST_F(PostingE2eTest, TosserExportsAPostedNetmail) {
+  if (std::system("command -v crashmail >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "crashmail is not installed";
+  }
+  WriteFile(dir / "areas.cfg", "NetmailArea NETMAIL netmail -b Msg\n");
+  Config("FROMADDR 2:5020/123\nTOADDR 2:5020/1\nTO Sysop One\n"
+         "SUBJ Statistics\nAREADEFINECFG Hareas.cfg\n",
+         {{"Report line\r\nSecond line\r\n", "NETMAIL"}});
+  Run();
+  ASSERT_EQ(ReadMsgDir(dir / "netmail").size(), 1u);
+
+  const std::string pkt = ExportNetmail(dir);
+  ASSERT_GT(pkt.size(), 58u);
   const size_t names = pkt.find(std::string("Sysop One\0Sysop\0Statistics", 26), 58);
   EXPECT_NE(names, std::string::npos);
   const size_t text = pkt.find("\x01MSGID:", 58);
@@ -543,6 +548,44 @@ TEST_F(PostingE2eTest, TosserExportsAPostedNetmail) {
   EXPECT_EQ(Lines(lines.begin() + 4, lines.begin() + 9),
             (Lines{"Report line", "Second line", "", "--- ",
                    " * Origin: Autoposted message (2:5020/123)"}));
+}
+
+// With CHRS UTF-8 the names, the subject and the text are written in
+// UTF-8, and readers that go by the kludge read them right: the JAM reader
+// decodes them by it, and the tosser carries them into its packet as they
+// are, the kludge with them.
+TEST_F(PostingE2eTest, Utf8MessagesReadRightInIndependentReaders) {
+  if (!HaveNodeReader()) FAIL() << "no JAM reader installed (scripts/prerequisites.sh)";
+  const bool tosser = std::system("command -v crashmail >/dev/null 2>&1") == 0;
+  WriteFile(dir / "areas.cfg",
+            "EchoArea RU.STAT jam/stat -b Jam\nNetmailArea NETMAIL netmail -b Msg\n");
+  const std::string from = "Робот Статистики", to = "Всем", subject = "Отчёт о файлах";
+  const Lines text{"Файлэхи: 3 (ёЁ №)", "─── итог ───"};
+  Config("FROMADDR 2:5020/123\nTOADDR 2:5020/1\nCHRS UTF-8 4\nFROM " + from + "\nTO " + to +
+             "\nSUBJ " + subject + "\nAREADEFINECFG Hareas.cfg\n",
+         {{text[0] + "\r\n" + text[1] + "\r\n", "RU.STAT"},
+          {text[0] + "\r\n" + text[1] + "\r\n", "NETMAIL"}});
+  Run();
+  const Lines body{text[0], text[1], "", "--- ", " * Origin: Autoposted message (2:5020/123)"};
+
+  std::vector<Message> jam = ReadJam(dir / "jam/stat");
+  ASSERT_EQ(jam.size(), 1u);
+  EXPECT_EQ(jam[0].from, from);
+  EXPECT_EQ(jam[0].to, to);
+  EXPECT_EQ(jam[0].subject, subject);
+  EXPECT_EQ(jam[0].body, body);
+  EXPECT_NE(std::find(jam[0].kludges.begin(), jam[0].kludges.end(), "CHRS: UTF-8 4"),
+            jam[0].kludges.end());
+
+  if (!tosser) GTEST_SKIP() << "crashmail is not installed";
+  const std::string pkt = ExportNetmail(dir);
+  EXPECT_NE(pkt.find(to + std::string(1, '\0') + from + std::string(1, '\0') + subject),
+            std::string::npos);
+  const size_t start = pkt.find("\x01" "CHRS: UTF-8 4\r");
+  ASSERT_NE(start, std::string::npos);
+  Lines lines = Split(pkt.substr(start, pkt.find('\0', start) - start), '\r');
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(Lines(lines.begin() + 1, lines.begin() + 6), body);
 }
 
 }  // namespace

@@ -117,9 +117,13 @@ TEST_F(RealInputE2eTest, Cp866TextsThatLookLikeUtf8StayBytes) {
 
 TEST_F(RealInputE2eTest, SampleConfigurationAndTemplatesGiveWhatTheirCp866TwinsGive) {
   const std::string samples = SourceDir() + "/samples/";
-  for (const std::string sub : {"utf8/", "cp866/"}) {
+  // utf8out/ has its result files written in UTF-8.
+  for (const std::string sub : {"utf8/", "cp866/", "utf8out/"}) {
     const bool cp866 = sub == "cp866/";
-    Put(sub + "vexstat.cfg", Local(ReadFile(samples + "vexstat.cfg")), cp866);
+    Put(sub + "vexstat.cfg",
+        Local(ReadFile(samples + "vexstat.cfg")) +
+            (sub == "utf8out/" ? "RESULTCHARSET UTF-8\n" : ""),
+        cp866);
     Put(sub + "areas.cfg", Local(ReadFile(samples + "areas/areas-h.cfg")));
     for (const char* t : {"daily.tpl", "links.tpl", "full.tpl", "report.html.tpl"})
       Put(sub + t, ReadFile(samples + "templates/" + t), cp866);
@@ -130,6 +134,13 @@ TEST_F(RealInputE2eTest, SampleConfigurationAndTemplatesGiveWhatTheirCp866TwinsG
   for (const char* name : {"daily.txt", "links.txt", "full.txt", "filestat.html"}) {
     EXPECT_GT(Get(std::string("utf8/") + name).size(), 500u) << name;
     EXPECT_EQ(Get(std::string("utf8/") + name), Get(std::string("cp866/") + name)) << name;
+    // The same text in UTF-8; the web page declares it.
+    std::string twin = Get(std::string("cp866/") + name);
+    const std::string cp866Meta = "<meta charset=\"IBM866\">";
+    const size_t meta = twin.find(cp866Meta);
+    EXPECT_EQ(meta == std::string::npos, std::string(name) != "filestat.html") << name;
+    if (meta != std::string::npos) twin.replace(meta, cp866Meta.size(), "<meta charset=\"UTF-8\">");
+    EXPECT_EQ(Get(std::string("utf8out/") + name), Convert(twin, "UTF-8", "CP866")) << name;
   }
 }
 

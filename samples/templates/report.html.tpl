@@ -1,7 +1,8 @@
 ; report.html.tpl - a web page of the file echo statistics, ready to publish.
 ; One self-contained file: no script, no font or picture from elsewhere, so
-; it works offline.  The page declares the IBM866 charset, so the result
-; file is served as it is written (CP866), Cyrillic included.
+; it works offline.  The page declares the charset the result file is
+; written in (@CHARSET: IBM866, or UTF-8 with RESULTCHARSET UTF-8), so it is
+; served as it is written, Cyrillic included.
 ; At the top the chart of the days (@TRENDSVG) with the notes on what
 ; changed beside it; then the totals against the previous period, the weeks,
 ; the file echoes, the links and the originating systems.  On a narrow
@@ -20,7 +21,7 @@
 <!DOCTYPE html>
 <html lang="ru">
 <head>
-<meta charset="IBM866">
+<meta charset="@CHARSET">
 <meta name="viewport" content="width=device-width, initial-scale=1">
 <title>Статистика файлэх @BEGINDATE - @ENDDATE</title>
 <style>

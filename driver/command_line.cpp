@@ -216,6 +216,8 @@ void ShowUsage(Env& env) {
       "Full documentation: man vexstat\n";
   env.ConsoleWrite(text);
   throw ProgramExit{0};
+}
+
 bool TakeLongOption(std::vector<std::string>& args, const std::string& name,
                     std::string* value) {
   const std::string withValue = name + "=";

@@ -15,9 +15,9 @@ FtnAddress Address(int16_t node, int16_t point = 0) {
 
 // A small period: three areas, links on both sides, one of them a point.
 void FillTables(PeriodTables& t) {
-  t.areas = {{"RU.FILES", 1048576, 4096, 12, 3},
-             {"XOFCFILES", 0, 77777, 0, 1},
-             {"A.VERY.LONG.FILE.ECHO.NAME.THAT.FILLS.40", 5, 0, 1, 0}};
+  t.areas = {{"RU.FILES", "", 1048576, 4096, 12, 3},
+             {"XOFCFILES", "", 0, 77777, 0, 1},
+             {"A.VERY.LONG.FILE.ECHO.NAME.THAT.FILLS.40", "", 5, 0, 1, 0}};
   t.links = {{Address(1), 1048576, 0, 12, 0}, {Address(2, 7), 5, 81873, 1, 4}};
   t.originalLinks = {{Address(3), 1048581, 0, 13, 0}};
   t.expLinks = {{Address(4), 81873, 4}, {Address(5, 1), 0, 0}};

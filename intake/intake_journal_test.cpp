@@ -8,7 +8,7 @@
 #include "intake/dupe_store.h"
 #include "intake/intake_batch.h"
 #include "platform/env_wrapper.h"
-#include "platform/mem_env.h"
+#include "testenv/mem_env.h"
 
 namespace vex {
 namespace {

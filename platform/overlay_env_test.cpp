@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <functional>
 
-#include "platform/mem_env.h"
+#include "testenv/mem_env.h"
 
 namespace vex {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fault_env.h"
-#include "platform/mem_env.h"
+#include "testenv/fault_env.h"
+#include "testenv/mem_env.h"
 
 namespace vex {
 namespace {

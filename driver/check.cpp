@@ -15,6 +15,7 @@
 #include "driver/driver.h"
 #include "msgbase/message_base.h"
 #include "posting/area_readers.h"
+#include "report/export.h"
 #include "posting/area_words.h"
 #include "posting/posting.h"
 #include "util/address.h"
@@ -133,6 +134,13 @@ class Checker {
       if (run_.templates.size() > before) templateLines_.push_back(Here());
     }
     if (key == "AREADEFINECFG") areaCfgLine_ = Here();
+    if (key == "EXPORT") exportLines_.push_back(Here());
+    if (key == "RESULTCHARSET") {
+      const std::string charset = UpperCp866(FirstWord(RestOfLine(line)));
+      if (charset != "UTF-8" && charset != "UTF8" && charset != "CP866")
+        report_.Problem(Here(), "RESULTCHARSET " + charset + " is no charset the reports know",
+                        "write RESULTCHARSET UTF-8 or RESULTCHARSET CP866");
+    }
     ApplyPostingLine(app_.posting, app_.log, env_, line);
   }
 
@@ -251,7 +259,26 @@ class Checker {
         LintTemplate(report_, env_, entry.templateFile, words);
       }
     }
+    Exports();
     PostAreas();
+  }
+
+  // Each EXPORT line: a format the export knows and a file it can replace.
+  void Exports() {
+    for (size_t i = 0; i < run_.exports.size(); ++i) {
+      const ExportEntry& e = run_.exports[i];
+      const std::string where = i < exportLines_.size() ? exportLines_[i] : run_.configFile;
+      ExportFormat format;
+      report_.Line("Export " + e.format + " -> " + (e.file.empty() ? "(no file)" : e.file));
+      if (!ParseExportFormat(e.format, &format))
+        report_.Problem(where, "export format " + e.format + " is unknown",
+                        "write json, csv or metrics");
+      if (e.file.empty())
+        report_.Problem(where, "the EXPORT line names no file", "add the file after the format");
+      else if (env_.Stat(e.file).isDirectory || !env_.CanWrite(FolderOf(e.file)))
+        report_.Problem(where, "export file " + e.file + " cannot be replaced",
+                        "name a file in a directory the run can write");
+    }
   }
 
   // True when the template can be read.
@@ -459,6 +486,7 @@ class Checker {
   std::vector<KnownWord> keywords_;
   int lineNumber_ = 0;
   std::string logFile_, logLine_, areaCfgLine_;
+  std::vector<std::string> exportLines_;  // the EXPORT line of each entry
   std::vector<std::string> templateLines_;  // the TPLFILENAME line of each entry
   std::vector<TicReport> ticLines_;
   std::string endingOption_;

@@ -217,6 +217,8 @@ TEST(CheckE2eTest, EachBrokenNodeNamesFileLineAndFix) {
        },
        {"problem: areas.cfg:1: post area NETMAIL has no -a, so it posts from 2:5020/9999.1",
         "fix: add -a 2:5020/9999 to area NETMAIL in areas.cfg"}},
+      {"export format", [](Node& n) { n.cfg += "EXPORT xml week.xml\n"; },
+       {"problem: vexstat.cfg:15: export format xml is unknown", "fix: write json, csv or metrics"}},
   };
   for (const Broken& c : cases) {
     SCOPED_TRACE(c.name);

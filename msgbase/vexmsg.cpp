@@ -2,8 +2,11 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "msgbase/message_base.h"
+#include "platform/cp866.h"
 #include "util/address.h"
 #include "util/number.h"
 
@@ -124,21 +127,28 @@ int ShowMessage(Env& env, MessageBase& base, int32_t n) {
   for (const AttributeName& a : kAttributeNames) {
     if (base.TestAttribute(a.mask)) attrs += (attrs.empty() ? "" : " ") + std::string(a.name);
   }
+  base.SetTextPos(0);
+  std::vector<std::string> lines;
+  std::string line;
+  bool utf8 = false;
+  while (base.ReadTextLine(kMaxLine, line)) {
+    // A message that names UTF-8 in its CHRS kludge is shown as such (the
+    // console takes CP866 and writes UTF-8).
+    if (line.rfind("\x01" "CHRS: UTF-8", 0) == 0 || line.rfind("\x01" "CHRS: UTF8", 0) == 0) utf8 = true;
+    if (!line.empty() && line[0] == '\x01') line = "^A" + line.substr(1);
+    lines.push_back(line);
+  }
+  auto shown = [utf8](const std::string& s) { return utf8 ? Utf8ToCp866(s) : s; };
   std::string out;
   out += "Message: " + std::to_string(n) + "\n";
-  out += "From: " + base.GetFromName() + ", " + AddressToText(orig) + "\n";
-  out += "To: " + base.GetToName() + ", " + AddressToText(dest) + "\n";
-  out += "Subject: " + base.GetSubject() + "\n";
+  out += "From: " + shown(base.GetFromName()) + ", " + AddressToText(orig) + "\n";
+  out += "To: " + shown(base.GetToName()) + ", " + AddressToText(dest) + "\n";
+  out += "Subject: " + shown(base.GetSubject()) + "\n";
   out += "Date written: " + DateText(written) + "\n";
   out += "Date arrived: " + DateText(arrived) + "\n";
   out += "Attributes: " + (attrs.empty() ? std::string("none") : attrs) + "\n";
   out += "\n";
-  base.SetTextPos(0);
-  std::string line;
-  while (base.ReadTextLine(kMaxLine, line)) {
-    if (!line.empty() && line[0] == '\x01') line = "^A" + line.substr(1);
-    out += line + "\n";
-  }
+  for (const std::string& l : lines) out += shown(l) + "\n";
   base.FreeMessageText();
   env.ConsoleWrite(out);
   return 0;

@@ -576,6 +576,10 @@ TEST_F(PostingE2eTest, Utf8MessagesReadRightInIndependentReaders) {
   EXPECT_EQ(jam[0].body, body);
   EXPECT_NE(std::find(jam[0].kludges.begin(), jam[0].kludges.end(), "CHRS: UTF-8 4"),
             jam[0].kludges.end());
+  // Our own reader honours the kludge too.
+  const e2e::RunResult shown = e2e::Run(dir.path(), {e2e::VexmsgPath(), "J" + (dir / "jam/stat"), "1"});
+  EXPECT_NE(shown.out.find("Subject: " + subject + "\n"), std::string::npos) << shown.out;
+  EXPECT_NE(shown.out.find(text[0] + "\n"), std::string::npos) << shown.out;
 
   if (!tosser) GTEST_SKIP() << "crashmail is not installed";
   const std::string pkt = ExportNetmail(dir);

@@ -699,20 +699,29 @@ class NameLog : public EnvWrapper {
   bool Rename(const std::string& a, const std::string& b, int* err) override {
     return (log += "rename " + a + " " + b + "; "), EnvWrapper::Rename(a, b, err);
   }
+  bool Link(const std::string& a, const std::string& b, int* err) override {
+    return (log += "link " + a + " " + b + "; "), EnvWrapper::Link(a, b, err);
+  }
+  bool Remove(const std::string& p, int* err) override {
+    return (log += "remove " + p + "; "), EnvWrapper::Remove(p, err);
+  }
   bool SyncDirectory(const std::string& p, int* err) override {
     return (log += "sync " + p + "; "), EnvWrapper::SyncDirectory(p, err);
   }
   std::string log;
 };
 
-// A new base's names and a deletion's new index are made durable by a sync
+// A new base's data file is named only when whole, and its names and a
+// deletion's new index are made durable by a sync
 // of their directory; ReadMessage and DeleteMessage act on the number set
 // last, by a seek or by SetCurrentNumber.
 TEST_F(SquishTest, NamesAreSyncedAndTheCurrentNumberIsActedOn) {
   NameLog names(env_);
   auto b = MakeSquishBase(names);
   ASSERT_TRUE(b->CreateBase("/fido/area"));
-  EXPECT_EQ(names.log, "create /fido/area.sqd; create /fido/area.sqi; sync /fido; ");
+  EXPECT_EQ(names.log,
+            "create /fido/.area.sqd-new; create /fido/area.sqi; link /fido/.area.sqd-new /fido/area.sqd; "
+            "remove /fido/.area.sqd-new; sync /fido; ");
   for (const char* body : {"one\r", "two\r", "three\r"}) Post(*b, "All", body);
   b->SeekMessage(1);
   b->SetCurrentNumber(3);
@@ -722,7 +731,9 @@ TEST_F(SquishTest, NamesAreSyncedAndTheCurrentNumberIsActedOn) {
   b->SetCurrentNumber(2);
   names.log.clear();
   ASSERT_TRUE(b->DeleteMessage());
-  EXPECT_EQ(names.log, "create /fido/.area.sqi-new; rename /fido/.area.sqi-new /fido/area.sqi; sync /fido; ");
+  EXPECT_EQ(names.log,
+            "remove /fido/.area.sqi-new; create /fido/.area.sqi-new; "
+            "rename /fido/.area.sqi-new /fido/area.sqi; sync /fido; ");
   EXPECT_TRUE(b->MessageExists(1));
   EXPECT_FALSE(b->MessageExists(2));
   b->CloseBase();

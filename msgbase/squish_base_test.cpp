@@ -664,28 +664,84 @@ TEST_F(SquishTest, OpenRepairsWhatAnInterruptedPostLeaves) {
 }
 
 // What a creation stopped by a power cut can leave, and what the next open
-// makes of it; a header file empty beside an index that holds records is
-// damage (ShortOrEmptyHeader).
+// makes of it: a data file cut short under its name (as another program may
+// leave it) is finished, a hidden data file never named is removed; a
+// header file empty beside an index that holds records is damage
+// (ShortOrEmptyHeader).
 TEST_F(SquishTest, OpenFinishesAnInterruptedCreation) {
   const std::string header = (Create(), Sqd());
-  // The header file: 1 = one byte, 2 = whole, 0 = missing; the index
-  // empty or missing.
-  const std::pair<int, bool> states[] = {{1, false}, {1, true}, {2, false}, {0, true}};
+  // The data file and the hidden one: 1 = one byte, 2 = whole, 0 =
+  // missing; the index empty or missing.
+  struct State {
+    int sqd;
+    bool sqi;
+    int hidden;
+  };
+  const State states[] = {{1, false, 0}, {1, true, 0}, {2, false, 0}, {0, true, 0},
+                          {0, false, 1}, {0, true, 2}, {2, true, 2}, {2, false, 1}};
+  auto bytes = [&](int k) { return k == 2 ? header : std::string(1, '\0'); };
   InstallFileHooks(env_);
-  for (const auto& [sqd, sqi] : states) {
-    SCOPED_TRACE(std::to_string(sqd) + (sqi ? " with" : " without") + " an index");
+  for (const auto& [sqd, sqi, hidden] : states) {
+    SCOPED_TRACE(std::to_string(sqd) + (sqi ? " with" : " without") + " an index, hidden " + std::to_string(hidden));
     int err = 0;
     env_.Remove("/fido/area.sqd", &err);
     env_.Remove("/fido/area.sqi", &err);
-    if (sqd > 0) env_.SetFile("/fido/area.sqd", sqd == 2 ? header : std::string(1, '\0'));
+    if (sqd > 0) env_.SetFile("/fido/area.sqd", bytes(sqd));
     if (sqi) env_.SetFile("/fido/area.sqi", "");
+    if (hidden > 0) env_.SetFile("/fido/.area.sqd-new", bytes(hidden));
     std::unique_ptr<MessageBase> b;
     ASSERT_TRUE(OpenMessageBase(b, "S/fido/area")) << std::hex << b->GetErrorCode();
+    EXPECT_EQ(Sqd(), header);
     Post(*b, "All", "first\r");
     EXPECT_EQ(b->CurrentNumber(), 1);
     CloseMessageBase(b);
     EXPECT_EQ(ChainProblem(Sqd()), "");
     EXPECT_EQ(Sqi().size(), 12u);
+    EXPECT_EQ(env_.HiddenNames("/fido"), std::vector<std::string>{});
+  }
+}
+
+// A creation that finds another one running (its hidden data file locked)
+// or another program naming the base first opens that base, whole, and
+// leaves no file of its own.
+TEST_F(SquishTest, ACreationThatLosesTheRaceOpensTheOtherBase) {
+  std::string other;
+  {
+    auto b = Create();
+    Post(*b, "All", "theirs\r");
+    other = Sqd();
+  }
+  const std::string otherIndex = Sqi();
+  // Names the other base when the creation sleeps or links.
+  struct Racer : EnvWrapper {
+    Racer(MemEnv& m, const std::string& d, const std::string& i) : EnvWrapper(m), mem(m), sqd(d), sqi(i) {}
+    void Name() { mem.SetFile("/fido/area.sqd", sqd), mem.SetFile("/fido/area.sqi", sqi); }
+    void SleepMs(int) override { Name(); }
+    bool Link(const std::string& a, const std::string& b, int* err) override {
+      return Name(), EnvWrapper::Link(a, b, err);
+    }
+    MemEnv& mem;
+    std::string sqd, sqi;
+  } racer(env_, other, otherIndex);
+  for (bool running : {true, false}) {
+    SCOPED_TRACE(running ? "another creation running" : "named first");
+    int err = 0;
+    env_.Remove("/fido/area.sqd", &err);
+    env_.Remove("/fido/area.sqi", &err);
+    std::unique_ptr<File> held;
+    if (running) {
+      env_.SetFile("/fido/.area.sqd-new", "");
+      held = env_.Open("/fido/.area.sqd-new", OpenMode::kReadWrite, &err);
+      ASSERT_TRUE(held && held->LockFirstByte(0));
+    }
+    auto b = MakeSquishBase(racer);
+    ASSERT_TRUE(b->CreateBase("/fido/area")) << std::hex << b->GetErrorCode();
+    EXPECT_EQ(b->MessageCount(), 1);
+    b->CloseBase();
+    EXPECT_EQ(Sqd(), other);
+    EXPECT_EQ(Sqi(), otherIndex);
+    held.reset();
+    EXPECT_EQ(env_.HiddenNames("/fido"), std::vector<std::string>{});
   }
 }
 

@@ -745,6 +745,22 @@ TEST_F(SquishTest, ACreationThatLosesTheRaceOpensTheOtherBase) {
   }
 }
 
+// A file system without hard links: the hidden data file is renamed.
+TEST_F(SquishTest, CreationWithoutHardLinksRenames) {
+  const std::string header = (Create(), Sqd());
+  int err = 0;
+  env_.Remove("/fido/area.sqd", &err);
+  env_.Remove("/fido/area.sqi", &err);
+  struct NoLinks : EnvWrapper {
+    using EnvWrapper::EnvWrapper;
+    bool Link(const std::string&, const std::string&, int* err) override { return (*err = EPERM), false; }
+  } noLinks(env_);
+  ASSERT_TRUE(MakeSquishBase(noLinks)->CreateBase("/fido/area"));
+  EXPECT_EQ(Sqd(), header);
+  EXPECT_EQ(Sqi(), "");
+  EXPECT_EQ(env_.HiddenNames("/fido"), std::vector<std::string>{});
+}
+
 // Records the operations that publish names and the directory syncs.
 class NameLog : public EnvWrapper {
  public:

@@ -15,12 +15,14 @@
 //
 // step                             file      durable after it   next open
 // -------------------------------  --------  -----------------  ---------------------------------
-// create: data file, index file    sqd, sqi  nothing            no base: created again; an empty
-//                                                               index alone is taken over
-// create: base header (synced)     sqd       the header         a header cut short beside empty
-//                                                               or missing files: initialised
-// create: directory synced         dir       both names         an index missing beside a header
-//                                                               that counts nothing: made
+// create: base header into the     .sqd-new  the header         no base: the hidden file is
+//   hidden data file (synced)                                   removed, the base created again
+// create: index file, empty        sqi       its size, 0        as above; an empty index alone
+//   (synced)                                                    is taken over
+// create: data file named by a     sqd, dir  the base, whole    the hidden name left: removed;
+//   link (a rename without                                      an index missing beside a
+//   links), hidden name removed,                                header that counts nothing:
+//   directory synced                                            made
 // post: frame at the end (synced)  sqd       the frame          bytes past the header's end of
 //                                                               data: no chain leads there
 // post: index record (synced)      sqi       the record         a record past the count, or one
@@ -38,6 +40,10 @@
 // delete: frame unlinked, joins    sqd       the chains         as above
 //   the free chain (synced)
 // delete: base header (synced)     sqd       the count          nothing to do
+//
+// A data file shorter than its header is never named by this program; one
+// that another program made that way, beside empty or missing files, is
+// the creation it did not finish: initialised.
 //
 // A write that fails puts back what it wrote; when putting back fails too,
 // the state is one of the above and the next open (or this one, at once)
@@ -332,7 +338,7 @@ bool SquishBase::OpenBase(const std::string& path) {
     if (!index_) index_ = env_.Open(indexPath_, OpenMode::kReadWrite, &err);
     if (!index_) return FailOpen(kErrOpenIndex);
   }
-  if (!RemoveLeftoverIndex() || !LoadAndRepair()) return FailOpen(kErrOpenData);
+  if (!RemoveLeftovers() || !LoadAndRepair()) return FailOpen(kErrOpenData);
   FinishOpen();
   return true;
 }
@@ -362,44 +368,80 @@ bool SquishBase::CreateBase(const std::string& path) {
     int err = 0;
     env_.MakeDirectory(basePath_.substr(0, k), &err);
   }
-  // Another program creating the base at this moment: open it when it is
-  // made.  Files left from a base whose data file is gone are never
-  // written over, but an empty index left by a creation that a power cut
-  // stopped is taken over.
+  // The data file is made whole and locked under a hidden name and given
+  // its name last, after the index: a program that finds the data file
+  // finds a complete base, locked until this one is done.  A base another
+  // program is creating at this moment is opened when it is made.  Files
+  // left from a base whose data file is gone are never written over, but
+  // an empty index left by a creation that a power cut stopped is taken
+  // over.
   if (!FindFile(basePath_, "sqd").empty()) return OpenBase(path);
   std::string leftIndex = FindFile(basePath_, "sqi");
   if (!leftIndex.empty() && env_.Stat(leftIndex).size != 0)
     return Fail(kErrCreateIndex);
+  const std::string temp = CreationDataPath();
   int err = 0;
+  if (env_.Stat(temp).exists) {
+    // Another creation running now (it holds the lock), or one that was
+    // stopped, whose file is removed.
+    auto other = env_.Open(temp, OpenMode::kReadWrite, &err);
+    if (other && !other->LockFirstByte(0)) return WaitForCreation(path);
+    other.reset();
+    env_.Remove(temp, &err);
+  }
   dataPath_ = basePath_ + "sqd";
   indexPath_ = leftIndex.empty() ? basePath_ + "sqi" : leftIndex;
-  data_ = env_.Open(dataPath_, OpenMode::kCreateExclusive, &err);
-  if (!data_ && err == EEXIST) return OpenBase(path);
+  data_ = env_.Open(temp, OpenMode::kCreateExclusive, &err);
+  if (!data_ && err == EEXIST) return WaitForCreation(path);
   if (!data_) return FailOpen(kErrCreateData);
+  bool madeIndex = false;
+  // Nothing is named yet but the index: what was made goes again, or,
+  // when another program made the base first, its base is opened.
   auto undo = [&](int code) {
     data_.reset();
+    index_.reset();
     int e = 0;
-    env_.Remove(dataPath_, &e);
-    if (index_ && leftIndex.empty()) {
-      index_.reset();
-      env_.Remove(indexPath_, &e);
-    }
+    env_.Remove(temp, &e);
+    bool theirs = !FindFile(basePath_, "sqd").empty();
+    if (madeIndex && !theirs) env_.Remove(indexPath_, &e);
     SyncDir();
-    return FailOpen(code);
+    return theirs ? OpenBase(path) : FailOpen(code);
   };
-  if (!data_->LockFirstByte(lockTimeoutMs_)) return undo(kErrCreateData);
+  if (!data_->LockFirstByte(0) || !InitHeader()) return undo(kErrCreateData);
   index_ = env_.Open(indexPath_,
                      leftIndex.empty() ? OpenMode::kCreateExclusive
                                        : OpenMode::kReadWrite,
                      &err);
-  if (!index_) return undo(kErrCreateIndex);
-  // The header, then both names: a data file shorter than its header marks
-  // a creation that did not finish, which the next open completes.
-  if (!index_->Truncate(0) || !InitHeader() || !SyncDir())
-    return undo(kErrCreateData);
+  madeIndex = index_ && leftIndex.empty();
+  if (!index_ || !index_->Truncate(0) || !index_->Sync())
+    return undo(kErrCreateIndex);
+  // Published by a link, which fails when the name exists; a file system
+  // without hard links renames, when the name is still free.
+  if (!FindFile(basePath_, "sqd").empty()) return undo(kErrCreateData);
+  bool linked = env_.Link(temp, dataPath_, &err);
+  bool named = linked || (err != EEXIST && !env_.Stat(dataPath_).exists &&
+                          env_.Rename(temp, dataPath_, &err));
+  if (!named) return undo(kErrCreateData);
+  // One sync of the directory makes the index, the data file and the
+  // removal of the hidden name durable together.
+  if (linked) env_.Remove(temp, &err);
+  if (!SyncDir()) {
+    // The base is whole on the disk and stays; nothing is reported made.
+    data_.reset();
+    return FailOpen(kErrCreateData);
+  }
   indexRecords_.clear();
   FinishOpen();
   return true;
+}
+
+bool SquishBase::WaitForCreation(const std::string& path) {
+  data_.reset();
+  index_.reset();
+  for (int w = 0; w < lockTimeoutMs_ && FindFile(basePath_, "sqd").empty();
+       w += kCreationPollMs)
+    env_.SleepMs(kCreationPollMs);
+  return OpenBase(path);
 }
 
 void SquishBase::CloseBase() {

@@ -79,10 +79,17 @@ class SquishBase : public MessageBase {
   // Empty when a data file shorter than its header belongs to a creation
   // that did not finish; else the sentence that says why it is damage.
   std::string Unfinished(uint64_t dataSize);
+  // ".<name>.<ext>-new" beside the base.
+  std::string HiddenPath(const char* ext) const;
   // The hidden file a deletion writes the new index into.
   std::string LeftoverIndexPath() const;
+  // The hidden file a creation writes the data file into before naming it.
+  std::string CreationDataPath() const;
   bool SyncDir();
-  bool RemoveLeftoverIndex();
+  // Removes the hidden files that a stopped deletion or creation left.
+  bool RemoveLeftovers();
+  // Another program is creating the base: it is opened once it is named.
+  bool WaitForCreation(const std::string& path);
   // Reads the index and repairs what a write cut short left behind.
   bool LoadAndRepair();
   // After a write that failed and could not put everything back: the

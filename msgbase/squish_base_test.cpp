@@ -689,6 +689,35 @@ TEST_F(SquishTest, OpenFinishesAnInterruptedCreation) {
   }
 }
 
+// A creation that finds another one running (its hidden data file locked)
+// or another program naming the base first opens that base; without hard
+// links the hidden file is renamed.  No hidden file is left.
+TEST_F(SquishTest, CreationRacesAndFileSystemsWithoutLinks) {
+  const std::string empty = (Create(), Sqd());
+  Post(*Open(), "All", "theirs\r");
+  struct Racer : EnvWrapper {
+    Racer(MemEnv& m) : EnvWrapper(m), mem(m), sqd(m.GetFile("/fido/area.sqd")), sqi(m.GetFile("/fido/area.sqi")) {}
+    void SleepMs(int) override { mem.SetFile("/fido/area.sqd", sqd), mem.SetFile("/fido/area.sqi", sqi); }
+    bool Link(const std::string& a, const std::string& b, int* err) override {
+      if (mode == 1) SleepMs(0);
+      return mode == 2 ? (*err = EPERM, false) : EnvWrapper::Link(a, b, err);
+    }
+    MemEnv& mem;
+    const std::string sqd, sqi;
+    int mode = 0;
+  } racer(env_);
+  int err = 0;
+  for (int& mode = racer.mode; mode < 3; ++mode) {  // another creation running, named first, no links
+    env_.Remove("/fido/area.sqd", &err), env_.Remove("/fido/area.sqi", &err);
+    env_.SetFile("/fido/.area.sqd-new", "");
+    auto held = env_.Open("/fido/.area.sqd-new", OpenMode::kReadWrite, &err);
+    ASSERT_TRUE(held && (mode != 0 || held->LockFirstByte(0)));
+    ASSERT_TRUE(MakeSquishBase(racer)->CreateBase("/fido/area")) << mode;
+    EXPECT_EQ(Sqd() + Sqi(), mode == 2 ? empty : racer.sqd + racer.sqi) << mode;
+    EXPECT_EQ(env_.HiddenNames("/fido"), std::vector<std::string>{}) << mode;
+  }
+}
+
 // Records the operations that publish names and the directory syncs.
 class NameLog : public EnvWrapper {
  public:
@@ -699,20 +728,25 @@ class NameLog : public EnvWrapper {
   bool Rename(const std::string& a, const std::string& b, int* err) override {
     return (log += "rename " + a + " " + b + "; "), EnvWrapper::Rename(a, b, err);
   }
+  bool Link(const std::string& a, const std::string& b, int* err) override {
+    return (log += "link " + a + " " + b + "; "), EnvWrapper::Link(a, b, err);
+  }
   bool SyncDirectory(const std::string& p, int* err) override {
     return (log += "sync " + p + "; "), EnvWrapper::SyncDirectory(p, err);
   }
   std::string log;
 };
 
-// A new base's names and a deletion's new index are made durable by a sync
-// of their directory; ReadMessage and DeleteMessage act on the number set
-// last, by a seek or by SetCurrentNumber.
+// A new base's data file is named only when whole; its names and a
+// deletion's new index are made durable by a sync of their directory;
+// ReadMessage and DeleteMessage act on the number set last, by a seek or by
+// SetCurrentNumber.
 TEST_F(SquishTest, NamesAreSyncedAndTheCurrentNumberIsActedOn) {
   NameLog names(env_);
   auto b = MakeSquishBase(names);
   ASSERT_TRUE(b->CreateBase("/fido/area"));
-  EXPECT_EQ(names.log, "create /fido/area.sqd; create /fido/area.sqi; sync /fido; ");
+  EXPECT_EQ(names.log,
+            "create /fido/.area.sqd-new; create /fido/area.sqi; link /fido/.area.sqd-new /fido/area.sqd; sync /fido; ");
   for (const char* body : {"one\r", "two\r", "three\r"}) Post(*b, "All", body);
   b->SeekMessage(1);
   b->SetCurrentNumber(3);

@@ -29,11 +29,15 @@ std::string SquishBase::Unfinished(uint64_t dataSize) {
   return "";
 }
 
-std::string SquishBase::LeftoverIndexPath() const {
+std::string SquishBase::HiddenPath(const char* ext) const {
   size_t slash = basePath_.rfind('/');
   size_t at = slash == std::string::npos ? 0 : slash + 1;
-  return basePath_.substr(0, at) + "." + basePath_.substr(at) + "sqi-new";
+  return basePath_.substr(0, at) + "." + basePath_.substr(at) + ext + "-new";
 }
+
+std::string SquishBase::LeftoverIndexPath() const { return HiddenPath("sqi"); }
+
+std::string SquishBase::CreationDataPath() const { return HiddenPath("sqd"); }
 
 bool SquishBase::SyncDir() {
   size_t slash = basePath_.rfind('/');
@@ -44,11 +48,18 @@ bool SquishBase::SyncDir() {
   return env_.SyncDirectory(dir, &err);
 }
 
-bool SquishBase::RemoveLeftoverIndex() {
-  const std::string temp = LeftoverIndexPath();
-  if (!env_.Stat(temp).exists) return true;
-  int err = 0;
-  return env_.Remove(temp, &err) && SyncDir();
+// Under the lock of the data file, a hidden file is left from a deletion
+// or a creation that was stopped (a creation running now gives up its file
+// once it finds the data file there).
+bool SquishBase::RemoveLeftovers() {
+  bool removed = false;
+  for (const std::string& temp : {LeftoverIndexPath(), CreationDataPath()}) {
+    if (!env_.Stat(temp).exists) continue;
+    int err = 0;
+    if (!env_.Remove(temp, &err)) return false;
+    removed = true;
+  }
+  return !removed || SyncDir();
 }
 
 bool SquishBase::LoadAndRepair() {

@@ -72,7 +72,6 @@ const Row kRows[] = {
 // safe against power cuts; the test skips them (VEX_POWERCUT_ALL=1 runs
 // them).  Empty this list once they pass.
 const std::set<std::string> kKnownFailingRows = {
-    "PostNewSquish",
 };
 
 int EnvNumber(const char* name, int fallback) {

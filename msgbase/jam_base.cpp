@@ -52,6 +52,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "msgbase/base_dirs.h"
 #include "msgbase/jam_base_impl.h"
 #include "util/address.h"
 #include "util/coding.h"
@@ -142,28 +143,6 @@ bool ReadFully(File& f, uint64_t offset, size_t n, std::string& out) {
 }
 
 // The directory part of a path ("" for the current directory).
-std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "" : path.substr(0, slash == 0 ? 1 : slash);
-}
-
-// Makes every missing directory of the path's directory part, each one
-// made durable in its parent.
-void MakeParents(Env& env, const std::string& base) {
-  size_t slash = base.rfind('/');
-  if (slash == std::string::npos || slash == 0) return;
-  std::string dir = base.substr(0, slash);
-  for (size_t pos = 1; pos <= dir.size(); ++pos) {
-    if (pos == dir.size() || dir[pos] == '/') {
-      std::string part = dir.substr(0, pos);
-      FileInfo info = env.Stat(part);
-      int err = 0;
-      if (!info.exists && env.MakeDirectory(part, &err))
-        env.SyncDirectory(DirectoryOf(part), &err);
-    }
-  }
-}
-
 bool StartsWith(const std::string& s, std::string_view prefix) {
   return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
 }
@@ -491,7 +470,7 @@ bool JamBase::CreateBase(const std::string& path) {
   int code = FindFileInTheWay(base);
   if (code == kOpenInstead) return WaitAndOpen(path, base, temp);
   if (code != 0) return FailCreate(temp, code, false);
-  MakeParents(env_, base);
+  MakeDirectories(env_, DirectoryOf(base));
   int err = 0;
   files_[kJhr] = env_.Open(temp, OpenMode::kCreateExclusive, &err);
   if (!files_[kJhr] || !files_[kJhr]->LockFirstByte(0)) return FailCreate(temp, kErrCreateJhr, false);

@@ -34,6 +34,7 @@
 #include <algorithm>
 #include <map>
 
+#include "msgbase/base_dirs.h"
 #include "msgbase/fido_date.h"
 #include "util/address.h"
 #include "util/coding.h"
@@ -177,14 +178,7 @@ bool MsgDirBase::CreateBase(const std::string& path) {
   basePath_ = WithSlash(path);
   // Every missing parent first, from the top down, each made durable in
   // its parent.
-  for (size_t i = 1; i < basePath_.size(); ++i) {
-    if (basePath_[i] != '/') continue;
-    const std::string dir = basePath_.substr(0, i);
-    int err = 0;
-    if (env_.Stat(dir).isDirectory || !env_.MakeDirectory(dir, &err)) continue;
-    const size_t up = dir.rfind('/');
-    env_.SyncDirectory(up == std::string::npos ? "" : dir.substr(0, up == 0 ? 1 : up), &err);
-  }
+  MakeDirectories(env_, basePath_.substr(0, basePath_.size() - 1));
   if (!env_.Stat(basePath_).isDirectory) {
     errorCode_ = kErrNoDirectory;
     return false;

@@ -56,6 +56,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "msgbase/base_dirs.h"
 #include "msgbase/fido_date.h"
 #include "msgbase/squish_format.h"
 #include "util/coding.h"
@@ -363,11 +364,7 @@ bool SquishBase::CreateBase(const std::string& path) {
   isOpen_ = false;
   problem_.clear();
   basePath_ = WithDot(path);
-  for (size_t k = basePath_.find('/', 1); k != std::string::npos;
-       k = basePath_.find('/', k + 1)) {
-    int err = 0;
-    env_.MakeDirectory(basePath_.substr(0, k), &err);
-  }
+  MakeDirectories(env_, DirectoryOf(basePath_));
   // The data file is made whole and locked under a hidden name and given
   // its name last, after the index: a program that finds the data file
   // finds a complete base, locked until this one is done.  A base another
@@ -377,8 +374,12 @@ bool SquishBase::CreateBase(const std::string& path) {
   // over.
   if (!FindFile(basePath_, "sqd").empty()) return OpenBase(path);
   std::string leftIndex = FindFile(basePath_, "sqi");
-  if (!leftIndex.empty() && env_.Stat(leftIndex).size != 0)
+  if (!leftIndex.empty() && env_.Stat(leftIndex).size != 0) {
+    // An index with data: another program's base, named since the look
+    // above, is opened; an index alone is never written over.
+    if (!FindFile(basePath_, "sqd").empty()) return OpenBase(path);
     return Fail(kErrCreateIndex);
+  }
   const std::string temp = CreationDataPath();
   int err = 0;
   if (env_.Stat(temp).exists) {

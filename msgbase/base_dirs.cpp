@@ -2,7 +2,7 @@
 
 namespace vex {
 
-std::string DirectoryOf(const std::string& path) {
+std::string ParentDirectory(const std::string& path) {
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? "" : path.substr(0, slash == 0 ? 1 : slash);
 }
@@ -13,7 +13,7 @@ void MakeDirectories(Env& env, const std::string& dir) {
     const std::string part = dir.substr(0, pos);
     int err = 0;
     if (!env.Stat(part).exists && env.MakeDirectory(part, &err))
-      env.SyncDirectory(DirectoryOf(part), &err);
+      env.SyncDirectory(ParentDirectory(part), &err);
   }
 }
 

@@ -9,7 +9,7 @@
 namespace vex {
 
 // The directory part of path ("" for a bare name, "/" for a name in /).
-std::string DirectoryOf(const std::string& path);
+std::string ParentDirectory(const std::string& path);
 
 // Makes every missing directory of dir, from the top down, each one made
 // durable in its parent by a directory sync.  A folder that cannot be made

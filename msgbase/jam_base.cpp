@@ -286,7 +286,7 @@ bool JamBase::OpenBase(const std::string& path) {
     code = kErrBadBaseHeader;
   if (code == 0) code = OpenLastReadFile(base, jhr);
   int err = 0;
-  if (code == 0 && namesMade_ && !env_.SyncDirectory(DirectoryOf(base), &err))
+  if (code == 0 && namesMade_ && !env_.SyncDirectory(ParentDirectory(base), &err))
     code = kErrWrite;
   if (code == 0 && !Repair()) code = kErrWrite;
   return FinishOpen(code);
@@ -319,7 +319,7 @@ void JamBase::RemoveLeftCreationTemp(const std::string& base) {
   int err = 0;
   auto file = env_.Open(temp, OpenMode::kReadWrite, &err);
   if (!file || !file->LockFirstByte(0)) return;
-  if (env_.Remove(temp, &err)) env_.SyncDirectory(DirectoryOf(base), &err);
+  if (env_.Remove(temp, &err)) env_.SyncDirectory(ParentDirectory(base), &err);
 }
 
 int JamBase::OpenLockedHeader(const std::string& base, std::string& jhr,
@@ -453,7 +453,7 @@ bool JamBase::CreateBase(const std::string& path) {
   // its name last, after the other three files: a program that finds the
   // header file finds a complete base, locked until this one is done.
   const std::string temp = CreationTempName(base);
-  const std::string dir = DirectoryOf(base);
+  const std::string dir = ParentDirectory(base);
 
   // Nothing is ever created over a file that exists; a base another
   // program is creating at this moment is opened when it is made.
@@ -470,7 +470,7 @@ bool JamBase::CreateBase(const std::string& path) {
   int code = FindFileInTheWay(base);
   if (code == kOpenInstead) return WaitAndOpen(path, base, temp);
   if (code != 0) return FailCreate(temp, code, false);
-  MakeDirectories(env_, DirectoryOf(base));
+  MakeDirectories(env_, ParentDirectory(base));
   int err = 0;
   files_[kJhr] = env_.Open(temp, OpenMode::kCreateExclusive, &err);
   if (!files_[kJhr] || !files_[kJhr]->LockFirstByte(0)) return FailCreate(temp, kErrCreateJhr, false);

@@ -364,7 +364,7 @@ bool SquishBase::CreateBase(const std::string& path) {
   isOpen_ = false;
   problem_.clear();
   basePath_ = WithDot(path);
-  MakeDirectories(env_, DirectoryOf(basePath_));
+  MakeDirectories(env_, ParentDirectory(basePath_));
   // The data file is made whole and locked under a hidden name and given
   // its name last, after the index: a program that finds the data file
   // finds a complete base, locked until this one is done.  A base another

@@ -13,7 +13,7 @@
 // random subsets per sync point, the count of unsynced operations up to
 // which every subset is tried, and the seed, for a deeper run by hand.
 // VEX_POWERCUT_SECTOR=1 tears overwrites at any byte, not only at 512-byte
-// sector boundaries.  VEX_POWERCUT_ALL=1 also runs the rows listed as known to fail;
+// sector boundaries.
 // VEX_POWERCUT_SHOW sets how many wrong states are described (default 8).
 #include <gtest/gtest.h>
 
@@ -66,12 +66,6 @@ const Row kRows[] = {
     {"PostSquishAfterDeletion", Run::kPost, false, "Squish", 'S', true, true},
     {"PostNewMsg", Run::kPost, false, "Msg", 'M', false},
     {"PostExistingMsg", Run::kPost, false, "Msg", 'M', true},
-};
-
-// Rows that leave wrong states until the message-base write paths are made
-// safe against power cuts; the test skips them (VEX_POWERCUT_ALL=1 runs
-// them).  Empty this list once they pass.
-const std::set<std::string> kKnownFailingRows = {
 };
 
 int EnvNumber(const char* name, int fallback) {
@@ -342,10 +336,6 @@ class PowerCutTest : public ::testing::TestWithParam<Row> {
 
 TEST_P(PowerCutTest, EveryStateAfterACutAndTheNextRun) {
   const Row& row = GetParam();
-  if (kKnownFailingRows.count(row.name) && EnvNumber("VEX_POWERCUT_ALL", 0) == 0) {
-    GTEST_SKIP() << row.name << " is listed as known to fail (kKnownFailingRows); "
-                 << "VEX_POWERCUT_ALL=1 runs it";
-  }
   PowerCutEnv recorder(live_);
   try {
     DoRun(row, recorder);

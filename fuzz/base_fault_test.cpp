@@ -36,7 +36,7 @@ TEST_P(FaultedAppendTest, EveryBaseTakesTheNextMessage) {
               total.appends);
 }
 
-INSTANTIATE_TEST_SUITE_P(Bases, FaultedAppendTest, ::testing::Values("squish", "msg"),
+INSTANTIATE_TEST_SUITE_P(Bases, FaultedAppendTest, ::testing::Values("squish", "jam", "msg"),
                          [](const auto& info) { return info.param; });
 
 }  // namespace

@@ -61,18 +61,6 @@ MessageBase::MessageBase(Env& env) : env_(env) {}
 
 MessageBase::~MessageBase() = default;
 
-MsgDateTime ToMsgDateTime(const ClockTime& t) {
-  MsgDateTime dt;
-  dt.hour = t.hour;
-  dt.minute = t.minute;
-  dt.second = t.second;
-  dt.hundredths = t.hundredths;
-  dt.day = t.day;
-  dt.month = t.month;
-  dt.year = t.year;
-  return dt;
-}
-
 MsgDateTime MessageBase::Now() { return ToMsgDateTime(env_.Now()); }
 
 // Navigation -----------------------------------------------------------------

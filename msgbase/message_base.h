@@ -7,49 +7,18 @@
 #include <memory>
 #include <string>
 
+#include "msgbase/message.h"
 #include "msgbase/message_text.h"
 #include "platform/env.h"
 #include "util/address.h"
 
 namespace vex {
 
-// Generic attribute masks; each format maps them to its own bits.
-enum : uint32_t {
-  AttrPrivate = 0x0001,
-  AttrCrash = 0x0002,
-  AttrReceived = 0x0004,
-  AttrSent = 0x0008,
-  AttrFileAttached = 0x0010,
-  AttrInTransit = 0x0020,
-  AttrOrphan = 0x0040,
-  AttrKillSent = 0x0080,
-  AttrLocal = 0x0100,
-  AttrHold = 0x0200,
-  AttrFileRequest = 0x0400,
-  AttrReceiptRequest = 0x0800,
-  AttrIsReceipt = 0x1000,
-  AttrAuditRequest = 0x2000,
-  AttrUpdateRequest = 0x4000,
-  AttrScanned = 0x8000,
-  AttrTypeLocal = 0x800000,
-  AttrTypeEcho = 0x1000000,
-  AttrTypeNet = 0x2000000,
-};
-
 // Mail-type flags.
 enum : uint32_t { kMailNet = 1, kMailEcho = 2, kMailLocal = 4 };
 
 // Library-wide open errors.
 enum : int { kOpenErrorUnknownType = 256, kOpenErrorExists = 257 };
-
-// The clock record passed to and from the header operations.
-struct MsgDateTime {
-  int32_t hour = 0, minute = 0, second = 0, hundredths = 0;
-  int32_t day = 0, month = 0, year = 0;
-};
-
-// The clock reading as the header operations take it.
-MsgDateTime ToMsgDateTime(const ClockTime& t);
 
 class MessageBase {
  public:

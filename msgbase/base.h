@@ -19,8 +19,8 @@ class Base {
 
   // The numbers of the messages present, ascending.
   virtual Status List(std::vector<uint32_t>* numbers) = 0;
-  // Message `number` whole; NotFound when there is none, Damaged when its
-  // bytes do not hold a whole message.
+  // Message `number` whole; NotFound when there is none, Damaged (with a
+  // sentence on what is wrong) when its bytes do not hold a whole message.
   virtual Status Read(uint32_t number, Message* message) = 0;
   // Stores a new message and gives its number.  The header addresses are
   // authoritative: the address kludges (INTL, FMPT, TOPT and the address

@@ -74,7 +74,7 @@ class FormatBase final : public Base {
     if (!base_->ReadMessage()) {
       std::string why = base_->ReadErrorText();
       base_->FreeMessageText();
-      return Status::Damaged(path_, "message " + std::to_string(number) + ": " + why);
+      return Status::Damaged(path_, why);
     }
     m->from = base_->GetFromName();
     m->to = base_->GetToName();

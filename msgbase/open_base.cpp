@@ -151,10 +151,10 @@ class FormatBase final : public Base {
   Status Closed() const { return Status::Refused(path_, "the base is closed"); }
 
   Status Seek(uint32_t number) {
-    if (number == 0 || number > 0x7FFFFFFF)
-      return Status::NotFound(path_, "no message " + std::to_string(number));
+    // Squish numbers use all 32 bits; the format objects keep them as int32_t.
+    if (number == 0) return Status::NotFound(path_, "no message 0");
     base_->SeekMessage(static_cast<int32_t>(number));
-    if (!base_->SeekFound() || base_->CurrentNumber() != static_cast<int32_t>(number))
+    if (!base_->SeekFound() || static_cast<uint32_t>(base_->CurrentNumber()) != number)
       return Status::NotFound(path_, "no message " + std::to_string(number));
     return Status::Ok();
   }

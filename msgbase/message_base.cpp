@@ -141,11 +141,6 @@ void MessageBase::TruncateText() {
   if (text_) text_->Truncate();
 }
 
-size_t MessageBase::ReadTextBlock(size_t count, std::string& buf) {
-  buf.clear();
-  return text_ ? text_->Read(count, buf) : 0;
-}
-
 void MessageBase::WriteTextBlock(const std::string& buf) {
   if (text_) text_->Write(buf);
 }
@@ -254,17 +249,6 @@ bool MessageBase::TestMailTypeFlag(uint32_t mask) const {
   return (mailTypeFlags_ & mask) == mask;
 }
 
-void MessageBase::SetMailType(int t) {
-  uint32_t flag;
-  switch (t) {
-    case 0: flag = kMailNet; break;
-    case 1: flag = kMailEcho; break;
-    case 2: flag = kMailLocal; break;
-    default: return;
-  }
-  mailTypeFlags_ = (mailTypeFlags_ & ~(kMailNet | kMailEcho | kMailLocal)) | flag;
-}
-
 // Addresses ------------------------------------------------------------------
 
 void MessageBase::ParseOrigKludge(FtnAddress& addr, const std::string& line) {
@@ -318,8 +302,7 @@ void MessageBase::SetOrigAddress(const FtnAddress& addr, bool newMsgId) {
   if (!newMsgId && FindKludge(kKludgeMsgId, old)) {
     SetKludge(kKludgeMsgId, msgId + ExtractWord(3, old, " "));
   } else {
-    SetKludge(kKludgeMsgId, msgId + Hex8(hasPresetSerial_ ? presetSerial_ : NewMsgIdSerial(env_)));
-    hasPresetSerial_ = false;
+    SetKludge(kKludgeMsgId, msgId + Hex8(NewMsgIdSerial(env_)));
   }
   if (!TestMailTypeFlag(kMailNet)) return;
   FtnAddress dest;
@@ -346,21 +329,6 @@ void MessageBase::SetDestAddress(const FtnAddress& addr) {
     SetKludge(kKludgeTopt,
               std::string(kKludgeTopt) + " " + std::to_string(addr.point));
   }
-}
-
-void MessageBase::SetAddresses(const FtnAddress& orig, const FtnAddress& dest,
-                               bool newMsgId) {
-  SetOrigAddress(orig, newMsgId);
-  SetDestAddress(dest);
-}
-
-void MessageBase::WriteOriginLine(const std::string& text,
-                                  const FtnAddress& addr) {
-  std::string address = AddressToText(addr);
-  size_t fixed = std::string(" * Origin:  (").size() + address.size() + 1;
-  size_t room = fixed < 79 ? 79 - fixed : 0;
-  std::string origin = text.substr(0, room);
-  WriteTextLine(" * Origin: " + origin + " (" + address + ")");
 }
 
 // Library-wide operations ----------------------------------------------------

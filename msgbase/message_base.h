@@ -33,7 +33,6 @@ class MessageBase {
   // failure *problem holds a sentence that names the file and what is
   // wrong.  An object opened this way stays read-only.
   virtual bool OpenBaseReadOnly(const std::string& path, std::string* problem);
-  bool IsReadOnly() const { return readOnly_; }
   // A sentence on the last failed read of the current message: the file
   // and what is wrong with it.
   virtual std::string ReadErrorText();
@@ -66,25 +65,14 @@ class MessageBase {
   virtual void SetToName(const std::string& s) = 0;
   virtual void SetSubject(const std::string& s) = 0;
   virtual void SetOrigAddress(const FtnAddress& addr, bool newMsgId);
-  // The serial the next SetOrigAddress(addr, true) writes into the MSGID
-  // line, instead of one NewMsgIdSerial makes.
-  void UseMsgIdSerial(uint32_t serial) {
-    presetSerial_ = serial;
-    hasPresetSerial_ = true;
-  }
   virtual void SetDestAddress(const FtnAddress& addr);
-  virtual void SetAddresses(const FtnAddress& orig, const FtnAddress& dest,
-                            bool newMsgId);
 
   // Text operations on the current message.
   bool ReadTextLine(size_t maxLen, std::string& line);  // false at the end
   void WriteTextLine(const std::string& line);  // bytes up to a NUL, then CR
-  bool TextEnd();
   void SetTextPos(size_t p);
-  size_t TextPos();
   size_t TextSize();
   void TruncateText();
-  size_t ReadTextBlock(size_t count, std::string& buf);
   void WriteTextBlock(const std::string& buf);
 
   virtual bool TestAttribute(uint32_t mask) = 0;
@@ -99,36 +87,39 @@ class MessageBase {
   // Kludges: names include the leading 0x01 and match case-sensitively.
   bool FindKludge(const std::string& name, std::string& line,
                   size_t maxLen = 255);
-  void SetKludge(const std::string& name, const std::string& line);
   void DeleteKludge(const std::string& name);
-  void InsertKludge(const std::string& line);
 
   MessageText* TextBuffer() { return text_.get(); }
   void SetMailTypeFlag(uint32_t mask, bool on);
   bool TestMailTypeFlag(uint32_t mask) const;
-  void ParseOrigKludge(FtnAddress& addr, const std::string& line);
-  void ParseDestKludge(FtnAddress& addr, const std::string& line);
 
   virtual bool StartNewMessage() = 0;
   virtual bool DeleteMessage() = 0;
   virtual int32_t ReadLastRead(int32_t user) = 0;
   virtual void WriteLastRead(int32_t user, int32_t n) = 0;
 
-  void SetMailType(int t);  // 0 netmail, 1 echomail, 2 local
-  void WriteOriginLine(const std::string& text, const FtnAddress& addr);
-  size_t BodyStartPos();
-  void SetTextBuffer(std::unique_ptr<MessageText> t);
-  void SetErrorCode(int c) { errorCode_ = c; }
   int GetErrorCode() const { return errorCode_; }
-  void SetOpen(bool b) { isOpen_ = b; }
   bool IsOpen() const { return isOpen_; }
   void SetCurrentNumber(int32_t n) { currentNumber_ = n; }
-  void SetBasePath(const std::string& s) { basePath_ = s; }
   const std::string& GetBasePath() const { return basePath_; }
 
  protected:
   // The current local time as the clock record.
   MsgDateTime Now();
+  // Text and kludge helpers of the formats.
+  bool TextEnd();
+  size_t TextPos();
+  // Where the body starts: after the leading kludge lines.
+  size_t BodyStartPos();
+  // Replaces the first line that starts with name, or inserts the line.
+  void SetKludge(const std::string& name, const std::string& line);
+  // Inserts a kludge line before the body.
+  void InsertKludge(const std::string& line);
+  // Take an origin or destination address from a kludge line (MSGID, INTL,
+  // FMPT, TOPT).
+  void ParseOrigKludge(FtnAddress& addr, const std::string& line);
+  void ParseDestKludge(FtnAddress& addr, const std::string& line);
+  void SetTextBuffer(std::unique_ptr<MessageText> t);
   Env& env_;
   size_t foundLineStart_ = 0;
   size_t foundLineEnd_ = 0;
@@ -139,8 +130,6 @@ class MessageBase {
   int32_t currentNumber_ = 0;
   std::unique_ptr<MessageText> text_;
   std::string basePath_;
-  uint32_t presetSerial_ = 0;
-  bool hasPresetSerial_ = false;
 };
 
 // Records the Env through which every base reaches its files.  Must run once

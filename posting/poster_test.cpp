@@ -331,7 +331,6 @@ TEST_F(PosterTest, WriteFailureKeepsStoredMessagesAndSkipsTossLog) {
   // The MSGID counter cannot be written: no message is begun.
   env.ClearConsole();
   faulty.FailWritesAfter(0);
-  settings.libraryReady = false;  // hooks go to the faulty env again
   PostAnnouncement(settings, faultyLog, faulty, "A", "r.txt");
   EXPECT_EQ(Log().back(), "   vexstat.seq: No space left on device");
   EXPECT_EQ(env.GetFile("fido/a.jdt"), before);

@@ -112,7 +112,7 @@ TEST_P(BaseConformanceTest, HeadersTextAndKludgesReadBackAsPosted) {
   b->SetAttribute(AttrPrivate, true);
   const std::string body = "\x8F\xE0\xA8\xA2\xA5\xE2!\r\rLine 3\r";
   b->WriteTextLine("\x01PID: Vexstat");
-  b->WriteTextBlock(body);
+  b->TextBuffer()->Write(body);
   ASSERT_TRUE(b->WriteMessage());
   EXPECT_EQ(b->CurrentNumber(), First());
   ASSERT_TRUE(b->FreeMessageText());

@@ -137,14 +137,6 @@ size_t MessageBase::TextPos() { return text_ ? text_->Pos() : 0; }
 
 size_t MessageBase::TextSize() { return text_ ? text_->Size() : 0; }
 
-void MessageBase::TruncateText() {
-  if (text_) text_->Truncate();
-}
-
-void MessageBase::WriteTextBlock(const std::string& buf) {
-  if (text_) text_->Write(buf);
-}
-
 void MessageBase::SetTextBuffer(std::unique_ptr<MessageText> t) {
   text_ = std::move(t);
 }

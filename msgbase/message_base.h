@@ -72,8 +72,6 @@ class MessageBase {
   void WriteTextLine(const std::string& line);  // bytes up to a NUL, then CR
   void SetTextPos(size_t p);
   size_t TextSize();
-  void TruncateText();
-  void WriteTextBlock(const std::string& buf);
 
   virtual bool TestAttribute(uint32_t mask) = 0;
   virtual void SetAttribute(uint32_t mask, bool on) = 0;
@@ -84,9 +82,7 @@ class MessageBase {
   virtual bool WriteMessage() = 0;
   virtual bool RewriteHeader() = 0;
 
-  // Kludges: names include the leading 0x01 and match case-sensitively.
-  bool FindKludge(const std::string& name, std::string& line,
-                  size_t maxLen = 255);
+  // Removes the first line that starts with name (with its leading 0x01).
   void DeleteKludge(const std::string& name);
 
   MessageText* TextBuffer() { return text_.get(); }
@@ -111,6 +107,9 @@ class MessageBase {
   size_t TextPos();
   // Where the body starts: after the leading kludge lines.
   size_t BodyStartPos();
+  // The first line that starts with name (names include the leading 0x01
+  // and match case-sensitively).
+  bool FindKludge(const std::string& name, std::string& line, size_t maxLen = 255);
   // Replaces the first line that starts with name, or inserts the line.
   void SetKludge(const std::string& name, const std::string& line);
   // Inserts a kludge line before the body.

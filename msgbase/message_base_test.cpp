@@ -48,6 +48,7 @@ class PlainBase : public MessageBase {
 
   // The text helpers the formats use, open to the tests.
   using MessageBase::BodyStartPos;
+  using MessageBase::FindKludge;
   using MessageBase::InsertKludge;
   using MessageBase::ParseDestKludge;
   using MessageBase::ParseOrigKludge;

@@ -70,14 +70,14 @@ class SquishTest : public ::testing::Test {
     b.SetToName(to);
     b.SetSubject("Statistics");
     b.SetAttribute(AttrLocal, true);
-    b.WriteTextBlock(body);
+    b.TextBuffer()->Write(body);
     ASSERT_TRUE(b.WriteMessage()) << std::hex << b.GetErrorCode();
   }
   // Posts a message whose whole text is given (kludges included).
   void PostRaw(MessageBase& b, const std::string& text) {
     ASSERT_TRUE(b.StartNewMessage());
     b.SetToName("All");
-    b.WriteTextBlock(text);
+    b.TextBuffer()->Write(text);
     ASSERT_TRUE(b.WriteMessage()) << std::hex << b.GetErrorCode();
   }
   std::string Sqd() { return env_.GetFile("/fido/area.sqd"); }
@@ -342,7 +342,7 @@ TEST_F(SquishTest, RewriteInPlaceOrMovedWhenGrown) {
   ASSERT_TRUE(b->ReadMessage());
   // Shorter text: stays in its frame, frame length kept.
   b->SetTextPos(b->TextBuffer()->Bytes().find("second"));
-  b->TruncateText();
+  b->TextBuffer()->Truncate();
   b->WriteTextLine("2nd");
   ASSERT_TRUE(b->WriteMessage());
   std::string sqd = Sqd();
@@ -455,7 +455,7 @@ TEST_F(SquishTest, ControlInformationMustStayBelowTheLimit) {
   EXPECT_EQ(Sqi(), "");
   // One byte less is stored and read back.
   b->SetTextPos(0);
-  b->TruncateText();
+  b->TextBuffer()->Truncate();
   b->WriteTextLine("\x01" + std::string(65517, 'k'));
   b->WriteTextLine("body");
   ASSERT_TRUE(b->WriteMessage());

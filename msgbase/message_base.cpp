@@ -278,16 +278,6 @@ void MessageBase::GetAddresses(FtnAddress& orig, FtnAddress& dest) {
   }
 }
 
-void MessageBase::GetOrigAddress(FtnAddress& addr) {
-  FtnAddress dest;
-  MessageBase::GetAddresses(addr, dest);
-}
-
-void MessageBase::GetDestAddress(FtnAddress& addr) {
-  FtnAddress orig;
-  MessageBase::GetAddresses(orig, addr);
-}
-
 void MessageBase::SetOrigAddress(const FtnAddress& addr, bool newMsgId) {
   std::string msgId = std::string(kKludgeMsgId) + " " + AddressToText(addr) + " ";
   std::string old;
@@ -297,8 +287,8 @@ void MessageBase::SetOrigAddress(const FtnAddress& addr, bool newMsgId) {
     SetKludge(kKludgeMsgId, msgId + Hex8(NewMsgIdSerial(env_)));
   }
   if (!TestMailTypeFlag(kMailNet)) return;
-  FtnAddress dest;
-  GetDestAddress(dest);
+  FtnAddress origNow, dest;
+  GetAddresses(origNow, dest);
   SetKludge(kKludgeIntl, std::string(kKludgeIntl) + " " + AddressToText3D(dest) +
                              " " + AddressToText3D(addr));
   if (addr.point == 0) {
@@ -311,8 +301,8 @@ void MessageBase::SetOrigAddress(const FtnAddress& addr, bool newMsgId) {
 
 void MessageBase::SetDestAddress(const FtnAddress& addr) {
   if (!TestMailTypeFlag(kMailNet)) return;
-  FtnAddress orig;
-  GetOrigAddress(orig);
+  FtnAddress orig, destNow;
+  GetAddresses(orig, destNow);
   SetKludge(kKludgeIntl, std::string(kKludgeIntl) + " " + AddressToText3D(addr) +
                              " " + AddressToText3D(orig));
   if (addr.point == 0) {

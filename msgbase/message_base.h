@@ -58,8 +58,6 @@ class MessageBase {
   virtual std::string GetFromName() = 0;
   virtual std::string GetToName() = 0;
   virtual std::string GetSubject() = 0;
-  virtual void GetOrigAddress(FtnAddress& addr);
-  virtual void GetDestAddress(FtnAddress& addr);
   virtual void GetAddresses(FtnAddress& orig, FtnAddress& dest);
   virtual void SetFromName(const std::string& s) = 0;
   virtual void SetToName(const std::string& s) = 0;

@@ -241,8 +241,7 @@ TEST_F(MessageBaseTest, AddressKludgesParseAndLaterLinesOverride) {
       "\x01MSGID: 1:1/1.1 0\r\x01INTL 3:4/5 6:7/8\r\x01" "FMPT 9\r"
       "\x01TOPT 10\rbody \x01INTL 9:9/9 9:9/9\r");
   FtnAddress orig, dest;
-  base_.GetOrigAddress(orig);
-  base_.GetDestAddress(dest);
+  base_.GetAddresses(orig, dest);
   EXPECT_EQ(orig, Addr(6, 7, 8, 9));
   EXPECT_EQ(dest, Addr(3, 4, 5, 10));
   // INTL keeps the point it finds; junk leaves the address alone.

@@ -63,6 +63,17 @@ MessageBase::~MessageBase() = default;
 
 MsgDateTime MessageBase::Now() { return ToMsgDateTime(env_.Now()); }
 
+bool MessageBase::OpenBaseReadOnly(const std::string& path, std::string* problem) {
+  *problem = path + ": this kind of base cannot be opened read-only";
+  return false;
+}
+
+std::string MessageBase::ReadErrorText() {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%X", static_cast<unsigned>(errorCode_));
+  return std::string("the message cannot be read (error ") + buf + ")";
+}
+
 // Navigation -----------------------------------------------------------------
 
 void MessageBase::SeekMessage(int32_t n) {

@@ -140,11 +140,6 @@ Env* FileHooksEnv();
 // be allocated and must be closed with CloseMessageBase.
 bool OpenMessageBase(std::unique_ptr<MessageBase>& base,
                      const std::string& areaId);
-// Opens an existing base for reading only: nothing is created, changed or
-// locked, and no last-read file is made.  False when the base is missing or
-// damaged; MessageBaseOpenErrorText() then names the file and what is wrong.
-bool OpenMessageBaseReadOnly(std::unique_ptr<MessageBase>& base, const std::string& areaId);
-std::string MessageBaseOpenErrorText();
 bool CloseMessageBase(std::unique_ptr<MessageBase>& base);
 int MessageBaseOpenError();
 

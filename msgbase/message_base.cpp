@@ -1,7 +1,6 @@
 #include "msgbase/message_base.h"
 
 #include <cstdio>
-#include <stdexcept>
 
 #include "msgbase/jam_base.h"
 #include "msgbase/msg_dir_base.h"
@@ -14,17 +13,10 @@ namespace vex {
 
 namespace {
 
-// The library-wide state: the Env that every base reaches its files
-// through, the error of the last OpenMessageBase, and the last MSGID serial
-// made from the clock in this run.
-struct LibraryState {
-  Env* env = nullptr;
-  int openError = 0;
-  uint32_t lastSerial = 0;
-};
-LibraryState& Library() {
-  static LibraryState state;
-  return state;
+// The last MSGID serial made from the clock in this run.
+uint32_t& LastClockSerial() {
+  static uint32_t last = 0;
+  return last;
 }
 
 // Line buffer used when a kludge is replaced or removed.
@@ -327,41 +319,31 @@ void MessageBase::SetDestAddress(const FtnAddress& addr) {
 // Library-wide operations ----------------------------------------------------
 
 uint32_t NewMsgIdSerial(Env& env) {
-  LibraryState& lib = Library();
-  lib.lastSerial = SerialAfter(lib.lastSerial, ClockSerial(env.Now()));
-  return lib.lastSerial;
+  uint32_t& last = LastClockSerial();
+  last = SerialAfter(last, ClockSerial(env.Now()));
+  return last;
 }
 
-void InstallFileHooks(Env& env) { Library().env = &env; }
-
-Env* FileHooksEnv() { return Library().env; }
-
-int MessageBaseOpenError() { return Library().openError; }
-
-bool OpenMessageBase(std::unique_ptr<MessageBase>& base,
-                     const std::string& areaId) {
-  LibraryState& lib = Library();
+bool OpenMessageBase(Env& env, std::unique_ptr<MessageBase>& base, const std::string& areaId,
+                     int* openError) {
   base.reset();
-  lib.openError = kOpenErrorUnknownType;
+  *openError = kOpenErrorUnknownType;
   if (areaId.empty()) return false;
-  if (!lib.env) {
-    throw std::logic_error("message base opened before InstallFileHooks");
-  }
   switch (areaId[0]) {
     case 'J':
     case 'j':
-      base = MakeJamBase(*lib.env);
+      base = MakeJamBase(env);
       break;
     case 'S':
     case 's':
-      base = MakeSquishBase(*lib.env);
+      base = MakeSquishBase(env);
       break;
     case 'F':
     case 'f':
     case 'M':
     case 'm':
     case '*':
-      base = MakeMsgDirBase(*lib.env);
+      base = MakeMsgDirBase(env);
       break;
     default:
       return false;
@@ -375,11 +357,11 @@ bool OpenMessageBase(std::unique_ptr<MessageBase>& base,
   const int code = base->GetErrorCode();
   const bool mainMissing = code == 0x1000 || code == 0x2000 || code == 0x3000;
   if (!mainMissing) {
-    lib.openError = kOpenErrorExists;
+    *openError = kOpenErrorExists;
     return false;
   }
   if (base->CreateBase(path)) return true;
-  lib.openError = base->GetErrorCode();
+  *openError = base->GetErrorCode();
   return false;
 }
 

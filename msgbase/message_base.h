@@ -129,19 +129,15 @@ class MessageBase {
   std::string basePath_;
 };
 
-// Records the Env through which every base reaches its files.  Must run once
-// before the first OpenMessageBase.
-void InstallFileHooks(Env& env);
-// The Env recorded by InstallFileHooks; nullptr before.
-Env* FileHooksEnv();
-// Area identifier: type letter (J/j JAM; S/s Squish; F/f/M/m/* *.MSG) and
-// path.  Opens an existing base or creates a new one; an existing base that
-// fails to open is never re-created.  After a failure the object may still
-// be allocated and must be closed with CloseMessageBase.
-bool OpenMessageBase(std::unique_ptr<MessageBase>& base,
-                     const std::string& areaId);
+// The cursor open by area identifier, for the tests of the formats (the
+// program opens bases with OpenBase): type letter (J/j JAM; S/s Squish;
+// F/f/M/m/* *.MSG) and path.  Opens an existing base or creates a new one;
+// an existing base that fails to open is never re-created.  After a failure
+// the object may still be allocated; *openError then holds 256 (unknown
+// type), 257 (the base exists) or the format's creation error.
+bool OpenMessageBase(Env& env, std::unique_ptr<MessageBase>& base, const std::string& areaId,
+                     int* openError);
 bool CloseMessageBase(std::unique_ptr<MessageBase>& base);
-int MessageBaseOpenError();
 
 // A MSGID serial made from the clock, never the same twice in a run (a
 // posting takes its serials from a MsgIdCounter instead; this one serves

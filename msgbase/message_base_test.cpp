@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "msgbase/base_testing.h"
 #include "testenv/mem_env.h"
 
 using namespace std::string_literals;
@@ -279,17 +280,17 @@ TEST_F(MessageBaseTest, MailTypeFlagsAndNavigation) {
 
 TEST(OpenMessageBaseTest, TypeLetterChoosesTheFormat) {
   MemEnv env;
-  InstallFileHooks(env);
+  testing_bases::UseEnv(env);
   std::unique_ptr<MessageBase> base;
-  EXPECT_FALSE(OpenMessageBase(base, ""));
-  EXPECT_EQ(MessageBaseOpenError(), kOpenErrorUnknownType);
+  EXPECT_FALSE(testing_bases::Open(base, ""));
+  EXPECT_EQ(testing_bases::openError, kOpenErrorUnknownType);
   EXPECT_EQ(base, nullptr);
-  EXPECT_FALSE(OpenMessageBase(base, "Xmail/"));
-  EXPECT_EQ(MessageBaseOpenError(), kOpenErrorUnknownType);
+  EXPECT_FALSE(testing_bases::Open(base, "Xmail/"));
+  EXPECT_EQ(testing_bases::openError, kOpenErrorUnknownType);
   EXPECT_FALSE(CloseMessageBase(base));
 
   for (const char* id : {"Mnet/a", "mnet/b", "Fnet/c", "fnet/d", "*net/e"}) {
-    ASSERT_TRUE(OpenMessageBase(base, id)) << id;
+    ASSERT_TRUE(testing_bases::Open(base, id)) << id;
     EXPECT_TRUE(base->IsOpen());
     EXPECT_EQ(base->GetBasePath(), std::string(id + 1) + "/");
     EXPECT_TRUE(env.HasDirectory(id + 1));
@@ -298,18 +299,18 @@ TEST(OpenMessageBaseTest, TypeLetterChoosesTheFormat) {
   }
   // An existing directory opens as it is.
   env.SetFile("net/a/5.msg", std::string(191, '\0'));
-  ASSERT_TRUE(OpenMessageBase(base, "Mnet/a"));
+  ASSERT_TRUE(testing_bases::Open(base, "Mnet/a"));
   EXPECT_EQ(base->MessageCount(), 1);
   CloseMessageBase(base);
 }
 
 TEST(OpenMessageBaseTest, UncreatableBaseReportsTheFormatsCode) {
   MemEnv env;
-  InstallFileHooks(env);
+  testing_bases::UseEnv(env);
   env.SetFile("plain", "x");
   std::unique_ptr<MessageBase> base;
-  EXPECT_FALSE(OpenMessageBase(base, "Mplain/sub"));
-  EXPECT_EQ(MessageBaseOpenError(), 0x1000);
+  EXPECT_FALSE(testing_bases::Open(base, "Mplain/sub"));
+  EXPECT_EQ(testing_bases::openError, 0x1000);
   ASSERT_NE(base, nullptr);
   EXPECT_FALSE(base->IsOpen());
   EXPECT_TRUE(CloseMessageBase(base));

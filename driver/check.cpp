@@ -13,7 +13,6 @@
 #include "driver/check_text.h"
 #include "driver/command_line.h"
 #include "driver/driver.h"
-#include "msgbase/message_base.h"
 #include "posting/area_readers.h"
 #include "report/export.h"
 #include "posting/area_words.h"
@@ -344,7 +343,6 @@ class Checker {
                       "add AREADEFINECFG with the format letter and the path of the area file");
       return;
     }
-    InstallFileHooks(env_);
     const std::string cfg = posting.areaDefineCfg;
     const std::string file = TrimTrailingBlanks(cfg.substr(1));
     if (env_.Stat(file).exists) LintCharset(report_, env_, file);

@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "msgbase/message_base.h"
+#include "msgbase/base.h"
 #include "util/text.h"
 
 namespace vex {
@@ -47,9 +47,10 @@ std::string LintBase(CheckReport& report, Env& env, const std::string& where,
     }
   }
   if (there) {
-    std::unique_ptr<MessageBase> base;
-    if (OpenMessageBaseReadOnly(base, type + path)) {
-      if (base) CloseMessageBase(base);
+    std::unique_ptr<Base> base;
+    const Status opened = OpenBase(env, type + path, BaseMode::kReadOnly, &base);
+    if (opened.ok()) {
+      base->Close();
       // A *.MSG message is a new file in the directory; JAM and Squish
       // write their files in place.
       std::string target = path;
@@ -62,7 +63,7 @@ std::string LintBase(CheckReport& report, Env& env, const std::string& where,
       }
       return "base opens";
     }
-    report.Problem(where, "base " + path + " does not open: " + MessageBaseOpenErrorText(),
+    report.Problem(where, "base " + path + " does not open: " + opened.sentence(),
                    "repair the base or correct its path in the area file");
     return "does not open";
   }

@@ -2,9 +2,10 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "driver/dry_run.h"
-#include "msgbase/message_base.h"
+#include "msgbase/base.h"
 #include "platform/cp866.h"
 #include "platform/overlay_env.h"
 #include "posting/area_readers.h"
@@ -16,8 +17,6 @@
 
 namespace vex {
 namespace {
-
-constexpr size_t kMaxLine = 16384;
 
 std::string BaseTypeName(const std::string& type) {
   switch (type.empty() ? ' ' : UpperCp866(type)[0]) {
@@ -79,13 +78,14 @@ class Preview {
   }
 
  private:
-  int32_t HighMessage(const PostEntry& e) {
-    std::unique_ptr<MessageBase> base;
-    int32_t high = 0;
-    if (!e.baseType.empty() && OpenMessageBaseReadOnly(base, e.baseType + e.areaPath))
-      high = base->HighMessage();
-    CloseMessageBase(base);
-    return high;
+  uint32_t HighMessage(const PostEntry& e) {
+    std::unique_ptr<Base> base;
+    std::vector<uint32_t> numbers;
+    if (e.baseType.empty() ||
+        !OpenBase(overlay_, e.baseType + e.areaPath, BaseMode::kReadOnly, &base).ok() ||
+        !base->List(&numbers).ok() || numbers.empty())
+      return 0;
+    return numbers.back();
   }
 
   void Post(PostingSettings& settings, const std::string& area, const std::string& result) {
@@ -96,9 +96,8 @@ class Preview {
       Out("Area " + e.areaTag + ": not due today (WHEN), nothing posted.\n");
       return;
     }
-    InstallFileHooks(overlay_);
     LookUpArea(settings, dry_.log, overlay_);
-    const int32_t high = HighMessage(e);
+    const uint32_t high = HighMessage(e);
     overlay_.ClearConsole();
     PostAnnouncement(settings, dry_.log, overlay_, area, result);
     std::string heading = "Area " + e.areaTag;
@@ -108,45 +107,41 @@ class Preview {
       Out(heading + ": the post would fail:\n" + overlay_.console());
       return;
     }
-    std::unique_ptr<MessageBase> base;
-    if (!OpenMessageBaseReadOnly(base, e.baseType + e.areaPath)) {
-      Out(heading + ": " + MessageBaseOpenErrorText() + "\n");
+    std::unique_ptr<Base> base;
+    const Status opened = OpenBase(overlay_, e.baseType + e.areaPath, BaseMode::kReadOnly, &base);
+    if (!opened.ok()) {
+      Out(heading + ": " + opened.sentence() + "\n");
       return;
     }
-    base->SeekMessage(high + 1);
-    while (base->SeekFound()) {
-      const int32_t n = base->CurrentNumber();
-      Show(*base, heading);
-      base->SeekNext();
-      if (base->CurrentNumber() == n) break;
-    }
-    CloseMessageBase(base);
+    std::vector<uint32_t> numbers;
+    base->List(&numbers);
+    for (uint32_t n : numbers)
+      if (n > high) Show(*base, n, heading);
+    base->Close();
   }
 
-  void Show(MessageBase& base, const std::string& heading) {
+  void Show(Base& base, uint32_t n, const std::string& heading) {
     ++messages_;
     Out("\n=== Message " + std::to_string(messages_) + "\n" + heading + "\n");
-    Out("Number: " + std::to_string(base.CurrentNumber()) + "\n");
-    if (!base.ReadMessage()) {
-      Out("(cannot be read back: " + base.ReadErrorText() + ")\n");
-      base.FreeMessageText();
+    Out("Number: " + std::to_string(n) + "\n");
+    Message m;
+    const Status st = base.Read(n, &m);
+    if (!st.ok()) {
+      Out("(cannot be read back: " + st.sentence() + ")\n");
       return;
     }
-    std::string chrs;
-    const bool utf8 = base.FindKludge("\x01" "CHRS:", chrs) &&
-                      UpperCp866(chrs).find("UTF-8") != std::string::npos;
-    FtnAddress orig, dest;
-    base.GetAddresses(orig, dest);
-    Out("From: " + Shown(base.GetFromName(), utf8) + ", " + AddressToText(orig) + "\n");
-    Out("To: " + Shown(base.GetToName(), utf8) + ", " + AddressToText(dest) + "\n");
-    Out("Subject: " + Shown(base.GetSubject(), utf8) + "\n\n");
-    base.SetTextPos(0);
-    std::string line;
-    while (base.ReadTextLine(kMaxLine, line)) {
-      if (!line.empty() && line[0] == '\x01') line = "^A" + line.substr(1);
-      Out(Shown(line, utf8) + "\n");
+    bool utf8 = false;
+    for (const std::string& k : m.kludges) {
+      if (k.rfind("CHRS:", 0) == 0) {
+        utf8 = UpperCp866(k).find("UTF-8") != std::string::npos;
+        break;
+      }
     }
-    base.FreeMessageText();
+    Out("From: " + Shown(m.from, utf8) + ", " + AddressToText(m.orig) + "\n");
+    Out("To: " + Shown(m.to, utf8) + ", " + AddressToText(m.dest) + "\n");
+    Out("Subject: " + Shown(m.subject, utf8) + "\n\n");
+    for (const std::string& k : m.kludges) Out(Shown("^A" + k, utf8) + "\n");
+    for (const std::string& l : m.text) Out(Shown(l, utf8) + "\n");
   }
 
   void Out(const std::string& text) { out_ += text; }

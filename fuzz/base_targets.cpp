@@ -2,7 +2,7 @@
 // files of a base, which is opened the way the poster opens it, listed and
 // read message by message, and then given one new message.
 #include "fuzz/fuzz_targets.h"
-#include "msgbase/message_base.h"
+#include "msgbase/base.h"
 #include "platform/exit.h"
 #include "testenv/fault_env.h"
 #include "testenv/mem_env.h"
@@ -17,85 +17,55 @@ constexpr int kMaxListed = 300;
 const char kSubject[] = "Fuzz report";
 const char kLastLine[] = "--- Vexstat";
 
-// Reads the current message through; true when it is the message that
-// AppendMessage writes, whole.
-bool ReadWhole(MessageBase& base) {
-  bool ours = false;
-  if (base.ReadMessage()) {
-    FtnAddress orig, dest;
-    base.GetAddresses(orig, dest);
-    base.TestAttribute(AttrLocal);
-    std::string line, last;
-    base.FindKludge("\x01MSGID:", line);
-    base.SetTextPos(0);
-    while (base.ReadTextLine(16384, line)) last = line;
-    ours = base.GetSubject() == kSubject && last == kLastLine;
-  }
-  base.FreeMessageText();
-  return ours;
+// Reads message n through; true when it is the message that AppendMessage
+// writes, whole.
+bool ReadWhole(Base& base, uint32_t n) {
+  Message m;
+  return base.Read(n, &m).ok() && m.subject == kSubject && !m.text.empty() &&
+         m.text.back() == kLastLine;
 }
 
-void ReadEveryMessage(MessageBase& base) {
-  base.HighMessage();
-  base.ReadLastRead(0);
-  base.SeekMessage(1);
-  for (int listed = 0; listed < kMaxListed && base.SeekFound(); ++listed) {
-    int32_t n = base.CurrentNumber();
-    if (base.ReadHeader()) {
-      MsgDateTime dt;
-      base.GetDateWritten(dt);
-      base.GetDateArrived(dt);
-      base.GetFromName(), base.GetToName(), base.GetSubject();
-    }
-    base.FreeMessageText();
-    ReadWhole(base);
-    base.SeekNext();
-    if (base.CurrentNumber() == n) break;
-  }
+void ReadEveryMessage(Base& base) {
+  std::vector<uint32_t> numbers;
+  base.List(&numbers);
+  if (numbers.size() > kMaxListed) numbers.resize(kMaxListed);
+  for (uint32_t n : numbers) ReadWhole(base, n);
 }
 
 // Appends one message; returns its number, or 0 when it was not written.
-int32_t AppendMessage(MessageBase& base) {
-  if (!base.StartNewMessage()) return 0;
-  base.SetMailTypeFlag(kMailEcho, true);
-  FtnAddress from{2, 5020, 9999, 0}, to{2, 5020, 1, 0};
-  base.SetOrigAddress(from, true);
-  base.SetDestAddress(to);
-  base.SetFromName("Sysop");
-  base.SetToName("All");
-  base.SetSubject(kSubject);
-  MsgDateTime now = ToMsgDateTime(FuzzNow());
-  base.SetDateWritten(now);
-  base.SetDateArrived(now);
-  base.SetAttribute(AttrLocal, true);
-  base.WriteTextLine("Statistics of the file echoes");
-  base.WriteTextLine(kLastLine);
-  bool written = base.WriteMessage();
-  base.FreeMessageText();
-  return written ? base.CurrentNumber() : 0;
+uint32_t AppendMessage(Base& base) {
+  Message m;
+  m.orig = FtnAddress{2, 5020, 9999, 0};
+  m.dest = FtnAddress{2, 5020, 1, 0};
+  m.kludges = AddressKludges(m.orig, m.dest, false, 1);
+  m.from = "Sysop";
+  m.to = "All";
+  m.subject = kSubject;
+  m.written = m.arrived = ToMsgDateTime(FuzzNow());
+  m.attributes = AttrLocal | AttrTypeEcho;
+  m.text = {"Statistics of the file echoes", kLastLine};
+  uint32_t number = 0;
+  return base.Append(m, &number).ok() ? number : 0;
 }
 
 // Opens the base as the poster does, reads it all, appends one message and
 // closes it.  A message whose append and close report success must read
 // back whole under its number after a new open.
 void ExerciseBase(MemEnv& env, const std::string& areaId) {
-  InstallFileHooks(env);
-  std::unique_ptr<MessageBase> base;
-  int32_t number = 0;
-  if (OpenMessageBase(base, areaId)) {
+  std::unique_ptr<Base> base;
+  uint32_t number = 0;
+  bool stored = false;
+  if (OpenBase(env, areaId, BaseMode::kWrite, &base).ok()) {
     ReadEveryMessage(*base);
     number = AppendMessage(*base);
+    stored = base->Close().ok() && number != 0;
+    base.reset();
   }
-  bool stored = CloseMessageBase(base) && number != 0;
   Check(env.OpenFileCount() == 0, "no file left open after a close");
   if (!stored) return;
 
-  Check(OpenMessageBase(base, areaId), "a base just written opens again");
-  base->SeekMessage(number);
-  Check(base->SeekFound() && base->CurrentNumber() == number &&
-            ReadWhole(*base),
-        "the message just written reads back whole under its number");
-  CloseMessageBase(base);
+  Check(OpenBase(env, areaId, BaseMode::kWrite, &base).ok(), "a base just written opens again");
+  Check(ReadWhole(*base, number), "the message just written reads back whole under its number");
 }
 
 void SetFiles(MemEnv& env, const std::vector<std::string>& parts,
@@ -167,12 +137,11 @@ int Exercise(const BaseKind& kind, const uint8_t* data, size_t size) {
 // Opens the base, appends one message and closes it; true when the message
 // was stored.
 bool AppendOnce(Env& env, const std::string& areaId) {
-  InstallFileHooks(env);
-  std::unique_ptr<MessageBase> base;
-  int32_t number = 0;
+  std::unique_ptr<Base> base;
   try {
-    if (OpenMessageBase(base, areaId)) number = AppendMessage(*base);
-    return CloseMessageBase(base) && number != 0;
+    if (!OpenBase(env, areaId, BaseMode::kWrite, &base).ok()) return false;
+    const uint32_t number = AppendMessage(*base);
+    return base->Close().ok() && number != 0;
   } catch (const RunTimeError&) {
     return false;
   }
@@ -221,7 +190,6 @@ FaultedAppends CountFaultedAppends(const std::string& target,
       if (!AppendOnce(mem, kind->areaId)) ++out.stuck;
     }
   }
-  InstallFileHooks(*DefaultEnv());
   return out;
 }
 

@@ -4,7 +4,6 @@
 #include "driver/driver.h"
 #include "fuzz/fuzz_targets.h"
 #include "intake/tic_scan.h"
-#include "msgbase/message_base.h"
 #include "platform/exit.h"
 #include "testenv/mem_env.h"
 
@@ -57,7 +56,6 @@ int FuzzConfig(const uint8_t* data, size_t size) {
   if (parts.size() > 3) env.SetFile(kStatStoreName, parts[3]);
   if (parts.size() > 4) env.SetFile("t.tpl", parts[4]);
   if (parts.size() > 5) env.SetFile("areas", parts[5]);
-  InstallFileHooks(env);
   App app(env, args);
   try {
     RunDriver(app);

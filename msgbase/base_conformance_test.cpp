@@ -17,6 +17,7 @@
 #include <map>
 #include <set>
 
+#include "msgbase/base_testing.h"
 #include "msgbase/jam_base_impl.h"
 #include "msgbase/message_base.h"
 #include "msgbase/squish_base.h"
@@ -35,7 +36,7 @@ class BaseConformanceTest : public ::testing::TestWithParam<char> {
   static inline int lastError = 0;  // of the last post
   static bool Post(const std::string& areaId, int n) {
     std::unique_ptr<MessageBase> b;
-    bool ok = OpenMessageBase(b, areaId) && b->StartNewMessage();
+    bool ok = testing_bases::Open(b, areaId) && b->StartNewMessage();
     if (ok) {
       b->SetMailTypeFlag(kMailEcho, true);
       b->SetOrigAddress(FtnAddress{2, 5020, 1, 0}, true);
@@ -52,7 +53,7 @@ class BaseConformanceTest : public ::testing::TestWithParam<char> {
   // fails, then "count N" when the base counts otherwise).
   static std::vector<std::string> Bodies(const std::string& areaId) {
     std::unique_ptr<MessageBase> b;
-    if (!OpenMessageBase(b, areaId)) return {"unopenable"};
+    if (!testing_bases::Open(b, areaId)) return {"unopenable"};
     std::vector<std::string> out;
     for (b->SetCurrentNumber(0), b->SeekNext(); b->SeekFound(); b->SeekNext()) {
       std::string t = b->ReadMessage() ? b->TextBuffer()->Bytes() : "unreadable";
@@ -94,9 +95,9 @@ void SetClock(MemEnv& mem) {
 TEST_P(BaseConformanceTest, HeadersTextAndKludgesReadBackAsPosted) {
   MemEnv mem;
   SetClock(mem);
-  InstallFileHooks(mem);
+  testing_bases::UseEnv(mem);
   std::unique_ptr<MessageBase> b;
-  ASSERT_TRUE(OpenMessageBase(b, Area("b")));
+  ASSERT_TRUE(testing_bases::Open(b, Area("b")));
   ASSERT_TRUE(b->StartNewMessage());
   b->SetMailTypeFlag(kMailNet, true);
   b->SetOrigAddress(FtnAddress{2, 5020, 1042, 3}, true);
@@ -112,7 +113,7 @@ TEST_P(BaseConformanceTest, HeadersTextAndKludgesReadBackAsPosted) {
   b->SetAttribute(AttrPrivate, true);
   const std::string body = "\x8F\xE0\xA8\xA2\xA5\xE2!\r\rLine 3\r";
   b->WriteTextLine("\x01PID: Vexstat");
-  b->WriteTextBlock(body);
+  b->TextBuffer()->Write(body);
   ASSERT_TRUE(b->WriteMessage());
   EXPECT_EQ(b->CurrentNumber(), First());
   ASSERT_TRUE(b->FreeMessageText());
@@ -129,7 +130,7 @@ TEST_P(BaseConformanceTest, HeadersTextAndKludgesReadBackAsPosted) {
   EXPECT_EQ(mem.OpenFileCount(), 0);
 
   // Open again, by the type letter in either case.
-  ASSERT_TRUE(OpenMessageBase(b, std::string(1, static_cast<char>(std::tolower(GetParam()))) + "b/area"));
+  ASSERT_TRUE(testing_bases::Open(b, std::string(1, static_cast<char>(std::tolower(GetParam()))) + "b/area"));
   EXPECT_EQ(b->MessageCount(), 2);
   EXPECT_EQ(b->HighMessage(), First() + 1);
   b->SeekMessage(0);
@@ -190,11 +191,11 @@ TEST_P(BaseConformanceTest, HeadersTextAndKludgesReadBackAsPosted) {
 
 TEST_P(BaseConformanceTest, DeletionKeepsEveryNumberAndNumbersAreNeverGivenTwice) {
   MemEnv mem;
-  InstallFileHooks(mem);
+  testing_bases::UseEnv(mem);
   for (int i = 1; i <= 4; ++i) ASSERT_TRUE(Post(Area("b"), i));
   const int32_t n1 = First(), n2 = n1 + 1, n3 = n1 + 2, n4 = n1 + 3;
   std::unique_ptr<MessageBase> b;
-  ASSERT_TRUE(OpenMessageBase(b, Area("b")));
+  ASSERT_TRUE(testing_bases::Open(b, Area("b")));
   EXPECT_TRUE(b->MessageExists(n3));
   EXPECT_FALSE(b->MessageExists(n4 + 1));
   b->SeekMessage(n2);
@@ -230,7 +231,7 @@ TEST_P(BaseConformanceTest, DeletionKeepsEveryNumberAndNumbersAreNeverGivenTwice
   // Opening neither compacts nor renumbers; the next message takes the
   // number after the highest.
   ASSERT_TRUE(Post(Area("b"), 5));
-  ASSERT_TRUE(OpenMessageBase(b, Area("b")));
+  ASSERT_TRUE(testing_bases::Open(b, Area("b")));
   EXPECT_FALSE(b->MessageExists(n2));
   EXPECT_TRUE(b->MessageExists(n4 + 1));
   EXPECT_EQ(b->HighMessage(), n4 + 1);
@@ -243,11 +244,11 @@ TEST_P(BaseConformanceTest, DeletionKeepsEveryNumberAndNumbersAreNeverGivenTwice
 
 TEST_P(BaseConformanceTest, AMessageNeverWrittenLeavesNoTrace) {
   MemEnv mem;
-  InstallFileHooks(mem);
+  testing_bases::UseEnv(mem);
   ASSERT_TRUE(Post(Area("b"), 1));
   const auto files = Files(mem);
   std::unique_ptr<MessageBase> b;
-  ASSERT_TRUE(OpenMessageBase(b, Area("b")));
+  ASSERT_TRUE(testing_bases::Open(b, Area("b")));
   ASSERT_TRUE(b->StartNewMessage());
   EXPECT_EQ(b->CurrentNumber(), First() + 1);
   b->WriteTextLine("never written");
@@ -256,7 +257,7 @@ TEST_P(BaseConformanceTest, AMessageNeverWrittenLeavesNoTrace) {
   CloseMessageBase(b);
   EXPECT_EQ(Files(mem), files);
   EXPECT_EQ(Bodies(Area("b")), std::vector<std::string>{Body(1)});
-  ASSERT_TRUE(OpenMessageBase(b, Area("b")));
+  ASSERT_TRUE(testing_bases::Open(b, Area("b")));
   b->CloseBase();  // a closed base takes no message
   EXPECT_FALSE(b->StartNewMessage());
   EXPECT_FALSE(b->WriteMessage());
@@ -267,7 +268,7 @@ TEST_P(BaseConformanceTest, AMessageNeverWrittenLeavesNoTrace) {
   CloseMessageBase(b);
   EXPECT_EQ(Files(mem), files);
   // The next message takes the number the abandoned one had.
-  ASSERT_TRUE(OpenMessageBase(b, Area("b")));
+  ASSERT_TRUE(testing_bases::Open(b, Area("b")));
   ASSERT_TRUE(b->StartNewMessage());
   b->WriteTextLine("two");
   ASSERT_TRUE(b->WriteMessage());
@@ -279,12 +280,12 @@ TEST_P(BaseConformanceTest, TwoProcessesPostingInTurnsLeaveAWholeBase) {
   char tmpl[] = "/tmp/vex-turns-XXXXXX";
   ASSERT_NE(::mkdtemp(tmpl), nullptr);
   const std::string dir = tmpl, area = Area(dir);
-  InstallFileHooks(*DefaultEnv());
+  testing_bases::UseEnv(*DefaultEnv());
   constexpr int kEach = 8;
   auto writer = [&](int w) {
     for (int i = 0; i < kEach; ++i) {
       std::unique_ptr<MessageBase> b;
-      if (!OpenMessageBase(b, area) || !b->StartNewMessage()) return 10;
+      if (!testing_bases::Open(b, area) || !b->StartNewMessage()) return 10;
       b->SetMailTypeFlag(kMailEcho, true);
       b->SetOrigAddress(FtnAddress{2, 5020, 1, 0}, true);
       b->SetToName("Writer " + std::to_string(w));
@@ -306,7 +307,7 @@ TEST_P(BaseConformanceTest, TwoProcessesPostingInTurnsLeaveAWholeBase) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
 
   std::unique_ptr<MessageBase> b;
-  ASSERT_TRUE(OpenMessageBase(b, area));
+  ASSERT_TRUE(testing_bases::Open(b, area));
   EXPECT_EQ(b->MessageCount(), 1 + 2 * kEach);
   EXPECT_EQ(b->HighMessage(), First() + 2 * kEach);
   int seen[2] = {0, 0};
@@ -340,14 +341,14 @@ TEST_P(BaseConformanceTest, PostKilledAtAnyFileOperation) {
       std::string dir = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
       dir += "/vex-conform-XXXXXX";
       ASSERT_NE(::mkdtemp(dir.data()), nullptr);
-      InstallFileHooks(*DefaultEnv());
+      testing_bases::UseEnv(*DefaultEnv());
       std::vector<std::string> before;
       for (int i = 1; i <= existing; ++i, before.push_back(Body(i - 1))) ASSERT_TRUE(Post(Area(dir), i));
       pid_t pid = ::fork();
       if (pid == 0) {
         FaultEnv crash(*DefaultEnv());
         crash.CrashBeforeOperation(k);
-        InstallFileHooks(crash);
+        testing_bases::UseEnv(crash);
         _exit(Post(Area(dir), 3) ? 0 : 1);
       }
       int status = 0;
@@ -369,14 +370,14 @@ TEST_P(BaseConformanceTest, PostWithAnyWriteFailingOrCutShort) {
       SCOPED_TRACE("messages before: " + std::to_string(existing) + ", bytes written: " + std::to_string(budget));
       MemEnv mem;
       FaultEnv faults(mem);
-      InstallFileHooks(mem);
+      testing_bases::UseEnv(mem);
       std::vector<std::string> before;
       for (int i = 1; i <= existing; ++i, before.push_back(Body(i - 1))) ASSERT_TRUE(Post(Area("b"), i));
       const auto files = Files(mem);
-      InstallFileHooks(faults);
+      testing_bases::UseEnv(faults);
       faults.FailOneWriteAfter(budget);
       posted = Post(Area("b"), 3);
-      InstallFileHooks(mem);
+      testing_bases::UseEnv(mem);
       if (!posted && existing > 0 && GetParam() != 'M') { EXPECT_EQ(lastError, GetParam() == 'J' ? 0x200E : 0x3008); }
       if (!posted && existing > 0) {
         ASSERT_EQ(Files(mem), files);  // everything written was put back
@@ -391,7 +392,7 @@ TEST_P(BaseConformanceTest, PostWithAnyWriteFailingOrCutShort) {
 // a hidden temporary of a writer that is gone.
 TEST_P(BaseConformanceTest, LeftoversOfAnUnfinishedCreationOrPost) {
   MemEnv mem;
-  InstallFileHooks(mem);
+  testing_bases::UseEnv(mem);
   mem.SetFile(GetParam() == 'J' ? "b/area.jhr" : GetParam() == 'S' ? "b/area.sqd" : "b/area/.vexstat-0.tmp", "");
   ASSERT_TRUE(Post(Area("b"), 1));
   EXPECT_EQ(Bodies(Area("b")), std::vector<std::string>{Body(1)});
@@ -443,10 +444,10 @@ TEST_P(BaseConformanceTest, APostIsDurableWhenItReturns) {
   for (const char* area : {"new/sub/area", "old/area"}) {
     SCOPED_TRACE(area);
     MemEnv mem;
-    InstallFileHooks(mem);
+    testing_bases::UseEnv(mem);
     ASSERT_TRUE(Post(GetParam() + std::string("old/area"), 1));
     DurabilityEnv env(mem);
-    InstallFileHooks(env);
+    testing_bases::UseEnv(env);
     ASSERT_TRUE(Post(GetParam() + std::string(area), 2));
     EXPECT_EQ(env.faults, "");
     EXPECT_EQ(env.dirty, std::set<std::string>{});
@@ -476,10 +477,10 @@ TEST_P(BaseConformanceTest, ABaseMadeBetweenTwoLooksIsOpened) {
     bool created = false, made = false;
   };
   MemEnv made;  // the other program's bases: one message, none, a bare header file
-  InstallFileHooks(made);
+  testing_bases::UseEnv(made);
   ASSERT_TRUE(Post(Area("one"), 1));
   std::unique_ptr<MessageBase> b;
-  ASSERT_TRUE(OpenMessageBase(b, Area("none")) && CloseMessageBase(b));
+  ASSERT_TRUE(testing_bases::Open(b, Area("none")) && CloseMessageBase(b));
   std::vector<std::map<std::string, std::string>> variants(2);
   for (const std::string& f : made.Files()) variants[f.rfind("one", 0) == 0 ? 0 : 1]["b/area" + f.substr(f.find('/') + 5)] = made.GetFile(f);
   if (GetParam() == 'M') variants[1] = {{"b/area/", ""}};
@@ -490,10 +491,10 @@ TEST_P(BaseConformanceTest, ABaseMadeBetweenTwoLooksIsOpened) {
       SCOPED_TRACE("variant " + std::to_string(v) + ", made at look " + std::to_string(k));
       MemEnv mem;
       MakerEnv env(mem, variants[v], k);
-      InstallFileHooks(env);
+      testing_bases::UseEnv(env);
       ASSERT_TRUE(Post(Area("b"), 2));
       injected = env.made;
-      InstallFileHooks(mem);
+      testing_bases::UseEnv(mem);
       std::vector<std::string> want{Body(2)};
       if (v == 0 && injected) want.insert(want.begin(), Body(1));
       EXPECT_EQ(Bodies(Area("b")), want);
@@ -515,7 +516,7 @@ class FileSetBaseTest : public BaseConformanceTest {
 
 TEST_P(FileSetBaseTest, ABaseMissingAFileIsNeverCreatedOver) {
   MemEnv mem;
-  InstallFileHooks(mem);
+  testing_bases::UseEnv(mem);
   ASSERT_TRUE(Post(Area("b"), 1));
   const bool jam = GetParam() == 'J';
   const std::string header = jam ? "b/area.jhr" : "b/area.sqd", index = jam ? "b/area.jdx" : "b/area.sqi";
@@ -524,8 +525,8 @@ TEST_P(FileSetBaseTest, ABaseMissingAFileIsNeverCreatedOver) {
   auto files = Files(mem);
   std::unique_ptr<MessageBase> b;
   EXPECT_TRUE(Make(mem, 0)->BaseExists("b/area"));
-  EXPECT_FALSE(OpenMessageBase(b, Area("b")));
-  EXPECT_EQ(MessageBaseOpenError(), kOpenErrorExists);
+  EXPECT_FALSE(testing_bases::Open(b, Area("b")));
+  EXPECT_EQ(testing_bases::openError, kOpenErrorExists);
   EXPECT_EQ(b->GetErrorCode(), jam ? 0x2001 : 0x3001);
   CloseMessageBase(b);
   EXPECT_EQ(Files(mem), files);
@@ -536,13 +537,13 @@ TEST_P(FileSetBaseTest, ABaseMissingAFileIsNeverCreatedOver) {
   if (!jam) mem.SetFile("b/area.SQI", "index bytes!");
   files = Files(mem);
   EXPECT_FALSE(Make(mem, 0)->BaseExists("b/area"));
-  EXPECT_FALSE(OpenMessageBase(b, Area("b")));
-  EXPECT_EQ(MessageBaseOpenError(), jam ? 0x200C : 0x300A);
+  EXPECT_FALSE(testing_bases::Open(b, Area("b")));
+  EXPECT_EQ(testing_bases::openError, jam ? 0x200C : 0x300A);
   CloseMessageBase(b);
   EXPECT_EQ(Files(mem), files);
 
   // No base at all: created with lower-case extensions.
-  ASSERT_TRUE(OpenMessageBase(b, Area("fresh")));
+  ASSERT_TRUE(testing_bases::Open(b, Area("fresh")));
   EXPECT_TRUE(CloseMessageBase(b));
   EXPECT_TRUE(mem.HasFile(jam ? "fresh/area.jhr" : "fresh/area.sqd"));
   EXPECT_TRUE(mem.HasFile(jam ? "fresh/area.jdx" : "fresh/area.sqi"));
@@ -554,7 +555,7 @@ TEST_P(FileSetBaseTest, ABaseMissingAFileIsNeverCreatedOver) {
 // first file's extension; the name part is matched as it is.
 TEST_P(FileSetBaseTest, ExtensionsInAnyCase) {
   MemEnv mem;
-  InstallFileHooks(mem);
+  testing_bases::UseEnv(mem);
   ASSERT_TRUE(Post(Area("b"), 1));
   const bool jam = GetParam() == 'J';
   const std::vector<std::string> ext = jam ? std::vector<std::string>{"jhr", "jdx", "jdt"}

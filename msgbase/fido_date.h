@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "msgbase/message_base.h"
+#include "msgbase/message.h"
 
 namespace vex {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "msgbase/message_base.h"
+#include "msgbase/message.h"
 
 namespace vex::jam {
 

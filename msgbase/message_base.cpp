@@ -1,7 +1,6 @@
 #include "msgbase/message_base.h"
 
 #include <cstdio>
-#include <stdexcept>
 
 #include "msgbase/jam_base.h"
 #include "msgbase/msg_dir_base.h"
@@ -14,17 +13,10 @@ namespace vex {
 
 namespace {
 
-// The library-wide state: the Env that every base reaches its files
-// through, the error of the last OpenMessageBase, and the last MSGID serial
-// made from the clock in this run.
-struct LibraryState {
-  Env* env = nullptr;
-  int openError = 0;
-  uint32_t lastSerial = 0;
-};
-LibraryState& Library() {
-  static LibraryState state;
-  return state;
+// The last MSGID serial made from the clock in this run.
+uint32_t& LastClockSerial() {
+  static uint32_t last = 0;
+  return last;
 }
 
 // Line buffer used when a kludge is replaced or removed.
@@ -61,19 +53,18 @@ MessageBase::MessageBase(Env& env) : env_(env) {}
 
 MessageBase::~MessageBase() = default;
 
-MsgDateTime ToMsgDateTime(const ClockTime& t) {
-  MsgDateTime dt;
-  dt.hour = t.hour;
-  dt.minute = t.minute;
-  dt.second = t.second;
-  dt.hundredths = t.hundredths;
-  dt.day = t.day;
-  dt.month = t.month;
-  dt.year = t.year;
-  return dt;
+MsgDateTime MessageBase::Now() { return ToMsgDateTime(env_.Now()); }
+
+bool MessageBase::OpenBaseReadOnly(const std::string& path, std::string* problem) {
+  *problem = path + ": this kind of base cannot be opened read-only";
+  return false;
 }
 
-MsgDateTime MessageBase::Now() { return ToMsgDateTime(env_.Now()); }
+std::string MessageBase::ReadErrorText() {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%X", static_cast<unsigned>(errorCode_));
+  return std::string("the message cannot be read (error ") + buf + ")";
+}
 
 // Navigation -----------------------------------------------------------------
 
@@ -148,19 +139,6 @@ void MessageBase::SetTextPos(size_t p) {
 size_t MessageBase::TextPos() { return text_ ? text_->Pos() : 0; }
 
 size_t MessageBase::TextSize() { return text_ ? text_->Size() : 0; }
-
-void MessageBase::TruncateText() {
-  if (text_) text_->Truncate();
-}
-
-size_t MessageBase::ReadTextBlock(size_t count, std::string& buf) {
-  buf.clear();
-  return text_ ? text_->Read(count, buf) : 0;
-}
-
-void MessageBase::WriteTextBlock(const std::string& buf) {
-  if (text_) text_->Write(buf);
-}
 
 void MessageBase::SetTextBuffer(std::unique_ptr<MessageText> t) {
   text_ = std::move(t);
@@ -266,17 +244,6 @@ bool MessageBase::TestMailTypeFlag(uint32_t mask) const {
   return (mailTypeFlags_ & mask) == mask;
 }
 
-void MessageBase::SetMailType(int t) {
-  uint32_t flag;
-  switch (t) {
-    case 0: flag = kMailNet; break;
-    case 1: flag = kMailEcho; break;
-    case 2: flag = kMailLocal; break;
-    default: return;
-  }
-  mailTypeFlags_ = (mailTypeFlags_ & ~(kMailNet | kMailEcho | kMailLocal)) | flag;
-}
-
 // Addresses ------------------------------------------------------------------
 
 void MessageBase::ParseOrigKludge(FtnAddress& addr, const std::string& line) {
@@ -314,28 +281,17 @@ void MessageBase::GetAddresses(FtnAddress& orig, FtnAddress& dest) {
   }
 }
 
-void MessageBase::GetOrigAddress(FtnAddress& addr) {
-  FtnAddress dest;
-  MessageBase::GetAddresses(addr, dest);
-}
-
-void MessageBase::GetDestAddress(FtnAddress& addr) {
-  FtnAddress orig;
-  MessageBase::GetAddresses(orig, addr);
-}
-
 void MessageBase::SetOrigAddress(const FtnAddress& addr, bool newMsgId) {
   std::string msgId = std::string(kKludgeMsgId) + " " + AddressToText(addr) + " ";
   std::string old;
   if (!newMsgId && FindKludge(kKludgeMsgId, old)) {
     SetKludge(kKludgeMsgId, msgId + ExtractWord(3, old, " "));
   } else {
-    SetKludge(kKludgeMsgId, msgId + Hex8(hasPresetSerial_ ? presetSerial_ : NewMsgIdSerial(env_)));
-    hasPresetSerial_ = false;
+    SetKludge(kKludgeMsgId, msgId + Hex8(NewMsgIdSerial(env_)));
   }
   if (!TestMailTypeFlag(kMailNet)) return;
-  FtnAddress dest;
-  GetDestAddress(dest);
+  FtnAddress origNow, dest;
+  GetAddresses(origNow, dest);
   SetKludge(kKludgeIntl, std::string(kKludgeIntl) + " " + AddressToText3D(dest) +
                              " " + AddressToText3D(addr));
   if (addr.point == 0) {
@@ -348,8 +304,8 @@ void MessageBase::SetOrigAddress(const FtnAddress& addr, bool newMsgId) {
 
 void MessageBase::SetDestAddress(const FtnAddress& addr) {
   if (!TestMailTypeFlag(kMailNet)) return;
-  FtnAddress orig;
-  GetOrigAddress(orig);
+  FtnAddress orig, destNow;
+  GetAddresses(orig, destNow);
   SetKludge(kKludgeIntl, std::string(kKludgeIntl) + " " + AddressToText3D(addr) +
                              " " + AddressToText3D(orig));
   if (addr.point == 0) {
@@ -360,59 +316,34 @@ void MessageBase::SetDestAddress(const FtnAddress& addr) {
   }
 }
 
-void MessageBase::SetAddresses(const FtnAddress& orig, const FtnAddress& dest,
-                               bool newMsgId) {
-  SetOrigAddress(orig, newMsgId);
-  SetDestAddress(dest);
-}
-
-void MessageBase::WriteOriginLine(const std::string& text,
-                                  const FtnAddress& addr) {
-  std::string address = AddressToText(addr);
-  size_t fixed = std::string(" * Origin:  (").size() + address.size() + 1;
-  size_t room = fixed < 79 ? 79 - fixed : 0;
-  std::string origin = text.substr(0, room);
-  WriteTextLine(" * Origin: " + origin + " (" + address + ")");
-}
-
 // Library-wide operations ----------------------------------------------------
 
 uint32_t NewMsgIdSerial(Env& env) {
-  LibraryState& lib = Library();
-  lib.lastSerial = SerialAfter(lib.lastSerial, ClockSerial(env.Now()));
-  return lib.lastSerial;
+  uint32_t& last = LastClockSerial();
+  last = SerialAfter(last, ClockSerial(env.Now()));
+  return last;
 }
 
-void InstallFileHooks(Env& env) { Library().env = &env; }
-
-Env* FileHooksEnv() { return Library().env; }
-
-int MessageBaseOpenError() { return Library().openError; }
-
-bool OpenMessageBase(std::unique_ptr<MessageBase>& base,
-                     const std::string& areaId) {
-  LibraryState& lib = Library();
+bool OpenMessageBase(Env& env, std::unique_ptr<MessageBase>& base, const std::string& areaId,
+                     int* openError) {
   base.reset();
-  lib.openError = kOpenErrorUnknownType;
+  *openError = kOpenErrorUnknownType;
   if (areaId.empty()) return false;
-  if (!lib.env) {
-    throw std::logic_error("message base opened before InstallFileHooks");
-  }
   switch (areaId[0]) {
     case 'J':
     case 'j':
-      base = MakeJamBase(*lib.env);
+      base = MakeJamBase(env);
       break;
     case 'S':
     case 's':
-      base = MakeSquishBase(*lib.env);
+      base = MakeSquishBase(env);
       break;
     case 'F':
     case 'f':
     case 'M':
     case 'm':
     case '*':
-      base = MakeMsgDirBase(*lib.env);
+      base = MakeMsgDirBase(env);
       break;
     default:
       return false;
@@ -426,11 +357,11 @@ bool OpenMessageBase(std::unique_ptr<MessageBase>& base,
   const int code = base->GetErrorCode();
   const bool mainMissing = code == 0x1000 || code == 0x2000 || code == 0x3000;
   if (!mainMissing) {
-    lib.openError = kOpenErrorExists;
+    *openError = kOpenErrorExists;
     return false;
   }
   if (base->CreateBase(path)) return true;
-  lib.openError = base->GetErrorCode();
+  *openError = base->GetErrorCode();
   return false;
 }
 

@@ -7,49 +7,18 @@
 #include <memory>
 #include <string>
 
+#include "msgbase/message.h"
 #include "msgbase/message_text.h"
 #include "platform/env.h"
 #include "util/address.h"
 
 namespace vex {
 
-// Generic attribute masks; each format maps them to its own bits.
-enum : uint32_t {
-  AttrPrivate = 0x0001,
-  AttrCrash = 0x0002,
-  AttrReceived = 0x0004,
-  AttrSent = 0x0008,
-  AttrFileAttached = 0x0010,
-  AttrInTransit = 0x0020,
-  AttrOrphan = 0x0040,
-  AttrKillSent = 0x0080,
-  AttrLocal = 0x0100,
-  AttrHold = 0x0200,
-  AttrFileRequest = 0x0400,
-  AttrReceiptRequest = 0x0800,
-  AttrIsReceipt = 0x1000,
-  AttrAuditRequest = 0x2000,
-  AttrUpdateRequest = 0x4000,
-  AttrScanned = 0x8000,
-  AttrTypeLocal = 0x800000,
-  AttrTypeEcho = 0x1000000,
-  AttrTypeNet = 0x2000000,
-};
-
 // Mail-type flags.
 enum : uint32_t { kMailNet = 1, kMailEcho = 2, kMailLocal = 4 };
 
 // Library-wide open errors.
 enum : int { kOpenErrorUnknownType = 256, kOpenErrorExists = 257 };
-
-// The clock record passed to and from the header operations.
-struct MsgDateTime {
-  int32_t hour = 0, minute = 0, second = 0, hundredths = 0;
-  int32_t day = 0, month = 0, year = 0;
-};
-
-// The clock reading as the header operations take it.
-MsgDateTime ToMsgDateTime(const ClockTime& t);
 
 class MessageBase {
  public:
@@ -64,7 +33,6 @@ class MessageBase {
   // failure *problem holds a sentence that names the file and what is
   // wrong.  An object opened this way stays read-only.
   virtual bool OpenBaseReadOnly(const std::string& path, std::string* problem);
-  bool IsReadOnly() const { return readOnly_; }
   // A sentence on the last failed read of the current message: the file
   // and what is wrong with it.
   virtual std::string ReadErrorText();
@@ -90,33 +58,18 @@ class MessageBase {
   virtual std::string GetFromName() = 0;
   virtual std::string GetToName() = 0;
   virtual std::string GetSubject() = 0;
-  virtual void GetOrigAddress(FtnAddress& addr);
-  virtual void GetDestAddress(FtnAddress& addr);
   virtual void GetAddresses(FtnAddress& orig, FtnAddress& dest);
   virtual void SetFromName(const std::string& s) = 0;
   virtual void SetToName(const std::string& s) = 0;
   virtual void SetSubject(const std::string& s) = 0;
   virtual void SetOrigAddress(const FtnAddress& addr, bool newMsgId);
-  // The serial the next SetOrigAddress(addr, true) writes into the MSGID
-  // line, instead of one NewMsgIdSerial makes.
-  void UseMsgIdSerial(uint32_t serial) {
-    presetSerial_ = serial;
-    hasPresetSerial_ = true;
-  }
   virtual void SetDestAddress(const FtnAddress& addr);
-  virtual void SetAddresses(const FtnAddress& orig, const FtnAddress& dest,
-                            bool newMsgId);
 
   // Text operations on the current message.
   bool ReadTextLine(size_t maxLen, std::string& line);  // false at the end
   void WriteTextLine(const std::string& line);  // bytes up to a NUL, then CR
-  bool TextEnd();
   void SetTextPos(size_t p);
-  size_t TextPos();
   size_t TextSize();
-  void TruncateText();
-  size_t ReadTextBlock(size_t count, std::string& buf);
-  void WriteTextBlock(const std::string& buf);
 
   virtual bool TestAttribute(uint32_t mask) = 0;
   virtual void SetAttribute(uint32_t mask, bool on) = 0;
@@ -127,39 +80,43 @@ class MessageBase {
   virtual bool WriteMessage() = 0;
   virtual bool RewriteHeader() = 0;
 
-  // Kludges: names include the leading 0x01 and match case-sensitively.
-  bool FindKludge(const std::string& name, std::string& line,
-                  size_t maxLen = 255);
-  void SetKludge(const std::string& name, const std::string& line);
+  // Removes the first line that starts with name (with its leading 0x01).
   void DeleteKludge(const std::string& name);
-  void InsertKludge(const std::string& line);
 
   MessageText* TextBuffer() { return text_.get(); }
   void SetMailTypeFlag(uint32_t mask, bool on);
   bool TestMailTypeFlag(uint32_t mask) const;
-  void ParseOrigKludge(FtnAddress& addr, const std::string& line);
-  void ParseDestKludge(FtnAddress& addr, const std::string& line);
 
   virtual bool StartNewMessage() = 0;
   virtual bool DeleteMessage() = 0;
   virtual int32_t ReadLastRead(int32_t user) = 0;
   virtual void WriteLastRead(int32_t user, int32_t n) = 0;
 
-  void SetMailType(int t);  // 0 netmail, 1 echomail, 2 local
-  void WriteOriginLine(const std::string& text, const FtnAddress& addr);
-  size_t BodyStartPos();
-  void SetTextBuffer(std::unique_ptr<MessageText> t);
-  void SetErrorCode(int c) { errorCode_ = c; }
   int GetErrorCode() const { return errorCode_; }
-  void SetOpen(bool b) { isOpen_ = b; }
   bool IsOpen() const { return isOpen_; }
   void SetCurrentNumber(int32_t n) { currentNumber_ = n; }
-  void SetBasePath(const std::string& s) { basePath_ = s; }
   const std::string& GetBasePath() const { return basePath_; }
 
  protected:
   // The current local time as the clock record.
   MsgDateTime Now();
+  // Text and kludge helpers of the formats.
+  bool TextEnd();
+  size_t TextPos();
+  // Where the body starts: after the leading kludge lines.
+  size_t BodyStartPos();
+  // The first line that starts with name (names include the leading 0x01
+  // and match case-sensitively).
+  bool FindKludge(const std::string& name, std::string& line, size_t maxLen = 255);
+  // Replaces the first line that starts with name, or inserts the line.
+  void SetKludge(const std::string& name, const std::string& line);
+  // Inserts a kludge line before the body.
+  void InsertKludge(const std::string& line);
+  // Take an origin or destination address from a kludge line (MSGID, INTL,
+  // FMPT, TOPT).
+  void ParseOrigKludge(FtnAddress& addr, const std::string& line);
+  void ParseDestKludge(FtnAddress& addr, const std::string& line);
+  void SetTextBuffer(std::unique_ptr<MessageText> t);
   Env& env_;
   size_t foundLineStart_ = 0;
   size_t foundLineEnd_ = 0;
@@ -170,28 +127,17 @@ class MessageBase {
   int32_t currentNumber_ = 0;
   std::unique_ptr<MessageText> text_;
   std::string basePath_;
-  uint32_t presetSerial_ = 0;
-  bool hasPresetSerial_ = false;
 };
 
-// Records the Env through which every base reaches its files.  Must run once
-// before the first OpenMessageBase.
-void InstallFileHooks(Env& env);
-// The Env recorded by InstallFileHooks; nullptr before.
-Env* FileHooksEnv();
-// Area identifier: type letter (J/j JAM; S/s Squish; F/f/M/m/* *.MSG) and
-// path.  Opens an existing base or creates a new one; an existing base that
-// fails to open is never re-created.  After a failure the object may still
-// be allocated and must be closed with CloseMessageBase.
-bool OpenMessageBase(std::unique_ptr<MessageBase>& base,
-                     const std::string& areaId);
-// Opens an existing base for reading only: nothing is created, changed or
-// locked, and no last-read file is made.  False when the base is missing or
-// damaged; MessageBaseOpenErrorText() then names the file and what is wrong.
-bool OpenMessageBaseReadOnly(std::unique_ptr<MessageBase>& base, const std::string& areaId);
-std::string MessageBaseOpenErrorText();
+// The cursor open by area identifier, for the tests of the formats (the
+// program opens bases with OpenBase): type letter (J/j JAM; S/s Squish;
+// F/f/M/m/* *.MSG) and path.  Opens an existing base or creates a new one;
+// an existing base that fails to open is never re-created.  After a failure
+// the object may still be allocated; *openError then holds 256 (unknown
+// type), 257 (the base exists) or the format's creation error.
+bool OpenMessageBase(Env& env, std::unique_ptr<MessageBase>& base, const std::string& areaId,
+                     int* openError);
 bool CloseMessageBase(std::unique_ptr<MessageBase>& base);
-int MessageBaseOpenError();
 
 // A MSGID serial made from the clock, never the same twice in a run (a
 // posting takes its serials from a MsgIdCounter instead; this one serves

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "msgbase/base_testing.h"
 #include "testenv/mem_env.h"
 
 using namespace std::string_literals;
@@ -45,6 +46,16 @@ class PlainBase : public MessageBase {
   bool DeleteMessage() override { return true; }
   int32_t ReadLastRead(int32_t) override { return 0; }
   void WriteLastRead(int32_t, int32_t) override {}
+
+  // The text helpers the formats use, open to the tests.
+  using MessageBase::BodyStartPos;
+  using MessageBase::FindKludge;
+  using MessageBase::InsertKludge;
+  using MessageBase::ParseDestKludge;
+  using MessageBase::ParseOrigKludge;
+  using MessageBase::SetKludge;
+  using MessageBase::TextEnd;
+  using MessageBase::TextPos;
 
   const std::string& Bytes() { return TextBuffer()->Bytes(); }
   void SetBytes(const std::string& s) {
@@ -152,16 +163,24 @@ TEST_F(MessageBaseTest, NetmailKludgesComeInPostingOrder) {
   t.second = 45;  // a moment no other test has used
   env_.SetNow(t);
   base_.SetMailTypeFlag(kMailNet, true);
-  base_.UseMsgIdSerial(0x56c1f4b2);
   base_.SetOrigAddress(Addr(2, 5020, 1, 4), true);
   base_.SetDestAddress(Addr(2, 5030, 7, 9));
   base_.WriteTextLine("Hello");
+  std::string msgId;
+  ASSERT_TRUE(base_.FindKludge("\x01MSGID:", msgId));
+  const std::string serial = msgId.substr(msgId.rfind(' ') + 1);
   EXPECT_EQ(base_.Bytes(),
-            "\x01MSGID: 2:5020/1.4 56c1f4b2\r"
+            "\x01MSGID: 2:5020/1.4 " + serial + "\r"
             "\x01INTL 2:5030/7 2:5020/1\r"
             "\x01" "FMPT 4\r"
             "\x01TOPT 9\r"
             "Hello\r");
+  // A poster that builds the kludges as values gets the same lines.
+  std::string built;
+  for (const std::string& k : AddressKludges(Addr(2, 5020, 1, 4), Addr(2, 5030, 7, 9), true,
+                                             static_cast<uint32_t>(std::stoul(serial, nullptr, 16))))
+    built += "\x01" + k + "\r";
+  EXPECT_EQ(built + "Hello\r", base_.Bytes());
   FtnAddress orig, dest;
   base_.GetAddresses(orig, dest);
   EXPECT_EQ(orig, Addr(2, 5020, 1, 4));
@@ -169,7 +188,7 @@ TEST_F(MessageBaseTest, NetmailKludgesComeInPostingOrder) {
 }
 
 TEST_F(MessageBaseTest, EchomailGetsOnlyTheMsgId) {
-  base_.SetMailType(1);
+  base_.SetMailTypeFlag(kMailEcho, true);
   base_.SetOrigAddress(Addr(2, 5020, 1, 4), true);
   base_.SetDestAddress(Addr(2, 5030, 7, 9));
   std::string bytes = base_.Bytes();
@@ -216,12 +235,6 @@ TEST_F(MessageBaseTest, SerialsDifferEvenWhenTheClockStandsStill) {
   uint32_t b = NewMsgIdSerial(env_);
   EXPECT_EQ(b, a + 1);
   EXPECT_EQ(env_.sleptMs(), 0);  // nothing waits for the clock
-  // A serial given to the base is the one the MSGID line carries.
-  base_.UseMsgIdSerial(0x1234abcd);
-  base_.SetOrigAddress(Addr(2, 5020, 1, 0), true);
-  std::string line;
-  ASSERT_TRUE(base_.FindKludge("\x01MSGID:", line));
-  EXPECT_EQ(line, "\x01MSGID: 2:5020/1 1234abcd");
 }
 
 TEST_F(MessageBaseTest, AddressKludgesParseAndLaterLinesOverride) {
@@ -229,8 +242,7 @@ TEST_F(MessageBaseTest, AddressKludgesParseAndLaterLinesOverride) {
       "\x01MSGID: 1:1/1.1 0\r\x01INTL 3:4/5 6:7/8\r\x01" "FMPT 9\r"
       "\x01TOPT 10\rbody \x01INTL 9:9/9 9:9/9\r");
   FtnAddress orig, dest;
-  base_.GetOrigAddress(orig);
-  base_.GetDestAddress(dest);
+  base_.GetAddresses(orig, dest);
   EXPECT_EQ(orig, Addr(6, 7, 8, 9));
   EXPECT_EQ(dest, Addr(3, 4, 5, 10));
   // INTL keeps the point it finds; junk leaves the address alone.
@@ -243,21 +255,12 @@ TEST_F(MessageBaseTest, AddressKludgesParseAndLaterLinesOverride) {
   EXPECT_EQ(a, Addr(3, 3, 3, 7));
 }
 
-TEST_F(MessageBaseTest, OriginLineIsAtMost79Characters) {
-  base_.WriteOriginLine(std::string(100, 'x'), Addr(2, 5020, 1, 0));
-  std::string line = base_.Bytes();
-  ASSERT_EQ(line.size(), 80u);  // with its CR
-  EXPECT_EQ(line, " * Origin: " + std::string(57, 'x') + " (2:5020/1)\r");
-  base_.SetBytes("");
-  base_.WriteOriginLine("Short", Addr(2, 5020, 1, 3));
-  EXPECT_EQ(base_.Bytes(), " * Origin: Short (2:5020/1.3)\r");
-}
-
 TEST_F(MessageBaseTest, MailTypeFlagsAndNavigation) {
   base_.SetMailTypeFlag(kMailNet | kMailLocal, true);
   EXPECT_TRUE(base_.TestMailTypeFlag(kMailNet | kMailLocal));
   EXPECT_FALSE(base_.TestMailTypeFlag(kMailNet | kMailEcho));
-  base_.SetMailType(1);
+  base_.SetMailTypeFlag(kMailNet | kMailLocal, false);
+  base_.SetMailTypeFlag(kMailEcho, true);
   EXPECT_TRUE(base_.TestMailTypeFlag(kMailEcho));
   EXPECT_FALSE(base_.TestMailTypeFlag(kMailNet));
   EXPECT_FALSE(base_.TestMailTypeFlag(kMailLocal));
@@ -277,17 +280,17 @@ TEST_F(MessageBaseTest, MailTypeFlagsAndNavigation) {
 
 TEST(OpenMessageBaseTest, TypeLetterChoosesTheFormat) {
   MemEnv env;
-  InstallFileHooks(env);
+  testing_bases::UseEnv(env);
   std::unique_ptr<MessageBase> base;
-  EXPECT_FALSE(OpenMessageBase(base, ""));
-  EXPECT_EQ(MessageBaseOpenError(), kOpenErrorUnknownType);
+  EXPECT_FALSE(testing_bases::Open(base, ""));
+  EXPECT_EQ(testing_bases::openError, kOpenErrorUnknownType);
   EXPECT_EQ(base, nullptr);
-  EXPECT_FALSE(OpenMessageBase(base, "Xmail/"));
-  EXPECT_EQ(MessageBaseOpenError(), kOpenErrorUnknownType);
+  EXPECT_FALSE(testing_bases::Open(base, "Xmail/"));
+  EXPECT_EQ(testing_bases::openError, kOpenErrorUnknownType);
   EXPECT_FALSE(CloseMessageBase(base));
 
   for (const char* id : {"Mnet/a", "mnet/b", "Fnet/c", "fnet/d", "*net/e"}) {
-    ASSERT_TRUE(OpenMessageBase(base, id)) << id;
+    ASSERT_TRUE(testing_bases::Open(base, id)) << id;
     EXPECT_TRUE(base->IsOpen());
     EXPECT_EQ(base->GetBasePath(), std::string(id + 1) + "/");
     EXPECT_TRUE(env.HasDirectory(id + 1));
@@ -296,18 +299,18 @@ TEST(OpenMessageBaseTest, TypeLetterChoosesTheFormat) {
   }
   // An existing directory opens as it is.
   env.SetFile("net/a/5.msg", std::string(191, '\0'));
-  ASSERT_TRUE(OpenMessageBase(base, "Mnet/a"));
+  ASSERT_TRUE(testing_bases::Open(base, "Mnet/a"));
   EXPECT_EQ(base->MessageCount(), 1);
   CloseMessageBase(base);
 }
 
 TEST(OpenMessageBaseTest, UncreatableBaseReportsTheFormatsCode) {
   MemEnv env;
-  InstallFileHooks(env);
+  testing_bases::UseEnv(env);
   env.SetFile("plain", "x");
   std::unique_ptr<MessageBase> base;
-  EXPECT_FALSE(OpenMessageBase(base, "Mplain/sub"));
-  EXPECT_EQ(MessageBaseOpenError(), 0x1000);
+  EXPECT_FALSE(testing_bases::Open(base, "Mplain/sub"));
+  EXPECT_EQ(testing_bases::openError, 0x1000);
   ASSERT_NE(base, nullptr);
   EXPECT_FALSE(base->IsOpen());
   EXPECT_TRUE(CloseMessageBase(base));

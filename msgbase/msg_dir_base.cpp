@@ -289,16 +289,6 @@ void MsgDirBase::GetAddresses(FtnAddress& orig, FtnAddress& dest) {
   if (dest.zone == 0) dest.zone = 2;
 }
 
-void MsgDirBase::GetOrigAddress(FtnAddress& addr) {
-  FtnAddress dest;
-  GetAddresses(addr, dest);
-}
-
-void MsgDirBase::GetDestAddress(FtnAddress& addr) {
-  FtnAddress orig;
-  GetAddresses(orig, addr);
-}
-
 void MsgDirBase::SetOrigAddress(const FtnAddress& addr, bool newMsgId) {
   MessageBase::SetOrigAddress(addr, newMsgId);
   PutU16(header_ + kOrigNet, static_cast<uint16_t>(addr.net));

@@ -42,8 +42,6 @@ class MsgDirBase : public MessageBase {
   void SetToName(const std::string& s) override;
   void SetSubject(const std::string& s) override;
   void GetAddresses(FtnAddress& orig, FtnAddress& dest) override;
-  void GetOrigAddress(FtnAddress& addr) override;
-  void GetDestAddress(FtnAddress& addr) override;
   void SetOrigAddress(const FtnAddress& addr, bool newMsgId) override;
   void SetDestAddress(const FtnAddress& addr) override;
   bool TestAttribute(uint32_t mask) override;

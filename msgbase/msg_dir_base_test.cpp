@@ -257,8 +257,8 @@ TEST_F(MsgDirBaseTest, HeaderAddressesWithoutKludgesGetZoneTwo) {
   ASSERT_TRUE(base_->OpenBase("area"));
   base_->SeekMessage(3);
   ASSERT_TRUE(base_->ReadMessage());
-  FtnAddress orig;
-  base_->GetOrigAddress(orig);
+  FtnAddress orig, dest;
+  base_->GetAddresses(orig, dest);
   EXPECT_EQ(orig, Addr(2, 5020, 12, 0));
 }
 

@@ -18,7 +18,7 @@ bool Fill(std::unique_ptr<vex::MessageBase> base, const std::string& path,
   if (!base->CreateBase(path)) return false;
   for (long i = 0; i < count; ++i) {
     if (!base->StartNewMessage()) return false;
-    base->SetMailType(1);
+    base->SetMailTypeFlag(vex::kMailEcho, true);
     base->SetFromName("Vexstat");
     base->SetToName("All");
     base->SetSubject("File echo statistics, part " + std::to_string(i));

@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "msgbase/message_base.h"
+#include "msgbase/base.h"
 #include "msgbase/msgid_counter.h"
 #include "platform/env_wrapper.h"
 
@@ -65,31 +65,30 @@ MsgIdCounter* counter = nullptr;
 
 // One message as the poster writes it: MSGID (its serial from the counter,
 // the sections still to come reserved with it), names, 40 report lines.
-bool WriteOne(MessageBase& b, int n, int later) {
+bool WriteOne(Base& b, int n, int later) {
   uint32_t serial = 0;
   int err = 0;
   if (!counter->Next(static_cast<uint32_t>(later), &serial, &err)) return false;
-  if (!b.StartNewMessage()) return false;
-  b.UseMsgIdSerial(serial);
-  b.SetMailTypeFlag(kMailEcho, true);
-  b.SetOrigAddress(FtnAddress{2, 5020, 9999, 0}, true);
-  b.SetFromName("Vexstat");
-  b.SetToName("All");
-  b.SetSubject("Statistics " + std::to_string(n));
+  Message m;
+  m.attributes = AttrTypeEcho;
+  m.orig = FtnAddress{2, 5020, 9999, 0};
+  m.kludges = AddressKludges(m.orig, m.dest, false, serial);
+  m.from = "Vexstat";
+  m.to = "All";
+  m.subject = "Statistics " + std::to_string(n);
+  m.written = m.arrived = ToMsgDateTime(DefaultEnv()->Now());
   for (int line = 0; line < 40; ++line)
-    b.WriteTextLine("Report line " + std::to_string(line) + std::string(50, '.'));
-  bool ok = b.WriteMessage();
-  b.FreeMessageText();
-  return ok;
+    m.text.push_back("Report line " + std::to_string(line) + std::string(50, '.'));
+  uint32_t number = 0;
+  return b.Append(m, &number).ok();
 }
 
 // `sections` messages into one open base.
-bool Post(const std::string& areaId, int sections) {
-  std::unique_ptr<MessageBase> b;
-  bool ok = OpenMessageBase(b, areaId);
+bool Post(Env& env, const std::string& areaId, int sections) {
+  std::unique_ptr<Base> b;
+  bool ok = OpenBase(env, areaId, BaseMode::kWrite, &b).ok();
   for (int i = 0; ok && i < sections; ++i) ok = WriteOne(*b, i, sections - 1 - i);
-  CloseMessageBase(b);
-  return ok;
+  return b && b->Close().ok() && ok;
 }
 
 }  // namespace
@@ -104,7 +103,6 @@ int main(int argc, char** argv) {
   int count = std::atoi(argv[2]);
   bool sync = std::string(argv[3]) == "sync";
   vex::CountingEnv env(*vex::DefaultEnv(), !sync);
-  vex::InstallFileHooks(env);
   vex::MsgIdCounter counter(env, dir + "/vexstat.seq");
   vex::counter = &counter;
   using Clock = std::chrono::steady_clock;
@@ -113,7 +111,7 @@ int main(int argc, char** argv) {
     env.counts = {};
     auto start = Clock::now();
     for (int i = 0; i < count; ++i) {
-      if (!vex::Post(area, 1)) {
+      if (!vex::Post(env, area, 1)) {
         std::fprintf(stderr, "post %d into %c failed\n", i, type);
         return 1;
       }
@@ -124,7 +122,7 @@ int main(int argc, char** argv) {
                 double(env.counts.dirSyncs) / count);
     env.counts = {};
     start = Clock::now();
-    if (!vex::Post(area + "_64", 64)) {
+    if (!vex::Post(env, area + "_64", 64)) {
       std::fprintf(stderr, "64-section post into %c failed\n", type);
       return 1;
     }

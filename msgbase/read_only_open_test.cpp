@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "msgbase/message_base.h"
+#include "msgbase/base.h"
 #include "testenv/mem_env.h"
 
 namespace vex {
@@ -38,16 +38,17 @@ struct Format {
 };
 
 void Build(ReadOnlyFs& fs, const std::string& area) {
-  InstallFileHooks(fs);
-  std::unique_ptr<MessageBase> base;
-  ASSERT_TRUE(OpenMessageBase(base, area));
+  std::unique_ptr<Base> base;
+  ASSERT_TRUE(OpenBase(fs, area, BaseMode::kWrite, &base).ok());
   for (int i = area[0] == 'M' ? 2 : 1; i <= 4; ++i) {  // 1 and 3 deleted
-    ASSERT_TRUE(base->StartNewMessage());
-    base->SetSubject("Part " + std::to_string(i));
-    ASSERT_TRUE(base->WriteMessage());
-    if (i % 2 == 1) { ASSERT_TRUE(base->DeleteMessage()); }
+    Message m;
+    m.subject = "Part " + std::to_string(i);
+    m.written = m.arrived = ToMsgDateTime(fs.Now());
+    uint32_t n = 0;
+    ASSERT_TRUE(base->Append(m, &n).ok());
+    if (i % 2 == 1) { ASSERT_TRUE(base->Delete(n).ok()); }
   }
-  CloseMessageBase(base);
+  ASSERT_TRUE(base->Close().ok());
 }
 
 void Damage(ReadOnlyFs& fs, const Case& c) {
@@ -72,39 +73,44 @@ TEST_P(ReadOnlyOpenTest, ReadsALockedBaseOnAReadOnlyFileSystemAndChangesNothing)
   ASSERT_TRUE(GetParam().lockFile.empty() || holder->LockFirstByte(0));
   const std::string before = Contents(fs);
   fs.frozen = true;
-  std::unique_ptr<MessageBase> b;
-  ASSERT_TRUE(OpenMessageBaseReadOnly(b, GetParam().area)) << MessageBaseOpenErrorText();
-  std::string walk;  // forward with the subjects, then backward
-  for (b->SeekMessage(1); b->SeekFound(); b->SeekNext()) {
-    walk += std::to_string(b->CurrentNumber()) + (b->ReadMessage() ? b->GetSubject() : "?") + " ";
+  std::unique_ptr<Base> b;
+  const Status opened = OpenBase(fs, GetParam().area, BaseMode::kReadOnly, &b);
+  ASSERT_TRUE(opened.ok()) << opened.ToString();
+  std::vector<uint32_t> numbers;
+  ASSERT_TRUE(b->List(&numbers).ok());
+  std::string walk;
+  for (uint32_t n : numbers) {
+    Message m;
+    walk += std::to_string(n) + (b->Read(n, &m).ok() ? m.subject : "?") + " ";
   }
-  for (b->SeekMessage(b->HighMessage()); b->SeekFound(); b->SeekPrior()) walk += std::to_string(b->CurrentNumber());
-  EXPECT_EQ(walk, "2Part 2 4Part 4 42");
-  EXPECT_FALSE(b->StartNewMessage() && b->WriteMessage());
-  CloseMessageBase(b);
+  EXPECT_EQ(walk, "2Part 2 4Part 4 ");
+  uint32_t n = 0;
+  EXPECT_TRUE(b->Append(Message{}, &n).IsRefused());
+  EXPECT_TRUE(b->Delete(2).IsRefused());
+  b.reset();
   EXPECT_EQ(Contents(fs), before);
   EXPECT_EQ(fs.refused, 0);
   EXPECT_EQ(fs.OpenFileCount(), holder ? 1 : 0);
 }
 
 TEST_P(ReadOnlyOpenTest, DamageIsNamedWithItsFile) {
-  std::unique_ptr<MessageBase> base;
   for (const Case& c : GetParam().cases) {
     ReadOnlyFs fs;
     Build(fs, GetParam().area);
     Damage(fs, c);
-    bool opened = OpenMessageBaseReadOnly(base, c.area.empty() ? GetParam().area : c.area);
+    std::unique_ptr<Base> base;
+    const Status opened = OpenBase(fs, c.area.empty() ? GetParam().area : c.area, BaseMode::kReadOnly, &base);
     if (&c == &GetParam().cases.back()) {
-      ASSERT_TRUE(opened);
-      base->SeekMessage(2);
-      EXPECT_FALSE(base->ReadHeader());
-      EXPECT_EQ(base->ReadErrorText(), c.sentence);
+      ASSERT_TRUE(opened.ok());
+      Message m;
+      const Status read = base->Read(2, &m);
+      EXPECT_TRUE(read.IsDamaged());
+      EXPECT_EQ(read.sentence(), c.sentence);
     } else {
-      EXPECT_EQ(opened, c.sentence.empty()) << c.sentence;
-      EXPECT_EQ(MessageBaseOpenErrorText(), c.sentence);
-      if (opened) { EXPECT_EQ(base->MessageCount() + base->HighMessage(), 0); }
+      EXPECT_FALSE(opened.ok()) << c.sentence;
+      EXPECT_EQ(opened.sentence(), c.sentence);
+      EXPECT_EQ(opened.kind(), c.area.empty() ? Status::Kind::kDamaged : Status::Kind::kNotFound);
     }
-    CloseMessageBase(base);
   }
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "msgbase/base_testing.h"
 #include "msgbase/squish_format.h"
 #include "platform/env_wrapper.h"
 #include "testenv/fault_env.h"
@@ -70,14 +71,14 @@ class SquishTest : public ::testing::Test {
     b.SetToName(to);
     b.SetSubject("Statistics");
     b.SetAttribute(AttrLocal, true);
-    b.WriteTextBlock(body);
+    b.TextBuffer()->Write(body);
     ASSERT_TRUE(b.WriteMessage()) << std::hex << b.GetErrorCode();
   }
   // Posts a message whose whole text is given (kludges included).
   void PostRaw(MessageBase& b, const std::string& text) {
     ASSERT_TRUE(b.StartNewMessage());
     b.SetToName("All");
-    b.WriteTextBlock(text);
+    b.TextBuffer()->Write(text);
     ASSERT_TRUE(b.WriteMessage()) << std::hex << b.GetErrorCode();
   }
   std::string Sqd() { return env_.GetFile("/fido/area.sqd"); }
@@ -342,7 +343,7 @@ TEST_F(SquishTest, RewriteInPlaceOrMovedWhenGrown) {
   ASSERT_TRUE(b->ReadMessage());
   // Shorter text: stays in its frame, frame length kept.
   b->SetTextPos(b->TextBuffer()->Bytes().find("second"));
-  b->TruncateText();
+  b->TextBuffer()->Truncate();
   b->WriteTextLine("2nd");
   ASSERT_TRUE(b->WriteMessage());
   std::string sqd = Sqd();
@@ -455,7 +456,7 @@ TEST_F(SquishTest, ControlInformationMustStayBelowTheLimit) {
   EXPECT_EQ(Sqi(), "");
   // One byte less is stored and read back.
   b->SetTextPos(0);
-  b->TruncateText();
+  b->TextBuffer()->Truncate();
   b->WriteTextLine("\x01" + std::string(65517, 'k'));
   b->WriteTextLine("body");
   ASSERT_TRUE(b->WriteMessage());
@@ -509,10 +510,10 @@ TEST_F(SquishDamageTest, ShortOrEmptyHeader) {
   for (size_t size : {100, 0}) {
     sqd_.resize(size);
     env_.SetFile("/fido/area.sqd", sqd_);
-    InstallFileHooks(env_);
+    testing_bases::UseEnv(env_);
     std::unique_ptr<MessageBase> b;
-    EXPECT_FALSE(OpenMessageBase(b, "S/fido/area"));
-    EXPECT_EQ(MessageBaseOpenError(), 257);
+    EXPECT_FALSE(testing_bases::Open(b, "S/fido/area"));
+    EXPECT_EQ(testing_bases::openError, 257);
     EXPECT_EQ(b->GetErrorCode(), 0x3002);
     EXPECT_EQ(b->ReadErrorText().rfind("/fido/area.sqd is damaged: ", 0), 0u) << b->ReadErrorText();
     CloseMessageBase(b);
@@ -671,7 +672,7 @@ TEST_F(SquishTest, OpenFinishesAnInterruptedCreation) {
   // The header file: 1 = one byte, 2 = whole, 0 = missing; the index
   // empty or missing.
   const std::pair<int, bool> states[] = {{1, false}, {1, true}, {2, false}, {0, true}};
-  InstallFileHooks(env_);
+  testing_bases::UseEnv(env_);
   for (const auto& [sqd, sqi] : states) {
     SCOPED_TRACE(std::to_string(sqd) + (sqi ? " with" : " without") + " an index");
     int err = 0;
@@ -680,7 +681,7 @@ TEST_F(SquishTest, OpenFinishesAnInterruptedCreation) {
     if (sqd > 0) env_.SetFile("/fido/area.sqd", sqd == 2 ? header : std::string(1, '\0'));
     if (sqi) env_.SetFile("/fido/area.sqi", "");
     std::unique_ptr<MessageBase> b;
-    ASSERT_TRUE(OpenMessageBase(b, "S/fido/area")) << std::hex << b->GetErrorCode();
+    ASSERT_TRUE(testing_bases::Open(b, "S/fido/area")) << std::hex << b->GetErrorCode();
     Post(*b, "All", "first\r");
     EXPECT_EQ(b->CurrentNumber(), 1);
     CloseMessageBase(b);

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "msgbase/message_base.h"
+#include "msgbase/message.h"
 #include "util/address.h"
 
 namespace vex::squish {

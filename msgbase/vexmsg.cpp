@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "msgbase/message_base.h"
+#include "msgbase/base.h"
 #include "platform/cp866.h"
 #include "util/address.h"
 #include "util/number.h"
@@ -13,8 +13,6 @@
 namespace vex {
 
 namespace {
-
-constexpr size_t kMaxLine = 16384;
 
 #ifndef VEX_VERSION
 #define VEX_VERSION "unknown"
@@ -78,23 +76,25 @@ int Fail(Env& env, const std::string& text) {
   return 1;
 }
 
-void ListMessages(Env& env, MessageBase& base) {
-  std::string out = "Messages: " + std::to_string(base.MessageCount()) +
-                    ", highest number: " + std::to_string(base.HighMessage()) +
-                    "\n";
-  base.SeekMessage(1);
-  while (base.SeekFound()) {
-    int32_t n = base.CurrentNumber();
+void ListMessages(Env& env, Base& base) {
+  std::vector<uint32_t> numbers;
+  const Status listed = base.List(&numbers);
+  if (!listed.ok()) {
+    Fail(env, "vexmsg: " + listed.ToString());
+    return;
+  }
+  std::string out = "Messages: " + std::to_string(numbers.size()) + ", highest number: " +
+                    std::to_string(numbers.empty() ? 0 : numbers.back()) + "\n";
+  for (uint32_t n : numbers) {
     std::string line = PadRight(std::to_string(n), 5) + " ";
-    if (base.ReadHeader()) {
-      MsgDateTime dt;
-      base.GetDateWritten(dt);
-      line += DateText(dt) + "  " + PadRight(base.GetFromName(), 20) + "  " +
-              PadRight(base.GetToName(), 20) + "  " + base.GetSubject();
+    Message m;
+    const Status st = base.Read(n, &m);
+    if (st.ok()) {
+      line += DateText(m.written) + "  " + PadRight(m.from, 20) + "  " + PadRight(m.to, 20) +
+              "  " + m.subject;
     } else {
-      line += "(cannot be read: " + base.ReadErrorText() + ")";
+      line += "(cannot be read: " + st.sentence() + ")";
     }
-    base.FreeMessageText();
     // Trailing blanks of empty fields are left out.
     while (!line.empty() && line.back() == ' ') line.pop_back();
     out += line + "\n";
@@ -102,54 +102,38 @@ void ListMessages(Env& env, MessageBase& base) {
       env.ConsoleWrite(out);
       out.clear();
     }
-    base.SeekNext();
-    if (base.CurrentNumber() == n) break;  // a format that cannot move on
   }
   env.ConsoleWrite(out);
 }
 
-int ShowMessage(Env& env, MessageBase& base, int32_t n) {
-  base.SeekMessage(n);
-  if (!base.SeekFound() || base.CurrentNumber() != n) {
-    return Fail(env, "Message " + std::to_string(n) + " not found");
+int ShowMessage(Env& env, Base& base, uint32_t n) {
+  Message m;
+  const Status st = base.Read(n, &m);
+  if (st.IsNotFound()) return Fail(env, "Message " + std::to_string(n) + " not found");
+  if (!st.ok()) {
+    return Fail(env, "Message " + std::to_string(n) + " cannot be read: " + st.sentence());
   }
-  if (!base.ReadMessage()) {
-    std::string why = base.ReadErrorText();
-    base.FreeMessageText();
-    return Fail(env, "Message " + std::to_string(n) + " cannot be read: " + why);
-  }
-  FtnAddress orig, dest;
-  base.GetAddresses(orig, dest);
-  MsgDateTime written, arrived;
-  base.GetDateWritten(written);
-  base.GetDateArrived(arrived);
   std::string attrs;
   for (const AttributeName& a : kAttributeNames) {
-    if (base.TestAttribute(a.mask)) attrs += (attrs.empty() ? "" : " ") + std::string(a.name);
+    if (m.attributes & a.mask) attrs += (attrs.empty() ? "" : " ") + std::string(a.name);
   }
-  base.SetTextPos(0);
-  std::vector<std::string> lines;
-  std::string line;
+  // A message that names UTF-8 in its CHRS kludge is shown as such (the
+  // console takes CP866 and writes UTF-8).
   bool utf8 = false;
-  while (base.ReadTextLine(kMaxLine, line)) {
-    // A message that names UTF-8 in its CHRS kludge is shown as such (the
-    // console takes CP866 and writes UTF-8).
-    if (line.rfind("\x01" "CHRS: UTF-8", 0) == 0 || line.rfind("\x01" "CHRS: UTF8", 0) == 0) utf8 = true;
-    if (!line.empty() && line[0] == '\x01') line = "^A" + line.substr(1);
-    lines.push_back(line);
-  }
+  for (const std::string& k : m.kludges)
+    if (k.rfind("CHRS: UTF-8", 0) == 0 || k.rfind("CHRS: UTF8", 0) == 0) utf8 = true;
   auto shown = [utf8](const std::string& s) { return utf8 ? Utf8ToCp866(s) : s; };
   std::string out;
   out += "Message: " + std::to_string(n) + "\n";
-  out += "From: " + shown(base.GetFromName()) + ", " + AddressToText(orig) + "\n";
-  out += "To: " + shown(base.GetToName()) + ", " + AddressToText(dest) + "\n";
-  out += "Subject: " + shown(base.GetSubject()) + "\n";
-  out += "Date written: " + DateText(written) + "\n";
-  out += "Date arrived: " + DateText(arrived) + "\n";
+  out += "From: " + shown(m.from) + ", " + AddressToText(m.orig) + "\n";
+  out += "To: " + shown(m.to) + ", " + AddressToText(m.dest) + "\n";
+  out += "Subject: " + shown(m.subject) + "\n";
+  out += "Date written: " + DateText(m.written) + "\n";
+  out += "Date arrived: " + DateText(m.arrived) + "\n";
   out += "Attributes: " + (attrs.empty() ? std::string("none") : attrs) + "\n";
   out += "\n";
-  for (const std::string& l : lines) out += shown(l) + "\n";
-  base.FreeMessageText();
+  for (const std::string& k : m.kludges) out += shown("^A" + k) + "\n";
+  for (const std::string& l : m.text) out += shown(l) + "\n";
   env.ConsoleWrite(out);
   return 0;
 }
@@ -176,18 +160,16 @@ int RunVexmsg(Env& env, const std::vector<std::string>& args) {
   if (args.size() == 2 && (!ParseNumber(args[1], &number) || number <= 0)) {
     return Fail(env, "Not a message number: " + args[1]);
   }
-  InstallFileHooks(env);
-  std::unique_ptr<MessageBase> base;
-  if (!OpenMessageBaseReadOnly(base, args[0])) {
-    return Fail(env, "vexmsg: " + MessageBaseOpenErrorText());
-  }
+  std::unique_ptr<Base> base;
+  const Status opened = OpenBase(env, args[0], BaseMode::kReadOnly, &base);
+  if (!opened.ok()) return Fail(env, "vexmsg: " + opened.sentence());
   int code = 0;
   if (number == 0) {
     ListMessages(env, *base);
   } else {
-    code = ShowMessage(env, *base, number);
+    code = ShowMessage(env, *base, static_cast<uint32_t>(number));
   }
-  CloseMessageBase(base);
+  base->Close();
   return code;
 }
 

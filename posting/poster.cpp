@@ -49,23 +49,19 @@ void PreparePosting(PostingRun& run) {
   PostingSettings& s = run.settings;
   PostEntry& e = s.entry;
   s.errors = 0;
-  if (!s.libraryReady) {
-    InstallFileHooks(run.env);
-    s.libraryReady = true;
-  }
   if (!FileExists(run.env, e.fileName)) SetPostingError(s, kPostNoFile);
   // Without a type letter the path's first character would be taken for
   // one, and the base would land somewhere else.
-  if (e.baseType.empty() ||
-      !OpenMessageBase(run.currentBase, e.baseType + e.areaPath)) {
+  if (e.baseType.empty()) {
     SetPostingError(s, kPostNoBase);
-    // A base that is there but does not open: what is wrong with it, as a
-    // reader finds it.
-    std::unique_ptr<MessageBase> look;
-    if (!e.baseType.empty() && MessageBaseOpenError() == kOpenErrorExists &&
-        !OpenMessageBaseReadOnly(look, e.baseType + e.areaPath))
-      run.why = "   " + MessageBaseOpenErrorText();
-    CloseMessageBase(look);
+  } else {
+    const Status st = OpenBase(run.env, e.baseType + e.areaPath, BaseMode::kWrite, &run.currentBase);
+    if (!st.ok()) {
+      SetPostingError(s, kPostNoBase);
+      // A base that is there but does not open: what is wrong with it, as a
+      // reader finds it.
+      if (st.IsDamaged()) run.why = "   " + st.sentence();
+    }
   }
   if (s.errors != 0) return;
 
@@ -97,7 +93,6 @@ constexpr uint32_t kFlagBits[] = {
 void StartSection(PostingRun& run) {
   PostingSettings& s = run.settings;
   PostEntry& e = s.entry;
-  MessageBase& base = *run.currentBase;
   // The serial is on the disk before the message that carries it: no two
   // messages of the node ever share one.  The serials of the sections still
   // to come are reserved with it.
@@ -109,44 +104,40 @@ void StartSection(PostingRun& run) {
     run.why = "   " + run.serials.path() + ": " + SystemErrorText(err);
     return;
   }
-  if (!base.StartNewMessage()) {
-    SetPostingError(s, kPostNoNewMessage);
-    return;
-  }
+  Message& m = run.message;
+  m = Message{};
+  // The configured FLAGS word is the whole attribute set of the message.
+  for (uint32_t bit : kFlagBits) m.attributes |= e.flags & bit;
   switch (std::toupper(static_cast<unsigned char>(e.areaKind))) {
     case 'N':
-      base.SetMailTypeFlag(kMailNet, true);
+      m.attributes |= AttrTypeNet;
       break;
     case 'E':
-      base.SetMailTypeFlag(kMailEcho, true);
+      m.attributes |= AttrTypeEcho;
       break;
     case 'L':
-      base.SetMailTypeFlag(kMailLocal, true);
+      m.attributes |= AttrTypeLocal;
       break;
     default:
       break;
   }
   s.sectionBytes = 0;
-  base.UseMsgIdSerial(serial);
-  base.SetOrigAddress(e.fromAddress, true);
-  base.SetDestAddress(e.toAddress);
+  m.orig = e.fromAddress;
+  m.dest = e.toAddress;
+  m.kludges = AddressKludges(e.fromAddress, e.toAddress, (m.attributes & AttrTypeNet) != 0, serial);
   const bool utf8 = NamesUtf8(s.charset);
   const HeaderWidths width = HeaderWidthsOf(e.baseType);
-  base.SetFromName(HeaderField(e.fromName, utf8, width.name));
-  base.SetToName(HeaderField(e.toName, utf8, width.name));
-  base.SetSubject(HeaderField(e.subject, utf8, width.subject));
-  const MsgDateTime now = ToMsgDateTime(run.env.Now());
-  base.SetDateWritten(now);
-  base.SetDateArrived(now);
-  // The configured FLAGS word is the whole attribute set of the message.
-  for (uint32_t bit : kFlagBits) base.SetAttribute(bit, (e.flags & bit) != 0);
-  base.WriteTextLine(kPidLine);
+  m.from = HeaderField(e.fromName, utf8, width.name);
+  m.to = HeaderField(e.toName, utf8, width.name);
+  m.subject = HeaderField(e.subject, utf8, width.subject);
+  m.written = ToMsgDateTime(run.env.Now());
+  m.arrived = m.written;
+  m.kludges.push_back(std::string(kPidLine).substr(1));
   // Readers and gateways choose the character set of the text by this line.
-  if (!s.charset.empty()) base.WriteTextLine("\x01" "CHRS: " + s.charset);
-  if (s.useEncodedMessage)
-    base.WriteTextLine(InMessageCharset(s.encodedMessage, utf8));
+  if (!s.charset.empty()) m.kludges.push_back("CHRS: " + s.charset);
+  if (s.useEncodedMessage) m.text.push_back(InMessageCharset(s.encodedMessage, utf8));
   if (s.useEncodedString) {
-    base.WriteTextLine(InMessageCharset(
+    m.text.push_back(InMessageCharset(
         BuildSectionMarker(s.beginEncodedString, s.sectionNumber,
                            s.sectionCount, e.fileName),
         utf8));
@@ -156,23 +147,22 @@ void StartSection(PostingRun& run) {
 void FinishSection(PostingRun& run) {
   PostingSettings& s = run.settings;
   PostEntry& e = s.entry;
-  MessageBase& base = *run.currentBase;
+  Message& m = run.message;
   const bool utf8 = NamesUtf8(s.charset);
-  if (run.lastLine.compare(0, 3, "...") != 0) base.WriteTextLine("");
-  base.WriteTextLine(InMessageCharset("--- " + e.tearLine, utf8));
-  base.WriteTextLine(InMessageCharset(
+  if (run.lastLine.compare(0, 3, "...") != 0) m.text.push_back("");
+  m.text.push_back(InMessageCharset("--- " + e.tearLine, utf8));
+  m.text.push_back(InMessageCharset(
       Cut(" * Origin: " + e.origin + " (" + AddressToText(e.fromAddress) + ")"),
       utf8));
-  bool ok = true;
-  if (!base.WriteMessage()) {
-    SetPostingError(s, kPostWriteFailed);
-    ok = false;
+  uint32_t number = 0;
+  const Status st = run.currentBase->Append(m, &number);
+  m = Message{};
+  if (!st.ok()) {
+    // A base that takes no more messages, or one that fails to store this one.
+    SetPostingError(s, st.IsRefused() ? kPostNoNewMessage : kPostWriteFailed);
+    return;
   }
-  if (!base.FreeMessageText()) {
-    SetPostingError(s, kPostFreeFailed);
-    ok = false;
-  }
-  if (ok) run.log.LogFinish("  - Ok...");
+  run.log.LogFinish("  - Ok...");
 }
 
 void PostFile(PostingRun& run) {
@@ -206,7 +196,7 @@ void PostFile(PostingRun& run) {
       run.log.LogBegin("   -> [" + std::to_string(s.sectionNumber) + "/" +
                        std::to_string(s.sectionCount) + "]");
       run.log.SetWindowTitle(e.areaTag + " - " + e.fileName + " - " + subject);
-      run.currentBase->SetSubject(HeaderField(subject, utf8, subjectWidth));
+      run.message.subject = HeaderField(subject, utf8, subjectWidth);
     } else {
       run.log.LogBegin("   -> trying ... ");
       run.log.SetWindowTitle(e.areaTag + " - " + e.fileName + " - " +
@@ -220,7 +210,7 @@ void PostFile(PostingRun& run) {
           static_cast<int64_t>(s.sectionBytes) + written.size() + 2;
       s.sectionBytes = static_cast<int32_t>(
           std::min<int64_t>(bytes, std::numeric_limits<int32_t>::max()));
-      run.currentBase->WriteTextLine(written);
+      run.message.text.push_back(written);
       more = next(line);
       if (e.sectionSize > 0 && s.sectionBytes > e.sectionSize) break;
     }
@@ -232,9 +222,10 @@ void PostFile(PostingRun& run) {
 }
 
 void FinishPosting(PostingRun& run) {
-  if (!CloseMessageBase(run.currentBase)) {
+  if (!run.currentBase || !run.currentBase->Close().ok()) {
     SetPostingError(run.settings, kPostCloseFailed);
   }
+  run.currentBase.reset();
 }
 
 void ReportPostingErrors(PostingRun& run) {

@@ -7,7 +7,8 @@
 #include <string>
 
 #include "core/log.h"
-#include "msgbase/message_base.h"
+#include "msgbase/base.h"
+#include "msgbase/message.h"
 #include "msgbase/msgid_counter.h"
 #include "platform/env.h"
 #include "posting/posting_settings.h"
@@ -32,7 +33,9 @@ struct PostingRun {
   PostingSettings& settings;
   LogContext& log;
   Env& env;
-  std::unique_ptr<MessageBase> currentBase;
+  std::unique_ptr<Base> currentBase;
+  // The section being built; handed to the base once it is whole.
+  Message message;
   std::string lastLine;
   // The MSGID serials, kept in the node directory.
   MsgIdCounter serials;

@@ -25,33 +25,28 @@ struct StoredMessage {
   uint32_t attributes = 0;
 };
 
-// Every message of a base, read back through the library.
+// Every message of a base, read back through the library (the text with
+// its kludges first, each line ended by a CR).
 std::vector<StoredMessage> ReadBase(Env& env, const std::string& areaId) {
-  InstallFileHooks(env);
-  std::unique_ptr<MessageBase> base;
+  std::unique_ptr<Base> base;
   std::vector<StoredMessage> out;
-  if (!OpenMessageBase(base, areaId)) {
-    CloseMessageBase(base);
+  std::vector<uint32_t> numbers;
+  if (!OpenBase(env, areaId, BaseMode::kWrite, &base).ok() || !base->List(&numbers).ok())
     return out;
-  }
-  base->SetCurrentNumber(0);
-  base->SeekNext();
-  while (base->SeekFound()) {
+  for (uint32_t n : numbers) {
+    Message got;
+    EXPECT_TRUE(base->Read(n, &got).ok());
     StoredMessage m;
-    EXPECT_TRUE(base->ReadMessage());
-    m.from = base->GetFromName();
-    m.to = base->GetToName();
-    m.subject = base->GetSubject();
-    base->GetAddresses(m.orig, m.dest);
-    for (uint32_t bit = 1; bit <= 0x8000; bit <<= 1) {
-      if (base->TestAttribute(bit)) m.attributes |= bit;
-    }
-    m.text = base->TextBuffer()->Bytes();
-    base->FreeMessageText();
+    m.from = got.from;
+    m.to = got.to;
+    m.subject = got.subject;
+    m.orig = got.orig;
+    m.dest = got.dest;
+    m.attributes = got.attributes & 0xFFFF;
+    for (const std::string& k : got.kludges) m.text += "\x01" + k + "\r";
+    for (const std::string& l : got.text) m.text += l + "\r";
     out.push_back(m);
-    base->SeekNext();
   }
-  CloseMessageBase(base);
   return out;
 }
 
@@ -336,7 +331,6 @@ TEST_F(PosterTest, WriteFailureKeepsStoredMessagesAndSkipsTossLog) {
   // The MSGID counter cannot be written: no message is begun.
   env.ClearConsole();
   faulty.FailWritesAfter(0);
-  settings.libraryReady = false;  // hooks go to the faulty env again
   PostAnnouncement(settings, faultyLog, faulty, "A", "r.txt");
   EXPECT_EQ(Log().back(), "   vexstat.seq: No space left on device");
   EXPECT_EQ(env.GetFile("fido/a.jdt"), before);

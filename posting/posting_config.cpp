@@ -32,7 +32,6 @@ void InitPostingSettings(PostingSettings& settings, Env& env) {
   e.sectionSize = 16384;
   ParseAddress("0:0/0.0", e.fromAddress);
   ParseAddress("0:0/0.0", e.toAddress);
-  settings.libraryReady = false;
 }
 
 namespace {

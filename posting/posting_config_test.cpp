@@ -137,7 +137,6 @@ TEST_F(PostingConfigTest, Defaults) {
   EXPECT_EQ(settings.beginEncodedString, "Text.Section % of % of file %");
   EXPECT_EQ(settings.endEncodedString, "Text.End");
   EXPECT_EQ(settings.areaDefineCfg, "");
-  EXPECT_FALSE(settings.libraryReady);
 }
 
 TEST_F(PostingConfigTest, AddressKeywordsOnlyInUpperCase) {
@@ -232,11 +231,9 @@ TEST_F(PostingConfigTest, NumbersBooleansWhenAndFlags) {
 TEST_F(PostingConfigTest, InitResetsEverything) {
   Apply("FROM Someone");
   Apply("SECTIONSIZE 0");
-  settings.libraryReady = true;
   InitPostingSettings(settings, env);
   EXPECT_EQ(settings.entry.fromName, "Sysop");
   EXPECT_EQ(settings.entry.sectionSize, 16384);
-  EXPECT_FALSE(settings.libraryReady);
 }
 
 }  // namespace

@@ -47,7 +47,6 @@ struct PostingSettings {
   int32_t sectionBytes = 0;
   int32_t sectionCount = 0;
   int32_t sectionNumber = 0;
-  bool libraryReady = false;
   std::string areaDefineCfg;
 };
 

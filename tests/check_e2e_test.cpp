@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "msgbase/message_base.h"
+#include "msgbase/base.h"
 #include "tests/e2e_harness.h"
 
 namespace vex::e2e {
@@ -49,10 +49,9 @@ TEST(CheckE2eTest, ReportsWhatARunWouldUseAndTouchesNothing) {
             "EchoArea BROKEN mail/broken -b Jam\n"
             "EchoArea NEW mail/new -b Squish\n"
             "EchoArea LATE mail/new -b Squish -x 1 -a 2:5020/1\n");
-  InstallFileHooks(*DefaultEnv());
-  std::unique_ptr<MessageBase> base;
-  ASSERT_TRUE(OpenMessageBase(base, "J" + (dir / "mail/good")));
-  ASSERT_TRUE(CloseMessageBase(base));
+  std::unique_ptr<Base> base;
+  ASSERT_TRUE(OpenBase(*DefaultEnv(), "J" + (dir / "mail/good"), BaseMode::kWrite, &base).ok());
+  ASSERT_TRUE(base->Close().ok());
   for (const char* ext : {".jhr", ".jdx", ".jdt"})
     WriteFile(dir / ("mail/broken" + std::string(ext)), "junk");
 
@@ -153,10 +152,9 @@ TEST(CheckE2eTest, EachBrokenNodeNamesFileLineAndFix) {
             "Area RU.FIDONET.FILES\r\nFile FILES.ZIP\r\nSize 2048\r\nOrigin 2:5020/77\r\n"
             "From 2:5020/9999.1\r\n");
   WriteFile(dir / "mail/blocker", "not a directory");
-  InstallFileHooks(*DefaultEnv());
-  std::unique_ptr<MessageBase> base;
-  ASSERT_TRUE(OpenMessageBase(base, "J" + (dir / "mail/filestat")));
-  ASSERT_TRUE(CloseMessageBase(base));
+  std::unique_ptr<Base> base;
+  ASSERT_TRUE(OpenBase(*DefaultEnv(), "J" + (dir / "mail/filestat"), BaseMode::kWrite, &base).ok());
+  ASSERT_TRUE(base->Close().ok());
   // root may write anywhere: then the check runs as nobody, in a node
   // directory that nobody may write, all but ro/.
   const bool asNobody = geteuid() == 0;

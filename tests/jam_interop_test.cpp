@@ -220,9 +220,10 @@ bool Post(JamBase& base, Posted& p) {
   base.SetDateArrived(p.written);
   base.SetAttribute(AttrLocal, true);
   for (const auto& l : p.lines) base.WriteTextLine(l);
-  std::string line;
-  if (!base.FindKludge("\x01MSGID:", line)) return false;
-  p.msgid = line.substr(8);
+  const std::string& text = base.TextBuffer()->Bytes();
+  const size_t at = text.find("\x01MSGID: ");
+  if (at == std::string::npos) return false;
+  p.msgid = text.substr(at + 8, text.find('\r', at) - at - 8);
   if (!base.WriteMessage()) return false;
   p.number = static_cast<uint32_t>(base.CurrentNumber());
   return true;

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "msgbase/base.h"
 #include "msgbase/message_base.h"
 #include "tests/e2e_harness.h"
 #include "util/coding.h"
@@ -94,20 +95,23 @@ std::vector<std::string> SplitCr(const std::string& text) {
 }
 
 void Post(const std::string& areaId, const PostedMessage& m) {
-  std::unique_ptr<MessageBase> base;
-  ASSERT_TRUE(OpenMessageBase(base, areaId)) << MessageBaseOpenError();
-  ASSERT_TRUE(base->StartNewMessage());
-  base->SetMailTypeFlag(kMailNet, true);
-  base->SetOrigAddress(m.orig, true);
-  base->SetDestAddress(m.dest);
-  base->SetFromName(m.from);
-  base->SetToName(m.to);
-  base->SetSubject(m.subject);
-  base->SetAttribute(AttrLocal, true);
-  for (const std::string& line : m.body) base->WriteTextLine(line);
-  ASSERT_TRUE(base->WriteMessage());
-  ASSERT_TRUE(base->FreeMessageText());
-  ASSERT_TRUE(CloseMessageBase(base));
+  std::unique_ptr<Base> base;
+  const Status opened = OpenBase(*DefaultEnv(), areaId, BaseMode::kWrite, &base);
+  ASSERT_TRUE(opened.ok()) << opened.ToString();
+  Message msg;
+  msg.attributes = AttrTypeNet | AttrLocal;
+  msg.orig = m.orig;
+  msg.dest = m.dest;
+  msg.kludges = AddressKludges(m.orig, m.dest, true, NewMsgIdSerial(*DefaultEnv()));
+  msg.from = m.from;
+  msg.to = m.to;
+  msg.subject = m.subject;
+  msg.written = msg.arrived = ToMsgDateTime(DefaultEnv()->Now());
+  msg.text = m.body;
+  uint32_t number = 0;
+  const Status appended = base->Append(msg, &number);
+  ASSERT_TRUE(appended.ok()) << appended.ToString();
+  ASSERT_TRUE(base->Close().ok());
 }
 
 // A type-2 packet from 2:5030/7 to 2:5020/9999 with n echomail messages for
@@ -131,14 +135,16 @@ std::string EchoPacket(const std::string& area, int n, const std::string& tag) {
 // The body lines (no kludges) of every message of a base.
 std::multiset<std::string> BodyLines(const std::string& areaId) {
   std::multiset<std::string> lines;
-  std::unique_ptr<MessageBase> b;
-  if (!OpenMessageBase(b, areaId)) return {"unopenable"};
-  for (b->SetCurrentNumber(0), b->SeekNext(); b->SeekFound(); b->SeekNext()) {
-    if (!b->ReadMessage()) lines.insert("unreadable");
-    for (const std::string& l : SplitCr(b->TextBuffer() ? b->TextBuffer()->Bytes() : ""))
+  std::unique_ptr<Base> b;
+  std::vector<uint32_t> numbers;
+  if (!OpenBase(*DefaultEnv(), areaId, BaseMode::kWrite, &b).ok() || !b->List(&numbers).ok())
+    return {"unopenable"};
+  for (uint32_t n : numbers) {
+    Message m;
+    if (!b->Read(n, &m).ok()) lines.insert("unreadable");
+    for (const std::string& l : m.text)
       if (l.rfind("tossed ", 0) == 0 || l.rfind("posted ", 0) == 0) lines.insert(l);
   }
-  CloseMessageBase(b);
   return lines;
 }
 
@@ -150,7 +156,6 @@ TEST(MsgInteropTest, TosserAndPosterCreateAndFillTheSameAreas) {
   const int rounds = std::getenv("VEX_INTEROP_ROUNDS") ? std::atoi(std::getenv("VEX_INTEROP_ROUNDS")) : 3;
   TempDir dir;
   for (const char* sub : {"inb", "outb", "tmp", "pkt", "msg"}) fs::create_directory(dir / sub);
-  InstallFileHooks(*DefaultEnv());
   std::string prefs = "SYSOP \"T\"\nLOGFILE \"" + dir / "log" + "\"\nDUPEFILE \"" + dir / "dupes" + "\" 200\n" +
                       "INBOUND \"" + dir / "inb" + "\"\nOUTBOUND \"" + dir / "outb" + "\"\nTEMPDIR \"" + dir / "tmp" +
                       "\"\nCREATEPKTDIR \"" + dir / "pkt" + "\"\nPACKETDIR \"" + dir / "pkt" + "\"\nSTATSFILE \"" +
@@ -175,17 +180,20 @@ TEST(MsgInteropTest, TosserAndPosterCreateAndFillTheSameAreas) {
       for (int k = 0; k < 2; ++k) {
         std::string areaId = (k ? "M" : "J") + dir / ((k ? "msg/echo" : "jam/echo") + n);
         std::string line = "posted " + n + " " + std::to_string(i);
-        std::unique_ptr<MessageBase> b;
-        bool ok = OpenMessageBase(b, areaId) && b->StartNewMessage();
-        if (ok) {
-          b->SetMailTypeFlag(kMailEcho, true);
-          b->SetOrigAddress(FtnAddress{2, 5020, 9999, 0}, true);
-          b->WriteTextLine(line);
-          ok = b->WriteMessage();
-          b->FreeMessageText();
+        std::unique_ptr<Base> b;
+        Status st = OpenBase(*DefaultEnv(), areaId, BaseMode::kWrite, &b);
+        if (st.ok()) {
+          Message m;
+          m.attributes = AttrTypeEcho;
+          m.orig = FtnAddress{2, 5020, 9999, 0};
+          m.kludges = AddressKludges(m.orig, m.dest, false, NewMsgIdSerial(*DefaultEnv()));
+          m.written = m.arrived = ToMsgDateTime(DefaultEnv()->Now());
+          m.text = {line};
+          uint32_t number = 0;
+          st = b->Append(m, &number);
+          if (st.ok()) st = b->Close();
         }
-        if (!ok) failedPosts += areaId + " open " + std::to_string(MessageBaseOpenError()) + " error " + std::to_string(b ? b->GetErrorCode() : -1) + "\n";
-        CloseMessageBase(b);
+        if (!st.ok()) failedPosts += areaId + ": " + st.ToString() + "\n";
         want[k].insert(line);
       }
     }
@@ -206,7 +214,6 @@ TEST(MsgInteropTest, TosserExportsPostedNetmail) {
   if (!fs::exists(kTosser)) FAIL() << kTosser << " is not installed (scripts/prerequisites.sh)";
   TempDir dir;
   for (const char* sub : {"inb", "outb", "tmp", "pkt"}) fs::create_directory(dir / sub);
-  InstallFileHooks(*DefaultEnv());
   std::string area = dir / "fido/netmail";
 
   PostedMessage fromPoint{"Vexstat robot", "Sysop", "File echo statistics",

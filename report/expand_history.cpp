@@ -40,19 +40,21 @@ Figures Of(const Row* row) {
 // Which of the names follow an occurrence of prefix in the line (bit i for
 // names[i]): one scan per prefix instead of one per name.
 unsigned Following(const MacroLine& line, std::string_view prefix,
-                   const char* const names[6]) {
+                   const std::string_view names[6]) {
   unsigned bits = 0;
+  const std::string_view upper = line.upper;
   for (size_t at = line.Find(prefix); at != std::string::npos;
-       at = line.Find(prefix, at + 1))
+       at = line.Find(prefix, at + 1)) {
+    const std::string_view rest = upper.substr(at + prefix.size());
     for (unsigned i = 0; i < 6; ++i)
-      if (line.upper.compare(at + prefix.size(), std::strlen(names[i]), names[i]) == 0)
-        bits |= 1u << i;
+      if (rest.starts_with(names[i])) bits |= 1u << i;
+  }
   return bits;
 }
 
 // @PREV<name> and @CHANGE<name> for the six figures, names given without
 // their prefix; none of them begins another.
-void ReplaceFigures(ReportContext& ctx, MacroLine& line, const char* const names[6],
+void ReplaceFigures(ReportContext& ctx, MacroLine& line, const std::string_view names[6],
                     const Figures& now, const Figures& before) {
   const ReportSettings& s = ctx.settings;
   const int64_t nowValues[6] = {now.filesOut, now.sizeOut, now.filesIn,
@@ -70,11 +72,22 @@ void ReplaceFigures(ReportContext& ctx, MacroLine& line, const char* const names
       ReplaceAll(line,
                  isSize[i] ? FormatSize(s, beforeValues[i])
                            : std::to_string(beforeValues[i]),
-                 std::string("@PREV") + names[i]);
+                 "@PREV" + std::string(names[i]));
     if (change & (1u << i))
       ReplaceAll(line, ChangeText(nowValues[i], beforeValues[i], s.percDots),
-                 std::string("@CHANGE") + names[i]);
+                 "@CHANGE" + std::string(names[i]));
   }
+}
+
+// True when the line may hold a @PREV or @CHANGE macro: one scan of its
+// "@"s, for every line of a report.
+bool MayNamePrevious(const MacroLine& line) {
+  const std::string_view upper = line.upper;
+  for (size_t at = line.Find("@"); at != std::string::npos; at = line.Find("@", at + 1)) {
+    const std::string_view rest = upper.substr(at + 1);
+    if (rest.starts_with("PREV") || rest.starts_with("CHANGE")) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -91,13 +104,11 @@ std::string ChangeText(int64_t now, int64_t before, int decimals) {
 }
 
 void ReplacePreviousTotals(ReportContext& ctx, MacroLine& line) {
-  if (line.Find("@PREV") == std::string::npos &&
-      line.Find("@CHANGE") == std::string::npos)
-    return;
+  if (!MayNamePrevious(line)) return;
   const PeriodHistory& h = History(ctx);
   const PeriodTotals& t = ctx.tables.totals;
   const PeriodTotals& p = h.previous.totals;
-  static const char* const kNames[6] = {"FILETOTALOUT", "SIZETOTALOUT",
+  static constexpr std::string_view kNames[6] = {"FILETOTALOUT", "SIZETOTALOUT",
                                         "FILETOTALIN",  "SIZETOTALIN",
                                         "TOTALSIZE",    "TOTALFILES"};
   ReplaceFigures(ctx, line, kNames, Figures{t.sizeIn, t.sizeOut, t.filesIn, t.filesOut},
@@ -108,9 +119,7 @@ void ReplacePreviousTotals(ReportContext& ctx, MacroLine& line) {
 
 void ReplacePreviousRow(ReportContext& ctx, int kind, size_t row,
                         MacroLine& line) {
-  if (line.Find("@PREV") == std::string::npos &&
-      line.Find("@CHANGE") == std::string::npos)
-    return;
+  if (!MayNamePrevious(line)) return;
   const PeriodHistory& h = History(ctx);
   const PeriodTables& t = ctx.tables;
   if (kind == kExpLinkTable) {
@@ -137,7 +146,7 @@ void ReplacePreviousRow(ReportContext& ctx, int kind, size_t row,
   } else {
     return;
   }
-  static const char* const kNames[6] = {"FILEOUT", "SIZEOUT", "FILEIN",
+  static constexpr std::string_view kNames[6] = {"FILEOUT", "SIZEOUT", "FILEIN",
                                         "SIZEIN",  "SIZETOTAL", "FILETOTAL"};
   ReplaceFigures(ctx, line, kNames, now, before);
 }

@@ -62,7 +62,9 @@ void MacroLine::Insert(size_t pos, std::string_view raw) {
   std::string_view inserted = htmlEscape ? std::string_view(escaped) : raw;
   if (pos > text.size()) pos = text.size();
   text.insert(pos, inserted);
-  upper.insert(pos, UpperCp866(inserted));
+  upper.insert(pos, inserted);
+  for (size_t i = pos; i < pos + inserted.size(); ++i)
+    upper[i] = UpperCp866Char(upper[i]);
   value.insert(pos, inserted.size(), '\1');
   if (text.size() > kMaxLine) {
     text.resize(kMaxLine);
@@ -117,7 +119,12 @@ void FormatField(MacroLine& line, size_t pos, const std::string& value) {
 void ReplaceAll(MacroLine& line, const std::string& value,
                 std::string_view name) {
   WordListing::Note(name, WordKind::kAnyCase);
-  std::string upperName = UpperCp866(name);
+  // Macro names come in upper case: they are copied only when they are not.
+  std::string copy;
+  std::string_view upperName = name;
+  if (std::any_of(name.begin(), name.end(),
+                  [](char c) { return UpperCp866Char(c) != c; }))
+    upperName = copy = UpperCp866(name);
   for (;;) {
     size_t pos = line.Find(upperName);
     if (pos == std::string::npos) return;

@@ -28,8 +28,16 @@ uint64_t OriginKeys(const FtnAddress& a) {
   return u(a.zone) | u(a.net) << 16 | u(a.node) << 32 | u(a.point) << 48;
 }
 
+// The upper-case name cut to the name length, written into buf (looked up
+// for every area row of a report, so without an allocation).
+std::string_view AreaKey(std::string_view name, char (&buf)[kAreaNameLength]) {
+  const size_t n = std::min(name.size(), kAreaNameLength);
+  for (size_t i = 0; i < n; ++i) buf[i] = UpperCp866Char(name[i]);
+  return std::string_view(buf, n);
+}
 std::string AreaKey(std::string_view name) {
-  return UpperCp866(std::string(name.substr(0, std::min(name.size(), kAreaNameLength))));
+  char buf[kAreaNameLength];
+  return std::string(AreaKey(name, buf));
 }
 
 std::string IsoDate(CalendarDate d) {
@@ -47,14 +55,17 @@ std::string Volume(int64_t bytes) {
   return FixedText(v, 1) + " " + kUnits[unit];
 }
 
-// Keeps the smallest (latest) or largest (earliest) age met at an index.
-void KeepMin(std::vector<int32_t>& v, size_t i, int32_t age) {
-  if (i >= v.size()) v.resize(i + 1, INT32_MAX);
-  v[i] = std::min(v[i], age);
+// Keeps the smallest (latest) or largest (earliest) age met at an index;
+// called for every record, so the vector grows only on a new row.
+inline void KeepMin(std::vector<int32_t>& v, size_t i, int32_t age) {
+  if (i >= v.size()) [[unlikely]]
+    v.resize(i + 1, INT32_MAX);
+  if (age < v[i]) v[i] = age;
 }
-void KeepMax(std::vector<int32_t>& v, size_t i, int32_t age) {
-  if (i >= v.size()) v.resize(i + 1, kNoAge);
-  v[i] = std::max(v[i], age);
+inline void KeepMax(std::vector<int32_t>& v, size_t i, int32_t age) {
+  if (i >= v.size()) [[unlikely]]
+    v.resize(i + 1, kNoAge);
+  if (age > v[i]) v[i] = age;
 }
 
 // A set of non-zero 64-bit keys: open addressing over a power-of-two
@@ -138,7 +149,8 @@ const char* NoteKindName(NoteKind kind) {
 }
 
 const AreaStat* PeriodHistory::PreviousArea(std::string_view name) const {
-  auto it = areaIndex_.find(AreaKey(name));
+  char buf[kAreaNameLength];
+  auto it = areaIndex_.find(AreaKey(name, buf));
   return it == areaIndex_.end() ? nullptr : &previous.areas[it->second];
 }
 

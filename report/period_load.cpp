@@ -30,17 +30,18 @@ uint64_t AddressKey(const FtnAddress& a) {
 template <typename Slot>
 class SlotTable {
  public:
-  SlotTable() : slots_(64) {}
+  SlotTable() : slots_(64), mask_(63) {}
 
   // The used slot of key for which same(slot) holds, or else a free slot
   // with that key, which the caller fills and marks used.
   template <typename Same>
   Slot& Find(uint64_t key, Same same) {
-    if (2 * (count_ + 1) > slots_.size()) Grow();
+    if (2 * (count_ + 1) > mask_ + 1) [[unlikely]]
+      Grow();
     size_t i = Home(key);
     while (slots_[i].used) {
       if (slots_[i].key == key && same(slots_[i])) return slots_[i];
-      i = (i + 1) & (slots_.size() - 1);
+      i = (i + 1) & mask_;
     }
     ++count_;
     slots_[i].key = key;
@@ -51,21 +52,22 @@ class SlotTable {
 
  private:
   size_t Home(uint64_t key) const {
-    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ULL) >> 32) &
-           (slots_.size() - 1);
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ULL) >> 32) & mask_;
   }
   void Grow() {
     std::vector<Slot> old(slots_.size() * 2);
     old.swap(slots_);
+    mask_ = slots_.size() - 1;
     for (const Slot& e : old) {
       if (!e.used) continue;
       size_t i = Home(e.key);
-      while (slots_[i].used) i = (i + 1) & (slots_.size() - 1);
+      while (slots_[i].used) i = (i + 1) & mask_;
       slots_[i] = e;
     }
   }
 
   std::vector<Slot> slots_;
+  size_t mask_;  // slots_.size() - 1, kept for the lookup made per record
   size_t count_ = 0;
 };
 
@@ -88,10 +90,18 @@ struct SpellingSlot {
   char name[kAreaNameLength];
 };
 
-// Equality of short strings without a library call per record.
+// Equality of short strings (at most the name length), eight bytes at a
+// time without a library call per record.
 bool SameBytes(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
+  size_t i = 0;
+  for (; i + 8 <= a.size(); i += 8) {
+    uint64_t x, y;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y) return false;
+  }
+  for (; i < a.size(); ++i)
     if (a[i] != b[i]) return false;
   return true;
 }
@@ -149,22 +159,30 @@ void TakeRows(const SlotTable<AddressSlot<Row>>& table, std::vector<Row>& rows) 
     if (slot.used) rows[slot.order] = slot.row;
 }
 
-// A hash of a short string, eight bytes at a time.
-uint64_t NameHash(std::string_view s) {
+// A hash of a short string, eight bytes at a time; a string of eight bytes
+// or more ends with its last eight (overlapping the word before).
+inline uint64_t NameHash(std::string_view s) {
   constexpr uint64_t kMix = 0xFF51AFD7ED558CCDULL;
   uint64_t h = s.size() * 0x9E3779B97F4A7C15ULL;
-  size_t i = 0;
-  for (; i + 8 <= s.size(); i += 8) {
-    uint64_t w;
-    std::memcpy(&w, s.data() + i, 8);
+  auto mix = [&](uint64_t w) {
     h = (h ^ w) * kMix;
     h ^= h >> 32;
-  }
+  };
   uint64_t w = 0;
-  for (size_t j = 0; i + j < s.size(); ++j)
-    w |= uint64_t{static_cast<uint8_t>(s[i + j])} << (8 * j);
-  h = (h ^ w) * kMix;
-  return h ^ (h >> 29);
+  if (s.size() < 8) {
+    for (size_t j = 0; j < s.size(); ++j)
+      w |= uint64_t{static_cast<uint8_t>(s[j])} << (8 * j);
+    mix(w);
+    return h;
+  }
+  size_t i = 0;
+  for (; i + 8 < s.size(); i += 8) {
+    std::memcpy(&w, s.data() + i, 8);
+    mix(w);
+  }
+  std::memcpy(&w, s.data() + s.size() - 8, 8);
+  mix(w);
+  return h;
 }
 
 }  // namespace

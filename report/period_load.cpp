@@ -90,20 +90,24 @@ struct SpellingSlot {
   char name[kAreaNameLength];
 };
 
-// Equality of short strings (at most the name length), eight bytes at a
-// time without a library call per record.
+// Equality of short strings, eight bytes at a time without a library call
+// per record; a string of eight bytes or more ends with its last eight.
 bool SameBytes(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  size_t i = 0;
-  for (; i + 8 <= a.size(); i += 8) {
-    uint64_t x, y;
-    std::memcpy(&x, a.data() + i, 8);
-    std::memcpy(&y, b.data() + i, 8);
-    if (x != y) return false;
+  const size_t n = a.size();
+  if (n != b.size()) return false;
+  if (n < 8) {
+    for (size_t i = 0; i < n; ++i)
+      if (a[i] != b[i]) return false;
+    return true;
   }
-  for (; i < a.size(); ++i)
-    if (a[i] != b[i]) return false;
-  return true;
+  auto word = [](std::string_view s, size_t at) {
+    uint64_t w;
+    std::memcpy(&w, s.data() + at, 8);
+    return w;
+  };
+  for (size_t i = 0; i + 8 < n; i += 8)
+    if (word(a, i) != word(b, i)) return false;
+  return word(a, n - 8) == word(b, n - 8);
 }
 
 // The age in days of a record's date, remembered for the last days met (a
@@ -218,20 +222,24 @@ AreaStat& PeriodAccumulator::AreaRow(std::string_view area) {
       NameHash(name), [&](const SpellingSlot& s) {
         return SameBytes(std::string_view(s.name, s.size), name);
       });
-  if (!slot.used) {
-    // A new spelling: its row is the one of its upper-case name.
-    auto [it, inserted] = indexes_->areas.try_emplace(
-        UpperCp866(std::string(name)), tables_.areas.size());
-    if (inserted) {
-      tables_.areas.emplace_back();
-      tables_.areas.back().name = std::string(name);
-    }
+  if (!slot.used) [[unlikely]] {
     slot.used = true;
-    slot.area = static_cast<uint32_t>(it->second);
+    slot.area = NewSpelling(name);
     slot.size = static_cast<uint8_t>(name.size());
     std::memcpy(slot.name, name.data(), name.size());
   }
   return tables_.areas[slot.area];
+}
+
+uint32_t PeriodAccumulator::NewSpelling(std::string_view name) {
+  // Its row is the one of its upper-case name.
+  auto [it, inserted] = indexes_->areas.try_emplace(UpperCp866(name),
+                                                    tables_.areas.size());
+  if (inserted) {
+    tables_.areas.emplace_back();
+    tables_.areas.back().name = std::string(name);
+  }
+  return static_cast<uint32_t>(it->second);
 }
 
 RowRefs PeriodAccumulator::Add(const StatRecordView& r) {

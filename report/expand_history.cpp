@@ -49,6 +49,10 @@ struct Named {
 Named FindNamed(const MacroLine& line, const std::string_view names[6]) {
   Named named;
   const std::string_view upper = line.upper;
+  // Most lines hold neither prefix, as text or as a value.
+  if (upper.find("@PREV") == std::string_view::npos &&
+      upper.find("@CHANGE") == std::string_view::npos)
+    return named;
   // The prefix must be template text, as MacroLine::Find has it.
   auto prefix = [&](size_t at, std::string_view p) {
     if (!upper.substr(at).starts_with(p)) return false;

@@ -37,23 +37,50 @@ Figures Of(const Row* row) {
   return Figures{row->sizeIn, row->sizeOut, row->filesIn, row->filesOut};
 }
 
-// Which of the names follow an occurrence of prefix in the line (bit i for
-// names[i]): one scan per prefix instead of one per name.
-unsigned Following(const MacroLine& line, std::string_view prefix,
-                   const char* const names[6]) {
-  unsigned bits = 0;
-  for (size_t at = line.Find(prefix); at != std::string::npos;
-       at = line.Find(prefix, at + 1))
+// The @PREV and @CHANGE macros of a line, found in one scan of its "@"s
+// (made for every line of a report): bit i of `previous` when "@PREV" is
+// followed by names[i], of `change` for "@CHANGE"; `any` when either
+// prefix is there at all.
+struct Named {
+  unsigned previous = 0, change = 0;
+  bool any = false;
+};
+
+Named FindNamed(const MacroLine& line, const std::string_view names[6]) {
+  Named named;
+  const std::string_view upper = line.upper;
+  // Most lines hold neither prefix, as text or as a value.
+  if (upper.find("@PREV") == std::string_view::npos &&
+      upper.find("@CHANGE") == std::string_view::npos)
+    return named;
+  // The prefix must be template text, as MacroLine::Find has it.
+  auto prefix = [&](size_t at, std::string_view p) {
+    if (!upper.substr(at).starts_with(p)) return false;
+    for (size_t i = 1; i < p.size(); ++i)
+      if (line.IsValue(at + i)) return false;
+    return true;
+  };
+  for (size_t at = line.Find("@"); at != std::string::npos; at = line.Find("@", at + 1)) {
+    unsigned* bits = nullptr;
+    size_t length = 0;
+    if (prefix(at, "@PREV"))
+      bits = &named.previous, length = 5;
+    else if (prefix(at, "@CHANGE"))
+      bits = &named.change, length = 7;
+    else
+      continue;
+    named.any = true;
+    const std::string_view rest = upper.substr(at + length);
     for (unsigned i = 0; i < 6; ++i)
-      if (line.upper.compare(at + prefix.size(), std::strlen(names[i]), names[i]) == 0)
-        bits |= 1u << i;
-  return bits;
+      if (rest.starts_with(names[i])) *bits |= 1u << i;
+  }
+  return named;
 }
 
 // @PREV<name> and @CHANGE<name> for the six figures, names given without
 // their prefix; none of them begins another.
-void ReplaceFigures(ReportContext& ctx, MacroLine& line, const char* const names[6],
-                    const Figures& now, const Figures& before) {
+void ReplaceFigures(ReportContext& ctx, MacroLine& line, const std::string_view names[6],
+                    const Named& named, const Figures& now, const Figures& before) {
   const ReportSettings& s = ctx.settings;
   const int64_t nowValues[6] = {now.filesOut, now.sizeOut, now.filesIn,
                                 now.sizeIn, now.sizeIn + now.sizeOut,
@@ -63,17 +90,16 @@ void ReplaceFigures(ReportContext& ctx, MacroLine& line, const char* const names
                                    before.sizeIn + before.sizeOut,
                                    before.filesIn + before.filesOut};
   const bool isSize[6] = {false, true, false, true, true, false};
-  const unsigned previous = Following(line, "@PREV", names);
-  const unsigned change = Following(line, "@CHANGE", names);
+  const unsigned previous = named.previous, change = named.change;
   for (int i = 0; i < 6; ++i) {
     if (previous & (1u << i))
       ReplaceAll(line,
                  isSize[i] ? FormatSize(s, beforeValues[i])
                            : std::to_string(beforeValues[i]),
-                 std::string("@PREV") + names[i]);
+                 "@PREV" + std::string(names[i]));
     if (change & (1u << i))
       ReplaceAll(line, ChangeText(nowValues[i], beforeValues[i], s.percDots),
-                 std::string("@CHANGE") + names[i]);
+                 "@CHANGE" + std::string(names[i]));
   }
 }
 
@@ -91,16 +117,15 @@ std::string ChangeText(int64_t now, int64_t before, int decimals) {
 }
 
 void ReplacePreviousTotals(ReportContext& ctx, MacroLine& line) {
-  if (line.Find("@PREV") == std::string::npos &&
-      line.Find("@CHANGE") == std::string::npos)
-    return;
+  static constexpr std::string_view kNames[6] = {"FILETOTALOUT", "SIZETOTALOUT",
+                                        "FILETOTALIN",  "SIZETOTALIN",
+                                        "TOTALSIZE",    "TOTALFILES"};
+  const Named named = FindNamed(line, kNames);
+  if (!named.any) return;
   const PeriodHistory& h = History(ctx);
   const PeriodTotals& t = ctx.tables.totals;
   const PeriodTotals& p = h.previous.totals;
-  static const char* const kNames[6] = {"FILETOTALOUT", "SIZETOTALOUT",
-                                        "FILETOTALIN",  "SIZETOTALIN",
-                                        "TOTALSIZE",    "TOTALFILES"};
-  ReplaceFigures(ctx, line, kNames, Figures{t.sizeIn, t.sizeOut, t.filesIn, t.filesOut},
+  ReplaceFigures(ctx, line, kNames, named, Figures{t.sizeIn, t.sizeOut, t.filesIn, t.filesOut},
                  Figures{p.sizeIn, p.sizeOut, p.filesIn, p.filesOut});
   Set(line, "@PREVBEGINDATE", [&] { return DateText(h.previous.periodStart); });
   Set(line, "@PREVENDDATE", [&] { return DateText(h.previous.periodEnd); });
@@ -108,9 +133,10 @@ void ReplacePreviousTotals(ReportContext& ctx, MacroLine& line) {
 
 void ReplacePreviousRow(ReportContext& ctx, int kind, size_t row,
                         MacroLine& line) {
-  if (line.Find("@PREV") == std::string::npos &&
-      line.Find("@CHANGE") == std::string::npos)
-    return;
+  static constexpr std::string_view kNames[6] = {"FILEOUT", "SIZEOUT", "FILEIN",
+                                        "SIZEIN",  "SIZETOTAL", "FILETOTAL"};
+  const Named named = FindNamed(line, kNames);
+  if (!named.any) return;
   const PeriodHistory& h = History(ctx);
   const PeriodTables& t = ctx.tables;
   if (kind == kExpLinkTable) {
@@ -137,9 +163,7 @@ void ReplacePreviousRow(ReportContext& ctx, int kind, size_t row,
   } else {
     return;
   }
-  static const char* const kNames[6] = {"FILEOUT", "SIZEOUT", "FILEIN",
-                                        "SIZEIN",  "SIZETOTAL", "FILETOTAL"};
-  ReplaceFigures(ctx, line, kNames, now, before);
+  ReplaceFigures(ctx, line, kNames, named, now, before);
 }
 
 size_t HistoryRowCount(const ReportContext& ctx, int kind) {

@@ -9,16 +9,29 @@
 
 namespace vex {
 
+namespace {
+
+uint32_t LetterBit(char upperByte) {
+  return upperByte >= 'A' && upperByte <= 'Z' ? 1u << (upperByte - 'A') : 1u << 26;
+}
+
+}  // namespace
+
 MacroLine::MacroLine(std::string_view line)
     : text(line.substr(0, std::min(line.size(), kMaxLine))),
       upper(UpperCp866(text)),
-      value(text.size(), '\0') {}
+      value(text.size(), '\0') {
+  for (size_t i = 0; i + 1 < upper.size(); ++i)
+    if (upper[i] == '@') afterAt |= LetterBit(upper[i + 1]);
+}
 
 // Called for every macro name on every line: candidates are found by their
 // first byte and compared in place.
 size_t MacroLine::Find(std::string_view upperName, size_t from) const {
   const size_t n = upperName.size();
   if (n == 0 || upper.size() < n) return std::string::npos;
+  if (n >= 2 && upperName[0] == '@' && !(afterAt & LetterBit(upperName[1])))
+    return std::string::npos;
   const char* data = upper.data();
   const size_t last = upper.size() - n;  // the last possible start
   for (size_t pos = from; pos <= last; ++pos) {
@@ -36,6 +49,9 @@ void MacroLine::Erase(size_t pos, size_t count) {
   text.erase(pos, count);
   upper.erase(pos, count);
   value.erase(pos, count);
+  // An "@" before the gap now has another byte after it.
+  if (pos > 0 && pos < upper.size() && upper[pos - 1] == '@')
+    afterAt |= LetterBit(upper[pos]);
 }
 
 namespace {
@@ -62,7 +78,9 @@ void MacroLine::Insert(size_t pos, std::string_view raw) {
   std::string_view inserted = htmlEscape ? std::string_view(escaped) : raw;
   if (pos > text.size()) pos = text.size();
   text.insert(pos, inserted);
-  upper.insert(pos, UpperCp866(inserted));
+  upper.insert(pos, inserted);
+  for (size_t i = pos; i < pos + inserted.size(); ++i)
+    upper[i] = UpperCp866Char(upper[i]);
   value.insert(pos, inserted.size(), '\1');
   if (text.size() > kMaxLine) {
     text.resize(kMaxLine);
@@ -117,7 +135,12 @@ void FormatField(MacroLine& line, size_t pos, const std::string& value) {
 void ReplaceAll(MacroLine& line, const std::string& value,
                 std::string_view name) {
   WordListing::Note(name, WordKind::kAnyCase);
-  std::string upperName = UpperCp866(name);
+  // Macro names come in upper case: they are copied only when they are not.
+  std::string copy;
+  std::string_view upperName = name;
+  if (std::any_of(name.begin(), name.end(),
+                  [](char c) { return UpperCp866Char(c) != c; }))
+    upperName = copy = UpperCp866(name);
   for (;;) {
     size_t pos = line.Find(upperName);
     if (pos == std::string::npos) return;

@@ -20,6 +20,9 @@ struct MacroLine {
   std::string value;  // per byte: 1 when it came from a replacement
   // Inserted text has & < > " written as HTML character references.
   bool htmlEscape = false;
+  // The letters (bit 26: any other byte) that follow an "@" of template
+  // text, or once did: a name "@X..." is looked for only when X is here.
+  uint32_t afterAt = 0;
 
   explicit MacroLine(std::string_view line);
 

@@ -64,6 +64,14 @@ TEST(SetMacroTest, OccurrencesCaseAndProtectedValues) {
   EXPECT_EQ(l3.text, "42(3)");
 }
 
+TEST(SetMacroTest, NameJoinedByAnEmptyValueIsFound) {
+  // Removing "@X" puts the first "@" before "TOTALFILES".
+  MacroLine line("@@XTOTALFILES");
+  ReplaceAll(line, "", "@X");
+  EXPECT_EQ(line.Find("@TOTALFILES"), 0u);
+  EXPECT_EQ(line.Find("@ENDDATE"), std::string::npos);
+}
+
 TEST(SetMacroTest, SpaceAndLineBreak) {
   EXPECT_EQ(Set("a@Space(10)b", "@X", ""), "a          b");
   EXPECT_EQ(Set("a@SPACEb@space", "@X", ""), "a b ");

@@ -28,8 +28,16 @@ uint64_t OriginKeys(const FtnAddress& a) {
   return u(a.zone) | u(a.net) << 16 | u(a.node) << 32 | u(a.point) << 48;
 }
 
+// The upper-case name cut to the name length, written into buf (looked up
+// for every area row of a report, so without an allocation).
+std::string_view AreaKey(std::string_view name, char (&buf)[kAreaNameLength]) {
+  const size_t n = std::min(name.size(), kAreaNameLength);
+  for (size_t i = 0; i < n; ++i) buf[i] = UpperCp866Char(name[i]);
+  return std::string_view(buf, n);
+}
 std::string AreaKey(std::string_view name) {
-  return UpperCp866(std::string(name.substr(0, std::min(name.size(), kAreaNameLength))));
+  char buf[kAreaNameLength];
+  return std::string(AreaKey(name, buf));
 }
 
 std::string IsoDate(CalendarDate d) {
@@ -47,15 +55,23 @@ std::string Volume(int64_t bytes) {
   return FixedText(v, 1) + " " + kUnits[unit];
 }
 
-// Keeps the smallest (latest) or largest (earliest) age met at an index.
-void KeepMin(std::vector<int32_t>& v, size_t i, int32_t age) {
-  if (i >= v.size()) v.resize(i + 1, INT32_MAX);
-  v[i] = std::min(v[i], age);
+// Keeps the smallest (latest) or largest (earliest) age met at an index;
+// called for every record, so the vector grows only on a new row.
+inline void KeepMin(std::vector<int32_t>& v, size_t i, int32_t age) {
+  if (i >= v.size()) [[unlikely]]
+    v.resize(i + 1, INT32_MAX);
+  if (age < v[i]) v[i] = age;
 }
-void KeepMax(std::vector<int32_t>& v, size_t i, int32_t age) {
-  if (i >= v.size()) v.resize(i + 1, kNoAge);
-  v[i] = std::max(v[i], age);
+inline void KeepMax(std::vector<int32_t>& v, size_t i, int32_t age) {
+  if (i >= v.size()) [[unlikely]]
+    v.resize(i + 1, kNoAge);
+  if (age > v[i]) v[i] = age;
 }
+
+// The ages of the latest and the earliest file of a row.
+struct AgeSpan {
+  int32_t last = INT32_MAX, first = kNoAge;
+};
 
 // A set of non-zero 64-bit keys: open addressing over a power-of-two
 // table, for the one lookup made per record older than both periods.
@@ -138,7 +154,8 @@ const char* NoteKindName(NoteKind kind) {
 }
 
 const AreaStat* PeriodHistory::PreviousArea(std::string_view name) const {
-  auto it = areaIndex_.find(AreaKey(name));
+  char buf[kAreaNameLength];
+  auto it = areaIndex_.find(AreaKey(name, buf));
   return it == areaIndex_.end() ? nullptr : &previous.areas[it->second];
 }
 
@@ -180,9 +197,11 @@ struct HistoryBuilder::State {
   CalendarDate today;
   int32_t first = 0, last = 0, length = 0;  // ages of the period, its days
   PeriodAccumulator previousAcc;
-  // Ages of the latest file per current area and link, of the earliest per
-  // current area and origin, and of the latest per previous area and link.
-  std::vector<int32_t> areaLast, areaFirst, linkLast, originFirst;
+  // Ages of the latest and earliest file per current area, of the latest
+  // per current link, of the earliest per current origin, and of the latest
+  // per previous area and link.
+  std::vector<AgeSpan> areaAges;
+  std::vector<int32_t> linkLast, originFirst;
   std::vector<int32_t> previousAreaLast, previousLinkLast;
   // Spellings (cut to the name length; by hash, each kept once) and
   // origins (by key) met before both periods.
@@ -232,8 +251,11 @@ void HistoryBuilder::AddCurrent(const StatRecordView& r, int32_t age,
   else
     t.sizeIn += size, t.filesIn += 1;
   t.totalSize += size, t.totalFiles += 1;
-  KeepMin(s.areaLast, rows.area, age);
-  KeepMax(s.areaFirst, rows.area, age);
+  if (rows.area >= s.areaAges.size()) [[unlikely]]
+    s.areaAges.resize(rows.area + 1);
+  AgeSpan& span = s.areaAges[rows.area];
+  if (age < span.last) span.last = age;
+  if (age > span.first) span.first = age;
   KeepMin(s.linkLast, rows.link, age);
   KeepMax(s.originFirst, rows.origin, age);
 }
@@ -277,9 +299,9 @@ void HistoryBuilder::State::SilentNotes() {
   std::unordered_set<std::string> seen;
   for (size_t i = 0; i < current.areas.size(); ++i) {
     seen.insert(AreaKey(current.areas[i].name));
-    if (silent(areaLast[i]))
+    if (silent(areaAges[i].last))
       Add(NoteKind::kSilentArea, current.areas[i].name,
-          text("area " + current.areas[i].name, areaLast[i]));
+          text("area " + current.areas[i].name, areaAges[i].last));
   }
   const PeriodTables& prev = history.previous;
   for (size_t i = 0; i < prev.areas.size(); ++i)
@@ -313,7 +335,7 @@ void HistoryBuilder::State::NewAndSpikeNotes() {
     const int64_t bytes = a.sizeIn + a.sizeOut;
     if (!before && !older.count(AreaKey(a.name))) {
       Add(NoteKind::kNewArea, a.name,
-          "new area " + a.name + ", first file on " + IsoDate(DateOf(areaFirst[i])));
+          "new area " + a.name + ", first file on " + IsoDate(DateOf(areaAges[i].first)));
       continue;
     }
     if (!before || spike <= 0) continue;

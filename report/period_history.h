@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -65,7 +66,14 @@ struct PeriodHistory {
   void Reindex();
 
  private:
-  std::unordered_map<std::string, size_t> areaIndex_;
+  // Looked up by a string_view as well as by a string.
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const {
+      return std::hash<std::string_view>{}(s);
+    }
+  };
+  std::unordered_map<std::string, size_t, NameHash, std::equal_to<>> areaIndex_;
   std::unordered_map<uint64_t, size_t> linkIndex_, originIndex_, expIndex_;
 };
 

@@ -30,17 +30,18 @@ uint64_t AddressKey(const FtnAddress& a) {
 template <typename Slot>
 class SlotTable {
  public:
-  SlotTable() : slots_(64) {}
+  SlotTable() : slots_(64), mask_(63) {}
 
   // The used slot of key for which same(slot) holds, or else a free slot
   // with that key, which the caller fills and marks used.
   template <typename Same>
   Slot& Find(uint64_t key, Same same) {
-    if (2 * (count_ + 1) > slots_.size()) Grow();
+    if (2 * (count_ + 1) > mask_ + 1) [[unlikely]]
+      Grow();
     size_t i = Home(key);
     while (slots_[i].used) {
       if (slots_[i].key == key && same(slots_[i])) return slots_[i];
-      i = (i + 1) & (slots_.size() - 1);
+      i = (i + 1) & mask_;
     }
     ++count_;
     slots_[i].key = key;
@@ -51,21 +52,22 @@ class SlotTable {
 
  private:
   size_t Home(uint64_t key) const {
-    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ULL) >> 32) &
-           (slots_.size() - 1);
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ULL) >> 32) & mask_;
   }
   void Grow() {
     std::vector<Slot> old(slots_.size() * 2);
     old.swap(slots_);
+    mask_ = slots_.size() - 1;
     for (const Slot& e : old) {
       if (!e.used) continue;
       size_t i = Home(e.key);
-      while (slots_[i].used) i = (i + 1) & (slots_.size() - 1);
+      while (slots_[i].used) i = (i + 1) & mask_;
       slots_[i] = e;
     }
   }
 
   std::vector<Slot> slots_;
+  size_t mask_;  // slots_.size() - 1, kept for the lookup made per record
   size_t count_ = 0;
 };
 
@@ -88,12 +90,24 @@ struct SpellingSlot {
   char name[kAreaNameLength];
 };
 
-// Equality of short strings without a library call per record.
+// Equality of short strings, eight bytes at a time without a library call
+// per record; a string of eight bytes or more ends with its last eight.
 bool SameBytes(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i]) return false;
-  return true;
+  const size_t n = a.size();
+  if (n != b.size()) return false;
+  if (n < 8) {
+    for (size_t i = 0; i < n; ++i)
+      if (a[i] != b[i]) return false;
+    return true;
+  }
+  auto word = [](std::string_view s, size_t at) {
+    uint64_t w;
+    std::memcpy(&w, s.data() + at, 8);
+    return w;
+  };
+  for (size_t i = 0; i + 8 < n; i += 8)
+    if (word(a, i) != word(b, i)) return false;
+  return word(a, n - 8) == word(b, n - 8);
 }
 
 // The age in days of a record's date, remembered for the last days met (a
@@ -149,22 +163,30 @@ void TakeRows(const SlotTable<AddressSlot<Row>>& table, std::vector<Row>& rows) 
     if (slot.used) rows[slot.order] = slot.row;
 }
 
-// A hash of a short string, eight bytes at a time.
-uint64_t NameHash(std::string_view s) {
+// A hash of a short string, eight bytes at a time; a string of eight bytes
+// or more ends with its last eight (overlapping the word before).
+inline uint64_t NameHash(std::string_view s) {
   constexpr uint64_t kMix = 0xFF51AFD7ED558CCDULL;
   uint64_t h = s.size() * 0x9E3779B97F4A7C15ULL;
-  size_t i = 0;
-  for (; i + 8 <= s.size(); i += 8) {
-    uint64_t w;
-    std::memcpy(&w, s.data() + i, 8);
+  auto mix = [&](uint64_t w) {
     h = (h ^ w) * kMix;
     h ^= h >> 32;
-  }
+  };
   uint64_t w = 0;
-  for (size_t j = 0; i + j < s.size(); ++j)
-    w |= uint64_t{static_cast<uint8_t>(s[i + j])} << (8 * j);
-  h = (h ^ w) * kMix;
-  return h ^ (h >> 29);
+  if (s.size() < 8) {
+    for (size_t j = 0; j < s.size(); ++j)
+      w |= uint64_t{static_cast<uint8_t>(s[j])} << (8 * j);
+    mix(w);
+    return h;
+  }
+  size_t i = 0;
+  for (; i + 8 < s.size(); i += 8) {
+    std::memcpy(&w, s.data() + i, 8);
+    mix(w);
+  }
+  std::memcpy(&w, s.data() + s.size() - 8, 8);
+  mix(w);
+  return h;
 }
 
 }  // namespace
@@ -200,20 +222,24 @@ AreaStat& PeriodAccumulator::AreaRow(std::string_view area) {
       NameHash(name), [&](const SpellingSlot& s) {
         return SameBytes(std::string_view(s.name, s.size), name);
       });
-  if (!slot.used) {
-    // A new spelling: its row is the one of its upper-case name.
-    auto [it, inserted] = indexes_->areas.try_emplace(
-        UpperCp866(std::string(name)), tables_.areas.size());
-    if (inserted) {
-      tables_.areas.emplace_back();
-      tables_.areas.back().name = std::string(name);
-    }
+  if (!slot.used) [[unlikely]] {
     slot.used = true;
-    slot.area = static_cast<uint32_t>(it->second);
+    slot.area = NewSpelling(name);
     slot.size = static_cast<uint8_t>(name.size());
     std::memcpy(slot.name, name.data(), name.size());
   }
   return tables_.areas[slot.area];
+}
+
+uint32_t PeriodAccumulator::NewSpelling(std::string_view name) {
+  // Its row is the one of its upper-case name.
+  auto [it, inserted] = indexes_->areas.try_emplace(UpperCp866(name),
+                                                    tables_.areas.size());
+  if (inserted) {
+    tables_.areas.emplace_back();
+    tables_.areas.back().name = std::string(name);
+  }
+  return static_cast<uint32_t>(it->second);
 }
 
 RowRefs PeriodAccumulator::Add(const StatRecordView& r) {

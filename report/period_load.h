@@ -45,6 +45,8 @@ class PeriodAccumulator {
  private:
   struct Indexes;
   AreaStat& AreaRow(std::string_view area);
+  // The row of a spelling met for the first time (added when its name is).
+  [[gnu::noinline]] uint32_t NewSpelling(std::string_view name);
 
   PeriodTables& tables_;
   std::unique_ptr<Indexes> indexes_;

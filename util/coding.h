@@ -19,10 +19,12 @@ inline uint16_t GetU16(const char* p) {
   return static_cast<uint16_t>(static_cast<uint8_t>(p[0]) |
                                (static_cast<uint8_t>(p[1]) << 8));
 }
+// Written out byte by byte, which the compiler turns into one load.
 inline uint32_t GetU32(const char* p) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(p[i]);
-  return v;
+  return static_cast<uint32_t>(static_cast<uint8_t>(p[0])) |
+         static_cast<uint32_t>(static_cast<uint8_t>(p[1])) << 8 |
+         static_cast<uint32_t>(static_cast<uint8_t>(p[2])) << 16 |
+         static_cast<uint32_t>(static_cast<uint8_t>(p[3])) << 24;
 }
 inline void AppendU16(std::string& s, uint16_t v) {
   char b[2];

@@ -12,17 +12,7 @@ std::string Cut(std::string s, size_t max) {
 
 std::string UpperCp866(std::string_view s) {
   std::string out(s);
-  for (char& ch : out) {
-    unsigned char c = static_cast<unsigned char>(ch);
-    if (c >= 'a' && c <= 'z') {
-      c = static_cast<unsigned char>(c - 0x20);
-    } else if (c >= 0xA0 && c <= 0xAF) {
-      c = static_cast<unsigned char>(c - 0x20);
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      c = static_cast<unsigned char>(c - 0x50);
-    }
-    ch = static_cast<char>(c);
-  }
+  for (char& ch : out) ch = UpperCp866Char(ch);
   return out;
 }
 

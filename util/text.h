@@ -17,6 +17,18 @@ std::string Cut(std::string s, size_t max = kMaxString);
 // a-z -> A-Z, CP866 a..p (A0-AF) -> 80-8F, r..ya (E0-EF) -> 90-9F; every
 // other byte (yo, F1, included) is kept.
 std::string UpperCp866(std::string_view s);
+// One byte of it.
+inline char UpperCp866Char(char ch) {
+  unsigned char c = static_cast<unsigned char>(ch);
+  if (c >= 'a' && c <= 'z') {
+    c = static_cast<unsigned char>(c - 0x20);
+  } else if (c >= 0xA0 && c <= 0xAF) {
+    c = static_cast<unsigned char>(c - 0x20);
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    c = static_cast<unsigned char>(c - 0x50);
+  }
+  return static_cast<char>(c);
+}
 
 void StripLeadingSpaces(std::string& s);
 std::string FirstWord(std::string_view s);

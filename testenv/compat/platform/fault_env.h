@@ -1,5 +1,0 @@
-// The old place of this header, kept while some tests still include it
-// from there; include "testenv/fault_env.h" instead.
-#pragma once
-
-#include "testenv/fault_env.h"

@@ -353,7 +353,8 @@ void HistoryBuilder::State::NewAndSpikeNotes() {
   }
   for (size_t i = 0; i < current.originalLinks.size(); ++i) {
     const FtnAddress& a = current.originalLinks[i].address;
-    if (a.IsZero() || history.PreviousOrigin(a) ||
+    // The node's own files are no news.
+    if (a.IsZero() || previousAcc.IsOwn(a) || history.PreviousOrigin(a) ||
         olderOrigins.Contains(OriginKeys(a)))
       continue;
     std::string address = AddressToTextUnsigned(a);

@@ -53,6 +53,11 @@ TEST_F(PeriodHistoryTest, AcceptanceStoreNotesEachChangeOnce) {
     EXPECT_EQ(n.subject, expected[i].subject);
     EXPECT_EQ(n.text, expected[i].text);
   }
+  // The node's own address is never news, however new its files are.
+  f.run.ownAddresses = {kNewOrigin};
+  history = PeriodHistory{};
+  Load(AcceptanceStore());
+  for (const Note& n : history.notes) EXPECT_NE(n.subject, "2:5020/99") << n.text;
 }
 
 TEST_F(PeriodHistoryTest, PreviousPeriodIsAReportOverThosePeriodDays) {

@@ -8,14 +8,14 @@
 
 namespace vex {
 
-int RunExport(App& app, const std::string& spec) {
+int RunExport(App& app, const std::string& request) {
   Env& real = app.env;
-  const size_t colon = spec.find(':');
-  const std::string name = spec.substr(0, colon);
-  const std::string file = colon == std::string::npos ? "" : spec.substr(colon + 1);
+  const size_t colon = request.find(':');
+  const std::string name = request.substr(0, colon);
+  const std::string file = colon == std::string::npos ? "" : request.substr(colon + 1);
   ExportFormat format;
   if (!ParseExportFormat(name, &format) || (colon != std::string::npos && file.empty())) {
-    real.ErrorWrite("vexstat: --export=" + spec +
+    real.ErrorWrite("vexstat: --export=" + request +
                     ": give json, csv or metrics, optionally followed by :FILE\n");
     return 2;
   }

@@ -17,10 +17,10 @@ namespace vex {
 
 inline constexpr const char* kExportOption = "--export";
 
-// spec: FORMAT, or FORMAT:FILE.  The figures go to standard output, or
+// request: FORMAT, or FORMAT:FILE.  The figures go to standard output, or
 // replace FILE in one step.  Returns the exit code: 0, or 2 (after a line
 // on standard error) for a bad format or a file that cannot be written.
-int RunExport(App& app, const std::string& spec);
+int RunExport(App& app, const std::string& request);
 
 // Writes every EXPORT entry; failures are logged as errors.
 void WriteExports(Env& env, LogContext& log,

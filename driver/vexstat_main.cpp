@@ -54,8 +54,8 @@ int main(int argc, char** argv) {
     // The preview reads what a run would and keeps every change in memory.
     preview = vex::TakeLongOption(args, vex::kPreviewOption);
     // The export, like the preview, changes nothing.
-    std::string exportSpec;
-    exporting = vex::TakeLongOption(args, vex::kExportOption, &exportSpec);
+    std::string exportRequest;
+    exporting = vex::TakeLongOption(args, vex::kExportOption, &exportRequest);
     app = std::make_unique<vex::App>(env, std::move(args));
     app->runLockWaitMs =
         vex::RunLockWaitMs(std::getenv(vex::kRunLockWaitVariable));
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     else if (preview)
       code = vex::RunPreview(*app);
     else if (exporting)
-      code = vex::RunExport(*app, exportSpec);
+      code = vex::RunExport(*app, exportRequest);
     else
       vex::RunDriver(*app);
   } catch (const vex::ProgramExit& e) {

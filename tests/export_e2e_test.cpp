@@ -97,11 +97,11 @@ TEST(ExportE2eTest, ThreeFormatsReadBackIntoTheFiguresOfTheReport) {
 TEST(ExportE2eTest, BadFormatsAndFilesAreRefused) {
   TempDir dir;
   WriteFile(dir / "stat.vx", "");
-  for (const char* spec : {"--export=xml", "--export", "--export=json:", "--export=csv:nodir/x.csv"}) {
-    RunResult r = RunVexstat(dir.path(), {spec});
-    EXPECT_EQ(r.exitCode, 2) << spec;
-    EXPECT_NE(r.err.find("vexstat:"), std::string::npos) << spec << r.err;
-    EXPECT_EQ(r.out, "") << spec;
+  for (const char* request : {"--export=xml", "--export", "--export=json:", "--export=csv:nodir/x.csv"}) {
+    RunResult r = RunVexstat(dir.path(), {request});
+    EXPECT_EQ(r.exitCode, 2) << request;
+    EXPECT_NE(r.err.find("vexstat:"), std::string::npos) << request << r.err;
+    EXPECT_EQ(r.out, "") << request;
   }
 }
 

@@ -71,6 +71,26 @@ tic inbound2/NEWFILE1.TIC "LINUX.TOOLS" "Утилиты для Linux" 12345 "2:5
 ls inbound | head -3; echo "   ... $(ls inbound | wc -l) files, and $(ls inbound2 | wc -l) in inbound2"
 
 cp "$top"/samples/templates/*.tpl templates/
+mkdir -p templates/en nodelist
+cp "$top"/samples/templates/en/*.tpl templates/en/
+
+# The node's nodelist, as it arrives in the NODELIST file echo: the names of
+# the links and originating systems on the web pages come from it.
+printf '%s\r\n' \
+  ';A Demonstration nodelist for Friday, December 4, 2026 -- Day number 338 : 00000' \
+  ';S A small part of a nodelist, made for the demonstration.' \
+  'Zone,1,North_America,Everywhere,Zone_Coordinator,-Unpublished-,300,CM' \
+  'Host,261,Baltimore_Net,Baltimore_MD,Net_Coordinator,-Unpublished-,300,CM' \
+  ',38,Harbor_Lights_BBS,Baltimore_MD,Jim_Reed,-Unpublished-,300,CM,IBN' \
+  'Zone,2,Europe,Everywhere,Zone_Coordinator,-Unpublished-,300,CM' \
+  'Region,50,Russia,Moscow,Region_Coordinator,-Unpublished-,300,CM' \
+  'Host,5020,Moscow_Net,Moscow,Net_Coordinator,-Unpublished-,300,CM' \
+  'Hub,1,Moscow_Hub,Moscow,Ivan_Petrov,-Unpublished-,300,CM,IBN' \
+  ',52,Old_Archive,Moscow,Sergey_Orlov,-Unpublished-,300,CM,IBN' \
+  ',9999,Demonstration_Node,Moscow,Demo_Sysop,-Unpublished-,300,CM,IBN' \
+  'Host,5030,Saint_Petersburg_Net,Saint_Petersburg,Net_Coordinator,-Unpublished-,300,CM' \
+  'Pvt,115,Neva_Files,Saint_Petersburg,Anna_Volkova,-Unpublished-,300,CM,IBN' \
+  > nodelist/NODELIST.338
 cat > areas.cfg <<'EOF'
 ; Area configuration (format H)
 NetmailArea NETMAIL  msgbase/netmail       -b Msg
@@ -80,15 +100,16 @@ EOF
 
 cat > vexstat.cfg <<'EOF'
 ; Vexstat demonstration configuration
+; Every setting stands above the TICPATH lines, which come last.
 LOGFILE vexstat.log
 ADDRESS 2:5020/9999
 KILLTIC Yes
-TICPATH inbound/
-TICPATH inbound2/
+NODELIST nodelist/NODELIST
 TPLFILENAME templates/daily.tpl daily.txt FILESTAT
 TPLFILENAME templates/links.tpl links.txt R50.STAT
 TPLFILENAME templates/full.tpl full.txt NETMAIL
 TPLFILENAME templates/report.html.tpl filestat.html
+TPLFILENAME templates/en/report.html.tpl filestat-en.html
 MAKEANNOUNCE Yes
 AREADEFINECFG Hareas.cfg
 FROMADDR 2:5020/9999
@@ -99,6 +120,8 @@ SUBJ File echo statistics
 ORIGIN Demonstration node
 TEARLINE Vexstat
 PATHTOECHOTOSSLOG echotoss.log
+TICPATH inbound/
+TICPATH inbound2/
 EOF
 
 echo
@@ -112,12 +135,16 @@ echo "== The full report (full.txt, shown in UTF-8)"
 iconv -f CP866 -t UTF-8 full.txt | tr -d '\r'
 if command -v chromium >/dev/null 2>&1; then
   echo
-  echo "== The web page filestat.html in a headless browser, on a wide screen and"
-  echo "   on a phone: $run/filestat-1280.png, $run/filestat-400.png"
-  for size in 1280,1600 400,2400; do
-    chromium --headless --no-sandbox --disable-gpu --hide-scrollbars \
-      --screenshot="$run/filestat-${size%,*}.png" --window-size=$size \
-      "file://$run/filestat.html" >/dev/null 2>&1 || echo "   (chromium failed)"
+  echo "== The web pages filestat.html (Russian) and filestat-en.html (English) in a"
+  echo "   headless browser, on a wide screen and on a phone:"
+  echo "   $run/filestat{,-en}-{1280,400}.png"
+  for page in filestat filestat-en; do
+    for size in 1280,1600 400,2400; do
+      chromium --headless --no-sandbox --disable-gpu --hide-scrollbars \
+        --disable-background-networking --no-first-run \
+        --screenshot="$run/$page-${size%,*}.png" --window-size=$size \
+        "file://$run/$page.html" >/dev/null 2>&1 || echo "   (chromium failed)"
+    done
   done
 fi
 echo

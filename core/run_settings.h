@@ -52,6 +52,9 @@ struct RunSettings {
   // volume of the previous period (NOTESPIKE).  0 turns either off.
   int32_t noteSilentDays = 14;
   int32_t noteSpike = 5;
+  // The nodelist the names of the systems come from (NODELIST): a file,
+  // or a base name whose newest NAME.nnn is read; empty for none.
+  std::string nodelist;
   // TIC files that enter the stores together, with one journal commit and
   // one sync of each store.
   size_t ticBatchSize = 1000;

@@ -13,12 +13,21 @@
 #include "driver/check_text.h"
 #include "driver/command_line.h"
 #include "driver/driver.h"
+#include "driver/dry_run.h"
+#include "driver/export_run.h"
+#include "driver/tic_path.h"
+#include "platform/exit.h"
+#include "platform/path.h"
+#include "report/report_run.h"
+#include "util/number.h"
 #include "posting/area_readers.h"
 #include "report/export.h"
 #include "posting/area_words.h"
 #include "posting/posting.h"
 #include "util/address.h"
 #include "util/dates.h"
+#include "util/nodelist.h"
+#include "util/replace_file.h"
 #include "util/text.h"
 #include "util/text_file.h"
 
@@ -69,149 +78,178 @@ struct AreaLookup {
 class Checker {
  public:
   explicit Checker(App& app)
-      : app_(app), env_(app.env), run_(app.run), report_(app.env) {}
+      : app_(app), env_(app.env), dry_(app), report_(app.env) {}
 
   int Run() {
-    InitPostingSettings(app_.posting, env_);
-    run_.configFile = Cut(ConfigFileFromCommandLine(app_.args, run_.configFile));
+    const bool runs = dry_.ReadConfiguration();
     keywords_ = KnownConfigKeywords(env_);
-    const bool found = ReadLines();
-    if (!ended_ && !run_.commandLineApplied) ApplyCommandLine();
-    DefaultFromAddress(app_.posting, run_.ownAddresses);
-
-    if (found) {
-      LintCharset(report_, env_, run_.configFile);
+    if (config().read) {
+      report_.Line("Configuration file: " + config().file);
+      for (const auto& [n, line] : config().lines) Lint(config().Where(n), line);
+      LintCharset(report_, env_, config().file);
+    } else if (!config().caseTwin.empty()) {
+      report_.Problem(config().file,
+                      "no configuration file (the defaults apply), but " + config().caseTwin +
+                          " is there: file names differ in letter case on Linux",
+                      "rename " + config().caseTwin + " to " + config().file + ", or give -C" +
+                          config().caseTwin);
     } else {
-      report_.Problem(run_.configFile, "no configuration file (the defaults apply)",
+      report_.Problem(config().file, "no configuration file (the defaults apply)",
                       "create it, or name it with -C");
     }
-    if (!endingOption_.empty()) {
-      report_.Line("The command line ends the run at " + endingOption_ +
+    Options();
+    if (!runs) {
+      report_.Line("The command line ends the run at " + config().endingOption +
                    "; nothing after it is used");
+      report_.Line("Next run: counts 0 TIC files; ends at " + config().endingOption +
+                   "; exit code 0");
       return Exit();
     }
     Report();
+    Summary();
     return Exit();
   }
 
  private:
+  const Config& config() const { return dry_.config(); }
+  const RunSettings& run() const { return config().run; }
   int Exit() const { return report_.Problems() == 0 ? 0 : 1; }
-  std::string Here() const { return At(run_.configFile, lineNumber_); }
 
-  bool ReadLines() {
-    int err = 0;
-    if (env_.Stat(run_.configFile).isDirectory) return false;
-    std::unique_ptr<File> file = env_.Open(run_.configFile, OpenMode::kRead, &err);
-    if (!file) return false;
-    report_.Line("Configuration file: " + run_.configFile);
-    LineReader reader(*file, TextEncoding::kUtf8OrCp866);
-    std::string line;
-    while (reader.Next(line)) {
-      ++lineNumber_;
-      if (!IsConfigLine(line)) continue;
-      Apply(line);
-      LintConfigLine(report_, Here(), line, keywords_);
-    }
-    return true;
+  void Lint(const std::string& where, const std::string& line) {
+    LintConfigLine(report_, where, line, keywords_);
+    if (UpperCp866(FirstWord(line)) != "RESULTCHARSET") return;
+    const std::string charset = UpperCp866(FirstWord(RestOfLine(line)));
+    if (charset != "UTF-8" && charset != "UTF8" && charset != "CP866")
+      report_.Problem(where, "RESULTCHARSET " + charset + " is no charset the reports know",
+                      "write RESULTCHARSET UTF-8 or RESULTCHARSET CP866");
   }
 
-  // One configuration line, as the run applies it, except that the log is
-  // not opened and no directory is scanned.
-  void Apply(const std::string& line) {
-    if (ended_) return;
-    const std::string key = UpperCp866(FirstWord(line));
-    if (key == "LOGFILE") {
-      logFile_ = Cut(RestOfLine(line));
-      logLine_ = Here();
-    } else if (key == "TICPATH") {
-      if (!run_.scanCancelled && !run_.commandLineApplied) ApplyCommandLine();
-      if (ended_) return;
-      TicPath(Cut(RestOfLine(line)));
-    } else {
-      const size_t before = run_.templates.size();
-      ApplyConfigLine(app_, line);
-      if (run_.templates.size() > before) templateLines_.push_back(Here());
-    }
-    if (key == "AREADEFINECFG") areaCfgLine_ = Here();
-    if (key == "EXPORT") exportLines_.push_back(Here());
-    if (key == "RESULTCHARSET") {
-      const std::string charset = UpperCp866(FirstWord(RestOfLine(line)));
-      if (charset != "UTF-8" && charset != "UTF8" && charset != "CP866")
-        report_.Problem(Here(), "RESULTCHARSET " + charset + " is no charset the reports know",
-                        "write RESULTCHARSET UTF-8 or RESULTCHARSET CP866");
-    }
-    ApplyPostingLine(app_.posting, app_.log, env_, line);
-  }
-
-  // The options up to the first one that would end the program; that one is
-  // named instead of carried out.
-  void ApplyCommandLine() {
-    std::vector<std::string> all = app_.args;
-    std::vector<std::string> applied;
-    for (const std::string& p : all) {
-      if (EndsTheProgram(p)) {
-        endingOption_ = p;
-        ended_ = true;
-        break;
+  // The options as the run takes them: a number that the number rule reads
+  // otherwise than written, a period that ends before it starts, and an
+  // option that a line below the first TICPATH sets again.
+  void Options() {
+    const std::string where = "the command line";
+    bool periodFlagged = false;
+    for (const std::string& p : app_.args) {
+      const std::string key = OptionKey(p);
+      if (key == "-D") {
+        const size_t slash = p.find('/');
+        const std::string first = p.substr(2, slash == std::string::npos ? std::string::npos
+                                                                         : slash - 2);
+        periodFlagged |= DaysValue(where, p, first, "starts");
+        // "-D7/" ends today, as meant.
+        if (slash != std::string::npos && slash + 1 < p.size())
+          periodFlagged |= DaysValue(where, p, p.substr(slash + 1), "ends");
+      } else if (key == "-L") {
+        DaysValue(where, p, p.substr(2), "keep");
       }
-      applied.push_back(p);
+      if (EndsTheProgram(p)) break;
     }
-    app_.args = applied;
-    vex::ApplyCommandLine(app_);
-    app_.args = all;
+    if (!config().endingOption.empty()) return;
+    const CalendarDate today = Today(env_);
+    if (!periodFlagged &&
+        DaysBetween(DaysBack(today, run().periodStart), DaysBack(today, run().periodEnd)) < 0)
+      report_.Problem(where,
+                      "the period starts after it ends (" + std::to_string(run().periodStart) +
+                          " to " + std::to_string(run().periodEnd) + " days back)",
+                      "give the larger number of days first, such as -D" +
+                          std::to_string(run().periodEnd) + "/" +
+                          std::to_string(run().periodStart));
+    for (const UndoneOption& u : config().undone)
+      report_.Problem(config().Where(u.line),
+                      u.keyword + " stands below the first TICPATH (line " +
+                          std::to_string(config().commandLineLine) +
+                          "), where the command line is applied, so it sets again what " +
+                          u.option + " set" +
+                          (u.keyword == "MAKEANNOUNCE" || u.keyword == "RESULTFILE"
+                               ? ""
+                               : " for the TICPATH lines below it") +
+                          ": " + u.option + " has no effect",
+                      "move " + u.keyword + " above the first TICPATH line");
   }
 
-  void TicPath(const std::string& path) {
-    const std::string pattern = path + run_.ticMask;
-    const std::string dir = FolderOf(pattern);
-    std::string text = "TICPATH " + path + " (mask " + run_.ticMask + "): ";
-    if (run_.scanCancelled) {
-      TicLine(text + "not scanned (-R)");
-      return;
+  // True when a number of an option is flagged.  part is "starts", "ends"
+  // (the two -D numbers) or "keep" (-L).
+  bool DaysValue(const std::string& where, const std::string& option, const std::string& text,
+                 const std::string& part) {
+    int32_t n = 0;
+    std::string digits;
+    for (char ch : text)
+      if (ch >= '0' && ch <= '9') digits += ch;
+    if (digits.empty()) digits = part == "keep" ? "30" : "7";
+    const std::string example = part == "keep"   ? "-L" + digits
+                                : part == "ends" ? "-D31/" + digits
+                                                 : "-D" + digits;
+    const std::string what = part == "keep" ? "days to keep" : "days back";
+    if (!ParseNumber(text, &n)) {
+      report_.Problem(where,
+                      option + ": " + (text.empty() ? "no number" : "\"" + text + "\" is no number") +
+                          (part == "keep" ? ", so the purge refuses it and keeps everything"
+                                          : ", so it counts as 0 days back: the period " + part +
+                                                " today"),
+                      "write the number of " + what + " alone, such as " + example);
+      return true;
     }
-    const size_t found = env_.Stat(dir).isDirectory ? env_.Search(pattern).size() : 0;
-    if (found == 0 && !path.empty() && path.back() != '/' && env_.Stat(path).isDirectory) {
-      const size_t inside = env_.Search(path + "/" + run_.ticMask).size();
-      TicProblem(Here(),
-                      "TICPATH " + path + " lacks its final /, so the search is for " + pattern +
-                          ", which finds nothing (" + std::to_string(inside) + " TIC files in " +
-                          path + "/)",
-                      "write TICPATH " + path + "/");
-      return;
+    if (n < 0) {
+      report_.Problem(where,
+                      option + ": " + std::to_string(n) + " " + what +
+                          (part == "keep" ? " keeps no record" : " lies in the future"),
+                      "write the number without a sign, such as " + example);
+      return true;
     }
-    if (!env_.Stat(dir).isDirectory) {
-      TicProblem(Here(), "TICPATH " + path + ": directory " + dir + " does not exist",
-                      "create it or correct the path");
-      return;
-    }
-    TicLine(text + "directory exists, " + std::to_string(found) + " TIC files now");
-    if (run_.killTic && !env_.CanWrite(dir))
-      TicProblem(Here(),
-                      "TICPATH " + path + ": KILLTIC is on but directory " + dir +
-                          " is not writable",
-                      "give the user that runs vexstat write access to " + dir +
-                          ", or set KILLTIC No");
+    return false;
   }
 
-  // The TICPATH lines are reported after the period, in file order.
-  struct TicReport {
-    std::string where, text, fix;  // where is empty for a plain line
-  };
-  void TicLine(const std::string& text) { ticLines_.push_back({"", text, ""}); }
-  void TicProblem(const std::string& where, const std::string& text, const std::string& fix) {
-    ticLines_.push_back({where, text, fix});
+  void TicPaths() {
+    if (config().ticPaths.empty()) report_.Line("TICPATH: none (nothing is scanned)");
+    for (const TicPathEntry& t : config().ticPaths) {
+      const std::string here = config().Where(t.line);
+      const std::string text = "TICPATH " + t.value + " (mask " + t.mask + "): ";
+      if (!t.scanned) {
+        report_.Line(text + "not scanned (-R)");
+        continue;
+      }
+      const TicPathFault fault = CheckTicPath(env_, t.value, t.mask);
+      if (!fault.reason.empty()) {
+        report_.Problem(here, "TICPATH " + t.value + ": " + fault.reason, fault.fix);
+        continue;
+      }
+      const size_t found = env_.Search(t.value + t.mask).size();
+      report_.Line(text + "directory exists, " + std::to_string(found) + " TIC files now");
+      // A mask without a wildcard names one file.
+      if (found == 0 && t.mask.find_first_of("*?") == std::string::npos) {
+        const size_t waiting = env_.Search(t.value + "*" + t.mask).size();
+        if (waiting > 0)
+          report_.Problem(here,
+                          "the mask " + t.mask + " has no wildcard, so it matches only a file "
+                          "named " + t.mask + ", while " + std::to_string(waiting) +
+                              " files ending in " + t.mask + " wait in " + t.value,
+                          "write TICEXT *" + t.mask + " (or -E*" + t.mask + ")");
+      }
+      if (t.killTic && !env_.CanWrite(t.value))
+        report_.Problem(here,
+                        "TICPATH " + t.value + ": KILLTIC is on but directory " + t.value +
+                            " is not writable",
+                        "give the user that runs vexstat write access to " + t.value +
+                            ", or set KILLTIC No");
+    }
   }
 
   void Report() {
-    if (logFile_.empty()) {
+    std::string logFile, logWhere;
+    for (const ConfigStep& s : config().steps)
+      if (s.kind == ConfigStep::kOpenLog) logFile = s.text, logWhere = config().Where(s.line);
+    if (logFile.empty()) {
       report_.Line("Log file: none (the console only)");
     } else {
-      const bool exists = env_.Stat(logFile_).exists;
-      if (env_.CanWrite(exists ? logFile_ : FolderOf(logFile_)))
-        report_.Line("Log file: " + logFile_ + (exists ? " (appended to)" : " (made new)"));
-      else
-        report_.Problem(logLine_, "log file " + logFile_ + " cannot be written",
+      const bool exists = env_.Stat(logFile).exists;
+      if (env_.CanWrite(exists ? logFile : FolderOf(logFile))) {
+        report_.Line("Log file: " + logFile + (exists ? " (appended to)" : " (made new)"));
+      } else {
+        report_.Problem(logWhere, "log file " + logFile + " cannot be written",
                         "correct the LOGFILE path or give write access to it");
+        logUnwritable_ = true;
+      }
     }
     if (!env_.CanWrite("."))
       report_.Problem(".", "the current directory, which holds stat.vx and dupes.vx, is not "
@@ -219,54 +257,94 @@ class Checker {
                       "run vexstat in the node directory, with write access to it");
 
     std::string addresses;
-    for (const FtnAddress& a : run_.ownAddresses)
+    for (const FtnAddress& a : run().ownAddresses)
       addresses += (addresses.empty() ? "" : ", ") + AddressToText(a);
     report_.Line("Own addresses: " +
                  (addresses.empty() ? "none (all traffic counts as incoming)" : addresses));
 
     const CalendarDate today = Today(env_);
-    const CalendarDate start = DaysBack(today, run_.periodStart);
-    const CalendarDate end = DaysBack(today, run_.periodEnd);
+    const CalendarDate start = DaysBack(today, run().periodStart);
+    const CalendarDate end = DaysBack(today, run().periodEnd);
     report_.Line("Period: " + DateText(start) + " - " + DateText(end) + " (" +
-                 std::to_string(run_.periodStart) + " to " + std::to_string(run_.periodEnd) +
+                 std::to_string(run().periodStart) + " to " + std::to_string(run().periodEnd) +
                  " days back)");
-    if (DaysBetween(start, end) < 0)
-      report_.Problem("the command line",
-                      "the period starts after it ends (-D" + std::to_string(run_.periodStart) +
-                          "/" + std::to_string(run_.periodEnd) + ")",
-                      "give the larger number of days first, such as -D7/0");
 
-    report_.Line("Notes: silent after " + std::to_string(run_.noteSilentDays) +
-                 " days (NOTESILENTDAYS), spike at " + std::to_string(run_.noteSpike) +
+    report_.Line("Notes: silent after " + std::to_string(run().noteSilentDays) +
+                 " days (NOTESILENTDAYS), spike at " + std::to_string(run().noteSpike) +
                  " times (NOTESPIKE)" +
-                 (run_.noteSilentDays > 0 || run_.noteSpike > 0 ? "" : ", both off"));
-    if (run_.noteSilentDays < 0 || run_.noteSpike < 0)
-      report_.Problem(run_.configFile, "NOTESILENTDAYS and NOTESPIKE take 0 (off) or more",
+                 (run().noteSilentDays > 0 || run().noteSpike > 0 ? "" : ", both off"));
+    if (run().noteSilentDays < 0 || run().noteSpike < 0)
+      report_.Problem(config().file, "NOTESILENTDAYS and NOTESPIKE take 0 (off) or more",
                       "give a number of days or times, or 0 to turn the note off");
 
-    if (ticLines_.empty()) report_.Line("TICPATH: none (nothing is scanned)");
-    for (const TicReport& t : ticLines_)
-      t.where.empty() ? report_.Line(t.text) : report_.Problem(t.where, t.text, t.fix);
+    if (!run().nodelist.empty()) {
+      Nodelist names;
+      std::string file;
+      if (!LoadNodelist(env_, run().nodelist, &names, &file))
+        report_.Problem(config().file, "NODELIST " + run().nodelist + ": no nodelist there (names stay empty)",
+                        "name the nodelist file, or its base name such as /fido/nodelist/NODELIST");
+      else
+        report_.Line("Nodelist: " + file + ", " + std::to_string(names.NodeCount()) + " nodes" +
+                     (names.BadLines() == 0 ? std::string()
+                                            : ", " + std::to_string(names.BadLines()) +
+                                                  " lines unreadable, the first is line " +
+                                                  std::to_string(names.FirstBadLine()) + ": " +
+                                                  names.FirstBadText()));
+    }
+    TicPaths();
 
     const TemplateWords words = KnownTemplateWords(env_);
     std::set<std::string> linted;
-    for (size_t i = 0; i < run_.templates.size(); ++i) {
-      const TemplateEntry& entry = run_.templates[i];
-      const std::string where = i < templateLines_.size() ? templateLines_[i] : run_.configFile;
-      if (Template(entry, where) && linted.insert(entry.templateFile).second) {
+    for (size_t i = 0; i < run().templates.size(); ++i) {
+      const TemplateEntry& entry = run().templates[i];
+      if (Template(entry, TemplateWhere(i)) && linted.insert(entry.templateFile).second) {
         LintCharset(report_, env_, entry.templateFile);
         LintTemplate(report_, env_, entry.templateFile, words);
       }
     }
+    Duplicates();
     Exports();
     PostAreas();
   }
 
+  std::string TemplateWhere(size_t i) const {
+    return i < config().templateLines.size() ? config().Where(config().templateLines[i])
+                                             : config().file;
+  }
+  std::string ResultOf(const TemplateEntry& e) const {
+    return e.result.empty() ? run().resultFile : e.result;
+  }
+
+  // The same report twice, or two reports into one result file.
+  void Duplicates() {
+    const std::vector<TemplateEntry>& all = run().templates;
+    for (size_t j = 0; j < all.size(); ++j)
+      for (size_t i = 0; i < j; ++i) {
+        const TemplateEntry &a = all[i], &b = all[j];
+        if (ResultOf(a) != ResultOf(b)) continue;
+        const std::string first = "line " + std::to_string(config().templateLines[i]);
+        if (a.templateFile == b.templateFile && UpperCp866(Cut(a.announce)) == UpperCp866(Cut(b.announce)))
+          report_.Problem(TemplateWhere(j),
+                          "TPLFILENAME repeats " + first + ": the report is written" +
+                              (Cut(a.announce).empty() ? "" : " and posted") + " twice every run",
+                          "remove one of the two lines");
+        else if (a.templateFile != b.templateFile)
+          report_.Problem(TemplateWhere(j),
+                          "result file " + ResultOf(b) + " is also written by " + first + " (" +
+                              a.templateFile + "): this report overwrites it",
+                          "give each template a result file of its own");
+        else
+          continue;
+        break;
+      }
+  }
+
   // Each EXPORT line: a format the export knows and a file it can replace.
   void Exports() {
-    for (size_t i = 0; i < run_.exports.size(); ++i) {
-      const ExportEntry& e = run_.exports[i];
-      const std::string where = i < exportLines_.size() ? exportLines_[i] : run_.configFile;
+    for (size_t i = 0; i < run().exports.size(); ++i) {
+      const ExportEntry& e = run().exports[i];
+      const std::string where =
+          i < config().exportLines.size() ? config().Where(config().exportLines[i]) : config().file;
       ExportFormat format;
       report_.Line("Export " + e.format + " -> " + (e.file.empty() ? "(no file)" : e.file));
       if (!ParseExportFormat(e.format, &format))
@@ -282,7 +360,7 @@ class Checker {
 
   // True when the template can be read.
   bool Template(const TemplateEntry& entry, const std::string& where) {
-    const std::string& result = entry.result.empty() ? run_.resultFile : entry.result;
+    const std::string result = ResultOf(entry);
     std::string text = "Template " + entry.templateFile + " -> " + result;
     if (!entry.announce.empty()) text += " (area " + entry.announce + ")";
     bool sound = true;
@@ -300,26 +378,46 @@ class Checker {
       sound = false;
     }
     file.reset();
-    const FileInfo info = env_.Stat(result);
+    // The run writes the new report beside the old one and renames it over
+    // it, so what it needs is write access to the folder, not to the old
+    // file.  A result path that is the sysop's own link leads to the file it
+    // points to; another user's link there is refused.
     const std::string fixResult = "name another result file on the TPLFILENAME line";
+    std::string target, foreign;
+    int linkErr = 0;
+    const bool followed =
+        !result.empty() && FollowOwnLinks(env_, result, &target, &foreign, &linkErr);
+    const std::string folder = FolderOf(followed ? target : result);
     if (result.empty()) {
       report_.Problem(where, "template " + entry.templateFile + " has no result file name",
                       "add the result file name after the template name");
       sound = false;
-    } else if (result == entry.templateFile) {
+    } else if (!foreign.empty()) {
+      report_.Problem(where, "result file " + result + ": " + foreign +
+                                 " is a symbolic link of another user, and the run refuses it",
+                      "remove the link or " + fixResult);
+      sound = false;
+    } else if (!followed) {
+      report_.Problem(where, "result file " + result + ": " + SystemErrorText(linkErr),
+                      fixResult);
+      sound = false;
+    } else if (result == entry.templateFile || target == entry.templateFile) {
       report_.Problem(where, "result file " + result + " is the template itself", fixResult);
       sound = false;
-    } else if (info.isDirectory) {
+    } else if (env_.Stat(target).isDirectory) {
       report_.Problem(where, "result file " + result + " is a directory", fixResult);
       sound = false;
-    } else if (!env_.Stat(FolderOf(result)).isDirectory) {
-      report_.Problem(where, "result file " + result + ": directory " + FolderOf(result) +
+    } else if (!env_.Stat(folder).isDirectory) {
+      report_.Problem(where, "result file " + result + ": directory " + folder +
                                  " does not exist",
                       "create the directory or " + fixResult);
       sound = false;
-    } else if (!env_.CanWrite(info.exists ? result : FolderOf(result))) {
-      report_.Problem(where, "result file " + result + " cannot be written",
-                      "give write access to it or " + fixResult);
+    } else if (!env_.CanWrite(folder)) {
+      report_.Problem(where, "result file " + result + ": directory " + folder +
+                                 " is not writable (the new report is made there and "
+                                 "renamed over the old one)",
+                      "give the user that runs vexstat write access to " + folder + " or " +
+                          fixResult);
       sound = false;
     }
     if (sound) text += ": template readable, result directory writable";
@@ -327,80 +425,111 @@ class Checker {
     return readable;
   }
 
+  // Each post area as the Config found it with the poster's own lookup;
+  // the area file is read again here only for the lines to name.
   void PostAreas() {
     bool any = false;
-    for (const TemplateEntry& entry : run_.templates) any = any || !Cut(entry.announce).empty();
+    for (const TemplateEntry& entry : run().templates) any = any || !Cut(entry.announce).empty();
     if (!any) return;
-    PostingSettings& posting = app_.posting;
-    if (!run_.makeAnnounce) {
+    const PostingSettings& posting = config().posting;
+    if (!run().makeAnnounce) {
       report_.Line("Posting: off (MAKEANNOUNCE, -P); the post areas are not checked");
       return;
     }
     report_.Line(std::string("Posting: on, ") +
                  (posting.entry.dueToday ? "due today" : "not due today (WHEN)"));
     if (posting.areaDefineCfg.empty()) {
-      report_.Problem(run_.configFile, "no AREADEFINECFG: the post areas cannot be looked up",
+      report_.Problem(config().file, "no AREADEFINECFG: the post areas cannot be looked up",
                       "add AREADEFINECFG with the format letter and the path of the area file");
       return;
     }
-    const std::string cfg = posting.areaDefineCfg;
-    const std::string file = TrimTrailingBlanks(cfg.substr(1));
+    const std::string file = TrimTrailingBlanks(posting.areaDefineCfg.substr(1));
     if (env_.Stat(file).exists) LintCharset(report_, env_, file);
-    // A lookup replaces the address to post from only when the area names
-    // one: an area without it posts from what the area before it left.
     const FtnAddress configured = posting.entry.fromAddress;
-    const std::string configuredFrom =
-        posting.entry.fromAddressGiven ? "FROMADDR"
-        : run_.ownAddresses.empty()    ? "no FROMADDR, no ADDRESS"
-                                       : "the first ADDRESS";
-    FtnAddress current = configured;
-    std::string currentFrom = configuredFrom;
+    std::string configuredFrom;
     std::set<std::string> seen;
-    for (size_t i = 0; i < run_.templates.size(); ++i) {
-      const std::string tag = Cut(run_.templates[i].announce);
-      if (tag.empty()) continue;
-      const std::string where = i < templateLines_.size() ? templateLines_[i] : run_.configFile;
+    for (const PostArea& pa : config().postAreas) {
+      const std::string where = TemplateWhere(pa.entry);
+      if (configuredFrom.empty()) configuredFrom = pa.fromWhy;
       AreaLookup lookup;
-      if (!LookUp(tag, where, lookup)) continue;
+      if (!LookUp(pa.tag, where, lookup)) continue;
       const AreaRecord& area = lookup.area;
-      FtnAddress from = current;
-      if (!area.address.empty() && ParseAddress(area.address, from)) {
-        current = from;
-        currentFrom = "the -a of area " + tag;
-      } else {
-        if (!area.address.empty())
-          report_.Problem(lookup.where, "post area " + tag + ": -a " + area.address +
-                                            " is not an address, the area posts from " +
-                                            AddressToText(current),
-                          "write -a with a full address, such as -a 2:5020/9999");
-        else if (!(current == configured))
-          report_.Problem(lookup.where,
-                          "post area " + tag + " has no -a, so it posts from " +
-                              AddressToText(current) + " (" + currentFrom + "), not from " +
-                              AddressToText(configured) + " (" + configuredFrom + ")",
-                          "add -a " + AddressToText(configured) + " to area " + tag + " in " +
-                              lookup.file);
-        if (current == configured) currentFrom = configuredFrom;
-      }
-      if (current.IsZero())
-        report_.Problem(where, "post area " + tag + " posts from 0:0/0",
+      FtnAddress parsed;
+      if (!area.address.empty() && !ParseAddress(area.address, parsed))
+        report_.Problem(lookup.where, "post area " + pa.tag + ": -a " + area.address +
+                                          " is not an address, the area posts from " +
+                                          AddressToText(pa.from),
+                        "write -a with a full address, such as -a 2:5020/9999");
+      else if (area.address.empty() && !(pa.from == configured))
+        report_.Problem(lookup.where,
+                        "post area " + pa.tag + " has no -a, so it posts from " +
+                            AddressToText(pa.from) + " (" + pa.fromWhy + "), not from " +
+                            AddressToText(configured) + " (" + configuredFrom + ")",
+                        "add -a " + AddressToText(configured) + " to area " + pa.tag + " in " +
+                            lookup.file);
+      if (pa.from.IsZero())
+        report_.Problem(where, "post area " + pa.tag + " posts from 0:0/0",
                         "add an ADDRESS line, a FROMADDR line or -a to the area");
-      if (UpperCp866(std::string(1, area.kind)) == "N" && posting.entry.toAddress.IsZero())
+      if (UpperCp866(std::string(1, pa.kind)) == "N" && posting.entry.toAddress.IsZero())
         report_.Problem(where,
-                        "post area " + tag + " is a netmail area, but TOADDR is 0:0/0",
+                        "post area " + pa.tag + " is a netmail area, but TOADDR is 0:0/0",
                         "add a TOADDR line (in upper case) with the addressee's address");
-      if (!seen.insert(UpperCp866(tag)).second) continue;
+      if (!seen.insert(UpperCp866(pa.tag)).second) continue;
       const std::string text =
-          "Post area " + tag + ": type " + area.baseType + " (" + BaseTypeName(area.baseType) +
-          "), path " + area.path + ", description " +
-          (area.description.empty() ? "none" : "\"" + area.description + "\"") +
-          ", posts from " + AddressToText(current) + " (" + currentFrom + ")";
-      report_.Line(text + ": " + LintBase(report_, env_, lookup.where, area.baseType, area.path));
+          "Post area " + pa.tag + ": type " + pa.baseType + " (" + BaseTypeName(pa.baseType) +
+          "), path " + pa.path + ", description " +
+          (pa.description.empty() ? "none" : "\"" + pa.description + "\"") + ", posts from " +
+          AddressToText(pa.from) + " (" + (pa.from == configured ? configuredFrom : pa.fromWhy) +
+          ")";
+      report_.Line(text + ": " + LintBase(report_, env_, lookup.where, pa.baseType, pa.path));
     }
   }
 
+  // What the next run does, found by running it in memory: the TIC files
+  // it counts, the reports it posts and the exit code it ends with.
+  void Summary() {
+    App& dry = dry_.app();
+    std::string posted;
+    int posts = 0;
+    PostCallback post = [&](const std::string& area, const std::string& result) {
+      if (Cut(area).empty()) return;
+      PostAnnouncement(dry.posting, dry.log, dry_.env(), area, result);
+      if (dry.posting.entry.dueToday && dry.posting.errors == 0)
+        posted += std::string(posts++ ? ", " : "") + Cut(area);
+    };
+    if (!dry_.failure().empty()) {
+      report_.Line("Next run: counts " + std::to_string(dry_.waiting()) +
+                   " TIC files; ends with \"" + dry_.failure() + "\"; exit code 2");
+      return;
+    }
+    bool reported = false;
+    if (run().statisticsToFile) {
+      LoadedCallback exports = [&](const PeriodTables& tables, const PeriodHistory& history) {
+        WriteExports(dry_.env(), dry.log, run().exports, tables, history);
+      };
+      try {
+        reported = RunReports(dry_.env(), dry.log, dry.run, dry.report, dry.tables, post,
+                              exports);
+      } catch (const RunTimeError& e) {
+        report_.Line("Next run: counts " + std::to_string(dry_.waiting()) +
+                     " TIC files; ends with \"Run-time error: " + e.op() + " \"" + e.path() +
+                     "\": " + SystemErrorText(e.err()) + "\"; exit code 2");
+        return;
+      }
+    }
+    const int code = dry.log.ErrorLines() > 0 || logUnwritable_ ? 3 : 0;
+    report_.Line("Next run: counts " + std::to_string(dry_.waiting()) + " TIC files; " +
+                 (!run().statisticsToFile ? "writes no report (-S off)"
+                  : reported              ? "posts " + std::to_string(posts) + (posts == 1 ? " report" : " reports") +
+                                   (posted.empty() ? "" : " (" + posted + ")")
+                                          : "no statistics store, so no report and no post") +
+                 "; exit code " + std::to_string(code));
+  }
+
   bool LookUp(const std::string& tag, const std::string& where, AreaLookup& out) {
-    const std::string& cfg = app_.posting.areaDefineCfg;
+    const std::string& cfg = config().posting.areaDefineCfg;
+    const int cfgLine = config().LineOf("AREADEFINECFG");
+    const std::string cfgWhere = cfgLine > 0 ? config().Where(cfgLine) : where;
     const std::string file = TrimTrailingBlanks(cfg.substr(1));
     out.area.tag = tag;
     out.file = file;
@@ -416,13 +545,13 @@ class Checker {
         out.result = ReadAreaFormatT(env_, file, out.area);
         break;
       default:
-        report_.Problem(areaCfgLine_.empty() ? where : areaCfgLine_,
+        report_.Problem(cfgWhere,
                         "AREADEFINECFG " + cfg + ": the format letter is not H, S or T",
                         "write H, S or T right before the path");
         return false;
     }
     if (out.result == kAreaConfigUnreadable) {
-      report_.Problem(areaCfgLine_.empty() ? where : areaCfgLine_,
+      report_.Problem(cfgWhere,
                       "post area " + tag + ": area file " + file + " cannot be read",
                       "correct the AREADEFINECFG path" +
                           std::string(format == 'T' ? " (the file needs an AREAFILE line)" : ""));
@@ -479,16 +608,10 @@ class Checker {
 
   App& app_;
   Env& env_;
-  RunSettings& run_;
+  DryRun dry_;
   CheckReport report_;
   std::vector<KnownWord> keywords_;
-  int lineNumber_ = 0;
-  std::string logFile_, logLine_, areaCfgLine_;
-  std::vector<std::string> exportLines_;  // the EXPORT line of each entry
-  std::vector<std::string> templateLines_;  // the TPLFILENAME line of each entry
-  std::vector<TicReport> ticLines_;
-  std::string endingOption_;
-  bool ended_ = false;
+  bool logUnwritable_ = false;
 };
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The configuration check (vexstat --check): the configuration is read as a
 // run reads it, with the command line, and what a run would use is reported
-// line by line.  Nothing is scanned, written, posted, locked or created.
+// line by line.  The last line forecasts what the next run counts, posts
+// and exits with: the run is acted out in memory, as the preview does.
+// Nothing is written, posted, locked or created.
 #pragma once
 
 #include "driver/app.h"

@@ -24,12 +24,6 @@ FileInfo StatEitherCase(Env& env, const std::string& path, const std::string& ex
 
 }  // namespace
 
-std::string FolderOf(const std::string& name) {
-  size_t slash = name.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : name.substr(0, slash);
-}
-
 std::string LintBase(CheckReport& report, Env& env, const std::string& where,
                      const std::string& type, const std::string& path) {
   const char t = UpperCp866(type)[0];

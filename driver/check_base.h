@@ -6,6 +6,7 @@
 
 #include "driver/check_report.h"
 #include "platform/env.h"
+#include "platform/path.h"
 
 namespace vex {
 
@@ -13,8 +14,5 @@ namespace vex {
 // that defines the area.  Returns the text for the area's report line.
 std::string LintBase(CheckReport& report, Env& env, const std::string& where,
                      const std::string& type, const std::string& path);
-
-// The directory a file name lies in ("." for a bare name).
-std::string FolderOf(const std::string& name);
 
 }  // namespace vex

@@ -177,7 +177,7 @@ std::vector<KnownWord> KnownConfigKeywords(Env& env) {
   WordListing listing;
   // An empty line matches no keyword and changes nothing, but every reader
   // compares it with each of its keywords.
-  ApplyConfigLine(scratch, "");
+  ApplyConfigLine(scratch.run, "");
   ApplyPostingLine(scratch.posting, scratch.log, env, "");
   return listing.Words();
 }

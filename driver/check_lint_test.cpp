@@ -88,6 +88,10 @@ TEST_F(LintTest, TemplateLines) {
            LintRow{"@BEGINDTE", "fix: write @BEGINDATE"},
            LintRow{"x\n#ORDERSTILE ,", "t.tpl:2: unknown directive #ORDERSTILE"},
            LintRow{"#LINKFILE ", "fix: write #LINKFILE alone on its line"},
+           LintRow{"#word kb Кб\n#WORD NoChanges\n#WORD GB  Гб @x", ""},
+           LintRow{"#WORD NOCHANGE Без изменений",
+                   "unknown #WORD name NOCHANGE, the line is ignored; fix: write #WORD NOCHANGES"},
+           LintRow{"#WORD SPEED fast", "fix: write one of NEW, GONE,"},
        })
     Check(r, true);
 }

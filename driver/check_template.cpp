@@ -42,6 +42,21 @@ void LintDirective(CheckReport& report, const std::string& where, const std::str
                  "write " + hint);
 }
 
+// "#WORD NAME text": a name the report does not know is ignored, so the
+// word the line means to change keeps its default.
+void LintWordName(CheckReport& report, const std::string& where, const std::string& line,
+                  const TemplateWords& known) {
+  const std::string name = UpperCp866(FirstWord(RestOfLine(line)));
+  for (const std::string& n : known.wordNames)
+    if (n == name) return;
+  const std::string hint = NearestWord(name, known.wordNames, 2);
+  std::string all;
+  for (const std::string& n : known.wordNames) all += (all.empty() ? "" : ", ") + n;
+  const std::string what = name.empty() ? "#WORD without a name" : "unknown #WORD name " + name;
+  report.Problem(where, what + ", the line is ignored",
+                 hint.empty() ? "write one of " + all : "write #WORD " + hint);
+}
+
 void LintMacros(CheckReport& report, const std::string& where, const std::string& upper,
                 const TemplateWords& known) {
   for (size_t at = upper.find('@'); at != std::string::npos; at = upper.find('@', at + 1)) {
@@ -86,6 +101,14 @@ TemplateWords KnownTemplateWords(Env& env) {
                    kNoteTable})
     ExpandLine(ctx, 1, "x", kind, kBySize);
   TemplateWords words;
+  {
+    // The names #WORD compares a name with, apart from the directives.
+    WordListing names;
+    ReportSettings scratch;
+    ApplyWordDirective(scratch, "#WORD");
+    for (const KnownWord& w : names.Words())
+      (w.name[0] == '#' ? words.directives : words.wordNames).push_back(w.name);
+  }
   for (const KnownWord& w : listing.Words()) {
     if (w.name.size() < 2) continue;
     if (w.name[0] == '#') words.directives.push_back(w.name);
@@ -105,9 +128,13 @@ void LintTemplate(CheckReport& report, Env& env, const std::string& file,
   for (int number = 1; reader.Next(line); ++number) {
     if (!line.empty() && line[0] == ';') continue;
     const std::string upper = UpperCp866(line);
+    ReportSettings scratch;
+    if (ApplyWordDirective(scratch, line)) {
+      LintWordName(report, At(file, number), line, known);
+      continue;
+    }
     if (!upper.empty() && upper[0] == '#') {
       LintDirective(report, At(file, number), upper, known);
-      ReportSettings scratch;
       if (ApplySettingDirective(scratch, upper) || SectionDirective(upper).kind != kNoTable)
         continue;
     }

@@ -13,9 +13,10 @@ namespace vex {
 struct TemplateWords {
   std::vector<std::string> directives;  // "#AREASIZE", ...
   std::vector<std::string> macros;      // "@TOTALFILES", ...
+  std::vector<std::string> wordNames;   // the names of #WORD: "NEW", ...
 };
 
-// Every directive and macro the template reader and the expander compare
+// Every directive, macro and #WORD name the template reader and the expander compare
 // with, taken from them.
 TemplateWords KnownTemplateWords(Env& env);
 

@@ -10,14 +10,6 @@ namespace vex {
 
 namespace {
 
-// The option key: the first character as it is and the second in upper
-// case ("-d" and "-D" are one option, "/D" is none).
-std::string OptionKey(const std::string& p) {
-  std::string key = p.substr(0, 2);
-  if (key.size() == 2) key = key.substr(0, 1) + UpperCp866(key.substr(1));
-  return key;
-}
-
 bool AsksForHelp(const std::string& p) {
   if (!p.empty() && p[0] == '?') return true;
   if (p.size() >= 2 && (p[1] == '?' || UpperCp866(p.substr(1, 1)) == "H"))
@@ -73,7 +65,7 @@ constexpr KnownOption kOptions[] = {
     {"-S", Form::kLetter,
      "  -S              write the reports to their result files (the default)"},
     {"-P", Form::kLetter,
-     "  -P              toggle posting (switches off MAKEANNOUNCE Yes)"},
+     "  -P              toggle posting (MAKEANNOUNCE of the lines above TICPATH)"},
     {"-E", Form::kLetterValue,
      "  -E<mask>        the TIC file mask (default *.tic)"},
     {"-O", Form::kLetterValue,
@@ -93,7 +85,7 @@ constexpr KnownOption kOptions[] = {
     {"-?", Form::kHelp,
      "  -?, -H          the short help screen (in Russian) and exit"},
     {"--check", Form::kLong,
-     "      --check     check the configuration; scan, write and post nothing"},
+     "      --check     check the configuration; write and post nothing"},
     {"--preview", Form::kLong,
      "      --preview   show what the next run would post; change nothing"},
     {"--export", Form::kLongValue,
@@ -124,10 +116,29 @@ bool Matches(const KnownOption& o, const std::string& p) {
 
 }  // namespace
 
+std::string OptionKey(const std::string& p) {
+  std::string key = p.substr(0, 2);
+  if (key.size() == 2) key = key.substr(0, 1) + UpperCp866(key.substr(1));
+  return key;
+}
+
 void ApplyCommandLine(App& app) {
-  RunSettings& run = app.run;
+  const size_t end = ApplyOptions(app.run, app.args);
+  if (end < app.args.size()) EndTheRun(app, app.args[end]);
+}
+
+void EndTheRun(App& app, const std::string& p) {
+  const std::string key = OptionKey(p);
+  if (key == "-K") EndAfterMaintenance(ResetDupeStore(app.env, app.log));
+  if (key == "-L") EndAfterMaintenance(PurgeStatistics(app.env, app.log, p));
+  ShowHelp(app.env);
+}
+
+size_t ApplyOptions(RunSettings& run, const std::vector<std::string>& args) {
   run.commandLineApplied = true;
-  for (const std::string& p : app.args) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& p = args[i];
+    if (EndsTheProgram(p)) return i;
     std::string key = OptionKey(p);
     if (key == "-D") {
       SetPeriod(run, p);
@@ -143,10 +154,6 @@ void ApplyCommandLine(App& app) {
       run.configFile = Argument(p);
     } else if (key == "-E") {
       run.ticMask = Argument(p);
-    } else if (key == "-K") {
-      EndAfterMaintenance(ResetDupeStore(app.env, app.log));
-    } else if (key == "-L") {
-      EndAfterMaintenance(PurgeStatistics(app.env, app.log, p));
     } else if (key == "-I") {
       run.statisticsOnScreen = !run.statisticsOnScreen;
     } else if (key == "-J") {
@@ -154,8 +161,8 @@ void ApplyCommandLine(App& app) {
     } else if (key == "-F") {
       run.killTic = !run.killTic;
     }
-    if (AsksForHelp(p)) ShowHelp(app.env);
   }
+  return args.size();
 }
 
 std::string ConfigFileFromCommandLine(const std::vector<std::string>& args,
@@ -211,6 +218,10 @@ void ShowUsage(Env& env) {
       "\n"
       "A letter option is matched in either case; its value follows it\n"
       "without a space (-d2/0, -Oweek.txt).\n"
+      "The options are applied at the first TICPATH line of the configuration:\n"
+      "a line below it sets MAKEANNOUNCE or RESULTFILE again for the whole run\n"
+      "(-P, -O undone), TICEXT, SKIPDUPECH or KILLTIC for the TICPATH lines\n"
+      "below it (-E, -J, -F undone); --check names each such line.\n"
       "Exit status: 0 done; 1 --check found a problem; 2 an unknown argument\n"
       "or a run-time error; 3 the run logged an error (the log has it).\n"
       "Full documentation: man vexstat\n";

@@ -14,6 +14,18 @@ namespace vex {
 // the help end the program (ProgramExit) during the pass.
 void ApplyCommandLine(App& app);
 
+// The settings part of the command line: sets the applied flag and applies
+// the options in order up to the first parameter that ends the program;
+// returns that parameter's index (args.size() when there is none).
+size_t ApplyOptions(RunSettings& run, const std::vector<std::string>& args);
+
+// Carries out a parameter that ends the program (-K, -L<n>, the help).
+[[noreturn]] void EndTheRun(App& app, const std::string& parameter);
+
+// The option key of a parameter: its first character as written and the
+// second in upper case ("-d" and "-D" are one option, "/D" is none).
+std::string OptionKey(const std::string& parameter);
+
 // The configuration file name a -C option gives, looked for before the
 // configuration file is opened; `current` when there is none.  Parameters
 // after one that ends the program (-K, -L, help) are not looked at.

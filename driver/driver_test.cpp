@@ -44,50 +44,50 @@ TEST_F(DriverTest, EveryRunButTheHelpWaitsForTheRunLock) {
 
 TEST_F(DriverTest, BooleanKeywordsNeedAValueAndTheExactWord) {
   App app = MakeApp();
-  ApplyConfigLine(app, "skipdupech no");
+  ApplyConfigLine(app.run, "skipdupech no");
   EXPECT_FALSE(app.run.dupeCheck);
-  ApplyConfigLine(app, "SKIPDUPECH Yes");
+  ApplyConfigLine(app.run, "SKIPDUPECH Yes");
   EXPECT_TRUE(app.run.dupeCheck);
-  ApplyConfigLine(app, "SKIPDUPECHECK no");
+  ApplyConfigLine(app.run, "SKIPDUPECHECK no");
   EXPECT_TRUE(app.run.dupeCheck);
-  ApplyConfigLine(app, "KILLTIC");
+  ApplyConfigLine(app.run, "KILLTIC");
   EXPECT_FALSE(app.run.killTic);
-  ApplyConfigLine(app, "KILLTIC y");
+  ApplyConfigLine(app.run, "KILLTIC y");
   EXPECT_TRUE(app.run.killTic);
-  ApplyConfigLine(app, "SCREENLENGTH");
+  ApplyConfigLine(app.run, "SCREENLENGTH");
   EXPECT_EQ(app.run.screenLength, 79);
-  ApplyConfigLine(app, "ScreenLength $4F0");
+  ApplyConfigLine(app.run, "ScreenLength $4F0");
   EXPECT_EQ(app.run.screenLength, 0x4F0);
-  ApplyConfigLine(app, "SCREENLENGTH 12 ");
+  ApplyConfigLine(app.run, "SCREENLENGTH 12 ");
   EXPECT_EQ(app.run.screenLength, 0);
-  ApplyConfigLine(app, "MAKEANNOUNCE Yes");
+  ApplyConfigLine(app.run, "MAKEANNOUNCE Yes");
   EXPECT_TRUE(app.run.makeAnnounce);
 }
 
 TEST_F(DriverTest, StringKeywordsAndAddresses) {
   App app = MakeApp();
-  ApplyConfigLine(app, "RESULTFILE \"my stat.txt\" comment");
+  ApplyConfigLine(app.run, "RESULTFILE \"my stat.txt\" comment");
   EXPECT_EQ(app.run.resultFile, "my stat.txt");
   for (const char* charset : {"UTF-8", "utf8 ; comment", "CP866"}) {
-    ApplyConfigLine(app, std::string("RESULTCHARSET ") + charset);
+    ApplyConfigLine(app.run, std::string("RESULTCHARSET ") + charset);
     EXPECT_EQ(app.run.resultUtf8, charset[0] != 'C') << charset;
   }
-  ApplyConfigLine(app, "TICEXT *.t?c");
+  ApplyConfigLine(app.run, "TICEXT *.t?c");
   EXPECT_EQ(app.run.ticMask, "*.t?c");
-  ApplyConfigLine(app, "ADDRESS 2:5020/123.4@fidonet");
-  ApplyConfigLine(app, "address 2:5020/9");
+  ApplyConfigLine(app.run, "ADDRESS 2:5020/123.4@fidonet");
+  ApplyConfigLine(app.run, "address 2:5020/9");
   ASSERT_EQ(app.run.ownAddresses.size(), 2u);
   EXPECT_EQ(app.run.ownAddresses[0], (FtnAddress{2, 5020, 123, 4}));
   EXPECT_EQ(app.run.ownAddresses[1], (FtnAddress{2, 5020, 9, 0}));
-  for (int i = 0; i < 150; ++i) ApplyConfigLine(app, "ADDRESS 1:1/1");
+  for (int i = 0; i < 150; ++i) ApplyConfigLine(app.run, "ADDRESS 1:1/1");
   EXPECT_EQ(app.run.ownAddresses.size(), 152u);  // none dropped
 }
 
 TEST_F(DriverTest, TemplateLines) {
   App app = MakeApp();
-  ApplyConfigLine(app, "TPLFILENAME day.tpl day.txt FILE STAT");
-  ApplyConfigLine(app, "TPLFILENAME week.tpl week.txt");
-  ApplyConfigLine(app, "TPLFILENAME only.tpl");
+  ApplyConfigLine(app.run, "TPLFILENAME day.tpl day.txt FILE STAT");
+  ApplyConfigLine(app.run, "TPLFILENAME week.tpl week.txt");
+  ApplyConfigLine(app.run, "TPLFILENAME only.tpl");
   ASSERT_EQ(app.run.templates.size(), 3u);
   EXPECT_EQ(app.run.templates[0].templateFile, "day.tpl");
   EXPECT_EQ(app.run.templates[0].result, "day.txt");
@@ -101,15 +101,16 @@ TEST_F(DriverTest, TemplateLines) {
 
 TEST_F(DriverTest, UseCharShortValueIsPaddedWithSpaces) {
   App app = MakeApp();
-  ApplyConfigLine(app, "USECHAR #=");
+  ApplyConfigLine(app.run, "USECHAR #=");
   EXPECT_EQ(app.run.useChar, "#=   ");
-  ApplyConfigLine(app, "USECHAR abcdefg");
+  ApplyConfigLine(app.run, "USECHAR abcdefg");
   EXPECT_EQ(app.run.useChar, "abcde");
 }
 
 TEST_F(DriverTest, LogFileLineOpensTheLogWithItsHeader) {
-  App app = MakeApp();
-  ApplyConfigLine(app, "LOGFILE vex.log");
+  env.SetFile("vexstat.cfg", "LOGFILE vex.log\n");
+  App app = MakeApp({"-R"});
+  Run(app);
   std::string log = env.GetFile("vex.log");
   EXPECT_NE(log.find(" * Made new log file\n"), std::string::npos);
   EXPECT_NE(log.find("Vexstat {v4.5.Win.rc}: started..\n"), std::string::npos);
@@ -269,8 +270,7 @@ TEST_F(DriverTest, ConfigOptionSelectsTheFileRead) {
   // A missing file is skipped with one line that says so.
   env.ClearConsole();
   App missing = MakeApp();
-  missing.run.configFile = "none.cfg";
-  ReadConfiguration(missing);
+  ActOnConfig(missing, ReadConfig(env, {"-Cnone.cfg"}), true);
   EXPECT_EQ(env.console(), " 15.03.24 12:00:00 Config file none.cfg not read "
                            "(No such file or directory), running with defaults\n");
 }

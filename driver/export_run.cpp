@@ -5,6 +5,7 @@
 #include "report/export.h"
 #include "report/period_load.h"
 #include "util/dates.h"
+#include "util/nodelist.h"
 
 namespace vex {
 
@@ -28,13 +29,16 @@ int RunExport(App& app, const std::string& request) {
   if (!dry.configProblem().empty()) real.ErrorWrite(dry.configProblem() + "\n");
   dry.AssumeEmptyStore();
   App& run = dry.app();
-  Env& env = dry.overlay();
+  Env& env = dry.env();
   const CalendarDate today = Today(env);
   run.tables.periodStart = DaysBack(today, run.run.periodStart);
   run.tables.periodEnd = DaysBack(today, run.run.periodEnd);
   PeriodHistory history;
   if (!LoadPeriod(env, run.log, run.run, run.tables, CurrentDateTime(env), &history))
     return 2;  // not reached: the overlay holds a store
+  Nodelist names;
+  std::string nodelistFile;
+  if (LoadNodelist(env, run.run.nodelist, &names, &nodelistFile)) history.names = &names;
   const std::string bytes = RenderExport(format, run.tables, history);
   if (file.empty()) {
     // The console takes CP866 and writes UTF-8: every character of the

@@ -43,7 +43,7 @@ class Preview {
       : dry_run_(app), real_(app.env), overlay_(dry_run_.overlay()), dry_(dry_run_.app()) {}
 
   int Run() {
-    Env& env = overlay_;
+    Env& env = dry_run_.env();
     RunSettings& run = dry_.run;
     if (!dry_run_.ReadConfiguration()) {
       Out("The command line ends the run before any report: the next run "
@@ -51,12 +51,15 @@ class Preview {
       return Flush(), 0;
     }
     const size_t waiting = dry_run_.waiting();
-    Out("Preview of the next run: nothing is scanned, written, posted or "
+    Out("Preview of the next run: nothing is written, posted, deleted or "
         "locked.\n");
     if (!dry_run_.configProblem().empty()) Out(dry_run_.configProblem() + "\n");
+    if (!dry_run_.failure().empty()) {
+      Out("The next run ends with: " + dry_run_.failure() + "\n");
+      return Flush(), 0;
+    }
     Out("TIC files waiting: " + std::to_string(waiting) +
-        (waiting ? " (the next run counts them first; they are not in the "
-                   "figures below)\n"
+        (waiting ? " (the next run counts them first; they are in the figures below)\n"
                  : "\n"));
     if (!run.statisticsToFile) {
       Out("Statistics output is off: the next run writes no report.\n");
@@ -96,10 +99,10 @@ class Preview {
       Out("Area " + e.areaTag + ": not due today (WHEN), nothing posted.\n");
       return;
     }
-    LookUpArea(settings, dry_.log, overlay_);
+    LookUpArea(settings, dry_.log, dry_run_.env());
     const uint32_t high = HighMessage(e);
     overlay_.ClearConsole();
-    PostAnnouncement(settings, dry_.log, overlay_, area, result);
+    PostAnnouncement(settings, dry_.log, dry_run_.env(), area, result);
     std::string heading = "Area " + e.areaTag;
     if (!e.areaDescription.empty()) heading += " [" + e.areaDescription + "]";
     heading += ", " + BaseTypeName(e.baseType) + " base " + e.areaPath;

@@ -5,6 +5,7 @@
 
 #include "platform/cp866.h"
 #include "platform/exit.h"
+#include "platform/path.h"
 
 namespace vex {
 
@@ -117,7 +118,7 @@ void IntakeBatch::FinishCommitted(IntakeJournal& journal) {
     if (!StillTheFileRead(env_, d)) {
       log_.LogLine("   " + path + ": changed since it was read, not deleted");
     } else if (env_.Remove(path, &err)) {
-      dirs.insert(DirectoryOf(path));
+      dirs.insert(FolderOf(path));
       log_.LogLine(Cp866(" ... файл удален.."));
     } else if (deleteErr == 0) {
       deleteErr = err;
@@ -128,7 +129,7 @@ void IntakeBatch::FinishCommitted(IntakeJournal& journal) {
   for (const std::string& dir : dirs) {
     int err = 0;
     if (!env_.SyncDirectory(dir, &err))
-      FailIo("sync", dir.empty() ? "." : dir, err);
+      FailIo("sync", dir, err);
   }
   int err = 0;
   if (!journal.Remove(&err)) FailIo("delete", journalPath_, err);

@@ -9,6 +9,7 @@
 #include "intake/dupe_store.h"
 #include "core/stat_store.h"
 #include "platform/exit.h"
+#include "platform/path.h"
 #include "util/coding.h"
 
 namespace vex {
@@ -109,12 +110,6 @@ bool StillTheFileRead(Env& env, const JournalDeletion& d) {
          SameTime(info.mtime, d.mtime);
 }
 
-std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return std::string();
-  return path.substr(0, slash + 1);
-}
-
 std::string EncodeJournalBegin(uint64_t statSize, uint64_t dupeSize) {
   std::string s(kBeginTag, kTagSize);
   AppendU64(s, statSize);
@@ -188,9 +183,9 @@ void IntakeJournal::Begin(uint64_t statSize, uint64_t dupeSize) {
     FailIo("write", path_, file_->LastError());
   if (!file_->Sync()) FailIo("sync", path_, file_->LastError());
   // The journal must be found after a power cut before any store grows.
-  std::string dir = DirectoryOf(path_);
+  std::string dir = FolderOf(path_);
   if (!env_.SyncDirectory(dir, &err))
-    FailIo("sync", dir.empty() ? "." : dir, err);
+    FailIo("sync", dir, err);
   beginSize_ = record.size();
 }
 
@@ -241,7 +236,7 @@ void RecoverIntake(Env& env, const std::string& statPath,
     if (!StillTheFileRead(env, d))
       continue;  // deleted already, or another file by now
     if (env.Remove(d.path, &err)) {
-      dirs.insert(DirectoryOf(d.path));
+      dirs.insert(FolderOf(d.path));
     } else if (err != ENOENT && deleteErr == 0) {
       deleteErr = err;
       failedPath = d.path;
@@ -249,7 +244,7 @@ void RecoverIntake(Env& env, const std::string& statPath,
   }
   for (const std::string& dir : dirs) {
     if (!env.SyncDirectory(dir, &err))
-      FailIo("sync", dir.empty() ? "." : dir, err);
+      FailIo("sync", dir, err);
   }
 
   if (!env.Remove(journalPath, &err) && err != ENOENT)

@@ -96,7 +96,4 @@ StoreLimits CommittedStoreLimits(Env& env, const std::string& statPath,
                                  const std::string& dupePath,
                                  const std::string& journalPath = kIntakeJournalName);
 
-// The directory part of a path ("" for the current directory).
-std::string DirectoryOf(const std::string& path);
-
 }  // namespace vex

@@ -6,6 +6,7 @@
 #include "platform/exit.h"
 #include "util/dates.h"
 #include "util/number.h"
+#include "util/replace_file.h"
 
 namespace vex {
 
@@ -60,43 +61,30 @@ MaintenanceResult PurgeStatistics(Env& env, LogContext& log,
               Cp866(" дней.."));
   CalendarDate today = Today(env);
 
+  // The kept records go to the copy, which replaces the store whole (and
+  // durably) once they are on the disk: there is always a whole stat.vx.
+  // Until then, a failure leaves stat.vx untouched and the copy goes.
   int err = 0;
-  std::unique_ptr<File> temp = env.Open(kPurgeTempName, OpenMode::kCreate, &err);
-  if (!temp) FailIo("create", kPurgeTempName, err);
+  FileReplacement copy(env, kStatStoreName, kPurgeTempName);
+  if (!copy.Begin(&err)) FailIo(copy.failedStep(), copy.failedPath(), err);
 
   StatStoreReader reader;
   if (!reader.Open(env, kStatStoreName)) {
     log.LogLine(Cp866("Файл со статистикой stat.vx пуст.."));
-    temp.reset();
-    if (!env.Remove(kPurgeTempName, &err)) FailIo("delete", kPurgeTempName, err);
+    if (!copy.Cancel(&err)) FailIo("delete", kPurgeTempName, err);
     log.EndLog();
     return MaintenanceResult::kNoStore;
   }
 
-  try {
-    RecordWriter writer(*temp);
-    StatRecord record;
-    while (reader.Next(record)) {
-      CalendarDate date{record.year, record.month, record.day};
-      if (DaysBetween(date, today) <= keepDays) writer.Append(record);
-    }
-    writer.Flush();
-    reader = StatStoreReader();  // closes stat.vx
-
-    // The kept records reach the disk before they replace the store, and
-    // the store is replaced in one step: there is always a whole stat.vx.
-    if (!temp->Sync()) FailIo("sync", kPurgeTempName, temp->LastError());
-    temp.reset();
-    if (!env.Rename(kPurgeTempName, kStatStoreName, &err))
-      FailIo("rename", kPurgeTempName, err);
-  } catch (const RunTimeError&) {
-    // stat.vx is untouched; the unfinished copy goes.
-    temp.reset();
-    env.Remove(kPurgeTempName, &err);
-    throw;
+  RecordWriter writer(copy.file());
+  StatRecord record;
+  while (reader.Next(record)) {
+    CalendarDate date{record.year, record.month, record.day};
+    if (DaysBetween(date, today) <= keepDays) writer.Append(record);
   }
-  // The new store survives a power cut, not only a kill.
-  if (!env.SyncDirectory("", &err)) FailIo("sync", ".", err);
+  writer.Flush();
+  reader = StatStoreReader();  // closes stat.vx
+  if (!copy.Commit(&err)) FailIo(copy.failedStep(), copy.failedPath(), err);
 
   log.EndLog();
   return MaintenanceResult::kDone;

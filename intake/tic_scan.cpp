@@ -6,6 +6,7 @@
 #include "intake/tic_line.h"
 #include "platform/cp866.h"
 #include "platform/exit.h"
+#include "platform/path.h"
 #include "util/text_file.h"
 
 namespace vex {
@@ -55,9 +56,7 @@ void ScanTicDirectory(Env& env, LogContext& log, const RunSettings& run,
   // its last "/"); a TICPATH without a final "/" still opens the very file
   // that the search found.
   std::string pattern = directory + mask;
-  size_t slash = pattern.rfind('/');
-  std::string folder =
-      slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
+  std::string folder = FolderOf(pattern);
 
   for (const DirEntry& entry : env.Search(pattern)) {
     const std::string& name = entry.name;
@@ -68,7 +67,7 @@ void ScanTicDirectory(Env& env, LogContext& log, const RunSettings& run,
 
     StatRecord record;
     JournalDeletion file;
-    file.path = folder + name;
+    file.path = JoinPath(folder, name);
     try {
       if (!ReadTic(env, batch, name, record, file)) continue;
     } catch (const RunTimeError&) {

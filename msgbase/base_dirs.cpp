@@ -1,20 +1,26 @@
 #include "msgbase/base_dirs.h"
 
+#include <cerrno>
+
 namespace vex {
 
-std::string ParentDirectory(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "" : path.substr(0, slash == 0 ? 1 : slash);
-}
-
-void MakeDirectories(Env& env, const std::string& dir) {
+bool MakeDirectories(Env& env, const std::string& dir, std::string* failed, int* err) {
   for (size_t pos = 1; pos <= dir.size(); ++pos) {
     if (pos != dir.size() && dir[pos] != '/') continue;
     const std::string part = dir.substr(0, pos);
-    int err = 0;
-    if (!env.Stat(part).exists && env.MakeDirectory(part, &err))
-      env.SyncDirectory(ParentDirectory(part), &err);
+    const FileInfo info = env.Stat(part);
+    *failed = part;
+    if (info.exists && !info.isDirectory) {
+      *err = ENOTDIR;
+      return false;
+    }
+    if (info.exists) continue;
+    if (!env.MakeDirectory(part, err) && !env.Stat(part).isDirectory) return false;
+    env.SyncDirectory(ParentDirectory(part), err);
   }
+  failed->clear();
+  *err = 0;
+  return true;
 }
 
 }  // namespace vex

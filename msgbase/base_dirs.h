@@ -5,15 +5,21 @@
 #include <string>
 
 #include "platform/env.h"
+#include "platform/path.h"
 
 namespace vex {
 
-// The directory part of path ("" for a bare name, "/" for a name in /).
-std::string ParentDirectory(const std::string& path);
+// The folder a base path lies in, "" for the current one (as the
+// directory calls of Env take it).
+inline std::string ParentDirectory(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  return folder == "." ? "" : folder;
+}
 
 // Makes every missing directory of dir, from the top down, each one made
-// durable in its parent by a directory sync.  A folder that cannot be made
-// is left to the caller's next step, which then fails with its own error.
-void MakeDirectories(Env& env, const std::string& dir);
+// durable in its parent by a directory sync.  False when a folder of the
+// path cannot be made or is a file: *failed names it and *err holds the
+// system's reason.
+bool MakeDirectories(Env& env, const std::string& dir, std::string* failed, int* err);
 
 }  // namespace vex

@@ -203,7 +203,7 @@ bool JamBase::Put(int file, uint64_t offset, const std::string& bytes) {
   if (files_[file] && files_[file]->WriteAt(offset, bytes.data(), bytes.size()))
     return true;
   errorCode_ = kErrWrite;
-  return false;
+  return FileFailed(paths_[file], files_[file] ? files_[file]->LastError() : 0, "write");
 }
 
 bool JamBase::IndexCount(uint32_t* count) {
@@ -230,16 +230,12 @@ bool JamBase::WriteBaseHeader() {
 bool JamBase::Sync(int file) {
   if (files_[file] && files_[file]->Sync()) return true;
   errorCode_ = kErrWrite;
-  return false;
+  return FileFailed(paths_[file], files_[file] ? files_[file]->LastError() : 0, "sync");
 }
 
 bool JamBase::SyncAll() {
-  for (auto& f : files_) {
-    if (f && !f->Sync()) {
-      errorCode_ = kErrWrite;
-      return false;
-    }
-  }
+  for (int i = 0; i < kFileCount; ++i)
+    if (files_[i] && !Sync(i)) return false;
   return true;
 }
 
@@ -275,6 +271,7 @@ bool JamBase::OpenBase(const std::string& path) {
   uint64_t jhrSize = 0;
   namesMade_ = false;
   int code = OpenLockedHeader(base, jhr, &jhrSize);
+  if (code == 0 && jhrSize < kBaseHeaderSize) code = RefuseDataBesideNoHeader(base);
   if (code == 0) code = OpenIndexAndText(base, jhr, jhrSize);
   // A header file shorter than the base header holds no message: it is a
   // creation that never finished, finished here under the lock.
@@ -286,8 +283,10 @@ bool JamBase::OpenBase(const std::string& path) {
     code = kErrBadBaseHeader;
   if (code == 0) code = OpenLastReadFile(base, jhr);
   int err = 0;
-  if (code == 0 && namesMade_ && !env_.SyncDirectory(ParentDirectory(base), &err))
+  if (code == 0 && namesMade_ && !env_.SyncDirectory(ParentDirectory(base), &err)) {
+    FileFailed(ParentDirectory(base), err, "sync the folder");
     code = kErrWrite;
+  }
   if (code == 0 && !Repair()) code = kErrWrite;
   return FinishOpen(code);
 }
@@ -338,10 +337,19 @@ int JamBase::OpenLockedHeader(const std::string& base, std::string& jhr,
   }
   int err = 0;
   files_[kJhr] = env_.Open(jhr, OpenMode::kReadWrite, &err);
-  if (!files_[kJhr] || !files_[kJhr]->LockFirstByte(lockTimeoutMs_))
+  if (!files_[kJhr]) {
+    FileFailed(jhr, err, "open");
     return kErrOpenJhr;
+  }
+  if (!files_[kJhr]->LockFirstByte(lockTimeoutMs_)) {
+    LockFailed(*files_[kJhr], jhr);
+    return kErrOpenJhr;
+  }
   paths_[kJhr] = jhr;
-  if (!FileSize(kJhr, jhrSize)) return kErrOpenJhr;
+  if (!FileSize(kJhr, jhrSize)) {
+    FileFailed(jhr, files_[kJhr]->LastError(), "read the size of");
+    return kErrOpenJhr;
+  }
   return 0;
 }
 
@@ -359,10 +367,30 @@ int JamBase::OpenIndexAndText(const std::string& base, const std::string& jhr,
       files_[i] = env_.Open(p, OpenMode::kCreateExclusive, &err);
       namesMade_ = namesMade_ || files_[i] != nullptr;
     }
-    if (p.empty()) return missing[i];
+    if (p.empty()) {
+      Failed(Status::Damaged(base + kExtensions[i], "the base lacks this file"));
+      return missing[i];
+    }
     if (!files_[i]) files_[i] = env_.Open(p, OpenMode::kReadWrite, &err);
-    if (!files_[i]) return unopened[i];
+    if (!files_[i]) {
+      FileFailed(p, err, "open");
+      return unopened[i];
+    }
     paths_[i] = p;
+  }
+  return 0;
+}
+
+int JamBase::RefuseDataBesideNoHeader(const std::string& base) {
+  // Before anything is made or written: a header file without its base
+  // header is a creation that did not finish only when no other file of
+  // the base holds data.
+  for (int i = kJdx; i < kFileCount; ++i) {
+    const std::string p = FindBaseFile(env_, base, kExtensions[i]);
+    if (p.empty() || env_.Stat(p).size == 0) continue;
+    damage_ = paths_[kJhr] + " is damaged: it lacks the base header while " + p + " holds data";
+    Failed(Status::Damaged(paths_[kJhr], damage_));
+    return kErrBadBaseHeader;
   }
   return 0;
 }
@@ -375,6 +403,7 @@ int JamBase::FinishCreation() {
   if (jdxSize != 0 || jdtSize != 0) {
     damage_ = paths_[kJhr] + " is damaged: it lacks the base header while " +
               paths_[jdxSize != 0 ? kJdx : kJdt] + " holds messages";
+    Failed(Status::Damaged(paths_[kJhr], damage_));
     return kErrBadBaseHeader;
   }
   baseHeader_ = BaseHeader{};
@@ -393,7 +422,10 @@ int JamBase::OpenLastReadFile(const std::string& base, const std::string& jhr) {
     namesMade_ = namesMade_ || files_[kJlr] != nullptr;
   }
   if (!files_[kJlr]) files_[kJlr] = env_.Open(jlr, OpenMode::kReadWrite, &err);
-  if (!files_[kJlr]) return kErrJlr;
+  if (!files_[kJlr]) {
+    FileFailed(jlr, err, "open");
+    return kErrJlr;
+  }
   paths_[kJlr] = jlr;
   return 0;
 }
@@ -470,17 +502,34 @@ bool JamBase::CreateBase(const std::string& path) {
   int code = FindFileInTheWay(base);
   if (code == kOpenInstead) return WaitAndOpen(path, base, temp);
   if (code != 0) return FailCreate(temp, code, false);
-  MakeDirectories(env_, ParentDirectory(base));
   int err = 0;
+  std::string folder;
+  if (!MakeDirectories(env_, ParentDirectory(base), &folder, &err)) {
+    FileFailed(folder, err, "make the folder");
+    return FailCreate(temp, kErrCreateJhr, false);
+  }
   files_[kJhr] = env_.Open(temp, OpenMode::kCreateExclusive, &err);
-  if (!files_[kJhr] || !files_[kJhr]->LockFirstByte(0)) return FailCreate(temp, kErrCreateJhr, false);
+  // Another program began the same creation a moment ago (its hidden
+  // header file is there, or it holds the lock of this one while it looks
+  // for a stopped creation's): its base is opened once it is named.
+  if (!files_[kJhr] && err == EEXIST) return WaitAndOpen(path, base, temp);
+  if (!files_[kJhr])
+    return FileFailed(base + kExtensions[kJhr], err, "create") || FailCreate(temp, kErrCreateJhr, false);
+  if (!files_[kJhr]->LockFirstByte(0)) {
+    if (files_[kJhr]->LastError() == EAGAIN) return WaitAndOpen(path, base, temp);
+    return LockFailed(*files_[kJhr], temp) || FailCreate(temp, kErrCreateJhr, false);
+  }
+  paths_[kJhr] = temp;
   baseHeader_ = BaseHeader{};
   baseHeader_.dateCreated = UnixTime(Now());
   if (!Put(kJhr, 0, baseHeader_.Encode()) || !Sync(kJhr)) return FailCreate(temp, kErrCreateJhr, true);
   code = CreateOtherFiles(base, err);
   // The three files are there for good before the header file names the
   // base.
-  if (code == 0 && !env_.SyncDirectory(dir, &err)) code = kErrCreateJhr;
+  if (code == 0 && !env_.SyncDirectory(dir, &err)) {
+    FileFailed(dir, err, "sync the folder");
+    code = kErrCreateJhr;
+  }
   if (code == 0) code = NameHeaderFile(temp, base + kExtensions[kJhr], err);
   if (code == kOpenInstead) return OpenInstead(path, base, temp);
   if (code != 0) return FailCreate(temp, code, true);
@@ -488,6 +537,7 @@ bool JamBase::CreateBase(const std::string& path) {
   // made before.  When the sync fails the whole base is left for the next
   // open.
   if (!env_.SyncDirectory(dir, &err)) {
+    FileFailed(dir, err, "sync the folder");
     DropFiles();
     basePath_.clear();
     errorCode_ = kErrCreateJhr;
@@ -539,8 +589,9 @@ int JamBase::FindFileInTheWay(const std::string& base) {
     if (p.empty() || (p == base + kExtensions[i] && env_.Stat(p).size == 0)) continue;
     // A header file another program made since the last look: its base is
     // opened.
-    return i == kJhr || !FindBaseFile(env_, base, "jhr").empty() ? kOpenInstead
-                                                                 : kCreateCodes[i];
+    if (i == kJhr || !FindBaseFile(env_, base, "jhr").empty()) return kOpenInstead;
+    Failed(Status::Damaged(p, "this file holds data while the base has no header file"));
+    return kCreateCodes[i];
   }
   return 0;
 }
@@ -555,7 +606,10 @@ int JamBase::CreateOtherFiles(const std::string& base, int& err) {
       files_[i] = env_.Open(p, OpenMode::kReadWrite, &err);
       if (!files_[i] || !files_[i]->Size(&size) || size != 0) return kOpenInstead;
     }
-    if (!files_[i]) return kCreateCodes[i];
+    if (!files_[i]) {
+      FileFailed(p, err, "create");
+      return kCreateCodes[i];
+    }
     paths_[i] = p;
   }
   return 0;
@@ -567,7 +621,10 @@ int JamBase::NameHeaderFile(const std::string& temp, const std::string& jhr,
   if (!named && err == EEXIST) return kOpenInstead;
   // A file system without hard links: a rename, when the name is still free.
   if (!named) named = !env_.Stat(jhr).exists && env_.Rename(temp, jhr, &err);
-  if (!named) return kErrCreateJhr;
+  if (!named) {
+    FileFailed(jhr, err, "name");
+    return kErrCreateJhr;
+  }
   env_.Remove(temp, &err);
   return 0;
 }
@@ -722,16 +779,20 @@ bool JamBase::WriteMessage() {
   IndexRecord rec;
   rec.toCrc = NameCrc(toName_);
   rec.headerOffset = static_cast<uint32_t>(headerPos);
-  if (!Put(kJdt, header_.textOffset, body) ||
-      !Put(kJhr, headerPos, header_.Encode() + area) || !Sync(kJdt) ||
-      !Sync(kJhr) || !Put(kJdx, indexPos_, rec.Encode()) || !Sync(kJdx))
+  undo.reached = WriteUndo::kText;
+  if (!Put(kJdt, header_.textOffset, body)) return PutBack(undo);
+  undo.reached = WriteUndo::kHeader;
+  if (!Put(kJhr, headerPos, header_.Encode() + area) || !Sync(kJdt) || !Sync(kJhr))
     return PutBack(undo);
+  undo.reached = WriteUndo::kIndex;
+  if (!Put(kJdx, indexPos_, rec.Encode()) || !Sync(kJdx)) return PutBack(undo);
   if (!isNewMessage_ && oldHeaderPos >= kBaseHeaderSize)
     MarkHeaderDeleted(oldHeaderPos);
 
   if (isNewMessage_) ++baseHeader_.activeMsgs;
   ++baseHeader_.modCounter;
   baseHeaderDirty_ = true;
+  undo.reached = WriteUndo::kBaseHeader;
   if (!WriteBaseHeader() || !Sync(kJhr)) return PutBack(undo);
 
   indexRecord_ = rec;
@@ -840,16 +901,19 @@ bool JamBase::SaveForUndo(WriteUndo& undo) {
 }
 
 bool JamBase::PutBack(const WriteUndo& undo) {
-  files_[kJdt]->Truncate(undo.jdtSize);
-  files_[kJhr]->Truncate(undo.jhrSize);
-  if (undo.oldRecord.empty()) {
-    files_[kJdx]->Truncate(undo.jdxSize);
-  } else {
-    files_[kJdx]->WriteAt(indexPos_, undo.oldRecord.data(),
-                          undo.oldRecord.size());
-    files_[kJdx]->Truncate(undo.jdxSize);
+  // An index record that stays names the header and text written before
+  // it, and the base header that stays counts that record: what a step
+  // that stays points at is never cut away.
+  bool ok = true;
+  if (undo.reached >= WriteUndo::kBaseHeader)
+    ok = files_[kJhr]->WriteAt(0, undo.oldBase.data(), undo.oldBase.size());
+  if (ok && undo.reached >= WriteUndo::kIndex) {
+    if (!undo.oldRecord.empty())
+      ok = files_[kJdx]->WriteAt(indexPos_, undo.oldRecord.data(), undo.oldRecord.size());
+    ok = ok && files_[kJdx]->Truncate(undo.jdxSize);
   }
-  files_[kJhr]->WriteAt(0, undo.oldBase.data(), undo.oldBase.size());
+  if (ok && undo.reached >= WriteUndo::kHeader) ok = files_[kJhr]->Truncate(undo.jhrSize);
+  if (ok && undo.reached >= WriteUndo::kText) files_[kJdt]->Truncate(undo.jdtSize);
   baseHeader_ = undo.before;
   baseHeaderDirty_ = false;
   SyncAll();

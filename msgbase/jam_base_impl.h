@@ -113,9 +113,13 @@ class JamBase : public MessageBase {
     uint64_t jhrSize = 0, jdtSize = 0, jdxSize = 0;
     std::string oldRecord, oldBase;
     jam::BaseHeader before;
+    // How far the append went: the last step begun.
+    enum Step { kNothing, kText, kHeader, kIndex, kBaseHeader } reached = kNothing;
   };
   bool SaveForUndo(WriteUndo& undo);
-  // Puts the files back; always false.
+  int RefuseDataBesideNoHeader(const std::string& base);
+  // Puts back what the steps up to undo.reached wrote, newest first, and
+  // stops at the first that cannot be put back; always false.
   bool PutBack(const WriteUndo& undo);
   void MarkHeaderDeleted(uint64_t headerPos);
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "msgbase/base.h"
 #include "msgbase/jam_base.h"
 #include "msgbase/jam_base_impl.h"
 #include "msgbase/jam_format.h"
@@ -499,6 +500,45 @@ TEST_F(JamDamageTest, AMissingLastReadFileIsCreatedAtOpen) {
   ASSERT_TRUE(base->OpenBase("bases/echo"));
   EXPECT_EQ(env.GetFile("bases/echo.jlr"), "");
 }
+
+}  // namespace
+}  // namespace vex
+
+namespace vex {
+namespace {
+
+// A header file that lost its base header beside any other file that holds
+// data is damage: the open for posting refuses it, names the header file
+// and writes nothing at all.
+struct EmptyHeaderCase {
+  const char* name;
+  std::map<std::string, std::string> files;  // besides the empty b/area.jhr
+};
+
+class JamEmptyHeaderTest : public ::testing::TestWithParam<EmptyHeaderCase> {};
+
+TEST_P(JamEmptyHeaderTest, IsDamageAndNothingIsWritten) {
+  MemEnv mem;
+  mem.SetFile("b/area.jhr", "");
+  for (const auto& [name, bytes] : GetParam().files) mem.SetFile(name, bytes);
+  const std::vector<std::string> files = mem.Files();
+  std::unique_ptr<Base> b;
+  const Status st = OpenBase(mem, "Jb/area", BaseMode::kWrite, &b);
+  EXPECT_TRUE(st.IsDamaged()) << st.ToString();
+  EXPECT_EQ(st.Reason().rfind("b/area.jhr", 0), 0u) << st.Reason();
+  EXPECT_EQ(mem.Files(), files);
+  EXPECT_EQ(mem.GetFile("b/area.jhr"), "");
+  for (const auto& [name, bytes] : GetParam().files) EXPECT_EQ(mem.GetFile(name), bytes) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, JamEmptyHeaderTest,
+    ::testing::Values(
+        EmptyHeaderCase{"IndexAloneHoldsData", {{"b/area.jdx", std::string(16, '\x01')}}},
+        EmptyHeaderCase{"LastReadHoldsData",
+                        {{"b/area.jdx", ""}, {"b/area.jdt", ""}, {"b/area.jlr", std::string(16, 'x')}}},
+        EmptyHeaderCase{"TextHoldsData", {{"b/area.jdx", ""}, {"b/area.jdt", "text\r"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vex

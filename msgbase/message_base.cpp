@@ -1,10 +1,11 @@
 #include "msgbase/message_base.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "msgbase/jam_base.h"
-#include "msgbase/msg_dir_base.h"
-#include "msgbase/msgid_counter.h"
+#include "msgbase/jam_format.h"
 #include "msgbase/squish_base.h"
 #include "util/address.h"
 #include "util/number.h"
@@ -54,6 +55,17 @@ MessageBase::MessageBase(Env& env) : env_(env) {}
 MessageBase::~MessageBase() = default;
 
 MsgDateTime MessageBase::Now() { return ToMsgDateTime(env_.Now()); }
+
+bool MessageBase::Failed(Status st) {
+  if (status_.ok()) status_ = std::move(st);
+  return false;
+}
+
+bool MessageBase::LockFailed(const File& file, const std::string& path) {
+  if (file.LastError() == EAGAIN)
+    return Failed(Status::Busy(path, "the base is locked by another program"));
+  return FileFailed(path, file.LastError(), "lock");
+}
 
 bool MessageBase::OpenBaseReadOnly(const std::string& path, std::string* problem) {
   *problem = path + ": this kind of base cannot be opened read-only";
@@ -320,7 +332,7 @@ void MessageBase::SetDestAddress(const FtnAddress& addr) {
 
 uint32_t NewMsgIdSerial(Env& env) {
   uint32_t& last = LastClockSerial();
-  last = SerialAfter(last, ClockSerial(env.Now()));
+  last = std::max(last + 1, jam::UnixTime(ToMsgDateTime(env.Now())));
   return last;
 }
 
@@ -337,13 +349,6 @@ bool OpenMessageBase(Env& env, std::unique_ptr<MessageBase>& base, const std::st
     case 'S':
     case 's':
       base = MakeSquishBase(env);
-      break;
-    case 'F':
-    case 'f':
-    case 'M':
-    case 'm':
-    case '*':
-      base = MakeMsgDirBase(env);
       break;
     default:
       return false;

@@ -9,6 +9,7 @@
 
 #include "msgbase/message.h"
 #include "msgbase/message_text.h"
+#include "msgbase/status.h"
 #include "platform/env.h"
 #include "util/address.h"
 
@@ -93,6 +94,10 @@ class MessageBase {
   virtual void WriteLastRead(int32_t user, int32_t n) = 0;
 
   int GetErrorCode() const { return errorCode_; }
+  // Where the last failed call failed: the file, the system's reason and
+  // what was being done.  Ok when the failure recorded none.
+  const Status& LastStatus() const { return status_; }
+  void ClearStatus() { status_ = Status(); }
   bool IsOpen() const { return isOpen_; }
   void SetCurrentNumber(int32_t n) { currentNumber_ = n; }
   const std::string& GetBasePath() const { return basePath_; }
@@ -117,7 +122,21 @@ class MessageBase {
   void ParseOrigKludge(FtnAddress& addr, const std::string& line);
   void ParseDestKludge(FtnAddress& addr, const std::string& line);
   void SetTextBuffer(std::unique_ptr<MessageText> t);
+  // Keeps the first failure of a call; what fails after it (putting things
+  // back) does not replace it.  Return false, for `return Failed(...)`.
+  bool Failed(Status st);
+  bool FileFailed(const std::string& file, int err, const std::string& what) {
+    return Failed(Status::FileError(file, err, what));
+  }
+  // ok, or the failure of `what` on the open file f recorded.
+  bool Checked(const File& f, bool ok, const std::string& what) {
+    return ok || FileFailed(f.Path(), f.LastError(), what);
+  }
+  // A lock that was not had: Busy when another program held it until the
+  // wait ran out, the system's reason otherwise.
+  bool LockFailed(const File& file, const std::string& path);
   Env& env_;
+  Status status_;
   size_t foundLineStart_ = 0;
   size_t foundLineEnd_ = 0;
   int errorCode_ = 0;
@@ -130,8 +149,8 @@ class MessageBase {
 };
 
 // The cursor open by area identifier, for the tests of the formats (the
-// program opens bases with OpenBase): type letter (J/j JAM; S/s Squish;
-// F/f/M/m/* *.MSG) and path.  Opens an existing base or creates a new one;
+// program opens bases with OpenBase): type letter (J/j JAM; S/s Squish)
+// and path.  Opens an existing base or creates a new one;
 // an existing base that fails to open is never re-created.  After a failure
 // the object may still be allocated; *openError then holds 256 (unknown
 // type), 257 (the base exists) or the format's creation error.

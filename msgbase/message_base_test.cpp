@@ -289,31 +289,9 @@ TEST(OpenMessageBaseTest, TypeLetterChoosesTheFormat) {
   EXPECT_EQ(testing_bases::openError, kOpenErrorUnknownType);
   EXPECT_FALSE(CloseMessageBase(base));
 
-  for (const char* id : {"Mnet/a", "mnet/b", "Fnet/c", "fnet/d", "*net/e"}) {
-    ASSERT_TRUE(testing_bases::Open(base, id)) << id;
-    EXPECT_TRUE(base->IsOpen());
-    EXPECT_EQ(base->GetBasePath(), std::string(id + 1) + "/");
-    EXPECT_TRUE(env.HasDirectory(id + 1));
-    EXPECT_TRUE(CloseMessageBase(base));
-    EXPECT_EQ(base, nullptr);
-  }
-  // An existing directory opens as it is.
-  env.SetFile("net/a/5.msg", std::string(191, '\0'));
-  ASSERT_TRUE(testing_bases::Open(base, "Mnet/a"));
-  EXPECT_EQ(base->MessageCount(), 1);
-  CloseMessageBase(base);
-}
-
-TEST(OpenMessageBaseTest, UncreatableBaseReportsTheFormatsCode) {
-  MemEnv env;
-  testing_bases::UseEnv(env);
-  env.SetFile("plain", "x");
-  std::unique_ptr<MessageBase> base;
-  EXPECT_FALSE(testing_bases::Open(base, "Mplain/sub"));
-  EXPECT_EQ(testing_bases::openError, 0x1000);
-  ASSERT_NE(base, nullptr);
-  EXPECT_FALSE(base->IsOpen());
-  EXPECT_TRUE(CloseMessageBase(base));
+  // *.MSG folders are opened only through OpenBase.
+  EXPECT_FALSE(testing_bases::Open(base, "Mnet/a"));
+  EXPECT_EQ(testing_bases::openError, kOpenErrorUnknownType);
 }
 
 }  // namespace

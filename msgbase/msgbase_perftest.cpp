@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "msgbase/base.h"
 #include "msgbase/jam_base.h"
-#include "msgbase/msg_dir_base.h"
 #include "msgbase/squish_base.h"
 #include "testenv/mem_env.h"
 
@@ -32,6 +32,26 @@ bool Fill(std::unique_ptr<vex::MessageBase> base, const std::string& path,
   return true;
 }
 
+// The same messages through the value interface.
+bool FillBase(vex::Env& env, const std::string& areaId, long count) {
+  std::unique_ptr<vex::Base> base;
+  if (!vex::OpenBase(env, areaId, vex::BaseMode::kWrite, &base).ok()) return false;
+  for (long i = 0; i < count; ++i) {
+    vex::Message m;
+    m.attributes = vex::AttrTypeEcho;
+    m.from = "Vexstat";
+    m.to = "All";
+    m.subject = "File echo statistics, part " + std::to_string(i);
+    m.orig = vex::FtnAddress{2, 5020, 9999, 0};
+    m.written = m.arrived = vex::ToMsgDateTime(env.Now());
+    m.kludges = vex::AddressKludges(m.orig, m.dest, false, static_cast<uint32_t>(i + 1));
+    m.text = {"Statistics of the week, part " + std::to_string(i), "--- Vexstat"};
+    uint32_t number = 0;
+    if (!base->Append(m, &number).ok()) return false;
+  }
+  return base->Close().ok();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -45,7 +65,7 @@ int main(int argc, char** argv) {
   mem.AddDirectory("out");
   if (!Fill(vex::MakeJamBase(mem), "out/jam", count) ||
       !Fill(vex::MakeSquishBase(mem), "out/squish", count) ||
-      !Fill(vex::MakeMsgDirBase(mem), "out/msg", count)) {
+      !FillBase(mem, "Mout/msg", count)) {
     std::fprintf(stderr, "msgbase_perftest: a message could not be written\n");
     return 1;
   }

@@ -5,7 +5,7 @@
 #include "msgbase/base.h"
 #include "msgbase/jam_base.h"
 #include "msgbase/message_base.h"
-#include "msgbase/msg_dir_base.h"
+#include "msgbase/msg/msg_dir.h"
 #include "msgbase/squish_base.h"
 
 namespace vex {
@@ -29,12 +29,6 @@ std::unique_ptr<MessageBase> MakeOfType(Env& env, char type) {
     case 'S':
     case 's':
       return MakeSquishBase(env);
-    case 'F':
-    case 'f':
-    case 'M':
-    case 'm':
-    case '*':
-      return MakeMsgDirBase(env);
     default:
       return nullptr;
   }
@@ -103,9 +97,14 @@ class FormatBase final : public Base {
     *number = 0;
     if (!base_) return Closed();
     if (readOnly_) return Status::Refused(path_, "the base is open for reading only");
+    // A write that failed may have left bytes that only the repair of the
+    // next open sorts out: nothing more is written until then.
+    if (writeFailed_)
+      return Status::Refused(path_, "a write failed; the base takes no message until it is opened again");
     MessageBase& b = *base_;
+    b.ClearStatus();
     if (!b.StartNewMessage())
-      return Status::Refused(path_, "the base takes no new message");
+      return Failure(Status::Refused(path_, "the base takes no new message"));
     b.SetMailTypeFlag(kMailNet, (m.attributes & AttrTypeNet) != 0);
     b.SetMailTypeFlag(kMailEcho, (m.attributes & AttrTypeEcho) != 0);
     b.SetMailTypeFlag(kMailLocal, (m.attributes & AttrTypeLocal) != 0);
@@ -124,8 +123,9 @@ class FormatBase final : public Base {
     for (const std::string& line : m.text) b.WriteTextLine(line);
     const bool written = b.WriteMessage();
     const bool freed = b.FreeMessageText();
-    if (!written) return Status::IoError(path_, 0, "the message cannot be written");
-    if (!freed) return Status::IoError(path_, 0, "the message cannot be closed");
+    writeFailed_ = !written;
+    if (!written) return Failure(Status::IoError(path_, 0, "the message cannot be written"));
+    if (!freed) return Failure(Status::IoError(path_, 0, "the message cannot be closed"));
     *number = static_cast<uint32_t>(b.CurrentNumber());
     return Status::Ok();
   }
@@ -135,8 +135,9 @@ class FormatBase final : public Base {
     if (readOnly_) return Status::Refused(path_, "the base is open for reading only");
     Status st = Seek(number);
     if (!st.ok()) return st;
+    base_->ClearStatus();
     if (!base_->DeleteMessage())
-      return Status::IoError(path_, 0, "message " + std::to_string(number) + " cannot be deleted");
+      return Failure(Status::IoError(path_, 0, "message " + std::to_string(number) + " cannot be deleted"));
     return Status::Ok();
   }
 
@@ -149,6 +150,10 @@ class FormatBase final : public Base {
 
  private:
   Status Closed() const { return Status::Refused(path_, "the base is closed"); }
+  // What the format found where the call failed, or else `otherwise`.
+  Status Failure(Status otherwise) const {
+    return base_->LastStatus().ok() ? otherwise : base_->LastStatus();
+  }
 
   Status Seek(uint32_t number) {
     // Squish numbers use all 32 bits; the format objects keep them as int32_t.
@@ -162,6 +167,7 @@ class FormatBase final : public Base {
   std::unique_ptr<MessageBase> base_;
   std::string path_;
   bool readOnly_;
+  bool writeFailed_ = false;
 };
 
 }  // namespace
@@ -172,14 +178,16 @@ Status OpenBase(Env& env, const std::string& areaId, BaseMode mode,
   if (areaId.empty())
     return Status::Refused("", "an empty area identifier names no base");
   const std::string type = areaId.substr(0, 1);
-  std::unique_ptr<MessageBase> made = MakeOfType(env, areaId[0]);
-  if (!made) {
+  const bool msgDir = std::string("FfMm*").find(areaId[0]) != std::string::npos;
+  std::unique_ptr<MessageBase> made = msgDir ? nullptr : MakeOfType(env, areaId[0]);
+  if (!made && !msgDir) {
     return Status::Refused("", "unknown base type \"" + type +
                                    "\": use J (JAM), S (Squish), M, F or * (*.MSG)");
   }
   const std::string path = areaId.substr(1, 254);
   if (path.empty())
     return Status::Refused("", "no base path after the type letter \"" + type + "\"");
+  if (msgDir) return OpenMsgDir(env, path, mode, base);
 
   if (mode == BaseMode::kReadOnly) {
     std::string problem;
@@ -196,21 +204,24 @@ Status OpenBase(Env& env, const std::string& areaId, BaseMode mode,
     // open and is never created over.  Without it, the base is created; the
     // creation opens a base another program made since the look.
     const int code = made->GetErrorCode();
-    const bool mainMissing = code == 0x1000 || code == 0x2000 || code == 0x3000;
-    if (mainMissing) {
-      if (!made->CreateBase(path))
-        return Status::IoError(path, 0, "the base cannot be created");
+    if (code == 0x1000 || code == 0x2000 || code == 0x3000) {
+      made->ClearStatus();
+      if (!made->CreateBase(path)) {
+        const Status st = made->LastStatus();
+        return st.ok() ? Status::IoError(path, 0, "the base cannot be created") : st;
+      }
     } else {
+      const Status st = made->LastStatus();
       made->CloseBase();
       made.reset();
-      // What a reader finds tells damage from a base held by another program.
+      // A lock held by another program, or a call the system refused.
+      if (!st.ok() && !st.IsDamaged()) return st;
+      // Damage, in the words of a reader.
       std::unique_ptr<MessageBase> look = MakeOfType(env, areaId[0]);
       std::string problem;
       if (!look->OpenBaseReadOnly(path, &problem)) return Status::Damaged(path, problem);
       look->CloseBase();
-      if (areaId[0] == 'J' || areaId[0] == 'j' || areaId[0] == 'S' || areaId[0] == 's')
-        return Status::Busy(path, "the base is locked by another program");
-      return Status::IoError(path, 0, "the base cannot be opened for writing");
+      return st.ok() ? Status::IoError(path, 0, "the base cannot be opened for writing") : st;
     }
   }
   *base = std::make_unique<FormatBase>(std::move(made), path, false);

@@ -301,43 +301,54 @@ bool SquishBase::OpenBase(const std::string& path) {
   }
   int err = 0;
   data_ = env_.Open(dataPath_, OpenMode::kReadWrite, &err);
-  if (!data_ || !data_->LockFirstByte(lockTimeoutMs_))
-    return FailOpen(kErrOpenData);
+  if (!data_) return FileFailed(dataPath_, err, "open") || FailOpen(kErrOpenData);
+  if (!data_->LockFirstByte(lockTimeoutMs_))
+    return LockFailed(*data_, dataPath_) || FailOpen(kErrOpenData);
   // Read under the lock, so the files are as the last writer left them.
   uint64_t dataSize = 0;
-  if (!data_->Size(&dataSize)) return FailOpen(kErrOpenData);
+  if (!Checked(*data_, data_->Size(&dataSize), "read the size of")) return FailOpen(kErrOpenData);
   if (indexPath_.empty()) indexPath_ = FindFile(basePath_, "sqi");
   bool madeIndex = false;
   if (dataSize < kBaseHeaderSize) {
     // A header that never reached the disk whole belongs to a creation that
     // did not finish, unless another file holds data: that is damage.
     problem_ = Unfinished(dataSize);
-    if (!problem_.empty()) return FailOpen(kErrOpenData);
+    if (!problem_.empty()) {
+      Failed(Status::Damaged(dataPath_, problem_));
+      return FailOpen(kErrOpenData);
+    }
     if (indexPath_.empty()) {
       indexPath_ = NameLikeDataFile("sqi");
       index_ = env_.Open(indexPath_, OpenMode::kCreateExclusive, &err);
       madeIndex = index_ != nullptr;
     }
     if (!index_) index_ = env_.Open(indexPath_, OpenMode::kReadWrite, &err);
-    if (!index_ || !index_->Truncate(0) || !InitHeader() ||
+    if (!index_) FileFailed(indexPath_, err, "open");
+    if (!index_ || !Checked(*index_, index_->Truncate(0), "truncate") || !InitHeader() ||
         (madeIndex && !SyncDir()))
       return FailOpen(kErrOpenData);
   } else {
-    if (!ReadExact(*data_, 0, rawBase_.data(), rawBase_.size()))
+    if (!Checked(*data_, ReadExact(*data_, 0, rawBase_.data(), rawBase_.size()), "read"))
       return FailOpen(kErrOpenData);
     base_ = DecodeBaseHeader(rawBase_);
     // The index of a base that holds no message may have lost its name in
     // a power cut during the creation: it is made again.
     if (indexPath_.empty()) {
       if (base_.numMessages != 0 || base_.firstFrame != 0 ||
-          base_.lastFrame != 0)
+          base_.lastFrame != 0) {
+        Failed(Status::Damaged(NameLikeDataFile("sqi"), "the base lacks its index file"));
         return FailOpen(kErrNoIndex);
+      }
       indexPath_ = NameLikeDataFile("sqi");
       index_ = env_.Open(indexPath_, OpenMode::kCreateExclusive, &err);
+      if (!index_) FileFailed(indexPath_, err, "create");
       if (!index_ || !SyncDir()) return FailOpen(kErrOpenIndex);
     }
     if (!index_) index_ = env_.Open(indexPath_, OpenMode::kReadWrite, &err);
-    if (!index_) return FailOpen(kErrOpenIndex);
+    if (!index_) {
+      FileFailed(indexPath_, err, "open");
+      return FailOpen(kErrOpenIndex);
+    }
   }
   if (!RemoveLeftovers() || !LoadAndRepair()) return FailOpen(kErrOpenData);
   FinishOpen();
@@ -356,7 +367,8 @@ void SquishBase::FinishOpen() {
 bool SquishBase::InitHeader() {
   rawBase_ = NewBaseHeader(basePath_.substr(0, basePath_.size() - 1));
   base_ = DecodeBaseHeader(rawBase_);
-  return data_->WriteAt(0, rawBase_.data(), rawBase_.size()) && data_->Sync();
+  return Checked(*data_, data_->WriteAt(0, rawBase_.data(), rawBase_.size()), "write") &&
+         Checked(*data_, data_->Sync(), "sync");
 }
 
 bool SquishBase::CreateBase(const std::string& path) {
@@ -364,7 +376,14 @@ bool SquishBase::CreateBase(const std::string& path) {
   isOpen_ = false;
   problem_.clear();
   basePath_ = WithDot(path);
-  MakeDirectories(env_, ParentDirectory(basePath_));
+  {
+    std::string folder;
+    int err = 0;
+    if (!MakeDirectories(env_, ParentDirectory(basePath_), &folder, &err)) {
+      FileFailed(folder, err, "make the folder");
+      return FailOpen(kErrCreateData);
+    }
+  }
   // The data file is made whole and locked under a hidden name and given
   // its name last, after the index: a program that finds the data file
   // finds a complete base, locked until this one is done.  A base another
@@ -378,6 +397,7 @@ bool SquishBase::CreateBase(const std::string& path) {
     // An index with data: another program's base, named since the look
     // above, is opened; an index alone is never written over.
     if (!FindFile(basePath_, "sqd").empty()) return OpenBase(path);
+    Failed(Status::Damaged(leftIndex, "this file holds data while the base has no data file"));
     return Fail(kErrCreateIndex);
   }
   const std::string temp = CreationDataPath();
@@ -394,7 +414,10 @@ bool SquishBase::CreateBase(const std::string& path) {
   indexPath_ = leftIndex.empty() ? basePath_ + "sqi" : leftIndex;
   data_ = env_.Open(temp, OpenMode::kCreateExclusive, &err);
   if (!data_ && err == EEXIST) return WaitForCreation(path);
-  if (!data_) return FailOpen(kErrCreateData);
+  if (!data_) {
+    FileFailed(dataPath_, err, "create");
+    return FailOpen(kErrCreateData);
+  }
   bool madeIndex = false;
   // Nothing is named yet but the index: what was made goes again, or,
   // when another program made the base first, its base is opened.
@@ -408,13 +431,26 @@ bool SquishBase::CreateBase(const std::string& path) {
     SyncDir();
     return theirs ? OpenBase(path) : FailOpen(code);
   };
-  if (!data_->LockFirstByte(0) || !InitHeader()) return undo(kErrCreateData);
+  // (Another creation that looks at the new file holds its lock for a
+  // moment.)
+  if (!data_->LockFirstByte(kCreationPollMs)) return LockFailed(*data_, temp) || undo(kErrCreateData);
+  // Another creation's look for a stopped creation may have removed the
+  // file between its making and its locking: then the name is gone, or is
+  // that creation's own file, which it soon fills.  The name is left to
+  // its maker and its base opened.
+  if (!StillNamesNewFile(temp)) {
+    data_.reset();
+    return WaitForCreation(path);
+  }
+  if (!InitHeader()) return undo(kErrCreateData);
   index_ = env_.Open(indexPath_,
                      leftIndex.empty() ? OpenMode::kCreateExclusive
                                        : OpenMode::kReadWrite,
                      &err);
   madeIndex = index_ && leftIndex.empty();
-  if (!index_ || !index_->Truncate(0) || !index_->Sync())
+  if (!index_) FileFailed(indexPath_, err, "create");
+  if (!index_ || !Checked(*index_, index_->Truncate(0), "truncate") ||
+      !Checked(*index_, index_->Sync(), "sync"))
     return undo(kErrCreateIndex);
   // Published by a link, which fails when the name exists; a file system
   // without hard links renames, when the name is still free.
@@ -422,7 +458,10 @@ bool SquishBase::CreateBase(const std::string& path) {
   bool linked = env_.Link(temp, dataPath_, &err);
   bool named = linked || (err != EEXIST && !env_.Stat(dataPath_).exists &&
                           env_.Rename(temp, dataPath_, &err));
-  if (!named) return undo(kErrCreateData);
+  if (!named) {
+    FileFailed(dataPath_, err, "name");
+    return undo(kErrCreateData);
+  }
   // One sync of the directory makes the index, the data file and the
   // removal of the hidden name durable together.
   if (linked) env_.Remove(temp, &err);
@@ -434,6 +473,11 @@ bool SquishBase::CreateBase(const std::string& path) {
   indexRecords_.clear();
   FinishOpen();
   return true;
+}
+
+bool SquishBase::StillNamesNewFile(const std::string& path) {
+  const FileInfo info = env_.Stat(path);
+  return info.exists && info.size == 0;
 }
 
 bool SquishBase::WaitForCreation(const std::string& path) {
@@ -459,7 +503,7 @@ void SquishBase::CloseBase() {
 
 bool SquishBase::WriteBaseHeader() {
   EncodeBaseHeader(base_, rawBase_);
-  if (!data_->WriteAt(0, rawBase_.data(), rawBase_.size()))
+  if (!Checked(*data_, data_->WriteAt(0, rawBase_.data(), rawBase_.size()), "write"))
     return Fail(kErrFrameIo);
   baseChanged_ = false;
   return true;
@@ -678,7 +722,7 @@ bool SquishBase::WriteMessage() {
   uint64_t messageLength = kMsgHeaderSize + controlLength + bodyLength + 1;
 
   uint64_t dataSize = 0;
-  if (!data_->Size(&dataSize)) return Fail(kErrFrameIo);
+  if (!Checked(*data_, data_->Size(&dataSize), "read the size of")) return Fail(kErrFrameIo);
   FrameEdit edit(*data_, dataSize);
   FramePlan plan;
   if (!PlanFrame(edit, dataSize, messageLength, plan)) return Fail(kErrFrameIo);
@@ -700,17 +744,16 @@ bool SquishBase::WriteMessage() {
   // next open is run at once.
   std::string bytes = FrameBytes(plan.frame, msg_, control, t, bodyStart);
   uint64_t indexSize = 0;
-  if (!index_->Size(&indexSize)) return Fail(kErrFrameIo);
+  if (!Checked(*index_, index_->Size(&indexSize), "read the size of")) return Fail(kErrFrameIo);
   UndoLog undo;
   if (!WriteFrame(undo, bytes, dataSize, plan) ||
       !WriteIndexRecord(undo, rec, indexSize, plan.slot) ||
-      !edit.Commit(&undo) || (!edit.Empty() && !data_->Sync()) ||
-      !undo.Save(*data_, 0, kBaseHeaderSize) ||
+      !Checked(*data_, edit.Commit(&undo), "write") ||
+      (!edit.Empty() && !Checked(*data_, data_->Sync(), "sync")) ||
+      !Checked(*data_, undo.Save(*data_, 0, kBaseHeaderSize), "read") ||
       !WriteNewBaseHeader(rec, bytes.size(), plan)) {
-    if (!undo.Run()) {
-      ForgetMessage();
-      RepairNow();
-    }
+    // What could not be put back stays for the repair of the next open.
+    if (!undo.Run()) ForgetMessage();
     return Fail(kErrFrameIo);
   }
   NoteStored(rec, plan);
@@ -798,9 +841,10 @@ bool SquishBase::WriteFrame(UndoLog& undo, const std::string& bytes,
   if (p.appended) {
     undo.SaveSize(*data_, dataSize);
   } else if (!undo.Save(*data_, p.off, bytes.size())) {
-    return false;
+    return Checked(*data_, false, "read");
   }
-  return data_->WriteAt(p.off, bytes.data(), bytes.size()) && data_->Sync();
+  return Checked(*data_, data_->WriteAt(p.off, bytes.data(), bytes.size()), "write") &&
+         Checked(*data_, data_->Sync(), "sync");
 }
 
 bool SquishBase::WriteIndexRecord(UndoLog& undo, const IndexRecord& rec,
@@ -810,10 +854,10 @@ bool SquishBase::WriteIndexRecord(UndoLog& undo, const IndexRecord& rec,
   if (isNew_) {
     undo.SaveSize(*index_, indexSize);
   } else if (!undo.Save(*index_, slot * kIndexRecordSize, kIndexRecordSize)) {
-    return false;
+    return Checked(*index_, false, "read");
   }
-  return index_->WriteAt(slot * kIndexRecordSize, rbuf, sizeof rbuf) &&
-         index_->Sync();
+  return Checked(*index_, index_->WriteAt(slot * kIndexRecordSize, rbuf, sizeof rbuf), "write") &&
+         Checked(*index_, index_->Sync(), "sync");
 }
 
 bool SquishBase::WriteNewBaseHeader(const IndexRecord& rec, size_t frameBytes,
@@ -826,7 +870,7 @@ bool SquishBase::WriteNewBaseHeader(const IndexRecord& rec, size_t frameBytes,
   }
   if (p.appended) p.base.endOfData = static_cast<uint32_t>(p.off + frameBytes);
   base_ = p.base;
-  if (!WriteBaseHeader() || !data_->Sync()) {
+  if (!WriteBaseHeader() || !Checked(*data_, data_->Sync(), "sync")) {
     base_ = before;
     EncodeBaseHeader(base_, rawBase_);
     baseChanged_ = false;

@@ -90,6 +90,9 @@ class SquishBase : public MessageBase {
   bool RemoveLeftovers();
   // Another program is creating the base: it is opened once it is named.
   bool WaitForCreation(const std::string& path);
+  // True when path still names an empty file: the creation's own, just
+  // made and locked (another creation's would have its header by now).
+  bool StillNamesNewFile(const std::string& path);
   // Reads the index and repairs what a write cut short left behind.
   bool LoadAndRepair();
   // After a write that failed and could not put everything back: the

@@ -2,6 +2,7 @@
 // the undo log of a write and the planned edits of frame headers.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -29,37 +30,45 @@ inline bool ReadExact(File& f, uint64_t offset, void* buf, size_t n) {
   return true;
 }
 
-// What a write changed, so that a failed write can be put back: bytes
-// overwritten in place and the sizes of files that were appended to.
+// What a write changed, in the order of the writes, so that a failed write
+// can be put back: bytes overwritten in place and the sizes of files that
+// were appended to.
 class UndoLog {
  public:
   bool Save(File& f, uint64_t off, size_t n) {
     std::string old(n, '\0');
     if (!ReadExact(f, off, old.data(), n)) return false;
-    bytes_.push_back({&f, off, std::move(old)});
+    steps_.push_back({&f, off, std::move(old), false});
     return true;
   }
-  void SaveSize(File& f, uint64_t size) { sizes_.push_back({&f, size}); }
-  // Puts everything back, newest first, as far as it goes; false when
-  // anything could not be put back.
+  void SaveSize(File& f, uint64_t size) { steps_.push_back({&f, size, {}, true}); }
+  // Puts the changes back, newest first, and stops at the first one that
+  // cannot be put back: what an older change wrote (a frame, an index
+  // record) may be what a newer one that stays on the disk points at, so it
+  // is never cut away.  The files are then synced.  False when anything
+  // stayed as written.
   bool Run() {
     bool ok = true;
-    for (auto it = bytes_.rbegin(); it != bytes_.rend(); ++it)
-      ok &= it->file->WriteAt(it->off, it->old.data(), it->old.size());
-    for (auto it = sizes_.rbegin(); it != sizes_.rend(); ++it)
-      ok &= it->first->Truncate(it->second);
-    for (const auto& b : bytes_) ok &= b.file->Sync();
+    for (auto it = steps_.rbegin(); ok && it != steps_.rend(); ++it)
+      ok = it->isSize ? it->file->Truncate(it->off)
+                      : it->file->WriteAt(it->off, it->old.data(), it->old.size());
+    std::vector<File*> synced;
+    for (const Step& s : steps_) {
+      if (std::find(synced.begin(), synced.end(), s.file) != synced.end()) continue;
+      synced.push_back(s.file);
+      ok = s.file->Sync() && ok;
+    }
     return ok;
   }
 
  private:
-  struct Bytes {
+  struct Step {
     File* file;
-    uint64_t off;
+    uint64_t off;  // the offset of the bytes, or the size to cut back to
     std::string old;
+    bool isSize;
   };
-  std::vector<Bytes> bytes_;
-  std::vector<std::pair<File*, uint64_t>> sizes_;
+  std::vector<Step> steps_;
 };
 
 // Copies of the frame headers an operation changes.  Reads go through the

@@ -45,7 +45,7 @@ bool SquishBase::SyncDir() {
                     : slash == 0               ? "/"
                                                : basePath_.substr(0, slash);
   int err = 0;
-  return env_.SyncDirectory(dir, &err);
+  return env_.SyncDirectory(dir, &err) || FileFailed(dir, err, "sync the folder");
 }
 
 // Under the lock of the data file, a hidden file is left from a deletion

@@ -12,4 +12,12 @@ std::string Status::ToString() const {
   return text;
 }
 
+std::string Status::Reason() const {
+  if (ok()) return "OK";
+  const std::string why = systemError_ != 0 ? SystemErrorText(systemError_) : sentence_;
+  // A sentence that names the file itself is the whole reason.
+  if (file_.empty() || why.compare(0, file_.size(), file_) == 0) return why;
+  return why.empty() ? file_ : file_ + ": " + why;
+}
+
 }  // namespace vex

@@ -33,6 +33,10 @@ class Status {
   static Status IoError(std::string file, int err, std::string sentence) {
     return Status(Kind::kIoError, std::move(file), err, std::move(sentence));
   }
+  // The system refused `what` ("write", "open", "sync", ...) on `file`.
+  static Status FileError(std::string file, int err, const std::string& what) {
+    return Status(Kind::kIoError, std::move(file), err, "cannot " + what);
+  }
   static Status Refused(std::string file, std::string sentence) {
     return Status(Kind::kRefused, std::move(file), 0, std::move(sentence));
   }
@@ -53,6 +57,9 @@ class Status {
   // "OK", or the file, the sentence and the system's reason:
   // `b/area.jhr: the base header is short: No such file or directory`.
   std::string ToString() const;
+  // The file and, in the system's words, why: `b/area.jdt: No space left on
+  // device` (the sentence stands in when the system gave no reason).
+  std::string Reason() const;
 
  private:
   Status(Kind kind, std::string file, int err, std::string sentence)

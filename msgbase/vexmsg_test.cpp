@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "msgbase/jam_base.h"
-#include "msgbase/msg_dir_base.h"
+#include "msgbase/base.h"
 #include "platform/cp866.h"
 #include "testenv/mem_env.h"
 #include "util/coding.h"
@@ -24,21 +24,20 @@ class VexmsgTest : public ::testing::Test {
     env_.SetNow(t);
   }
   void Post(const std::string& to, const std::string& subject) {
-    auto base = MakeMsgDirBase(env_);
-    ASSERT_TRUE(base->OpenBase("net") || base->CreateBase("net"));
-    ASSERT_TRUE(base->StartNewMessage());
-    base->SetMailTypeFlag(kMailNet, true);
-    FtnAddress orig{2, 5020, 1, 4}, dest{2, 5030, 7, 0};
-    base->SetOrigAddress(orig, true);
-    base->SetDestAddress(dest);
-    base->SetFromName("Vexstat");
-    base->SetToName(to);
-    base->SetSubject(subject);
-    base->SetAttribute(AttrLocal | AttrPrivate, true);
-    base->WriteTextLine(Cp866("Привет"));
-    base->WriteTextLine("--- Vexstat");
-    ASSERT_TRUE(base->WriteMessage());
-    base->FreeMessageText();
+    std::unique_ptr<Base> base;
+    ASSERT_TRUE(OpenBase(env_, "Mnet", BaseMode::kWrite, &base).ok());
+    Message m;
+    m.attributes = AttrTypeNet | AttrLocal | AttrPrivate;
+    m.orig = FtnAddress{2, 5020, 1, 4};
+    m.dest = FtnAddress{2, 5030, 7, 0};
+    m.from = "Vexstat";
+    m.to = to;
+    m.subject = subject;
+    m.written = m.arrived = ToMsgDateTime(env_.Now());
+    m.kludges = AddressKludges(m.orig, m.dest, true, 0x1a2b3c4d);
+    m.text = {Cp866("Привет"), "--- Vexstat"};
+    uint32_t number = 0;
+    ASSERT_TRUE(base->Append(m, &number).ok());
   }
   int Run(std::vector<std::string> args) {
     env_.ClearConsole();

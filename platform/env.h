@@ -32,7 +32,9 @@ enum class OpenMode {
   kReadWrite,        // existing file, read and write
   kWrite,            // existing file, write only
   kCreate,           // create or truncate, read and write
-  kCreateExclusive,  // create a file that must not exist yet, read and write
+  kCreateExclusive,  // create a file that must not exist yet, read and write;
+                     // a symbolic link at the name counts as existing and is
+                     // never followed
   kAppend,           // create when missing (never truncated), write only;
                      // every write goes to the end of the file in one step
   kCreateWriteOnly,  // create or truncate, write only
@@ -56,6 +58,8 @@ class File {
   virtual bool Truncate(uint64_t size) = 0;
   // Pushes written data to the disk.
   virtual bool Sync() = 0;
+  // Sets the permission bits (07777) of the open file.
+  virtual bool SetMode(uint32_t mode) = 0;
   // Modification time of the open file.
   virtual bool ModTime(FileTime* t) = 0;
   // Takes an exclusive record lock on byte 0 (length 1), retrying for up to
@@ -76,6 +80,9 @@ struct FileInfo {
   bool isDirectory = false;
   uint64_t size = 0;
   FileTime mtime;
+  bool isLink = false;  // LinkInfo only: the name is a symbolic link
+  uint32_t mode = 0;    // permission bits (07777)
+  uint32_t owner = 0;   // the owner's user id
 };
 
 class Env {
@@ -86,6 +93,17 @@ class Env {
   virtual std::unique_ptr<File> Open(const std::string& path, OpenMode mode,
                                      int* err) = 0;
   virtual FileInfo Stat(const std::string& path) = 0;
+  // As Stat, but a symbolic link at path is described itself, not what it
+  // points to.
+  virtual FileInfo LinkInfo(const std::string& path) = 0;
+  // What the symbolic link at path points to, as written in it; false with
+  // the errno value in *err (EINVAL when path is no link).
+  virtual bool ReadLink(const std::string& path, std::string* target,
+                        int* err) = 0;
+  // The user the program runs as.
+  virtual uint32_t UserId() = 0;
+  // A number no one can guess, for names that must not be foreseen.
+  virtual uint64_t RandomNumber() = 0;
   // True when the process may change the file, or create and remove files
   // in the directory, that path names (nothing is opened or created).
   virtual bool CanWrite(const std::string& path) { return Stat(path).exists; }
@@ -104,6 +122,13 @@ class Env {
   // counts as what it points to); names beginning with "." are hidden and
   // skipped.  Sorted by name, bytewise.
   virtual std::vector<DirEntry> Search(const std::string& pattern) = 0;
+  // The names Search finds, sorted, without their sizes and times: a real
+  // disk then need not look at each file.
+  virtual std::vector<std::string> SearchNames(const std::string& pattern) {
+    std::vector<std::string> names;
+    for (DirEntry& e : Search(pattern)) names.push_back(std::move(e.name));
+    return names;
+  }
 
   virtual ClockTime Now() = 0;
   virtual void SleepMs(int ms) = 0;

@@ -28,6 +28,7 @@ class FileWrapper : public File {
   bool Size(uint64_t* size) override { return target_->Size(size); }
   bool Truncate(uint64_t size) override { return target_->Truncate(size); }
   bool Sync() override { return target_->Sync(); }
+  bool SetMode(uint32_t mode) override { return target_->SetMode(mode); }
   bool ModTime(FileTime* t) override { return target_->ModTime(t); }
   bool LockFirstByte(int timeoutMs) override {
     return target_->LockFirstByte(timeoutMs);
@@ -53,6 +54,15 @@ class EnvWrapper : public Env {
     return target_.Open(path, mode, err);
   }
   FileInfo Stat(const std::string& path) override { return target_.Stat(path); }
+  FileInfo LinkInfo(const std::string& path) override {
+    return target_.LinkInfo(path);
+  }
+  bool ReadLink(const std::string& path, std::string* target,
+                int* err) override {
+    return target_.ReadLink(path, target, err);
+  }
+  uint32_t UserId() override { return target_.UserId(); }
+  uint64_t RandomNumber() override { return target_.RandomNumber(); }
   bool Remove(const std::string& path, int* err) override {
     return target_.Remove(path, err);
   }

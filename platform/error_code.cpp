@@ -2,16 +2,15 @@
 #include <string>
 
 #include "platform/env.h"
+#include "platform/path.h"
 
 namespace vex {
 
 int Win32ErrorCode(Env& env, int err, const std::string& path) {
   switch (err) {
     case ENOENT: {
-      size_t slash = path.rfind('/');
-      if (slash == std::string::npos) return 2;
-      std::string dir = slash == 0 ? "/" : path.substr(0, slash);
-      FileInfo info = env.Stat(dir);
+      if (path.find('/') == std::string::npos) return 2;
+      FileInfo info = env.Stat(FolderOf(path));
       return info.exists && info.isDirectory ? 2 : 3;
     }
     case ENOTDIR: return 3;

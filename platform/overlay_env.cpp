@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/path.h"
 #include "platform/wildcard.h"
 
 namespace vex {
@@ -30,11 +31,8 @@ std::string Normalize(const std::string& path) {
   return out;
 }
 
-std::string ParentOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return "";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
+// The folder of a normalised path, normalised ("" for the current one).
+std::string ParentOf(const std::string& path) { return Normalize(FolderOf(path)); }
 
 FileTime FileTimeOf(const ClockTime& t) {
   FileTime f;
@@ -169,6 +167,7 @@ class OverlayFile : public File {
     return true;
   }
   bool Sync() override { return true; }
+  bool SetMode(uint32_t) override { return true; }
   bool ModTime(FileTime* t) override {
     *t = data_->mtime;
     return true;
@@ -294,6 +293,18 @@ FileInfo OverlayEnv::Stat(const std::string& name) {
   return info;
 }
 
+FileInfo OverlayEnv::LinkInfo(const std::string& name) {
+  return Find(Normalize(name)) ? Stat(name) : target().LinkInfo(name);
+}
+
+bool OverlayEnv::ReadLink(const std::string& name, std::string* to, int* err) {
+  if (Node* n = Find(Normalize(name))) {
+    *err = n->kind == Kind::kGone ? ENOENT : EINVAL;
+    return false;
+  }
+  return target().ReadLink(name, to, err);
+}
+
 bool OverlayEnv::CanWrite(const std::string& name) {
   Node* n = Find(Normalize(name));
   if (n && n->kind != Kind::kGone) return true;
@@ -359,11 +370,8 @@ bool OverlayEnv::MakeDirectory(const std::string& name, int* err) {
 }
 
 std::vector<DirEntry> OverlayEnv::Search(const std::string& pattern) {
-  const size_t slash = pattern.rfind('/');
-  const std::string dirPart =
-      slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
-  const std::string mask = pattern.substr(dirPart.size());
-  const std::string dir = Normalize(dirPart);
+  const std::string mask = NameOf(pattern);
+  const std::string dir = Normalize(FolderOf(pattern));
   std::map<std::string, DirEntry> found;
   for (DirEntry& e : target().Search(pattern)) found[e.name] = e;
   for (const auto& [path, node] : nodes_) {

@@ -28,6 +28,10 @@ class OverlayEnv : public EnvWrapper {
   std::unique_ptr<File> Open(const std::string& path, OpenMode mode,
                              int* err) override;
   FileInfo Stat(const std::string& path) override;
+  // A name the overlay holds is a file or a directory, never a link.
+  FileInfo LinkInfo(const std::string& path) override;
+  bool ReadLink(const std::string& path, std::string* target,
+                int* err) override;
   bool CanWrite(const std::string& path) override;
   bool Remove(const std::string& path, int* err) override;
   bool Rename(const std::string& from, const std::string& to,

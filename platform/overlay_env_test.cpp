@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <functional>
 
+#include "platform/path.h"
 #include "testenv/mem_env.h"
 
 namespace vex {
@@ -24,7 +25,7 @@ std::string Contents(Env& env, const std::string& path) {
 // What a program sees of a directory: names, sizes and contents.
 std::string Listing(Env& env, const std::string& pattern) {
   std::string out;
-  const std::string dir = pattern.substr(0, pattern.rfind('/') + 1);
+  const std::string dir = pattern.substr(0, pattern.size() - NameOf(pattern).size());
   for (const DirEntry& e : env.Search(pattern))
     out += e.name + "=" + Contents(env, dir + e.name) + ";";
   for (const std::string& n : env.HiddenNames(dir)) out += n + ";";

@@ -83,12 +83,16 @@ TEST_F(PosixEnvTest, SearchFindsRegularVisibleFilesSortedAnyCase) {
     std::ofstream(dir_ + name) << "x";
   ASSERT_EQ(mkdir((dir_ + "d.tic").c_str(), 0777), 0);
   ASSERT_EQ(symlink((dir_ + "a.tic").c_str(), (dir_ + "link.tic").c_str()), 0);
+  ASSERT_EQ(symlink((dir_ + "d.tic").c_str(), (dir_ + "dirlink.tic").c_str()), 0);
   auto found = env_.Search(dir_ + "*.tic");
   ASSERT_EQ(found.size(), 3u);
   EXPECT_EQ(found[0].name, "B.TIC");
   EXPECT_EQ(found[1].name, "a.tic");
   EXPECT_EQ(found[2].name, "link.tic");
   EXPECT_TRUE(env_.Search(dir_ + "nowhere/*.tic").empty());
+  // The names alone, from the listing, are the same.
+  EXPECT_EQ(env_.SearchNames(dir_ + "*.tic"), (std::vector<std::string>{"B.TIC", "a.tic", "link.tic"}));
+  EXPECT_TRUE(env_.SearchNames(dir_ + "nowhere/*.tic").empty());
   // A directory given without its final separator joins with the mask.
   EXPECT_TRUE(env_.Search(dir_.substr(0, dir_.size() - 1) + "*.tic").empty());
 }

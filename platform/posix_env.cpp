@@ -2,6 +2,7 @@
 // POSIX for files, directories, the clock and the console.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
@@ -14,6 +15,7 @@
 
 #include "platform/cp866.h"
 #include "platform/env.h"
+#include "platform/path.h"
 #include "platform/wildcard.h"
 
 namespace vex {
@@ -31,6 +33,18 @@ FileTime DosTime(time_t t) {
   ft.second = tm.tm_sec & ~1;
   if (ft.second > 58) ft.second = 58;
   return ft;
+}
+
+FileInfo InfoOf(const struct stat& st) {
+  FileInfo info;
+  info.exists = true;
+  info.isDirectory = S_ISDIR(st.st_mode);
+  info.isLink = S_ISLNK(st.st_mode);
+  info.size = static_cast<uint64_t>(st.st_size);
+  info.mtime = DosTime(st.st_mtime);
+  info.mode = static_cast<uint32_t>(st.st_mode & 07777);
+  info.owner = static_cast<uint32_t>(st.st_uid);
+  return info;
 }
 
 class PosixFile : public File {
@@ -116,6 +130,14 @@ class PosixFile : public File {
     return true;
   }
 
+  bool SetMode(uint32_t mode) override {
+    if (::fchmod(fd_, static_cast<mode_t>(mode & 07777)) != 0) {
+      err_ = errno;
+      return false;
+    }
+    return true;
+  }
+
   bool ModTime(FileTime* t) override {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) {
@@ -170,7 +192,9 @@ class PosixEnv : public Env {
       case OpenMode::kReadWrite: flags |= O_RDWR; break;
       case OpenMode::kWrite: flags |= O_WRONLY; break;
       case OpenMode::kCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-      case OpenMode::kCreateExclusive: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+      case OpenMode::kCreateExclusive:
+        flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+        break;
       case OpenMode::kAppend: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
       case OpenMode::kCreateWriteOnly: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
     }
@@ -193,14 +217,46 @@ class PosixEnv : public Env {
   }
 
   FileInfo Stat(const std::string& path) override {
-    FileInfo info;
     struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) != 0) return info;
-    info.exists = true;
-    info.isDirectory = S_ISDIR(st.st_mode);
-    info.size = static_cast<uint64_t>(st.st_size);
-    info.mtime = DosTime(st.st_mtime);
-    return info;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return FileInfo();
+    return InfoOf(st);
+  }
+
+  FileInfo LinkInfo(const std::string& path) override {
+    struct stat st {};
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0) return FileInfo();
+    return InfoOf(st);
+  }
+
+  bool ReadLink(const std::string& path, std::string* target,
+                int* err) override {
+    std::string buf(256, '\0');
+    for (;;) {
+      const ssize_t n = ::readlink(path.c_str(), buf.data(), buf.size());
+      if (n < 0) {
+        if (err) *err = errno;
+        return false;
+      }
+      if (static_cast<size_t>(n) < buf.size()) {
+        buf.resize(static_cast<size_t>(n));
+        *target = std::move(buf);
+        return true;
+      }
+      buf.resize(buf.size() * 2);
+    }
+  }
+
+  uint32_t UserId() override { return static_cast<uint32_t>(::geteuid()); }
+
+  uint64_t RandomNumber() override {
+    uint64_t n = 0;
+    if (::getrandom(&n, sizeof n, 0) == static_cast<ssize_t>(sizeof n)) return n;
+    // Without the kernel's generator: the clock and the process, which at
+    // least differ from run to run.
+    struct timespec ts {};
+    ::clock_gettime(CLOCK_REALTIME, &ts);
+    return (static_cast<uint64_t>(ts.tv_nsec) << 32) ^ static_cast<uint64_t>(ts.tv_sec) ^
+           (static_cast<uint64_t>(::getpid()) << 16);
   }
 
   bool CanWrite(const std::string& path) override {
@@ -249,17 +305,16 @@ class PosixEnv : public Env {
 
   std::vector<DirEntry> Search(const std::string& pattern) override {
     std::vector<DirEntry> found;
-    size_t slash = pattern.rfind('/');
-    std::string dir = slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
-    std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    const std::string dir = FolderOf(pattern);
+    const std::string mask = NameOf(pattern);
+    DIR* d = ::opendir(dir.c_str());
     if (d == nullptr) return found;
     while (struct dirent* e = ::readdir(d)) {
       std::string name = e->d_name;
       if (name.empty() || name[0] == '.') continue;
       if (!WildcardMatch(mask, name)) continue;
       struct stat st {};
-      if (::stat((dir + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+      if (::stat(JoinPath(dir, name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
       DirEntry entry;
       entry.name = name;
       entry.mtime = DosTime(st.st_mtime);
@@ -269,6 +324,32 @@ class PosixEnv : public Env {
     ::closedir(d);
     std::sort(found.begin(), found.end(),
               [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+    return found;
+  }
+
+  std::vector<std::string> SearchNames(const std::string& pattern) override {
+    std::vector<std::string> found;
+    size_t slash = pattern.rfind('/');
+    std::string dir = slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
+    std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (d == nullptr) return found;
+    while (struct dirent* e = ::readdir(d)) {
+      std::string name = e->d_name;
+      if (name.empty() || name[0] == '.') continue;
+      if (!WildcardMatch(mask, name)) continue;
+      // The listing tells a regular file; a link or a file system that
+      // does not say is asked.
+      if (e->d_type != DT_REG) {
+        struct stat st {};
+        if ((e->d_type != DT_LNK && e->d_type != DT_UNKNOWN) ||
+            ::stat((dir + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+          continue;
+      }
+      found.push_back(std::move(name));
+    }
+    ::closedir(d);
+    std::sort(found.begin(), found.end());
     return found;
   }
 

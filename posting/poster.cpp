@@ -58,9 +58,7 @@ void PreparePosting(PostingRun& run) {
     const Status st = OpenBase(run.env, e.baseType + e.areaPath, BaseMode::kWrite, &run.currentBase);
     if (!st.ok()) {
       SetPostingError(s, kPostNoBase);
-      // A base that is there but does not open: what is wrong with it, as a
-      // reader finds it.
-      if (st.IsDamaged()) run.why = "   " + st.sentence();
+      run.why = "   " + st.Reason();
     }
   }
   if (s.errors != 0) return;
@@ -158,8 +156,11 @@ void FinishSection(PostingRun& run) {
   const Status st = run.currentBase->Append(m, &number);
   m = Message{};
   if (!st.ok()) {
-    // A base that takes no more messages, or one that fails to store this one.
+    // A base that takes no more messages, or one that fails to store this
+    // one.  The section's line ends here; the failure has lines of its own.
+    run.log.LogFinish("");
     SetPostingError(s, st.IsRefused() ? kPostNoNewMessage : kPostWriteFailed);
+    if (run.why.empty()) run.why = "   " + st.Reason();
     return;
   }
   run.log.LogFinish("  - Ok...");
@@ -246,6 +247,7 @@ void ReportPostingErrors(PostingRun& run) {
       break;
     case kPostWriteFailed:
       run.log.LogError("Unable to write message, check area!");
+      if (!run.why.empty()) run.log.LogLine(run.why);
       break;
     case kPostFreeFailed:
       run.log.LogError("Unable to close message, check area!");

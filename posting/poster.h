@@ -9,8 +9,8 @@
 #include "core/log.h"
 #include "msgbase/base.h"
 #include "msgbase/message.h"
-#include "msgbase/msgid_counter.h"
 #include "platform/env.h"
+#include "posting/msgid_counter.h"
 #include "posting/posting_settings.h"
 
 namespace vex {

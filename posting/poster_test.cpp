@@ -340,12 +340,13 @@ TEST_F(PosterTest, WriteFailureKeepsStoredMessagesAndSkipsTossLog) {
   faulty.FailWritesAfter(4);
   PostAnnouncement(settings, faultyLog, faulty, "A", "r.txt");
   Lines log = Log();
-  ASSERT_GE(log.size(), 2u);
-  // The unfinished "trying" line is followed at once by the report.
-  EXPECT_EQ(log[log.size() - 2].substr(0, 17), "   -> trying ... ");
-  EXPECT_EQ(LogLines(log[log.size() - 2].substr(17)),
-            (Lines{"There are some errors in your settings of post area:"}));
-  EXPECT_EQ(log.back(), "[err] Unable to write message, check area!");
+  ASSERT_GE(log.size(), 4u);
+  // The unfinished "trying" line ends; the report and the file that failed
+  // follow on lines of their own.
+  EXPECT_EQ(log[log.size() - 4], "   -> trying ... ");
+  EXPECT_EQ(log[log.size() - 3], "There are some errors in your settings of post area:");
+  EXPECT_EQ(log[log.size() - 2], "[err] Unable to write message, check area!");
+  EXPECT_EQ(log.back(), "   fido/a.jdt: No space left on device");
   faulty.Reset();
   std::vector<StoredMessage> msgs = ReadBase(env, "Jfido/a");
   ASSERT_EQ(msgs.size(), 1u);

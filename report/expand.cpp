@@ -94,12 +94,12 @@ void ReplaceReportWide(ReportContext& ctx, MacroLine& line) {
     }
   }
 
-  Set(line, "@FILETOTALOUT", [&] { return std::to_string(t.filesOut); });
+  Set(line, "@FILETOTALOUT", [&] { return FormatCount(s, t.filesOut); });
   Set(line, "@SIZETOTALOUT", [&] { return FormatSize(s, t.sizeOut); });
-  Set(line, "@FILETOTALIN", [&] { return std::to_string(t.filesIn); });
+  Set(line, "@FILETOTALIN", [&] { return FormatCount(s, t.filesIn); });
   Set(line, "@SIZETOTALIN", [&] { return FormatSize(s, t.sizeIn); });
   Set(line, "@TOTALSIZE", [&] { return FormatSize(s, t.totalSize); });
-  Set(line, "@TOTALFILES", [&] { return std::to_string(t.totalFiles); });
+  Set(line, "@TOTALFILES", [&] { return FormatCount(s, t.totalFiles); });
   Set(line, "@BEGINDATE", [&] { return DateText(ctx.tables.periodStart); });
   Set(line, "@ENDDATE", [&] { return DateText(ctx.tables.periodEnd); });
   // The character set of the result file, by its registered name.
@@ -174,10 +174,23 @@ void ReplaceInOut(const ReportSettings& s, const Row& row, MacroLine& line) {
   Set(line, "@SIZEIN", [&] { return FormatSize(s, row.sizeIn); });
   Set(line, "@SIZEOUT", [&] { return FormatSize(s, row.sizeOut); });
   Set(line, "@SIZETOTAL", [&] { return FormatSize(s, row.sizeIn + row.sizeOut); });
-  Set(line, "@FILEIN", [&] { return std::to_string(row.filesIn); });
-  Set(line, "@FILEOUT", [&] { return std::to_string(row.filesOut); });
-  Set(line, "@FILETOTAL", [&] { return std::to_string(row.filesIn + row.filesOut); });
+  Set(line, "@FILEIN", [&] { return FormatCount(s, row.filesIn); });
+  Set(line, "@FILEOUT", [&] { return FormatCount(s, row.filesOut); });
+  Set(line, "@FILETOTAL", [&] { return FormatCount(s, row.filesIn + row.filesOut); });
 }
+
+}  // namespace
+
+void ReplaceNames(const ReportContext& ctx, const FtnAddress* address, MacroLine& line) {
+  const NodeNames* n = ctx.names && address ? ctx.names->Find(*address) : nullptr;
+  static const NodeNames kNone;
+  if (!n) n = &kNone;
+  Set(line, "@SYSNAME", [&] { return n->system; });
+  Set(line, "@SYSOP", [&] { return n->sysop; });
+  Set(line, "@LOCATION", [&] { return n->location; });
+}
+
+namespace {
 
 void ReplaceRow(ReportContext& ctx, size_t row, int kind, int key,
                 MacroLine& line) {
@@ -204,6 +217,7 @@ void ReplaceRow(ReportContext& ctx, size_t row, int kind, int key,
       const LinkStat& link = kind == kLinkTable ? ctx.tables.links[row]
                                                 : ctx.tables.originalLinks[row];
       Set(line, "@LINK", [&] { return AddressToTextUnsigned(link.address); });
+      ReplaceNames(ctx, &link.address, line);
       ReplaceInOut(s, link, line);
       ReplaceGraphAndPercent(r, key, line);
       ReplaceExtended(r, line);
@@ -216,8 +230,9 @@ void ReplaceRow(ReportContext& ctx, size_t row, int kind, int key,
         return exp.address.IsZero() ? std::string("Unknown")
                                     : AddressToTextUnsigned(exp.address);
       });
+      ReplaceNames(ctx, &exp.address, line);
       Set(line, "@EXPSIZE", [&] { return FormatSize(s, exp.size); });
-      Set(line, "@EXPFILE", [&] { return std::to_string(exp.files); });
+      Set(line, "@EXPFILE", [&] { return FormatCount(s, exp.files); });
       ReplaceExtended(r, line);
       ReplaceDouble(r, line);
       ReplaceGraphAndPercent(r, key, line);

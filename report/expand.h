@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "report/macro_line.h"
 #include "report/report_context.h"
 
 namespace vex {
@@ -16,6 +17,10 @@ namespace vex {
 // error text instead of the line.
 std::string ExpandLine(ReportContext& ctx, int64_t index,
                        std::string_view line, int kind, int key);
+
+// @SYSNAME, @SYSOP and @LOCATION of an address from the nodelist; empty
+// when it is not listed (or address is nullptr).
+void ReplaceNames(const ReportContext& ctx, const FtnAddress* address, MacroLine& line);
 
 // The text a line becomes when its row does not exist.
 std::string MissingRowText(int kind);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "report/expand.h"
 #include "report/graphs.h"
 #include "report/number_format.h"
 #include "report/sort_table.h"
@@ -95,19 +96,20 @@ void ReplaceFigures(ReportContext& ctx, MacroLine& line, const std::string_view 
     if (previous & (1u << i))
       ReplaceAll(line,
                  isSize[i] ? FormatSize(s, beforeValues[i])
-                           : std::to_string(beforeValues[i]),
+                           : FormatCount(s, beforeValues[i]),
                  "@PREV" + std::string(names[i]));
     if (change & (1u << i))
-      ReplaceAll(line, ChangeText(nowValues[i], beforeValues[i], s.percDots),
+      ReplaceAll(line, ChangeText(nowValues[i], beforeValues[i], s),
                  "@CHANGE" + std::string(names[i]));
   }
 }
 
 }  // namespace
 
-std::string ChangeText(int64_t now, int64_t before, int decimals) {
-  if (before == 0) return now == 0 ? FixedText(0, decimals) + "%" : "new";
-  if (now == 0) return "gone";
+std::string ChangeText(int64_t now, int64_t before, const ReportSettings& s) {
+  const int decimals = s.percDots;
+  if (before == 0) return now == 0 ? FixedText(0, decimals) + "%" : s.words.changeNew;
+  if (now == 0) return s.words.changeGone;
   double change = (static_cast<double>(now) - static_cast<double>(before)) /
                   static_cast<double>(before) * 100;
   std::string text = FixedText(change, decimals);
@@ -145,9 +147,9 @@ void ReplacePreviousRow(ReportContext& ctx, int kind, size_t row,
     const int64_t size = before ? before->size : 0, files = before ? before->files : 0;
     const ReportSettings& s = ctx.settings;
     Set(line, "@PREVEXPSIZE", [&] { return FormatSize(s, size); });
-    Set(line, "@PREVEXPFILE", [&] { return std::to_string(files); });
-    Set(line, "@CHANGEEXPSIZE", [&] { return ChangeText(now.size, size, s.percDots); });
-    Set(line, "@CHANGEEXPFILE", [&] { return ChangeText(now.files, files, s.percDots); });
+    Set(line, "@PREVEXPFILE", [&] { return FormatCount(s, files); });
+    Set(line, "@CHANGEEXPSIZE", [&] { return ChangeText(now.size, size, s); });
+    Set(line, "@CHANGEEXPFILE", [&] { return ChangeText(now.files, files, s); });
     return;
   }
   Figures now, before;
@@ -179,6 +181,13 @@ void ReplaceHistoryRow(ReportContext& ctx, int kind, size_t row, int key,
     const Note& note = History(ctx).notes[row];
     Set(line, "@NOTEKIND", [&] { return std::string(NoteKindName(note.kind)); });
     Set(line, "@NOTESUBJECT", [&] { return note.subject; });
+    // The figures of the sentence, so a template writes it in its language.
+    Set(line, "@NOTEDAYS", [&] { return std::to_string(note.days); });
+    Set(line, "@NOTEDATE", [&] { return DateText(note.date); });
+    Set(line, "@NOTEVOLUME", [&] { return ReadableSize(s, note.perDay); });
+    Set(line, "@NOTEFACTOR", [&] { return ApplyDotStyle(s, FixedText(note.factor, 1)); });
+    const bool system = note.kind == NoteKind::kSilentLink || note.kind == NoteKind::kNewOrigin;
+    ReplaceNames(ctx, system ? &note.address : nullptr, line);
     Set(line, "@NOTE", [&] { return note.text; });
     return;
   }
@@ -187,12 +196,13 @@ void ReplaceHistoryRow(ReportContext& ctx, int kind, size_t row, int key,
   const PeriodTotals& r = rows[row].totals;
   Set(line, "@TRENDDATE", [&] { return DateText(rows[row].first); });
   Set(line, "@TRENDEND", [&] { return DateText(rows[row].last); });
+  Set(line, "@TRENDPARTIAL", [&] { return rows[row].partial ? s.words.partial : std::string(); });
   Set(line, "@SIZEIN", [&] { return FormatSize(s, r.sizeIn); });
   Set(line, "@SIZEOUT", [&] { return FormatSize(s, r.sizeOut); });
   Set(line, "@SIZETOTAL", [&] { return FormatSize(s, r.totalSize); });
-  Set(line, "@FILEIN", [&] { return std::to_string(r.filesIn); });
-  Set(line, "@FILEOUT", [&] { return std::to_string(r.filesOut); });
-  Set(line, "@FILETOTAL", [&] { return std::to_string(r.totalFiles); });
+  Set(line, "@FILEIN", [&] { return FormatCount(s, r.filesIn); });
+  Set(line, "@FILEOUT", [&] { return FormatCount(s, r.filesOut); });
+  Set(line, "@FILETOTAL", [&] { return FormatCount(s, r.totalFiles); });
   // The rows are in date order: bars measure against the largest row.
   double maxSize = 0, maxFiles = 0;
   for (const TrendRow& t : rows) {

@@ -10,10 +10,11 @@
 
 namespace vex {
 
-// The change from `before` to `now`: a signed percentage with `decimals`
-// decimals ("+25.00%", "-3.10%", "0.00%"), "new" when there was nothing
-// before, "gone" when there is nothing now.
-std::string ChangeText(int64_t now, int64_t before, int decimals);
+// The change from `before` to `now`: a signed percentage with PERCDOTS
+// decimals ("+25.00%", "-3.10%", "0.00%"), the template's word for new
+// ("new") when there was nothing before, for gone ("gone") when there is
+// nothing now.
+std::string ChangeText(int64_t now, int64_t before, const ReportSettings& settings);
 
 // The report-wide macros of the previous period: its totals, their change,
 // its dates.

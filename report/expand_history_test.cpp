@@ -23,9 +23,15 @@ TEST(ChangeTextTest, PercentNewGoneAndNoChange) {
       {0, 5, 2, "gone"},        {0, 0, 2, "0.00%"},      {7, 7, 0, "0%"},
       {100001, 100000, 2, "0.00%"}, {3, 1, 0, "+200%"},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(ChangeText(c.now, c.before, c.decimals), c.text)
-        << c.now << " " << c.before;
+  for (const Case& c : cases) {
+    ReportSettings s;
+    s.percDots = static_cast<uint8_t>(c.decimals);
+    EXPECT_EQ(ChangeText(c.now, c.before, s), c.text) << c.now << " " << c.before;
+  }
+  // The template's words for new and gone.
+  ReportSettings s;
+  s.words.changeNew = "NEU", s.words.changeGone = "weg";
+  EXPECT_EQ(ChangeText(5, 0, s) + ChangeText(0, 5, s), "NEUweg");
 }
 
 // Templates over the acceptance store: 57 files in the period, 72 in the
@@ -109,6 +115,30 @@ TEST_F(HistoryTemplateTest, TrendSvgLines) {
   for (const std::string& l : out) all += l + "\n";
   for (const char* label : {">07.11<", ">08.12<", ">01.12<", ">Files<", ">Size<"})
     EXPECT_NE(all.find(label), std::string::npos) << label;
+}
+
+// The template's words replace every word the program writes: the chart's,
+// the change column's, the partial mark and the units of readable sizes
+// (which last only for their template).
+TEST_F(HistoryTemplateTest, TemplateWordsAndReadableSizes) {
+  const std::string words =
+      "#WORD FILES Dateien\n#WORD SIZE Umfang\n#WORD IN ein\n#WORD OUT aus\n"
+      "#WORD PARTIAL teilweise\n#WORD NEW neu\n#WORD KB KiB\n#WORD BYTES Byte\n"
+      "#ORDERSTYLE '\n#REALDOTS 1\n";
+  Lines out = Run(words + "@TRENDSVG(WEEK)\n#TREND(WEEK)\n@TRENDDATE @TRENDPARTIAL|\n"
+                  "#READABLE ON\n@TOTALSIZE @TOTALFILES\n#AREASIZE\n@AREA(12,L) @CHANGESIZETOTAL\n");
+  std::string all;
+  for (const std::string& l : out) all += l + "\n";
+  for (const char* want : {">Dateien<", ">Umfang<", ">ein<", ">aus<", ">teilweise<", " KiB<",
+                           "07.11.2026 teilweise|", "09.11.2026 |", "NEW.AREA     neu",
+                           "131.1 KiB 57\n"})
+    EXPECT_NE(all.find(want), std::string::npos) << want << "\n" << all;
+  for (const char* english : {">Files<", ">Size<", ">in<", ">out<", ">partial<", " KB<", "new"})
+    EXPECT_EQ(all.find(english), std::string::npos) << english;
+  // The next template starts with the English words and the Parts' sizes.
+  Lines plain = Run("@TOTALSIZE @CHANGETOTALSIZE\n#NOTES\n@NOTE\n");
+  EXPECT_EQ(plain.front().find("KiB"), std::string::npos) << plain.front();
+  EXPECT_EQ(plain.front().find(" "), plain.front().rfind(" ")) << plain.front();
 }
 
 }  // namespace

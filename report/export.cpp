@@ -7,17 +7,13 @@
 
 #include "platform/cp866.h"
 #include "util/address.h"
+#include "util/dates.h"
 #include "util/text.h"
 
 namespace vex {
 namespace {
 
-std::string IsoDate(const CalendarDate& d) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", static_cast<int>(d.year),
-                static_cast<int>(d.month), static_cast<int>(d.day));
-  return buf;
-}
+std::string IsoDate(const CalendarDate& d) { return IsoDateText(d); }
 
 // One row of any table, as every format writes it.
 struct Row {
@@ -26,6 +22,9 @@ struct Row {
   std::string description;  // area description, note text (UTF-8)
   std::string kind;         // note kind
   bool split = true;        // in and out figures; else only the sums
+  // Of a link, originating system or addressee: the nodelist's names.
+  std::string system{}, sysop{}, location{};
+  std::string noteFigures{};  // of a note: its figures as JSON members
   int64_t filesIn = 0, filesOut = 0, bytesIn = 0, bytesOut = 0;
   int64_t files() const { return filesIn + filesOut; }
   int64_t bytes() const { return bytesIn + bytesOut; }
@@ -46,35 +45,100 @@ Row Figures(const char* table, std::string name, const Stat& s) {
   return r;
 }
 
+Row& Named(Row& r, const Nodelist* names, const FtnAddress& address) {
+  const NodeNames* n = names ? names->Find(address) : nullptr;
+  if (n) {
+    r.system = Cp866ToUtf8(n->system);
+    r.sysop = Cp866ToUtf8(n->sysop);
+    r.location = Cp866ToUtf8(n->location);
+  }
+  return r;
+}
+
+// The area, link, originating-system and addressee rows of one period.
+struct PeriodRows {
+  std::vector<Row> areas, links, origins, downlinks;
+};
+
+PeriodRows CollectRows(const PeriodTables& t, const Nodelist* names, bool previous) {
+  PeriodRows out;
+  static const char* const kNames[2][4] = {
+      {"area", "link", "origin", "downlink"},
+      {"previous_area", "previous_link", "previous_origin", "previous_downlink"}};
+  const char* const* tn = kNames[previous ? 1 : 0];
+  for (const AreaStat& a : t.areas) {
+    Row r = Figures(tn[0], Cp866ToUtf8(a.name), a);
+    r.description = Cp866ToUtf8(a.description);
+    out.areas.push_back(r);
+  }
+  for (const LinkStat& l : t.links) {
+    Row r = Figures(tn[1], AddressToTextUnsigned(l.address), l);
+    out.links.push_back(Named(r, names, l.address));
+  }
+  for (const LinkStat& l : t.originalLinks) {
+    Row r = Figures(tn[2], AddressToTextUnsigned(l.address), l);
+    out.origins.push_back(Named(r, names, l.address));
+  }
+  for (const ExpLinkStat& e : t.expLinks) {
+    Row r{tn[3], AddressToTextUnsigned(e.address), "", ""};
+    r.split = false;
+    r.filesIn = e.files, r.bytesIn = e.size;
+    out.downlinks.push_back(Named(r, names, e.address));
+  }
+  return out;
+}
+
+std::string JsonString(const std::string& utf8);
+
+// A note's figures, those its kind gives, as JSON members.
+std::string NoteFigures(const Note& n, const Nodelist* names) {
+  switch (n.kind) {
+    case NoteKind::kSilentArea:
+    case NoteKind::kSilentLink: {
+      std::string out = ", \"days\": " + std::to_string(n.days) + ", \"last_file\": \"" +
+                        IsoDate(n.date) + "\"";
+      if (n.kind == NoteKind::kSilentArea) return out;
+      Row r{"note", "", "", ""};
+      Named(r, names, n.address);
+      return out + ", \"name\": " + JsonString(r.system) + ", \"sysop\": " +
+             JsonString(r.sysop) + ", \"location\": " + JsonString(r.location);
+    }
+    case NoteKind::kNewArea:
+    case NoteKind::kNewOrigin: {
+      std::string out = ", \"first_file\": \"" + IsoDate(n.date) + "\"";
+      if (n.kind == NoteKind::kNewArea) return out;
+      Row r{"note", "", "", ""};
+      Named(r, names, n.address);
+      return out + ", \"name\": " + JsonString(r.system) + ", \"sysop\": " +
+             JsonString(r.sysop) + ", \"location\": " + JsonString(r.location);
+    }
+    case NoteKind::kSpike: {
+      char factor[32];
+      std::snprintf(factor, sizeof factor, "%.2f", n.factor);
+      return ", \"bytes_per_day\": " + std::to_string(n.perDay) + ", \"factor\": " + factor;
+    }
+  }
+  return std::string();
+}
+
 // Every table of the export in one list, in the order the formats write it.
 struct Tables {
   Row totals, previousTotals;
-  std::vector<Row> areas, links, origins, downlinks, days, notes;
+  PeriodRows current, previous;
+  std::vector<Row> days, notes;
 };
 
 Tables Collect(const PeriodTables& t, const PeriodHistory& h) {
   Tables out;
   out.totals = Figures("totals", "", t.totals);
   out.previousTotals = Figures("previous_totals", "", h.previous.totals);
-  for (const AreaStat& a : t.areas) {
-    Row r = Figures("area", Cp866ToUtf8(a.name), a);
-    r.description = Cp866ToUtf8(a.description);
-    out.areas.push_back(r);
-  }
-  for (const LinkStat& l : t.links)
-    out.links.push_back(Figures("link", AddressToTextUnsigned(l.address), l));
-  for (const LinkStat& l : t.originalLinks)
-    out.origins.push_back(Figures("origin", AddressToTextUnsigned(l.address), l));
-  for (const ExpLinkStat& e : t.expLinks) {
-    Row r{"downlink", AddressToTextUnsigned(e.address), "", ""};
-    r.split = false;
-    r.filesIn = e.files, r.bytesIn = e.size;
-    out.downlinks.push_back(r);
-  }
-  for (const TrendRow& d : h.days) out.days.push_back(Figures("day", IsoDate(d.first), d.totals));
+  out.current = CollectRows(t, h.names, false);
+  out.previous = CollectRows(h.previous, h.names, true);
+  for (const TrendRow& d : h.days) out.days.push_back(Figures("day", IsoDate(d.last), d.totals));
   for (const Note& n : h.notes) {
     Row r{"note", Cp866ToUtf8(n.subject), Cp866ToUtf8(n.text), NoteKindName(n.kind)};
     r.split = false;
+    r.noteFigures = NoteFigures(n, h.names);
     out.notes.push_back(r);
   }
   return out;
@@ -120,32 +184,46 @@ std::string JsonList(const std::vector<Row>& rows,
   return out + "  ]";
 }
 
-std::string Json(const PeriodTables& t, const PeriodHistory& h, const Tables& x) {
-  std::string out = "{\n";
-  out += "  \"period\": " + JsonPeriod(t.periodStart, t.periodEnd) + ",\n";
-  out += "  \"totals\": {" + JsonFigures(x.totals) + "},\n";
-  out += "  \"areas\": " + JsonList(x.areas, [](const Row& r) {
+std::string JsonNames(const Row& r) {
+  return "\"name\": " + JsonString(r.system) + ", \"sysop\": " + JsonString(r.sysop) +
+         ", \"location\": " + JsonString(r.location) + ", ";
+}
+
+// The area, link, originating-system and addressee lists of one period,
+// each member on its own line, indented by `indent`.
+std::string JsonRows(const PeriodRows& rows, const std::string& indent) {
+  std::string out;
+  out += indent + "\"areas\": " + JsonList(rows.areas, [](const Row& r) {
     return "\"tag\": " + JsonString(r.name) + ", \"description\": " +
            JsonString(r.description) + ", " + JsonFigures(r);
   }) + ",\n";
   auto address = [](const Row& r) {
-    return "\"address\": " + JsonString(r.name) + ", " + JsonFigures(r);
+    return "\"address\": " + JsonString(r.name) + ", " + JsonNames(r) + JsonFigures(r);
   };
-  out += "  \"links\": " + JsonList(x.links, address) + ",\n";
-  out += "  \"origins\": " + JsonList(x.origins, address) + ",\n";
-  out += "  \"downlinks\": " + JsonList(x.downlinks, [](const Row& r) {
-    return "\"address\": " + JsonString(r.name) + ", \"files\": " +
+  out += indent + "\"links\": " + JsonList(rows.links, address) + ",\n";
+  out += indent + "\"origins\": " + JsonList(rows.origins, address) + ",\n";
+  out += indent + "\"downlinks\": " + JsonList(rows.downlinks, [](const Row& r) {
+    return "\"address\": " + JsonString(r.name) + ", " + JsonNames(r) + "\"files\": " +
            std::to_string(r.files()) + ", \"bytes\": " + std::to_string(r.bytes());
-  }) + ",\n";
+  });
+  return out;
+}
+
+std::string Json(const PeriodTables& t, const PeriodHistory& h, const Tables& x) {
+  std::string out = "{\n";
+  out += "  \"period\": " + JsonPeriod(t.periodStart, t.periodEnd) + ",\n";
+  out += "  \"totals\": {" + JsonFigures(x.totals) + "},\n";
+  out += JsonRows(x.current, "  ") + ",\n";
   out += "  \"previous\": {\"period\": " +
          JsonPeriod(h.previous.periodStart, h.previous.periodEnd) +
-         ", \"totals\": {" + JsonFigures(x.previousTotals) + "}},\n";
+         ", \"totals\": {" + JsonFigures(x.previousTotals) + "},\n";
+  out += JsonRows(x.previous, "  ") + "},\n";
   out += "  \"days\": " + JsonList(x.days, [](const Row& r) {
     return "\"date\": \"" + r.name + "\", " + JsonFigures(r);
   }) + ",\n";
   out += "  \"notes\": " + JsonList(x.notes, [](const Row& r) {
     return "\"kind\": \"" + r.kind + "\", \"subject\": " + JsonString(r.name) +
-           ", \"text\": " + JsonString(r.description);
+           ", \"text\": " + JsonString(r.description) + r.noteFigures;
   }) + "\n";
   return out + "}\n";
 }
@@ -183,7 +261,9 @@ std::string Csv(const PeriodTables& t, const PeriodHistory& h, const Tables& x) 
     return std::string(r.table) + "," + r.name + "," + r.description + ",,,,,,,\r\n";
   };
   out += dates(period) + CsvRow(x.totals) + dates(previous) + CsvRow(x.previousTotals);
-  for (const auto* list : {&x.areas, &x.links, &x.origins, &x.downlinks, &x.days, &x.notes})
+  for (const auto* list : {&x.current.areas, &x.current.links, &x.current.origins,
+                           &x.current.downlinks, &x.days, &x.notes, &x.previous.areas,
+                           &x.previous.links, &x.previous.origins, &x.previous.downlinks})
     for (const Row& r : *list) out += CsvRow(r);
   return out;
 }
@@ -228,16 +308,6 @@ class Metrics {
   std::string name_, out_;
 };
 
-int64_t DayNumber(const CalendarDate& d) {
-  // Days since 1970-01-01 of the proleptic Gregorian calendar.
-  const int64_t y = d.year - (d.month <= 2);
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (d.month + (d.month > 2 ? -3 : 9)) + 2) / 5 + d.day - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
 std::string Prometheus(const PeriodTables& t, const PeriodHistory& h, const Tables& x) {
   Metrics m;
   const std::vector<Row> totals{x.totals}, previous{x.previousTotals};
@@ -249,20 +319,20 @@ std::string Prometheus(const PeriodTables& t, const PeriodHistory& h, const Tabl
     m.Directions(rows, label, true);
   };
   pair("vexstat", "of all file echoes in the report period", totals, nullptr);
-  pair("vexstat_area", "of each file echo in the report period", x.areas, "area");
-  pair("vexstat_link", "from each link in the report period", x.links, "link");
-  pair("vexstat_origin", "from each originating system in the report period", x.origins, "origin");
+  pair("vexstat_area", "of each file echo in the report period", x.current.areas, "area");
+  pair("vexstat_link", "from each link in the report period", x.current.links, "link");
+  pair("vexstat_origin", "from each originating system in the report period", x.current.origins, "origin");
   m.Family("vexstat_downlink_files", "Files addressed to each system in the report period.");
-  for (const Row& r : x.downlinks) m.Sample("downlink=\"" + LabelValue(r.name) + "\"", r.files());
+  for (const Row& r : x.current.downlinks) m.Sample("downlink=\"" + LabelValue(r.name) + "\"", r.files());
   m.Family("vexstat_downlink_bytes", "Bytes of the files addressed to each system in the report period.");
-  for (const Row& r : x.downlinks) m.Sample("downlink=\"" + LabelValue(r.name) + "\"", r.bytes());
+  for (const Row& r : x.current.downlinks) m.Sample("downlink=\"" + LabelValue(r.name) + "\"", r.bytes());
   pair("vexstat_previous", "of all file echoes in the period of the same length before the report period",
        previous,
        nullptr);
   m.Family("vexstat_period_start_timestamp_seconds", "Start of the report period's first day (UTC midnight), as a Unix time.");
-  m.Sample("", DayNumber(t.periodStart) * 86400);
+  m.Sample("", RealDayNumber(FirstRealDayOf(t.periodStart)) * 86400);
   m.Family("vexstat_period_end_timestamp_seconds", "End of the report period's last day (UTC midnight after it), as a Unix time.");
-  m.Sample("", (DayNumber(t.periodEnd) + 1) * 86400);
+  m.Sample("", (RealDayNumber(t.periodEnd) + 1) * 86400);
   m.Family("vexstat_notes", "Notes on what changed in the report period, by kind.");
   for (NoteKind k : {NoteKind::kSilentArea, NoteKind::kSilentLink, NoteKind::kNewArea,
                      NoteKind::kNewOrigin, NoteKind::kSpike}) {
@@ -296,32 +366,6 @@ std::string RenderExport(ExportFormat format, const PeriodTables& tables,
       return Prometheus(tables, history, x);
   }
   return std::string();
-}
-
-bool ReplaceFile(Env& env, const std::string& path, const std::string& bytes,
-                 int* err) {
-  const size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  // The temporary name is hidden, so a collector that reads every file of
-  // the directory never reads it half written.
-  const std::string temp = dir + "." + path.substr(dir.size()) + ".tmp";
-  std::unique_ptr<File> file = env.Open(temp, OpenMode::kCreate, err);
-  if (!file) return false;
-  if (!file->WriteAt(0, bytes.data(), bytes.size()) || !file->Sync()) {
-    *err = file->LastError();
-    file.reset();
-    int ignored = 0;
-    env.Remove(temp, &ignored);
-    return false;
-  }
-  file.reset();
-  if (!env.Rename(temp, path, err)) {
-    int ignored = 0;
-    env.Remove(temp, &ignored);
-    return false;
-  }
-  // The new name is durable only once its directory is.
-  return env.SyncDirectory(dir.size() > 1 ? dir.substr(0, dir.size() - 1) : dir, err);
 }
 
 }  // namespace vex

@@ -11,6 +11,7 @@
 #include "platform/env.h"
 #include "report/period_history.h"
 #include "report/period_tables.h"
+#include "util/replace_file.h"  // the exports are written with ReplaceFile
 
 namespace vex {
 
@@ -23,12 +24,5 @@ bool ParseExportFormat(std::string_view name, ExportFormat* format);
 // showed them.
 std::string RenderExport(ExportFormat format, const PeriodTables& tables,
                          const PeriodHistory& history);
-
-// Replaces the file in one step: the bytes go to a temporary file beside
-// it, which is synced and renamed over it, and the directory is synced.
-// False, with the errno value in *err, when a step fails; the file is then
-// as it was.
-bool ReplaceFile(Env& env, const std::string& path, const std::string& bytes,
-                 int* err);
 
 }  // namespace vex

@@ -91,7 +91,21 @@ std::string ApplyDotStyle(const ReportSettings& settings, std::string text) {
   return text;
 }
 
+std::string ReadableSize(const ReportSettings& settings, int64_t bytes) {
+  double v = static_cast<double>(bytes);
+  int unit = 0;
+  while (unit < 4 && (v >= 1024 || v <= -1024)) v /= 1024, ++unit;
+  return ApplyDotStyle(settings, FixedText(v, unit == 0 ? 0 : settings.realDots)) + " " +
+         settings.words.units[unit];
+}
+
+std::string FormatCount(const ReportSettings& settings, int64_t count) {
+  if (!settings.readable) return std::to_string(count);
+  return ApplyDotStyle(settings, std::to_string(count));
+}
+
 std::string FormatSize(const ReportSettings& settings, int64_t bytes) {
+  if (settings.readable) return ReadableSize(settings, bytes);
   // A divisor of 0 is never accepted by the directive; guard all the same.
   double divisor = settings.kbSize != 0 ? settings.kbSize : 1024;
   return ApplyDotStyle(

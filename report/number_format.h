@@ -20,7 +20,14 @@ std::string FixedText(double value, int decimals);
 // an ORDERSTYLE character the integer part is grouped in threes.
 std::string ApplyDotStyle(const ReportSettings& settings, std::string text);
 
-// bytes / KBSIZE with REALDOTS decimals, through ApplyDotStyle.
+// bytes / KBSIZE with REALDOTS decimals, through ApplyDotStyle; with
+// #READABLE ON, ReadableSize.
 std::string FormatSize(const ReportSettings& settings, int64_t bytes);
+// A file count: plain decimal; with #READABLE ON grouped by ORDERSTYLE.
+std::string FormatCount(const ReportSettings& settings, int64_t count);
+// Bytes in the largest unit of 1024 that keeps the number at 1 or more,
+// with REALDOTS decimals (none for bytes), through ApplyDotStyle, and the
+// unit's word: "1.5 MB", "512 bytes".
+std::string ReadableSize(const ReportSettings& settings, int64_t bytes);
 
 }  // namespace vex

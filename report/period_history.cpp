@@ -1,7 +1,6 @@
 #include "report/period_history.h"
 
 #include <algorithm>
-#include <chrono>
 #include <climits>
 #include <unordered_set>
 
@@ -40,10 +39,7 @@ std::string AreaKey(std::string_view name) {
   return std::string(AreaKey(name, buf));
 }
 
-std::string IsoDate(CalendarDate d) {
-  return ZeroPad(NumberText(d.year), 4) + "-" + ZeroPad(NumberText(d.month), 2) +
-         "-" + ZeroPad(NumberText(d.day), 2);
-}
+std::string IsoDate(CalendarDate d) { return IsoDateText(d); }
 
 // Bytes in the unit a person reads at a glance.
 std::string Volume(int64_t bytes) {
@@ -111,13 +107,6 @@ class KeySet {
   size_t count_ = 0;
 };
 
-int Weekday(CalendarDate d) {  // 0 Monday .. 6 Sunday
-  using namespace std::chrono;
-  year_month_day ymd{year{d.year}, month{static_cast<unsigned>(d.month)},
-                     day{static_cast<unsigned>(d.day)}};
-  return static_cast<int>(weekday{sys_days{ymd}}.iso_encoding()) - 1;
-}
-
 void AddTotals(PeriodTotals& to, const PeriodTotals& t) {
   to.totalSize += t.totalSize, to.totalFiles += t.totalFiles;
   to.filesIn += t.filesIn, to.filesOut += t.filesOut;
@@ -129,15 +118,28 @@ void AddTotals(PeriodTotals& to, const PeriodTotals& t) {
 std::vector<TrendRow> TrendRows(const std::vector<TrendRow>& days,
                                 TrendUnit unit) {
   if (unit == TrendUnit::kDay) return days;
+  // A day belongs to the week its first real day lies in, and to the month
+  // of its own date (29 February counts with 1 March, as its files do).
+  auto group = [unit](const TrendRow& d) -> int64_t {
+    if (unit == TrendUnit::kWeek) return RealWeekNumber(d.first);
+    return int64_t{d.last.year} * 12 + d.last.month;
+  };
   std::vector<TrendRow> rows;
+  int64_t current = 0;
   for (const TrendRow& d : days) {
-    bool next = rows.empty() ||
-                (unit == TrendUnit::kWeek ? Weekday(d.first) == 0
-                                          : d.first.month != rows.back().first.month ||
-                                                d.first.year != rows.back().first.year);
-    if (next) rows.push_back(TrendRow{d.first, d.last, {}});
+    if (rows.empty() || group(d) != current) {
+      rows.push_back(TrendRow{d.first, d.last, {}});
+      current = group(d);
+    }
     rows.back().last = d.last;
     AddTotals(rows.back().totals, d.totals);
+  }
+  for (TrendRow& r : rows) {
+    if (unit == TrendUnit::kWeek)
+      r.partial = RealDayNumber(r.last) - RealDayNumber(r.first) < 6;
+    else  // 1 March may start at 29 February; February may end on the 28th
+      r.partial = !(r.first.day == 1 || (r.first.month == 2 && r.first.day == 29)) ||
+                  r.last.day < MonthLength(r.last.month);
   }
   return rows;
 }
@@ -212,8 +214,16 @@ struct HistoryBuilder::State {
   void Notes();
   void SilentNotes();
   void NewAndSpikeNotes();
-  void Add(NoteKind kind, std::string subject, std::string text) {
+  Note& Add(NoteKind kind, std::string subject, std::string text) {
     history.notes.push_back(Note{kind, std::move(subject), std::move(text)});
+    return history.notes.back();
+  }
+  void AddSilent(NoteKind kind, std::string subject, std::string text,
+                 int32_t lastAge, FtnAddress address = {}) {
+    Note& n = Add(kind, std::move(subject), std::move(text));
+    n.days = lastAge - last;
+    n.date = DateOf(lastAge);
+    n.address = address;
   }
 };
 
@@ -234,7 +244,7 @@ HistoryBuilder::HistoryBuilder(PeriodHistory& history,
   history.days.resize(static_cast<size_t>(s_->length));
   for (int32_t i = 0; i < s_->length; ++i) {
     CalendarDate d = DaysBack(today, s_->first - i);
-    history.days[static_cast<size_t>(i)].first = d;
+    history.days[static_cast<size_t>(i)].first = FirstRealDayOf(d);
     history.days[static_cast<size_t>(i)].last = d;
   }
 }
@@ -300,21 +310,21 @@ void HistoryBuilder::State::SilentNotes() {
   for (size_t i = 0; i < current.areas.size(); ++i) {
     seen.insert(AreaKey(current.areas[i].name));
     if (silent(areaAges[i].last))
-      Add(NoteKind::kSilentArea, current.areas[i].name,
-          text("area " + current.areas[i].name, areaAges[i].last));
+      AddSilent(NoteKind::kSilentArea, current.areas[i].name,
+                text("area " + current.areas[i].name, areaAges[i].last), areaAges[i].last);
   }
   const PeriodTables& prev = history.previous;
   for (size_t i = 0; i < prev.areas.size(); ++i)
     if (!seen.count(AreaKey(prev.areas[i].name)) && silent(previousAreaLast[i]))
-      Add(NoteKind::kSilentArea, prev.areas[i].name,
-          text("area " + prev.areas[i].name, previousAreaLast[i]));
+      AddSilent(NoteKind::kSilentArea, prev.areas[i].name,
+                text("area " + prev.areas[i].name, previousAreaLast[i]), previousAreaLast[i]);
 
   // Links: the systems that send to the node, never the node itself.
   std::unordered_set<uint64_t> links;
   auto link = [&](const FtnAddress& a, int32_t lastAge) {
     if (a.IsZero() || previousAcc.IsOwn(a) || !silent(lastAge)) return;
     std::string address = AddressToTextUnsigned(a);
-    Add(NoteKind::kSilentLink, address, text("link " + address, lastAge));
+    AddSilent(NoteKind::kSilentLink, address, text("link " + address, lastAge), lastAge, a);
   };
   for (size_t i = 0; i < current.links.size(); ++i) {
     links.insert(Key(current.links[i].address));
@@ -335,7 +345,8 @@ void HistoryBuilder::State::NewAndSpikeNotes() {
     const int64_t bytes = a.sizeIn + a.sizeOut;
     if (!before && !older.count(AreaKey(a.name))) {
       Add(NoteKind::kNewArea, a.name,
-          "new area " + a.name + ", first file on " + IsoDate(DateOf(areaAges[i].first)));
+          "new area " + a.name + ", first file on " + IsoDate(DateOf(areaAges[i].first)))
+          .date = DateOf(areaAges[i].first);
       continue;
     }
     if (!before || spike <= 0) continue;
@@ -344,12 +355,13 @@ void HistoryBuilder::State::NewAndSpikeNotes() {
     // Both periods have the same days, so the daily means compare as the
     // sums do.
     const double days = length > 0 ? length : 1;
-    Add(NoteKind::kSpike, a.name,
-        "area " + a.name + ": " +
-            Volume(static_cast<int64_t>(static_cast<double>(bytes) / days)) +
-            " a day, " +
-            FixedText(static_cast<double>(bytes) / static_cast<double>(was), 1) +
-            " times the previous period");
+    const int64_t perDay = static_cast<int64_t>(static_cast<double>(bytes) / days);
+    const double factor = static_cast<double>(bytes) / static_cast<double>(was);
+    Note& n = Add(NoteKind::kSpike, a.name,
+                  "area " + a.name + ": " + Volume(perDay) + " a day, " +
+                      FixedText(factor, 1) + " times the previous period");
+    n.perDay = perDay;
+    n.factor = factor;
   }
   for (size_t i = 0; i < current.originalLinks.size(); ++i) {
     const FtnAddress& a = current.originalLinks[i].address;
@@ -358,9 +370,11 @@ void HistoryBuilder::State::NewAndSpikeNotes() {
         olderOrigins.Contains(OriginKeys(a)))
       continue;
     std::string address = AddressToTextUnsigned(a);
-    Add(NoteKind::kNewOrigin, address,
-        "new originating system " + address + ", first file on " +
-            IsoDate(DateOf(originFirst[i])));
+    Note& n = Add(NoteKind::kNewOrigin, address,
+                  "new originating system " + address + ", first file on " +
+                      IsoDate(DateOf(originFirst[i])));
+    n.date = DateOf(originFirst[i]);
+    n.address = a;
   }
 }
 

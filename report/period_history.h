@@ -17,20 +17,27 @@
 #include "report/period_load.h"
 #include "report/period_tables.h"
 #include "util/dates.h"
+#include "util/nodelist.h"
 
 namespace vex {
 
 // The figures of a stretch of days: a day, a week or a month of the
 // period, or the whole of it.
 struct TrendRow {
-  CalendarDate first, last;  // first and last day it covers, both in it
+  // First and last real day it covers, both in it.  A day of the period is
+  // a day of the day-count calendar: 1 March of a leap year holds 29
+  // February as well, and then starts there.
+  CalendarDate first, last;
   PeriodTotals totals;
+  // A week or month of which the period holds only some days.
+  bool partial = false;
 };
 
 enum class TrendUnit { kDay, kWeek, kMonth };
 
-// The days put together by calendar week (Monday to Sunday) or month; the
-// first and last rows may cover only part of theirs.
+// The days put together by real calendar week (Monday to Sunday) or
+// month; the first and last rows may cover only part of theirs and are
+// then marked partial.
 std::vector<TrendRow> TrendRows(const std::vector<TrendRow>& days,
                                 TrendUnit unit);
 
@@ -41,7 +48,13 @@ const char* NoteKindName(NoteKind kind);
 struct Note {
   NoteKind kind;
   std::string subject;  // the area tag or the address as reports write it
-  std::string text;     // one sentence
+  std::string text;     // one sentence, in English
+  // The figures the sentence gives.
+  FtnAddress address{};  // of a link or originating system
+  int32_t days = 0;      // silent: days since the last file
+  CalendarDate date{};   // silent: day of the last file; new: of the first
+  int64_t perDay = 0;    // spike: bytes a day in the period
+  double factor = 0;     // spike: times the previous period's volume
 };
 
 struct PeriodHistory {
@@ -54,6 +67,8 @@ struct PeriodHistory {
   // In the order silent areas, silent links, new areas, new origins,
   // spikes; each kind by subject.
   std::vector<Note> notes;
+  // The names of the systems, when a nodelist was read (not owned).
+  const Nodelist* names = nullptr;
 
   // The previous period's row of an area (any letter case), a link, an
   // originating system or an addressee; nullptr when it had none.

@@ -133,6 +133,37 @@ TEST_F(PeriodHistoryTest, SeriesCoverThePeriodAndSumToTotals) {
   EXPECT_EQ(history.days[0].totals.totalFiles, 0);  // an odd age: no traffic
 }
 
+// Weeks run Monday to Sunday in the real calendar also when 29 February is
+// a Monday (2044): its files count with 1 March, and that week starts on it.
+TEST_F(PeriodHistoryTest, WeeksAndMonthsFollowTheRealCalendar) {
+  ClockTime now;
+  now.year = 2044, now.month = 3, now.day = 10, now.hour = 12;
+  f.env.SetNow(now);
+  f.run.periodStart = 20;  // from 18 February (29 February is no day), a Thursday
+  std::vector<StatRecord> records;
+  for (CalendarDate d : {CalendarDate{2044, 2, 28}, CalendarDate{2044, 2, 29},
+                         CalendarDate{2044, 3, 1}}) {
+    StatRecord r = Rec("AREA", 100);
+    r.year = static_cast<uint16_t>(d.year);
+    r.month = static_cast<uint16_t>(d.month);
+    r.day = static_cast<uint16_t>(d.day);
+    records.push_back(r);
+  }
+  Load(records);
+  auto rows = [&](TrendUnit unit) {
+    std::string out;
+    for (const TrendRow& r : TrendRows(history.days, unit))
+      out += IsoDateText(r.first) + ".." + IsoDateText(r.last) + ":" +
+             std::to_string(r.totals.totalFiles) + (r.partial ? "p " : " ");
+    return out;
+  };
+  EXPECT_EQ(rows(TrendUnit::kWeek),
+            "2044-02-18..2044-02-21:0p 2044-02-22..2044-02-28:1 "
+            "2044-02-29..2044-03-06:2 2044-03-07..2044-03-10:0p ");
+  EXPECT_EQ(rows(TrendUnit::kMonth),
+            "2044-02-18..2044-02-28:1p 2044-02-29..2044-03-10:2p ");
+}
+
 // The thresholds: off, clamped to a short period, and met exactly.
 TEST_F(PeriodHistoryTest, ThresholdsChooseTheNotes) {
   struct Case {

@@ -14,6 +14,7 @@
 #include "report/period_history.h"
 #include "report/period_tables.h"
 #include "report/report_settings.h"
+#include "util/nodelist.h"
 
 namespace vex {
 
@@ -51,6 +52,8 @@ struct ReportContext {
   const PeriodHistory* history = nullptr;
   // The rows of the trend section being written.
   std::vector<TrendRow> trendRows{};
+  // The names of the nodelist; nullptr when none was read.
+  const Nodelist* names = nullptr;
 };
 
 }  // namespace vex

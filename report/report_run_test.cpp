@@ -5,6 +5,7 @@
 #include "platform/cp866.h"
 #include "platform/exit.h"
 #include "report/report_test_util.h"
+#include "testenv/fault_env.h"
 
 namespace vex {
 namespace {
@@ -75,8 +76,11 @@ TEST_F(ReportRunTest, EntriesFailIndependently) {
   Add("a.tpl", "nodir/a.txt", "AREA1");   // cannot be created
   Add("missing.tpl", "b.txt", "AREA2");   // template missing
   Add("a.tpl", "", "AREA3");              // result from the settings
+  f.env.AddDirectory("dir.txt");
+  Add("a.tpl", "dir.txt", "AREA4");       // a folder
   RunAll();
   EXPECT_TRUE(ConsoleHas(Cp866("Ошибка создания файла nodir/a.txt")));
+  EXPECT_TRUE(ConsoleHas(Cp866("Ошибка создания файла dir.txt")));
   EXPECT_TRUE(ConsoleHas(Cp866("Не могу прочитать шаблон missing.tpl")));
   EXPECT_TRUE(f.env.HasFile("b.txt"));
   EXPECT_EQ(f.env.GetFile("b.txt"), "");
@@ -112,6 +116,34 @@ TEST_F(ReportRunTest, TemplateIsNeverOverwrittenByItsOwnResult) {
   EXPECT_TRUE(ConsoleHas(Cp866("Ошибка создания файла b.tpl")));
   EXPECT_EQ(f.env.GetFile("c.txt"), "C 4\r\n");
   EXPECT_EQ(posted, std::vector<std::string>{"AREA3|c.txt"});
+}
+
+// A result file is replaced whole, keeping the old file's permission bits
+// and on the disk before it is published; a write that fails leaves the
+// old file and no temporary one, shows nothing and posts nothing.
+TEST_F(ReportRunTest, AResultIsReplacedWholeOrNotAtAll) {
+  f.env.SetFile("a.tpl", "A @TOTALFILES\n");
+  f.env.SetFile("out/a.txt", "old a\r\n");
+  f.env.SetMode("out/a.txt", 0640);
+  f.env.SetFile("out/b.txt", "old b\r\n");
+  f.run.makeAnnounce = true;
+  f.run.statisticsOnScreen = true;
+  Add("a.tpl", "out/a.txt", "AREA1");
+  Add("a.tpl", "out/b.txt", "AREA2");
+  FaultEnv fault(f.env);
+  fault.FailWritesAfter(5);  // "A 4\r\n" goes, the second result does not
+  EXPECT_THROW((void)RunReports(fault, f.log, f.run, f.settings, f.tables,
+                          [this](const std::string& area, const std::string&) { posted.push_back(area); }),
+               RunTimeError);
+  EXPECT_EQ(f.env.GetFile("out/a.txt"), "A 4\r\n");
+  EXPECT_EQ(f.env.Mode("out/a.txt"), 0640u);
+  EXPECT_EQ(f.env.UnsyncedRenames(), std::vector<std::string>{});
+  EXPECT_EQ(f.env.GetFile("out/b.txt"), "old b\r\n");
+  EXPECT_EQ(f.env.HiddenNames("out"), std::vector<std::string>{});
+  EXPECT_EQ(posted, std::vector<std::string>{"AREA1"});
+  const std::string& console = f.env.console();
+  EXPECT_EQ(console.find("A 4\n"), console.rfind("A 4\n"));  // the first result only
+  EXPECT_NE(console.find("A 4\n"), std::string::npos);
 }
 
 TEST_F(ReportRunTest, SecondEntryOverwritesTheSameResult) {

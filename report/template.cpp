@@ -72,11 +72,37 @@ bool ApplySettingDirective(ReportSettings& settings,
       settings.orderStyle = value.substr(0, 1);
   } else if (WordIs(word, "#HTMLESCAPE")) {
     settings.htmlEscape = value == "ON";
+  } else if (WordIs(word, "#READABLE")) {
+    settings.readable = value == "ON";
   } else if (WordIs(word, "#USECHAR")) {
     settings.useChar = NormalizeUseChar(value == "EMPTY" ? std::string() : value);
   } else {
     return false;
   }
+  return true;
+}
+
+bool ApplyWordDirective(ReportSettings& settings, std::string_view line) {
+  const std::string upper = UpperCp866(line);
+  if (!WordIs(FirstWord(upper), "#WORD")) return false;
+  const std::string rest = RestOfLine(line);
+  const std::string name = UpperCp866(FirstWord(rest));
+  // A name alone gives an empty word.
+  const std::string text = rest.find(' ') == std::string::npos ? "" : RestOfLine(rest);
+  ReportWords& w = settings.words;
+  struct Entry {
+    const char* name;
+    std::string* word;
+  };
+  const Entry entries[] = {
+      {"NEW", &w.changeNew},   {"GONE", &w.changeGone}, {"PARTIAL", &w.partial},
+      {"FILES", &w.files},     {"SIZE", &w.size},       {"IN", &w.in},
+      {"OUT", &w.out},         {"NODAYS", &w.noDays},   {"NOCHANGES", &w.noChanges},
+      {"BYTES", &w.units[0]},  {"KB", &w.units[1]},     {"MB", &w.units[2]},
+      {"GB", &w.units[3]},     {"TB", &w.units[4]},
+  };
+  for (const Entry& e : entries)
+    if (WordIs(name, e.name)) *e.word = text;
   return true;
 }
 
@@ -98,6 +124,22 @@ Section SectionDirective(std::string_view upperLine) {
   for (const Entry& e : kSections)
     if (WordIs(upperLine, e.directive)) return e.section;
   if (WordIs(upperLine, "#NOTES")) return Section{kNoteTable, kNoKey};
+  // "#NOTES(KIND)": the notes of one kind, so that a template writes each
+  // kind's sentence in its own words.
+  for (NoteKind k : {NoteKind::kSilentArea, NoteKind::kSilentLink, NoteKind::kNewArea,
+                     NoteKind::kNewOrigin, NoteKind::kSpike}) {
+    const std::string directive = "#NOTES(" + UpperCp866(NoteKindName(k)) + ")";
+    if (WordIs(upperLine, directive)) {
+      Section s{kNoteTable, kNoKey};
+      s.notes = static_cast<int>(k);
+      return s;
+    }
+  }
+  if (WordIs(upperLine, "#NOTES(NONE)")) {
+    Section s{kNoteTable, kNoKey};
+    s.notes = Section::kNoNotes;
+    return s;
+  }
   return TrendDirective(upperLine);
 }
 
@@ -109,20 +151,28 @@ void RunHistorySection(ReportContext& ctx, const Section& section,
   static const PeriodHistory kNone;
   const PeriodHistory& history = ctx.history ? *ctx.history : kNone;
   size_t rows = history.notes.size();
-  const char* none = "No changes";
+  std::string none = ctx.settings.words.noChanges;
   if (section.kind == kTrendTable) {
     ctx.trendRows = TrendRows(history.days, section.unit);
     rows = ctx.trendRows.size();
-    none = "None days";
+    none = ctx.settings.words.noDays;
   }
-  if (rows == 0) {
+  if (section.notes == Section::kNoNotes) {
+    if (rows == 0) ctx.write(ExpandLine(ctx, 0, rowLine, kNoTable, kNoKey));
+    return;
+  }
+  if (rows == 0 && section.notes == Section::kAllNotes) {
     ctx.write(ExpandLine(ctx, 0, none, kNoTable, kNoKey));
     return;
   }
   if (rowLine.empty()) return;
-  for (size_t i = 1; i <= rows; ++i)
+  for (size_t i = 1; i <= rows; ++i) {
+    if (section.kind == kNoteTable && section.notes != Section::kAllNotes &&
+        static_cast<int>(history.notes[i - 1].kind) != section.notes)
+      continue;
     ctx.write(ExpandLine(ctx, static_cast<int64_t>(i), rowLine, section.kind,
                          section.key));
+  }
 }
 
 void RunSection(ReportContext& ctx, const Section& section, LineReader& reader) {
@@ -167,7 +217,8 @@ bool WriteTrendSvg(ReportContext& ctx, const std::string& line) {
     ctx.write(ExpandLine(ctx, 0, before, kNoTable, kNoKey));
   static const PeriodHistory kNone;
   for (const std::string& svg :
-       TrendSvgLines(TrendRows((ctx.history ? *ctx.history : kNone).days, unit)))
+       TrendSvgLines(TrendRows((ctx.history ? *ctx.history : kNone).days, unit),
+                     ctx.settings))
     ctx.write(svg);
   const std::string after = line.substr(end);
   if (!Trimmed(after).empty() && !WriteTrendSvg(ctx, after))
@@ -187,10 +238,13 @@ void ProcessTemplate(ReportContext& ctx, const TemplateEntry& entry) {
   LineReader reader(*file, TextEncoding::kUtf8OrCp866);
   std::string line;
   ctx.settings.htmlEscape = false;
+  ctx.settings.readable = false;
+  ctx.settings.words = ReportWords{};
   while (reader.Next(line)) {
     if (!line.empty() && line[0] == ';') continue;
     std::string upper = UpperCp866(line);
     if (ApplySettingDirective(ctx.settings, upper)) continue;
+    if (ApplyWordDirective(ctx.settings, line)) continue;
     Section section = SectionDirective(upper);
     if (section.kind != kNoTable) {
       RunSection(ctx, section, reader);

@@ -9,11 +9,16 @@
 namespace vex {
 namespace {
 
-// The drawing area, in the units of the viewBox.
-constexpr double kWidth = 480, kHeight = 318;
-constexpr double kLeft = 54, kRight = 470;
+// The drawing area, in the units of the viewBox.  The value labels sit
+// inside the panels at their right end and the legend has a row of its
+// own, so no text reaches past the chart's box however large the narrow
+// screen's font makes it.
+constexpr double kWidth = 480, kHeight = 324;
+constexpr double kLeft = 6, kRight = 474;
 constexpr double kPanelHeight = 104;
-constexpr double kFilesTop = 34, kSizeTop = 176;
+constexpr double kFilesTop = 50, kSizeTop = 192;
+// Width of a character of the narrow screen's font (18 units), in viewBox units.
+constexpr double kCharWidth = 11.5;
 // Fills by class, from the chart's own style sheet: "i" incoming, "o"
 // outgoing.
 constexpr const char* kIn = "i";
@@ -50,12 +55,11 @@ Scale FilesScale(double max) {
   return s;
 }
 
-Scale SizeScale(double max) {
-  static const char* const kUnits[] = {" B", " KB", " MB", " GB", " TB"};
+Scale SizeScale(double max, const ReportWords& words) {
   Scale s;
   int unit = 0;
   while (unit < 4 && max / s.divisor >= 1000) s.divisor *= 1024, ++unit;
-  s.unit = kUnits[unit];
+  s.unit = " " + words.units[unit];
   s.top = RoundUp(std::max(max / s.divisor, 1.0)) * s.divisor;
   return s;
 }
@@ -66,9 +70,22 @@ std::string Text(double x, double y, const std::string& anchor,
          anchor + "\">" + text + "</text>";
 }
 
-std::string Rect(double x, double y, double w, double h, const char* fill) {
+std::string Rect(double x, double y, double w, double h, const std::string& fill) {
   return "<rect x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" width=\"" + Num(w) +
          "\" height=\"" + Num(h) + "\" class=\"" + fill + "\"/>";
+}
+
+// A word of the template, safe inside the chart's markup.
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '&') out += "&amp;";
+    else if (c == '<') out += "&lt;";
+    else if (c == '>') out += "&gt;";
+    else if (c == '"') out += "&quot;";
+    else out += c;
+  }
+  return out;
 }
 
 std::string Line(double x1, double y1, double x2, double y2) {
@@ -86,11 +103,10 @@ void Panel(std::vector<std::string>& out, const std::vector<TrendRow>& rows,
            double top, const std::string& title, const Scale& scale, In in,
            Out outgoing) {
   const double bottom = top + kPanelHeight;
-  out.push_back(Text(kLeft, top - 10, "start", title));
+  out.push_back(Text(kLeft, top - 8, "start", Escaped(title)));
   for (int i = 0; i <= 2; ++i) {
     double y = bottom - kPanelHeight * i / 2;
     out.push_back(Line(kLeft, y, kRight, y));
-    out.push_back(Text(kLeft - 5, y + 4, "end", scale.Label(scale.top * i / 2)));
   }
   const double step = (kRight - kLeft) / static_cast<double>(rows.size());
   const double bar = std::max(step * 0.8, 0.6);
@@ -98,14 +114,24 @@ void Panel(std::vector<std::string>& out, const std::vector<TrendRow>& rows,
     double x = kLeft + step * static_cast<double>(i) + (step - bar) / 2;
     double hIn = kPanelHeight * static_cast<double>(in(rows[i])) / scale.top;
     double hOut = kPanelHeight * static_cast<double>(outgoing(rows[i])) / scale.top;
-    if (hIn > 0) out.push_back(Rect(x, bottom - hIn, bar, hIn, kIn));
-    if (hOut > 0) out.push_back(Rect(x, bottom - hIn - hOut, bar, hOut, kOut));
+    const std::string p = rows[i].partial ? " p" : "";
+    if (hIn > 0) out.push_back(Rect(x, bottom - hIn, bar, hIn, kIn + p));
+    if (hOut > 0) out.push_back(Rect(x, bottom - hIn - hOut, bar, hOut, kOut + p));
+  }
+  // The labels of the top and middle lines, over the bars, at the right.
+  for (int i = 1; i <= 2; ++i) {
+    double y = bottom - kPanelHeight * i / 2;
+    out.push_back("<text class=\"v\" x=\"" + Num(kRight - 2) + "\" y=\"" + Num(y - 3) +
+                  "\" text-anchor=\"end\">" + Escaped(scale.Label(scale.top * i / 2)) +
+                  "</text>");
   }
 }
 
 }  // namespace
 
-std::vector<std::string> TrendSvgLines(const std::vector<TrendRow>& rows) {
+std::vector<std::string> TrendSvgLines(const std::vector<TrendRow>& rows,
+                                       const ReportSettings& settings) {
+  const ReportWords& words = settings.words;
   std::vector<std::string> out;
   std::string period =
       rows.empty() ? std::string()
@@ -114,14 +140,17 @@ std::vector<std::string> TrendSvgLines(const std::vector<TrendRow>& rows) {
   out.push_back(" viewBox=\"0 0 " + Num(kWidth) + " " + Num(kHeight) +
                 "\" style=\"width:100%;height:auto\"");
   out.push_back(" font-family=\"sans-serif\" font-size=\"11\" fill=\"#374151\">");
-  out.push_back("<title>Files and size, in and out, " + period + "</title>");
+  out.push_back("<title>" + Escaped(words.files + " / " + words.size) + ", " + period +
+                "</title>");
   // The style sheet of an inline chart is the page's: every rule names the
-  // chart.  On a narrow screen the text grows to stay readable.
+  // chart.  On a narrow screen the text grows to stay readable.  Labels
+  // over bars keep a white edge; partial weeks and months are paler.
   out.push_back("<style>.vxt .i{fill:#2563eb}.vxt .o{fill:#f59e0b}");
-  out.push_back(".vxt line{stroke:#d1d5db}");
-  out.push_back("@media (max-width:36rem){.vxt text{font-size:15px}}</style>");
+  out.push_back(".vxt .p{opacity:.4}.vxt line{stroke:#d1d5db}");
+  out.push_back(".vxt .v{paint-order:stroke;stroke:#fff;stroke-width:3px}");
+  out.push_back("@media (max-width:36rem){.vxt text{font-size:18px}}</style>");
   if (rows.empty()) {
-    out.push_back(Text(kWidth / 2, kHeight / 2, "middle", "No days in the period"));
+    out.push_back(Text(kWidth / 2, kHeight / 2, "middle", Escaped(words.noDays)));
     out.push_back("</svg>");
     return out;
   }
@@ -130,15 +159,22 @@ std::vector<std::string> TrendSvgLines(const std::vector<TrendRow>& rows) {
     maxFiles = std::max(maxFiles, static_cast<double>(r.totals.totalFiles));
     maxSize = std::max(maxSize, static_cast<double>(r.totals.totalSize));
   }
-  // Legend, top right.
-  out.push_back(Rect(kRight - 96, 6, 10, 10, kIn));
-  out.push_back(Text(kRight - 82, 15, "start", "in"));
-  out.push_back(Rect(kRight - 50, 6, 10, 10, kOut));
-  out.push_back(Text(kRight - 36, 15, "start", "out"));
-  Panel(out, rows, kFilesTop, "Files", FilesScale(maxFiles),
+  // Legend, a row of its own at the top: a swatch and a word each.
+  bool anyPartial = false;
+  for (const TrendRow& r : rows) anyPartial = anyPartial || r.partial;
+  double legendX = kLeft;
+  auto legend = [&](const std::string& fill, const std::string& word) {
+    out.push_back(Rect(legendX, 6, 10, 10, fill));
+    out.push_back(Text(legendX + 14, 15, "start", Escaped(word)));
+    legendX += 14 + kCharWidth * static_cast<double>(word.size()) + 12;
+  };
+  legend(kIn, words.in);
+  legend(kOut, words.out);
+  if (anyPartial) legend(std::string(kIn) + " p", words.partial);
+  Panel(out, rows, kFilesTop, words.files, FilesScale(maxFiles),
         [](const TrendRow& r) { return r.totals.filesIn; },
         [](const TrendRow& r) { return r.totals.filesOut; });
-  Panel(out, rows, kSizeTop, "Size", SizeScale(maxSize),
+  Panel(out, rows, kSizeTop, words.size, SizeScale(maxSize, words),
         [](const TrendRow& r) { return r.totals.sizeIn; },
         [](const TrendRow& r) { return r.totals.sizeOut; });
   // Dates under the lower panel: the first, the last, and about five more.

@@ -8,11 +8,15 @@
 #include <vector>
 
 #include "report/period_history.h"
+#include "report/report_settings.h"
 
 namespace vex {
 
-// The chart as lines of text, ASCII only, none longer than 79 characters
-// (a posted report is read in 80 columns, and no result line may pass 255).
-std::vector<std::string> TrendSvgLines(const std::vector<TrendRow>& rows);
+// The chart as lines of text, none longer than 79 characters (a posted
+// report is read in 80 columns, and no result line may pass 255).  Its
+// words (panels, series, units, "partial") are the template's (#WORD);
+// rows marked partial are drawn paler, and the legend says so.
+std::vector<std::string> TrendSvgLines(const std::vector<TrendRow>& rows,
+                                       const ReportSettings& settings);
 
 }  // namespace vex

@@ -2,7 +2,8 @@
 # Posting benchmark: N messages posted one by one (each post opens and closes
 # its base) into a JAM, a Squish and a *.MSG base, once with the syncs that
 # make a posted message durable and once without them, so the difference is
-# what durability costs.  The bases live in a directory on the disk under
+# what durability costs; then 1 MB posts into an empty *.MSG folder and into
+# one of 10,000 messages.  The bases live in a directory on the disk under
 # test (default: a new one under /var/tmp).
 #
 #   scripts/bench-post.sh [build-dir] [count] [directory]
@@ -16,5 +17,6 @@ trap 'rm -rf "$work"' EXIT
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEX_TESTS=OFF >/dev/null
 cmake --build "$build" --target post_perftest -j2 >/dev/null
 
-"$build/msgbase/post_perftest" "$work" "$count" nosync
-"$build/msgbase/post_perftest" "$work" "$count" sync
+"$build/posting/post_perftest" "$work" "$count" nosync
+"$build/posting/post_perftest" "$work" "$count" sync
+"$build/posting/post_perftest" "$work" 20 folder

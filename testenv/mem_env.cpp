@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/path.h"
 #include "platform/wildcard.h"
 
 namespace vex {
@@ -57,6 +58,7 @@ class MemFile : public File {
     if (offset + n > d.size()) d.resize(offset + n, '\0');
     if (n > 0) std::memcpy(d.data() + offset, buf, n);
     node_->mtime = ToFileTime(env_->Now());
+    node_->unsynced = true;
     return true;
   }
 
@@ -73,11 +75,19 @@ class MemFile : public File {
     if (!writable_) return Fail(EINVAL);
     node_->data.resize(size, '\0');
     node_->mtime = ToFileTime(env_->Now());
+    node_->unsynced = true;
     return true;
   }
 
   bool Sync() override {
     ++node_->syncs;
+    node_->unsynced = false;
+    return true;
+  }
+
+  bool SetMode(uint32_t mode) override {
+    if (!writable_) return Fail(EBADF);
+    node_->mode = mode & 07777;
     return true;
   }
 
@@ -136,10 +146,7 @@ std::string MemEnv::Normalize(const std::string& path) {
 }
 
 std::string MemEnv::Parent(const std::string& norm) {
-  size_t slash = norm.rfind('/');
-  if (slash == std::string::npos) return "";
-  if (slash == 0) return norm == "/" ? "" : "/";
-  return norm.substr(0, slash);
+  return norm == "/" ? "" : Normalize(FolderOf(norm));
 }
 
 bool MemEnv::IsDir(const std::string& norm) const {
@@ -273,7 +280,25 @@ FileInfo MemEnv::Stat(const std::string& path) {
   info.exists = true;
   info.size = it->second->data.size();
   info.mtime = it->second->mtime;
+  info.mode = it->second->mode;
+  info.owner = kUserId;
   return info;
+}
+
+bool MemEnv::ReadLink(const std::string& path, std::string* /*target*/,
+                      int* err) {
+  if (err) *err = Stat(path).exists ? EINVAL : ENOENT;
+  return false;
+}
+
+uint32_t MemEnv::Mode(const std::string& path) const {
+  auto it = files_.find(Normalize(path));
+  return it == files_.end() ? 0 : it->second->mode;
+}
+
+void MemEnv::SetMode(const std::string& path, uint32_t mode) {
+  auto it = files_.find(Normalize(path));
+  if (it != files_.end()) it->second->mode = mode & 07777;
 }
 
 bool MemEnv::Remove(const std::string& path, int* err) {
@@ -311,6 +336,7 @@ bool MemEnv::Rename(const std::string& from, const std::string& to,
       return false;
     }
     std::shared_ptr<Node> node = it->second;
+    if (node->unsynced) unsyncedRenames_.push_back(dst);
     files_.erase(it);
     files_[dst] = std::move(node);
     return true;
@@ -406,12 +432,8 @@ int MemEnv::DirectorySyncCount(const std::string& path) const {
 
 std::vector<DirEntry> MemEnv::Search(const std::string& pattern) {
   std::vector<DirEntry> found;
-  size_t slash = pattern.rfind('/');
-  std::string dirPart =
-      slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
-  std::string mask =
-      slash == std::string::npos ? pattern : pattern.substr(slash + 1);
-  std::string dir = Normalize(dirPart);
+  std::string mask = NameOf(pattern);
+  std::string dir = Normalize(FolderOf(pattern));
   if (CheckParents(dir) != 0 || !IsDir(dir)) return found;
   for (const auto& [name, node] : files_) {
     if (Parent(name) != dir) continue;

@@ -46,6 +46,14 @@ class MemEnv : public Env {
   int SyncCount(const std::string& path) const;
   // How many times SyncDirectory() was called on the directory.
   int DirectorySyncCount(const std::string& path) const;
+  // The names that renames gave to files holding writes not yet synced, in
+  // order: a file published that way may lose its contents in a power cut.
+  const std::vector<std::string>& UnsyncedRenames() const {
+    return unsyncedRenames_;
+  }
+  // The permission bits of a file (0 when there is none).
+  uint32_t Mode(const std::string& path) const;
+  void SetMode(const std::string& path, uint32_t mode);
   // Open files; tests check that nothing is left open.
   int OpenFileCount() const { return openFiles_; }
 
@@ -69,6 +77,14 @@ class MemEnv : public Env {
   std::unique_ptr<File> Open(const std::string& path, OpenMode mode,
                              int* err) override;
   FileInfo Stat(const std::string& path) override;
+  // There are no symbolic links in memory: every file is the user's own.
+  FileInfo LinkInfo(const std::string& path) override { return Stat(path); }
+  bool ReadLink(const std::string& path, std::string* target,
+                int* err) override;
+  uint32_t UserId() override { return kUserId; }
+  // 1, 2, 3, ... so that tests know the names made from them.
+  uint64_t RandomNumber() override { return ++random_; }
+  static constexpr uint32_t kUserId = 1000;
   bool Remove(const std::string& path, int* err) override;
   bool Rename(const std::string& from, const std::string& to,
               int* err) override;
@@ -92,6 +108,8 @@ class MemEnv : public Env {
   struct Node {
     std::string data;
     FileTime mtime;
+    uint32_t mode = 0644;
+    bool unsynced = false;  // written since the last Sync
     int syncs = 0;
     const void* lockHolder = nullptr;
   };
@@ -117,6 +135,7 @@ class MemEnv : public Env {
   std::map<std::string, std::shared_ptr<Node>> files_;
   std::set<std::string> dirs_;
   std::map<std::string, int> dirSyncs_;
+  std::vector<std::string> unsyncedRenames_;
   ClockTime now_;
   std::string console_, errors_;
   std::vector<std::string> titles_;
@@ -125,6 +144,7 @@ class MemEnv : public Env {
   int saveTitleCount_ = 0, restoreTitleCount_ = 0;
   long long sleptMs_ = 0;
   int openFiles_ = 0;
+  uint64_t random_ = 0;
 };
 
 }  // namespace vex

@@ -45,7 +45,12 @@ TEST(ExportE2eTest, ThreeFormatsReadBackIntoTheFiguresOfTheReport) {
   MakeDirs(dir / "out");
   WriteFile(dir / "vexstat.cfg",
             "ADDRESS 2:5020/1\nEXPORT json out/every.json\nEXPORT metrics out/node.prom\n"
-            "TPLFILENAME r.tpl r.txt\nTICPATH in/\n");
+            "NODELIST nl/NODELIST\nTPLFILENAME r.tpl r.txt\nTICPATH in/\n");
+  MakeDirs(dir / "nl");
+  WriteFile(dir / "nl/NODELIST.339", ";A Friday, December 5, 2026 -- Day number 339 : 1\r\n"
+                                    "Zone,2,Europe,Kiev,Zone_Op,-,300\r\nHost,5020,Moscow,Moscow,"
+                                    "Host_Op,-,300\r\n,10,Ten_Station,Tver,Anna_K,-,300\r\n"
+                                    "Pvt,77,Origin_BBS,Tula,Oleg,-,300\r\n\x1a");
   WriteFile(dir / "r.tpl",
             "TOTAL @FILETOTALIN @FILETOTALOUT\r\n#AREASIZE\r\n@AREA(20,L)|@FILEIN(3)|@FILEOUT(3)\r\n");
   ASSERT_EQ(RunVexstat(dir.path(), {"-D6"}).exitCode, 0);
@@ -79,12 +84,21 @@ TEST(ExportE2eTest, ThreeFormatsReadBackIntoTheFiguresOfTheReport) {
         std::string("\"totals\": {\"files_in\": 3, \"files_out\": 2, \"bytes_in\": 3000, "
                     "\"bytes_out\": 1000}"),
         "{\"tag\": \"" + utf8 + "\", \"description\": \"About " + utf8 + "\", \"files_in\": 0",
-        std::string("{\"address\": \"2:5020/20\", \"files\": 5, \"bytes\": 4000}"),
         std::string("\"previous\": {\"period\": {\"from\": \"2026-11-25\", \"to\": \"2026-12-01\"}, "
                     "\"totals\": {\"files_in\": 1, \"files_out\": 0, \"bytes_in\": 300, "
-                    "\"bytes_out\": 0}}"),
+                    "\"bytes_out\": 0},"),
         std::string("{\"date\": \"2026-12-07\", \"files_in\": 0, \"files_out\": 2, "
-                    "\"bytes_in\": 0, \"bytes_out\": 1000}")})
+                    "\"bytes_in\": 0, \"bytes_out\": 1000}"),
+        // Names from the nodelist; the previous period row by row; notes
+        // with their figures.
+        std::string("{\"address\": \"2:5020/10\", \"name\": \"Ten Station\", \"sysop\": "
+                    "\"Anna K\", \"location\": \"Tver\", \"files_in\": 3"),
+        std::string("{\"address\": \"2:5020/20\", \"name\": \"\", \"sysop\": \"\", "
+                    "\"location\": \"\", \"files\": 5, \"bytes\": 4000}"),
+        std::string("    {\"tag\": \"ECHO.ONE\", \"description\": \"About ECHO.ONE\", "
+                    "\"files_in\": 1, \"files_out\": 0, \"bytes_in\": 300"),
+        "{\"kind\": \"new_area\", \"subject\": \"" + utf8 + "\", \"text\": \"new area " +
+            utf8 + ", first file on 2026-12-07\", \"first_file\": \"2026-12-07\"}"})
     EXPECT_NE(json.out.find(want), std::string::npos) << want << "\n" << json.out;
   // The previous period's totals are those of an export over that period.
   RunResult previous = RunVexstat(dir.path(), {"-D13/7", "--export=json"});

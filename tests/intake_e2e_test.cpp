@@ -265,8 +265,15 @@ TEST_F(IntakeE2eTest, BadInputNeverCrashesNorLosesARecord) {
   std::string old = Dated(2026, 12, 1, "OLD");
   Put("stat.vx", old + old.substr(0, 300));
 
+  // The file and the missing directory are each an error line; the scans
+  // still run as written.
   RunResult r = Vexstat();
-  ASSERT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_EQ(r.exitCode, 3) << r.err;
+  const std::string log = File("vex.log");
+  EXPECT_NE(log.find("[err] TICPATH afile: the path lacks its final / and afile is not a directory"),
+            std::string::npos) << log;
+  EXPECT_NE(log.find("[err] TICPATH missing/: directory missing/ does not exist"),
+            std::string::npos) << log;
   std::string stat = File("stat.vx");
   ASSERT_EQ(stat.size(), 3 * 552u);
   EXPECT_EQ(stat.substr(0, 552), old);

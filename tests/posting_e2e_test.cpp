@@ -472,8 +472,8 @@ TEST_F(PostingE2eTest, FailuresAreLoggedAndLeaveBasesIntact) {
             (Lines{"[err] Area NO.SUCH not found in areas.cfg", header,
                    open + properly, "[err] Internal error while reading areas.cfg", header,
                    open + "msgbase/hudson" + properly, header,
-                   open + "blocker/sub/base" + properly, header,
-                   open + "blocker/sub" + properly}));
+                   open + "blocker/sub/base" + properly, "   blocker: Not a directory", header,
+                   open + "blocker/sub" + properly, "   blocker: Not a directory"}));
 
   Config("AREADEFINECFG Xareas.cfg\n", {{"x\r\n", "RU.FIDO"}});
   WriteFile(dir / "vexstat.log", "");

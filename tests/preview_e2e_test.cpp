@@ -168,8 +168,31 @@ TEST(PreviewE2eTest, ShowsMessageByMessageWhatTheNextRunPosts) {
   EXPECT_EQ(next.back().number, std::to_string(std::stoi(shown.back().number) + 1));
 }
 
+// On a new node (no statistics store yet) the preview counts the TIC files
+// waiting as the run will, and shows the very messages the run then posts.
+TEST(PreviewE2eTest, OnANewNodeShowsWhatTheFirstRunPosts) {
+  TempDir dir;
+  WriteFile(dir / "areas.cfg", "EchoArea FILESTAT msgbase/filestat -b Jam\n");
+  WriteFile(dir / "vexstat.cfg",
+            "MAKEANNOUNCE Yes\nAREADEFINECFG Hareas.cfg\nFROMADDR 2:5020/9999\n"
+            "TPLFILENAME r.tpl r.txt FILESTAT\nTICPATH in/\n");
+  WriteFile(dir / "r.tpl", "Files: @TOTALFILES\r\n#AREASIZE\r\n@AREA(20,L) @TOTALFILES\r\n");
+  MakeDirs(dir / "msgbase");
+  Tics(dir, "NEW", 3);
+  const auto before = Snapshot(dir.path());
+  const RunResult preview = RunVexstat(dir.path(), {"--preview"});
+  EXPECT_EQ(Snapshot(dir.path()), before);
+  EXPECT_NE(preview.out.find("TIC files waiting: 3"), std::string::npos) << preview.out;
+  const std::vector<Shown> shown = PreviewMessages(preview.out);
+  ASSERT_EQ(shown.size(), 1u) << preview.out;
+  EXPECT_NE(preview.out.find("Files: 3"), std::string::npos) << preview.out;
+  ASSERT_EQ(RunVexstat(dir.path()).exitCode, 0);
+  EXPECT_EQ(WithoutSerial(Stored(dir.path(), shown[0])), WithoutSerial(shown[0].lines));
+}
+
 // The preview and the export change nothing and read no half batch, while
-// another run holds the lock and is in the middle of a batch.
+// another run holds the lock and is in the middle of a batch: the TIC files
+// of that batch, still waiting, count once, as the next run counts them.
 TEST(PreviewE2eTest, PreviewAndExportReadNoHalfBatchAndChangeNothingUnderTheLock) {
   TempDir dir;
   WriteFile(dir / "vexstat.cfg",
@@ -195,7 +218,14 @@ TEST(PreviewE2eTest, PreviewAndExportReadNoHalfBatchAndChangeNothingUnderTheLock
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(Snapshot(dir.path()), before);
     EXPECT_NE(r.out.find("DONE"), std::string::npos) << r.out;
-    EXPECT_EQ(r.out.find("HALF"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("HALF"), std::string::npos) << r.out;
+    if (std::string(option) == "--export=json") {
+      EXPECT_NE(r.out.find("\"tag\": \"HALF\", \"description\": \"\", \"files_in\": 3,"),
+                std::string::npos);
+    }
+    if (std::string(option) == "--preview") {
+      EXPECT_NE(r.out.find("TIC files waiting: 3"), std::string::npos);
+    }
   }
 }
 

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/path.h"
 #include "tests/e2e_harness.h"
 
 namespace vex {
@@ -40,7 +41,7 @@ class RealInputE2eTest : public ::testing::Test {
   // Writes a file below the test directory, as UTF-8 or converted to CP866;
   // TIC files are dated on the day of the runs.
   void Put(const std::string& name, const std::string& text, bool cp866 = false) {
-    MakeDirs((dir / name).substr(0, (dir / name).rfind('/')));
+    MakeDirs(FolderOf(dir / name));
     WriteFile(dir / name, cp866 ? Cp866(text) : text);
     if (name.ends_with(".tic")) SetModTime(dir / name, "2026-12-08 10:00:00");
   }
@@ -120,8 +121,12 @@ TEST_F(RealInputE2eTest, SampleConfigurationAndTemplatesGiveWhatTheirCp866TwinsG
   // utf8out/ has its result files written in UTF-8.
   for (const std::string sub : {"utf8/", "cp866/", "utf8out/"}) {
     const bool cp866 = sub == "cp866/";
+    std::string cfg = Local(ReadFile(samples + "vexstat.cfg"));
+    // The inbound directories are the node directory itself.
+    for (size_t at; (at = cfg.find("TICPATH \n")) != std::string::npos;)
+      cfg.replace(at, 9, "TICPATH ./\n");
     Put(sub + "vexstat.cfg",
-        Local(ReadFile(samples + "vexstat.cfg")) +
+        cfg +
             (sub == "utf8out/" ? "RESULTCHARSET UTF-8\n" : ""),
         cp866);
     Put(sub + "areas.cfg", Local(ReadFile(samples + "areas/areas-h.cfg")));

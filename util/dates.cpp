@@ -115,6 +115,46 @@ bool InPeriod(const DateTime& record, const DateTime& now, int32_t n1,
   return n2 <= d && d <= n1;
 }
 
+CalendarDate FirstRealDayOf(CalendarDate d) {
+  if (d.month == 3 && d.day == 1 && RealLeapYear(d.year)) return {d.year, 2, 29};
+  return d;
+}
+
+bool RealLeapYear(int32_t year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int32_t RealMonthLength(int32_t year, int32_t month) {
+  if (month == 2 && RealLeapYear(year)) return 29;
+  return MonthLength(month);
+}
+
+int64_t RealDayNumber(CalendarDate d) {
+  // Counted from 1 March of year 0, so that the leap day ends a year.
+  const int64_t y = int64_t{d.year} - (d.month <= 2);
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (int64_t{d.month} + (d.month > 2 ? -3 : 9)) + 2) / 5 + d.day - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+int RealWeekday(CalendarDate d) {
+  // 1970-01-01 was a Thursday.
+  const int64_t n = RealDayNumber(d) + 3;
+  return static_cast<int>(((n % 7) + 7) % 7);
+}
+
+int64_t RealWeekNumber(CalendarDate d) {
+  const int64_t n = RealDayNumber(d) + 3;  // 0 on the Monday 1969-12-29
+  return n >= 0 ? n / 7 : -((-n + 6) / 7);
+}
+
+std::string IsoDateText(CalendarDate d) {
+  return ZeroPad(NumberText(d.year), 4) + "-" + ZeroPad(NumberText(d.month), 2) + "-" +
+         ZeroPad(NumberText(d.day), 2);
+}
+
 std::string DateText(CalendarDate date) {
   return ZeroPad(NumberText(date.day), 2) + "." +
          ZeroPad(NumberText(date.month), 2) + "." +

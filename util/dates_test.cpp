@@ -159,6 +159,35 @@ TEST(Dates, Texts) {
   EXPECT_EQ(ZeroPad("", 3), "000");
 }
 
+// The real calendar against dates whose weekday and Unix day are known;
+// the day-count calendar folds 29 February into 1 March.
+TEST(Dates, RealCalendar) {
+  const struct {
+    CalendarDate date;
+    int64_t day;
+    int weekday;
+  } cases[] = {
+      {D(1970, 1, 1), 0, 3},       {D(1969, 12, 29), -3, 0},
+      {D(2000, 2, 29), 11016, 1},  {D(2026, 12, 8), 20795, 1},
+      {D(2044, 2, 29), 27087, 0},  {D(2044, 3, 1), 27088, 1},
+      {D(2100, 3, 1), 47541, 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RealDayNumber(c.date), c.day) << IsoDateText(c.date);
+    EXPECT_EQ(RealWeekday(c.date), c.weekday) << IsoDateText(c.date);
+  }
+  EXPECT_EQ(RealWeekNumber(D(1969, 12, 28)) + 1, RealWeekNumber(D(1969, 12, 29)));
+  EXPECT_EQ(RealWeekNumber(D(2044, 2, 29)), RealWeekNumber(D(2044, 3, 6)));
+  EXPECT_EQ(RealWeekNumber(D(2044, 2, 28)) + 1, RealWeekNumber(D(2044, 2, 29)));
+  EXPECT_EQ(RealMonthLength(2044, 2), 29);
+  EXPECT_EQ(RealMonthLength(2100, 2), 28);
+  EXPECT_EQ(RealMonthLength(2000, 2), 29);
+  EXPECT_EQ(IsoDateText(D(2044, 2, 29)), "2044-02-29");
+  EXPECT_EQ(FirstRealDayOf(D(2044, 3, 1)), D(2044, 2, 29));
+  EXPECT_EQ(FirstRealDayOf(D(2045, 3, 1)), D(2045, 3, 1));
+  EXPECT_EQ(DaysBetween(D(2044, 2, 29), D(2044, 3, 1)), 0);
+}
+
 TEST(NumberTextFormatted, RoundsHalfAwayFromZero) {
   EXPECT_EQ(NumberTextFormatted(0.125, 0, 2), "0.13");
   EXPECT_EQ(NumberTextFormatted(0.375, 0, 2), "0.38");

@@ -1,7 +1,8 @@
 ; full.tpl - the full report with every kind of graph.
 ; Shows the in/out totals with their bars and combined bars, the file
 ; echoes by size with double graphs, the file echoes by file count with
-; extended graphs, and the links by file count.
+; file bars, and the links by file count.  Every bar is measured against a
+; row at least as large, so no bar grows past its width.
 ; Graph characters: ■ size bar, ∙ its half cell, * file bar, · its half
 ; cell, █ where the two bars overlap.
 #USECHAR ■∙*·█
@@ -29,9 +30,9 @@
 @NUMB(3) @AREA(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @DBLGRAPHS(19,L)
 
 #Файлэхи по числу файлов
-  N Файлэха                    Файлы            Кб       %  Файлы и объём
+  N Файлэха                    Файлы            Кб       %  Файлы
 #AREAFILE
-@NUMB(3) @AREA(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @EXTGRAPHS(19,L)
+@NUMB(3) @AREA(26,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(7)  @GRAPH(19,L)
 
 #Линки по числу файлов
   N Линк                       Файлы            Кб       %  График

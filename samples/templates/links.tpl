@@ -4,22 +4,22 @@
 ; addressees, each ordered by size, with percentages and bars.
 #REALDOTS 1
 #PERCDOTS 1
-#Links from @BEGINDATE to @ENDDATE
+#Линки: с @BEGINDATE по @ENDDATE
 
- Received @FILETOTALIN files (@SIZETOTALIN Kb),
- sent @FILETOTALOUT files (@SIZETOTALOUT Kb)
+ Получено @FILETOTALIN файлов (@SIZETOTALIN Кб),
+ отправлено @FILETOTALOUT файлов (@SIZETOTALOUT Кб)
 
- From link              In  Out         In Kb        Out Kb      %
+ Линк                 Вход Вых.       Вход Кб      Выход Кб      %
  ------------------- ----- ---- ------------- ------------- ------
 #LINKSIZE
  @LINK(19,L) @FILEIN(5) @FILEOUT(4) @SIZEIN(13) @SIZEOUT(13) @PERC(6)
 
- Originating system  Files            Kb      % Graph
+ Источник            Файлы            Кб      % График
  ------------------- ----- ------------- ------ ---------------
 #ORIGINALLINKSIZE
  @LINK(19,L) @FILETOTAL(5) @SIZETOTAL(13) @PERC(6) @GRAPH(15,L)
 
- Addressee           Files            Kb      % Graph
+ Адресат             Файлы            Кб      % График
  ------------------- ----- ------------- ------ ---------------
 #EXPLINKSIZE
  @EXPLINK(19,L) @EXPFILE(5) @EXPSIZE(13) @PERC(6) @GRAPH(15,L)

@@ -5,19 +5,35 @@
 ; served as it is written, Cyrillic included.
 ; At the top the chart of the days (@TRENDSVG) with the notes on what
 ; changed beside it; then the totals against the previous period, the weeks,
-; the file echoes, the links and the originating systems.  On a narrow
-; screen the blocks stack and every table scrolls inside its own box.
+; the file echoes, the links and the originating systems, the systems named
+; from the nodelist (NODELIST).  Sizes are written in the largest unit and
+; counts grouped (#READABLE ON); every word the program writes comes from
+; the #WORD lines.  On a narrow screen the blocks stack, each table keeps
+; its name, its main figure and its change, and the other columns (class
+; "x") hide; a table that still scrolls shows a shadow at its edge.
 ; Bars are CSS boxes as wide as the row's share (@PERC); a row under 1%
 ; still shows a sliver.
 ; Lines beginning with "#" are directives and lines beginning with "%" are
 ; right-aligned, so no HTML line here begins with either.  "\n" breaks the
 ; long row lines, so that every line of the page fits 79 columns.  #HTMLESCAPE ON
-; keeps names holding & < > " from breaking the page.
-#HTMLESCAPE ON
+#READABLE ON
 #REALDOTS 1
 #PERCDOTS 1
-#ORDERSTYLE EMPTY
+#ORDERSTYLE  
 #DOTSTYLE .
+#WORD NEW новая
+#WORD GONE нет
+#WORD PARTIAL неполная
+#WORD FILES Файлы
+#WORD SIZE Объём
+#WORD IN вход
+#WORD OUT выход
+#WORD BYTES байт
+#WORD KB КБ
+#WORD MB МБ
+#WORD GB ГБ
+#WORD TB ТБ
+#WORD NODAYS Нет дней
 <!DOCTYPE html>
 <html lang="ru">
 <head>
@@ -35,8 +51,10 @@
    margin: .5rem 0 0; }
  h2 { font-size: 1.15rem; margin: 0 0 .75rem; }
  .sub { color: var(--muted); margin: .25rem 0 1rem; }
+ .d { white-space: nowrap; }
  .card { background: var(--card); border: 1px solid var(--line);
-   border-radius: .75rem; padding: 1rem; margin-bottom: 1rem; min-width: 0; }
+   border-radius: .75rem; padding: 1rem; margin-bottom: 1rem; min-width: 0;
+   overflow-wrap: anywhere; }
  .top { display: grid; gap: 1rem; grid-template-columns: 1fr;
    margin-bottom: 1rem; }
  @media (min-width: 52rem) { .top { grid-template-columns: 3fr 2fr; } }
@@ -51,10 +69,18 @@
  .kpi { display: grid; gap: .5rem 1rem;
    grid-template-columns: repeat(auto-fit, minmax(9rem, 1fr));
    margin-top: 1rem; }
- .kpi div { border-left: 3px solid var(--in); padding-left: .6rem; }
+ .kpi div { border-left: 3px solid var(--in); padding-left: .6rem;
+   min-width: 0; }
  .kpi b { display: block; font-size: 1.35rem; }
  .kpi small { color: var(--muted); }
- .scroll { overflow-x: auto; -webkit-overflow-scrolling: touch; }
+ .scroll { overflow-x: auto; -webkit-overflow-scrolling: touch;
+   background: linear-gradient(90deg, #fff 30%, #fff0),
+     linear-gradient(90deg, #fff0, #fff 70%) 100% 0,
+     radial-gradient(farthest-side at 0 50%, #0003, #0000),
+     radial-gradient(farthest-side at 100% 50%, #0003, #0000) 100% 0;
+   background-repeat: no-repeat;
+   background-size: 2.5rem 100%, 2.5rem 100%, .9rem 100%, .9rem 100%;
+   background-attachment: local, local, scroll, scroll; }
  table { border-collapse: collapse; width: 100%; font-size: .9rem; }
  th { text-align: right; color: var(--muted); font-weight: 600;
    white-space: nowrap; }
@@ -62,11 +88,16 @@
  td { text-align: right; white-space: nowrap;
    font-variant-numeric: tabular-nums; }
  th:first-child, td:first-child { text-align: left; }
- td.bar { width: 30%; min-width: 6rem; text-align: left; }
+ td small { display: block; color: var(--muted); }
+ td.bar { width: 25%; min-width: 4rem; text-align: left; }
  td.bar span { display: block; height: .7rem; min-width: 2px; max-width: 100%;
    background: var(--in); border-radius: 2px; }
- td[data-c^="+"], td[data-c="new"] { color: var(--up); }
- td[data-c^="-"], td[data-c="gone"] { color: var(--down); }
+ td[data-c^="+"], td[data-c="новая"] { color: var(--up); }
+ td[data-c^="-"], td[data-c="нет"] { color: var(--down); }
+ tr.p td { color: var(--muted); }
+ @media (max-width: 36rem) { .x { display: none; }
+   th, td { padding: .35rem .3rem; }
+   td:first-child { white-space: normal; overflow-wrap: anywhere; } }
  footer { color: var(--muted); font-size: .8rem; text-align: center;
    padding: 1rem; }
 </style>
@@ -74,15 +105,15 @@
 <body>
 <main>
 <h1>Статистика файлэх</h1>
-<p class="sub">@BEGINDATE - @ENDDATE;
-прошлый период @PREVBEGINDATE - @PREVENDDATE</p>
+<p class="sub"><span class="d">@BEGINDATE - @ENDDATE</span>;
+прошлый период <span class="d">@PREVBEGINDATE - @PREVENDDATE</span></p>
 <div class="top">
 <section class="card"><h2>По дням</h2>
 @TRENDSVG
 <div class="kpi">
 <div><b>@TOTALFILES</b>
 <small>файлов, было @PREVTOTALFILES (@CHANGETOTALFILES)</small></div>
-<div><b>@TOTALSIZE Кб</b>
+<div><b>@TOTALSIZE</b>
 <small>было @PREVTOTALSIZE (@CHANGETOTALSIZE)</small></div>
 <div><b>@FILETOTALIN / @FILETOTALOUT</b>
 <small>файлов пришло / ушло</small></div>
@@ -90,41 +121,59 @@
 </section>
 <section class="card notes"><h2>Что изменилось</h2>
 <ul>
-#NOTES
-<li class="@NOTEKIND">\n@NOTE
+#NOTES(SILENT_AREA)
+<li class="silent_area">Файлэха <b>@NOTESUBJECT</b> молчит @NOTEDAYS дн.,\nпоследний файл <span class="d">@NOTEDATE</span>
+#NOTES(SILENT_LINK)
+<li class="silent_link">Линк <b>@NOTESUBJECT</b>\n@SYSNAME молчит @NOTEDAYS дн.,\nпоследний файл <span class="d">@NOTEDATE</span>
+#NOTES(NEW_AREA)
+<li class="new_area">Новая файлэха <b>@NOTESUBJECT</b>,\nпервый файл <span class="d">@NOTEDATE</span>
+#NOTES(NEW_ORIGIN)
+<li class="new_origin">Новый источник <b>@NOTESUBJECT</b>\n@SYSNAME (первый файл <span class="d">@NOTEDATE</span>)
+#NOTES(SPIKE)
+<li class="spike">Файлэха <b>@NOTESUBJECT</b>: @NOTEVOLUME в день,\nв @NOTEFACTOR раза больше, чем в прошлый период
+#NOTES(NONE)
+<li>Без изменений
 </ul>
 </section>
 </div>
 <section class="card"><h2>Итоги</h2><div class="scroll"><table>
-<tr><th><th>Файлы<th>Было<th>Изм.<th>Кб<th>Было<th>Изм.
-<tr><td>Входящие<td>@FILETOTALIN<td>@PREVFILETOTALIN
+<tr><th><th>Файлы<th class="x">Было<th>Изм.<th class="x">Объём
+<th class="x">Было
+<th class="x">Изм.
+<tr><td>Входящие<td>@FILETOTALIN<td class="x">@PREVFILETOTALIN
 <td data-c="@CHANGEFILETOTALIN">@CHANGEFILETOTALIN
-<td>@SIZETOTALIN<td>@PREVSIZETOTALIN
-<td data-c="@CHANGESIZETOTALIN">@CHANGESIZETOTALIN
-<tr><td>Исходящие<td>@FILETOTALOUT<td>@PREVFILETOTALOUT
+<td class="x">@SIZETOTALIN<td class="x">@PREVSIZETOTALIN
+<td class="x" data-c="@CHANGESIZETOTALIN">@CHANGESIZETOTALIN
+<tr><td>Исходящие<td>@FILETOTALOUT<td class="x">@PREVFILETOTALOUT
 <td data-c="@CHANGEFILETOTALOUT">@CHANGEFILETOTALOUT
-<td>@SIZETOTALOUT<td>@PREVSIZETOTALOUT
-<td data-c="@CHANGESIZETOTALOUT">@CHANGESIZETOTALOUT
+<td class="x">@SIZETOTALOUT<td class="x">@PREVSIZETOTALOUT
+<td class="x" data-c="@CHANGESIZETOTALOUT">@CHANGESIZETOTALOUT
 </table></div></section>
 <section class="card"><h2>По неделям</h2><div class="scroll"><table>
-<tr><th>Неделя<th>Вход<th>Выход<th>Кб<th>%<th>
+<tr><th>Неделя<th class="x">Вход<th class="x">Выход<th>Объём<th>%<th class="x">
 #TREND(WEEK)
-<tr><td>@TRENDDATE<td>@FILEIN<td>@FILEOUT<td>@SIZETOTAL<td>@PERC\n<td class="bar"><span style="width:@PERC"></span>
+<tr><td><span class="d">@TRENDDATE</span> <small>@TRENDPARTIAL</small>\n<td class="x">@FILEIN<td class="x">@FILEOUT<td>@SIZETOTAL<td>@PERC\n<td class="bar x"><span style="width:@PERC"></span>
 </table></div></section>
 <section class="card"><h2>Файлэхи по объёму</h2><div class="scroll"><table>
-<tr><th>Файлэха<th>Файлы<th>Кб<th>Было<th>Изм.<th>%<th>
+<tr><th>Файлэха<th class="x">Файлы<th>Объём<th class="x">Было<th>Изм.
+<th class="x">%
+<th class="x">
 #AREASIZE
-<tr><td>@AREA(40,L)\n<td>@FILETOTAL<td>@SIZETOTAL<td>@PREVSIZETOTAL\n<td data-c="@CHANGESIZETOTAL">@CHANGESIZETOTAL<td>@PERC\n<td class="bar"><span style="width:@PERC"></span>
+<tr><td>@AREA(40,L)\n<td class="x">@FILETOTAL<td>@SIZETOTAL<td class="x">@PREVSIZETOTAL\n<td data-c="@CHANGESIZETOTAL">@CHANGESIZETOTAL<td class="x">@PERC\n<td class="bar x"><span style="width:@PERC"></span>
 </table></div></section>
 <section class="card"><h2>Линки по числу файлов</h2><div class="scroll"><table>
-<tr><th>Линк<th>Вход<th>Выход<th>Было<th>Изм.<th>%<th>
+<tr><th>Линк<th>Вход<th class="x">Выход<th class="x">Было<th>Изм.
+<th class="x">%
+<th class="x">
 #LINKFILE
-<tr><td>@LINK<td>@FILEIN<td>@FILEOUT<td>@PREVFILETOTAL\n<td data-c="@CHANGEFILETOTAL">@CHANGEFILETOTAL<td>@PERC\n<td class="bar"><span style="width:@PERC"></span>
+<tr><td>@LINK\n<small>@SYSNAME</small><td>@FILEIN<td class="x">@FILEOUT<td class="x">@PREVFILETOTAL\n<td data-c="@CHANGEFILETOTAL">@CHANGEFILETOTAL<td class="x">@PERC\n<td class="bar x"><span style="width:@PERC"></span>
 </table></div></section>
 <section class="card"><h2>Источники по объёму</h2><div class="scroll"><table>
-<tr><th>Система<th>Файлы<th>Кб<th>Было<th>Изм.<th>%<th>
+<tr><th>Система<th class="x">Файлы<th>Объём<th class="x">Было<th>Изм.
+<th class="x">%
+<th class="x">
 #ORIGINALLINKSIZE
-<tr><td>@LINK<td>@FILETOTAL<td>@SIZETOTAL<td>@PREVSIZETOTAL\n<td data-c="@CHANGESIZETOTAL">@CHANGESIZETOTAL<td>@PERC\n<td class="bar"><span style="width:@PERC"></span>
+<tr><td>@LINK\n<small>@SYSNAME</small>\n<small>@LOCATION</small><td class="x">@FILETOTAL<td>@SIZETOTAL\n<td class="x">@PREVSIZETOTAL<td data-c="@CHANGESIZETOTAL">@CHANGESIZETOTAL<td class="x">@PERC\n<td class="bar x"><span style="width:@PERC"></span>
 </table></div></section>
 <footer>@VER</footer>
 </main>

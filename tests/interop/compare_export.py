@@ -38,16 +38,24 @@ def main(json_path, csv_path, metrics_path):
     same("totals", [figures(r) for r in table("totals")], [data["totals"]])
     same("previous", [figures(r) for r in table("previous_totals")],
          [data["previous"]["totals"]])
-    same("areas", [dict(tag=r["name"], description=r["description"], **figures(r))
-                   for r in table("area")], data["areas"])
-    for csv_name, key in (("link", "links"), ("origin", "origins")):
-        same(key, [dict(address=r["name"], **figures(r)) for r in table(csv_name)],
-             data[key])
-    same("downlinks", [dict(address=r["name"], files=int(r["files"]), bytes=int(r["bytes"]))
-                       for r in table("downlink")], data["downlinks"])
+    def without_names(rows):
+        return [{k: v for k, v in r.items() if k not in ("name", "sysop", "location")}
+                for r in rows]
+
+    # The rows of the period and of the previous period, each in its tables.
+    for prefix, period in (("", data), ("previous_", data["previous"])):
+        same(prefix + "areas", [dict(tag=r["name"], description=r["description"], **figures(r))
+                                for r in table(prefix + "area")], period["areas"])
+        for csv_name, key in (("link", "links"), ("origin", "origins")):
+            same(prefix + key, [dict(address=r["name"], **figures(r))
+                                for r in table(prefix + csv_name)], without_names(period[key]))
+        same(prefix + "downlinks",
+             [dict(address=r["name"], files=int(r["files"]), bytes=int(r["bytes"]))
+              for r in table(prefix + "downlink")], without_names(period["downlinks"]))
     same("days", [dict(date=r["name"], **figures(r)) for r in table("day")], data["days"])
     same("notes", [dict(kind=r["kind"], subject=r["name"], text=r["description"])
-                   for r in table("note")], data["notes"])
+                   for r in table("note")],
+         [dict(kind=n["kind"], subject=n["subject"], text=n["text"]) for n in data["notes"]])
     for k in FIGURES:
         same("days sum " + k, sum(d[k] for d in data["days"]), data["totals"][k])
 

@@ -1,5 +1,6 @@
 // Power cuts at every moment of a run.  Each row records one run (an
-// intake, a purge, a post into a new or an existing base) over an in-memory
+// intake, a purge, a post into a new or an existing base, a report run
+// with its result files and exports) over an in-memory
 // file system, then visits every state a power cut may leave on the disk
 // (testenv/power_cut_env.h), runs the next run on it and checks what the
 // sysop relies on: every TIC file counts exactly once; every base reads
@@ -7,7 +8,8 @@
 // and in an independent one that follows the header, chains and index
 // (base_walk.h); it keeps every message that was there and every one the
 // run reported as posted, takes the next post, and is left without
-// temporary files.
+// temporary files; every result file and export is absent, old or new,
+// each whole, and the next run makes them new.
 //
 // VEX_POWERCUT_SAMPLES, VEX_POWERCUT_BOUND and VEX_POWERCUT_SEED set the
 // random subsets per sync point, the count of unsynced operations up to
@@ -28,16 +30,17 @@
 
 #include "core/log.h"
 #include "core/run_settings.h"
+#include "driver/export_run.h"
 #include "intake/intake_journal.h"
 #include "intake/maintenance.h"
 #include "intake/tic_scan.h"
 #include "msgbase/base.h"
 #include "msgbase/jam_base.h"
-#include "msgbase/msg_dir_base.h"
 #include "msgbase/squish_base.h"
 #include "platform/exit.h"
 #include "posting/posting.h"
 #include "posting/posting_settings.h"
+#include "report/report_run.h"
 #include "testenv/mem_env.h"
 #include "testenv/power_cut_env.h"
 #include "tests/powercut/base_walk.h"
@@ -45,7 +48,7 @@
 namespace vex {
 namespace {
 
-enum class Run { kIntake, kPurge, kPost };
+enum class Run { kIntake, kPurge, kPost, kReport };
 
 struct Row {
   const char* name;
@@ -69,7 +72,30 @@ const Row kRows[] = {
     {"PostSquishAfterDeletion", Run::kPost, false, "Squish", 'S', true, true},
     {"PostNewMsg", Run::kPost, false, "Msg", 'M', false},
     {"PostExistingMsg", Run::kPost, false, "Msg", 'M', true},
+    {"Report", Run::kReport, false, "", 0, false},
 };
+
+// The report row's files: each result file and export, and what it held
+// before the run ("" when it did not exist).
+const std::vector<std::pair<std::string, std::string>> kReportFiles = {
+    {"out/week.txt", "old week report\r\n"}, {"out/month.txt", ""},
+    {"out/vexstat.json", "{\"old\": 1}\n"}, {"out/vexstat.csv", ""}, {"out/vexstat.prom", ""},
+};
+
+// One report run, as the driver makes it: the exports once the period is
+// loaded, then the result files.  The week's report spans a few pages.
+void ReportRun(Env& env) {
+  LogContext log(env);
+  RunSettings run;
+  run.templates = {{"week.tpl", "out/week.txt", ""}, {"month.tpl", "out/month.txt", ""}};
+  run.exports = {{"json", "out/vexstat.json"}, {"csv", "out/vexstat.csv"}, {"metrics", "out/vexstat.prom"}};
+  ReportSettings settings;
+  PeriodTables tables;
+  if (!RunReports(env, log, run, settings, tables, nullptr, [&](const PeriodTables& t, const PeriodHistory& h) {
+        WriteExports(env, log, run.exports, t, h);
+      }))
+    ADD_FAILURE() << "the report run found no statistics store";
+}
 
 int EnvNumber(const char* name, int fallback) {
   const char* v = std::getenv(name);
@@ -137,12 +163,54 @@ struct BaseView {
   int32_t counted = 0;  // by the base's own header
 };
 
+// Takes the mark of a message whose text (control lines included) is
+// `text`; false, with the problem noted, when the message is not whole.
+bool TakeMark(BaseView& view, const std::string& number, const std::string& text) {
+  const size_t at = text.find("mark:");
+  const std::string mark = at == std::string::npos ? "" : text.substr(at, text.find(' ', at) - at);
+  bool whole = !mark.empty() && text.find(" * Origin: ") != std::string::npos;
+  for (int l = 1; whole && l <= 3; ++l) whole = text.find(ReportLine(mark, l)) != std::string::npos;
+  if (!whole) {
+    view.problem = "a message is not whole: number " + number + " (" + (mark.empty() ? "no mark" : mark) + ")";
+    return false;
+  }
+  view.marks.push_back(mark.substr(5));
+  return true;
+}
+
+// A *.MSG folder through the value interface: its count is its listing.
+BaseView ReadMsgDir(Env& env) {
+  BaseView view;
+  std::unique_ptr<Base> b;
+  const Status st = OpenBase(env, std::string("M") + kArea, BaseMode::kReadOnly, &b);
+  if (!st.ok()) {
+    view.problem = "the base does not open for reading: " + st.sentence();
+    return view;
+  }
+  view.opened = true;
+  std::vector<uint32_t> numbers;
+  if (!b->List(&numbers).ok()) view.problem = "the base does not list";
+  for (uint32_t n : numbers) {
+    Message m;
+    if (!b->Read(n, &m).ok()) {
+      view.problem = "a listed message does not read: number " + std::to_string(n);
+      break;
+    }
+    std::string text;
+    for (const std::string& k : m.kludges) text += "\x01" + k + "\r";
+    for (const std::string& line : m.text) text += line + "\r";
+    if (!TakeMark(view, std::to_string(n), text)) break;
+  }
+  view.counted = static_cast<int32_t>(numbers.size());
+  b->Close();
+  return view;
+}
+
 BaseView ReadBase(Env& env, char letter, bool afterNextRun) {
+  if (letter == 'M') return ReadMsgDir(env);
   BaseView view;
   // The format object itself: the base's own count is compared below.
-  std::unique_ptr<MessageBase> b = letter == 'J'   ? MakeJamBase(env)
-                                   : letter == 'S' ? MakeSquishBase(env)
-                                                   : MakeMsgDirBase(env);
+  std::unique_ptr<MessageBase> b = letter == 'J' ? MakeJamBase(env) : MakeSquishBase(env);
   std::string problem;
   if (!b->OpenBaseReadOnly(kArea, &problem)) {
     view.problem = "the base does not open for reading: " + problem;
@@ -156,16 +224,7 @@ BaseView ReadBase(Env& env, char letter, bool afterNextRun) {
       view.problem = "a listed message does not read: number " + number;
       break;
     }
-    const std::string text = b->TextBuffer()->Bytes();
-    const size_t at = text.find("mark:");
-    const std::string mark = at == std::string::npos ? "" : text.substr(at, text.find(' ', at) - at);
-    bool whole = !mark.empty() && text.find(" * Origin: ") != std::string::npos;
-    for (int l = 1; whole && l <= 3; ++l) whole = text.find(ReportLine(mark, l)) != std::string::npos;
-    if (!whole) {
-      view.problem = "a message is not whole: number " + number + " (" + (mark.empty() ? "no mark" : mark) + ")";
-      break;
-    }
-    view.marks.push_back(mark.substr(5));
+    if (!TakeMark(view, number, b->TextBuffer()->Bytes())) break;
   }
   view.counted = b->MessageCount();
   // Index records past the header's count are the unfinished append that
@@ -235,7 +294,16 @@ class PowerCutTest : public ::testing::TestWithParam<Row> {
       if (i < kOldTics) t.year -= 1;
       live_.SetModTime(path, t);
     }
-    if (row.run == Run::kPurge) Intake(live_, false);
+    if (row.run == Run::kPurge || row.run == Run::kReport) Intake(live_, false);
+    if (row.run == Run::kReport) {
+      std::string week;
+      for (int i = 0; i < 500; ++i) week += "line " + std::to_string(i) + ": @TOTALFILES files\n";
+      live_.SetFile("week.tpl", week);
+      live_.SetFile("month.tpl", "@TOTALFILES files\n");
+      for (const auto& [file, old] : kReportFiles) {
+        if (!old.empty()) live_.SetFile(file, old);
+      }
+    }
   }
 
   static void Intake(Env& env, bool killTic) {
@@ -255,6 +323,8 @@ class PowerCutTest : public ::testing::TestWithParam<Row> {
       LogContext log(env);
       RecoverIntake(env);
       PurgeStatistics(env, log, "-L30");
+    } else if (row.run == Run::kReport) {
+      ReportRun(env);
     } else {
       Post(env, "R.txt");
     }
@@ -262,7 +332,28 @@ class PowerCutTest : public ::testing::TestWithParam<Row> {
 
   // Checks one crash state; returns "cause: detail" for the first thing
   // wrong, or "".
-  static std::string Check(const Row& row, const std::string& reported, MemEnv& fs) {
+  static std::string Check(const Row& row, const std::string& reported, MemEnv& fs,
+                           const std::map<std::string, std::string>& made) {
+    if (row.run == Run::kReport) {
+      for (const auto& [file, old] : kReportFiles) {
+        const std::string now = fs.GetFile(file);
+        if (!(now == made.at(file) || (fs.HasFile(file) ? now == old && !old.empty() : old.empty())))
+          return "a file is neither old nor new: " + file + " holds " + std::to_string(now.size()) + " bytes";
+      }
+      try {
+        DoRun(row, fs);
+      } catch (const RunTimeError& e) {
+        return std::string("the next run failed: ") + e.what();
+      }
+      for (const auto& [file, old] : kReportFiles) {
+        if (fs.GetFile(file) != made.at(file)) return "the next run did not make a file new: " + file;
+      }
+      for (const std::string& dir : {std::string(""), std::string("out")}) {
+        const std::vector<std::string> left = fs.HiddenNames(dir);
+        if (!left.empty()) return "after the next run, a temporary file is left: " + dir + "/" + left[0];
+      }
+      return "";
+    }
     if (row.run != Run::kPost) {
       try {
         DoRun(row, fs);
@@ -349,6 +440,12 @@ TEST_P(PowerCutTest, EveryStateAfterACutAndTheNextRun) {
     FAIL() << "the recorded run failed: " << e.what();
   }
   ASSERT_EQ(recorder.unsupported(), "");
+  std::map<std::string, std::string> made;  // what the run made of the report row's files
+  for (const auto& [file, old] : kReportFiles) made[file] = live_.GetFile(file);
+  if (row.run == Run::kReport) {
+    ASSERT_GT(made["out/week.txt"].size(), 8192u);
+    ASSERT_NE(made["out/vexstat.json"], kReportFiles[2].second);
+  }
   const std::string console = recorder.ConsoleBefore(recorder.ops().size());
   if (row.run == Run::kPost) {
     ASSERT_EQ(CountOf(console, "- Ok..."), 2) << console;
@@ -363,7 +460,7 @@ TEST_P(PowerCutTest, EveryStateAfterACutAndTheNextRun) {
   std::map<std::string, int> causes;
   std::string shown;
   const size_t checked = recorder.ForEachCrashState(options, [&](const CrashState& state, MemEnv& fs) {
-    const std::string broken = Check(row, recorder.ConsoleBefore(state.cut), fs);
+    const std::string broken = Check(row, recorder.ConsoleBefore(state.cut), fs, made);
     if (broken.empty()) return;
     ++causes[Cause(broken)];
     if (++wrong <= static_cast<size_t>(EnvNumber("VEX_POWERCUT_SHOW", 8))) shown += "\n" + recorder.Describe(state) + "\n  broken: " + broken;

@@ -5,7 +5,11 @@
 // one open base, as a long report is posted.  With "nosync" every sync is
 // skipped, which shows what the syncs before publishing cost.
 //
-//   post_perftest <directory> <count> <sync|nosync>
+// With "folder", `count` posts of a 1 MB report each go into an empty *.MSG
+// folder and into one that holds 10,000 messages, and the times are
+// compared.
+//
+//   post_perftest <directory> <count> <sync|nosync|folder>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -13,8 +17,8 @@
 #include <string>
 
 #include "msgbase/base.h"
-#include "msgbase/msgid_counter.h"
 #include "platform/env_wrapper.h"
+#include "posting/msgid_counter.h"
 
 namespace vex {
 namespace {
@@ -91,16 +95,63 @@ bool Post(Env& env, const std::string& areaId, int sections) {
   return b && b->Close().ok() && ok;
 }
 
+// `count` posts of a 1 MB report into the *.MSG folder `area`; the
+// milliseconds per post.
+double BigPosts(Env& env, const std::string& area, int count) {
+  Message m;
+  m.attributes = AttrTypeEcho;
+  m.from = "Vexstat";
+  m.to = "All";
+  m.subject = "Statistics";
+  for (int line = 0; line < 16384; ++line)
+    m.text.push_back("Report line " + std::to_string(line) + std::string(48, '.'));
+  double total = 0;
+  for (int i = 0; i < count; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_ptr<Base> b;
+    uint32_t number = 0;
+    if (!OpenBase(env, "M" + area, BaseMode::kWrite, &b).ok() || !b->Append(m, &number).ok() ||
+        !b->Close().ok())
+      return -1;
+    total += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  }
+  return total / count;
+}
+
+int FolderSizes(const std::string& dir, int count) {
+  Env& env = *DefaultEnv();
+  const std::string empty = dir + "/empty", full = dir + "/full";
+  int err = 0;
+  env.MakeDirectory(empty, &err);
+  env.MakeDirectory(full, &err);
+  const std::string message = std::string(190, '\0') + "A small message\r" + '\0';
+  for (int n = 2; n < 10002; ++n) {
+    std::unique_ptr<File> f = env.Open(full + "/" + std::to_string(n) + ".msg", OpenMode::kCreate, &err);
+    if (!f || !f->WriteAt(0, message.data(), message.size())) return 1;
+  }
+  // Alternated, so that the disk's moods fall on both alike.
+  double inEmpty = 0, inFull = 0;
+  for (int round = 0; round < 2; ++round) {
+    inEmpty += BigPosts(env, empty, count);
+    inFull += BigPosts(env, full, count);
+  }
+  if (inEmpty < 0 || inFull < 0) return 1;
+  std::printf("M 1 MB post: %.2f ms into an empty folder, %.2f ms into one of 10,000 messages (%.2fx)\n",
+              inEmpty / 2, inFull / 2, inFull / inEmpty);
+  return 0;
+}
+
 }  // namespace
 }  // namespace vex
 
 int main(int argc, char** argv) {
   if (argc != 4) {
-    std::fprintf(stderr, "usage: post_perftest <directory> <count> <sync|nosync>\n");
+    std::fprintf(stderr, "usage: post_perftest <directory> <count> <sync|nosync|folder>\n");
     return 2;
   }
   std::string dir = argv[1];
   int count = std::atoi(argv[2]);
+  if (std::string(argv[3]) == "folder") return vex::FolderSizes(dir, count);
   bool sync = std::string(argv[3]) == "sync";
   vex::CountingEnv env(*vex::DefaultEnv(), !sync);
   vex::MsgIdCounter counter(env, dir + "/vexstat.seq");

@@ -1,10 +1,10 @@
-#include "msgbase/msgid_counter.h"
+#include "posting/msgid_counter.h"
 
 #include <algorithm>
+#include <chrono>
 
-#include "msgbase/jam_format.h"
-#include "msgbase/message_base.h"
 #include "util/coding.h"
+#include "util/replace_file.h"
 
 namespace vex {
 
@@ -12,7 +12,14 @@ uint32_t SerialAfter(uint32_t last, uint32_t clock) {
   return std::max(last + 1, clock);
 }
 
-uint32_t ClockSerial(const ClockTime& t) { return jam::UnixTime(ToMsgDateTime(t)); }
+uint32_t ClockSerial(const ClockTime& t) {
+  using namespace std::chrono;
+  const sys_days day{year{t.year} / month{static_cast<unsigned>(t.month)} /
+                     static_cast<unsigned>(t.day)};
+  const int64_t seconds = int64_t{day.time_since_epoch().count()} * 86400 +
+                          int64_t{t.hour} * 3600 + int64_t{t.minute} * 60 + t.second;
+  return static_cast<uint32_t>(seconds);
+}
 
 MsgIdCounter::MsgIdCounter(Env& env, std::string path)
     : env_(env), path_(std::move(path)) {}
@@ -28,19 +35,9 @@ void MsgIdCounter::Load() {
 }
 
 bool MsgIdCounter::Store(uint32_t value, int* err) {
-  const std::string temp = path_ + ".new";
-  auto file = env_.Open(temp, OpenMode::kCreate, err);
   char bytes[4];
   PutU32(bytes, value);
-  if (!file) return false;
-  if (!file->WriteAt(0, bytes, sizeof bytes) || !file->Sync()) {
-    *err = file->LastError();
-    return false;
-  }
-  file.reset();
-  const size_t slash = path_.rfind('/');
-  return env_.Rename(temp, path_, err) &&
-         env_.SyncDirectory(slash == std::string::npos ? "" : path_.substr(0, slash), err);
+  return ReplaceFile(env_, path_, std::string_view(bytes, sizeof bytes), err);
 }
 
 bool MsgIdCounter::Next(uint32_t ahead, uint32_t* serial, int* err) {

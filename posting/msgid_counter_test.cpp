@@ -1,4 +1,4 @@
-#include "msgbase/msgid_counter.h"
+#include "posting/msgid_counter.h"
 
 #include <gtest/gtest.h>
 

@@ -37,10 +37,15 @@ enum class BaseMode {
   kWrite,     // under the base's lock; a missing base is created
 };
 
+struct OpenOptions {
+  // How long an open for writing waits for another program's lock.
+  int lockTimeoutMs = 10000;
+};
+
 // Opens the base an area identifier names: a type letter (J or j for JAM,
 // S or s for Squish, M, m, F, f or * for a *.MSG directory) and its path.
 // A base that exists but does not open is never created over.
 Status OpenBase(Env& env, const std::string& areaId, BaseMode mode,
-                std::unique_ptr<Base>* base);
+                std::unique_ptr<Base>* base, const OpenOptions& options = {});
 
 }  // namespace vex

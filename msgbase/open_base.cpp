@@ -4,6 +4,7 @@
 
 #include "msgbase/base.h"
 #include "msgbase/jam_base.h"
+#include "msgbase/jam_base_impl.h"
 #include "msgbase/message_base.h"
 #include "msgbase/msg/msg_dir.h"
 #include "msgbase/squish_base.h"
@@ -21,14 +22,17 @@ constexpr uint32_t kFlagBits[] = {
 };
 constexpr uint32_t kTypeBits[] = {AttrTypeLocal, AttrTypeEcho, AttrTypeNet};
 
-std::unique_ptr<MessageBase> MakeOfType(Env& env, char type) {
+std::unique_ptr<MessageBase> MakeOfType(Env& env, char type, int lockTimeoutMs = 10000) {
   switch (type) {
     case 'J':
-    case 'j':
-      return MakeJamBase(env);
+    case 'j': {
+      auto jam = std::make_unique<JamBase>(env);
+      jam->SetLockTimeoutMs(lockTimeoutMs);
+      return jam;
+    }
     case 'S':
     case 's':
-      return MakeSquishBase(env);
+      return MakeSquishBase(env, lockTimeoutMs);
     default:
       return nullptr;
   }
@@ -173,13 +177,13 @@ class FormatBase final : public Base {
 }  // namespace
 
 Status OpenBase(Env& env, const std::string& areaId, BaseMode mode,
-                std::unique_ptr<Base>* base) {
+                std::unique_ptr<Base>* base, const OpenOptions& options) {
   base->reset();
   if (areaId.empty())
     return Status::Refused("", "an empty area identifier names no base");
   const std::string type = areaId.substr(0, 1);
   const bool msgDir = std::string("FfMm*").find(areaId[0]) != std::string::npos;
-  std::unique_ptr<MessageBase> made = msgDir ? nullptr : MakeOfType(env, areaId[0]);
+  std::unique_ptr<MessageBase> made = msgDir ? nullptr : MakeOfType(env, areaId[0], options.lockTimeoutMs);
   if (!made && !msgDir) {
     return Status::Refused("", "unknown base type \"" + type +
                                    "\": use J (JAM), S (Squish), M, F or * (*.MSG)");

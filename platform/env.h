@@ -122,8 +122,8 @@ class Env {
   // counts as what it points to); names beginning with "." are hidden and
   // skipped.  Sorted by name, bytewise.
   virtual std::vector<DirEntry> Search(const std::string& pattern) = 0;
-  // The names Search finds, sorted, without their sizes and times: a real
-  // disk then need not look at each file.
+  // The names Search finds, in no particular order, without their sizes and
+  // times: a real disk then need not look at each file or sort the names.
   virtual std::vector<std::string> SearchNames(const std::string& pattern) {
     std::vector<std::string> names;
     for (DirEntry& e : Search(pattern)) names.push_back(std::move(e.name));

@@ -349,7 +349,6 @@ class PosixEnv : public Env {
       found.push_back(std::move(name));
     }
     ::closedir(d);
-    std::sort(found.begin(), found.end());
     return found;
   }
 

@@ -107,6 +107,10 @@ class MsgDir final : public Base {
   // is its number.  Where two files give the same number, the one with a
   // lower-case extension wins.
   void Scan();
+  void Take(const DirEntry& e);
+  // The names of a base open for writing, listed the first time they are
+  // needed.
+  void ListNames();
   // Writes a new message under a temporary name and links it to the first
   // free number from next_ on; *number is the one it got.
   bool Publish(const std::string& bytes, uint32_t* number);
@@ -125,6 +129,7 @@ class MsgDir final : public Base {
   // A write failed: nothing more is appended until the base is reopened.
   bool writeFailed_ = false;
   Status failure_;
+  bool listed_ = false;                      // present_ holds every name
   std::map<int32_t, std::string> present_;  // number -> file name
   std::map<int32_t, uint64_t> sizes_;        // number -> size when listed
   int32_t highest_ = 0;
@@ -163,38 +168,50 @@ void MsgDir::Scan() {
   sizes_.clear();
   highest_ = 0;
   // A reader reads every message and takes the sizes the listing gives; a
-  // post needs only the names, which the folder's listing holds without a
-  // look at each file.
-  std::vector<DirEntry> entries;
-  if (readOnly_) {
-    entries = env_.Search(dir_ + "*.msg");
-  } else {
-    for (std::string& name : env_.SearchNames(dir_ + "*.msg"))
-      entries.push_back(DirEntry{std::move(name), FileTime{}, 0});
-  }
-  for (const DirEntry& e : entries) {
-    int32_t n = 0;
-    if (!ParseNumber(e.name.substr(0, e.name.find('.')), &n) || n <= 0) continue;
-    auto it = present_.find(n);
-    if (it == present_.end()) {
-      present_[n] = e.name;
-      if (e.size != 0) sizes_[n] = e.size;
-    } else if (!EndsWithLowerMsg(it->second) && EndsWithLowerMsg(e.name)) {
-      it->second = e.name;
-      if (e.size != 0) sizes_[n] = e.size;
+  // post needs only the highest number, which the folder's listing holds
+  // without a look at each file.  The names of a base open for writing are
+  // kept only once a caller asks for them.
+  listed_ = readOnly_;
+  if (!readOnly_) {
+    for (const std::string& name : env_.SearchNames(dir_ + "*.msg")) {
+      int32_t n = 0;
+      if (ParseNumber(name.substr(0, name.find('.')), &n)) highest_ = std::max(highest_, n);
     }
-    highest_ = std::max(highest_, n);
+    return;
   }
+  for (const DirEntry& e : env_.Search(dir_ + "*.msg")) Take(e);
+}
+
+void MsgDir::Take(const DirEntry& e) {
+  int32_t n = 0;
+  if (!ParseNumber(e.name.substr(0, e.name.find('.')), &n) || n <= 0) return;
+  auto it = present_.find(n);
+  if (it == present_.end()) {
+    present_[n] = e.name;
+    if (e.size != 0) sizes_[n] = e.size;
+  } else if (!EndsWithLowerMsg(it->second) && EndsWithLowerMsg(e.name)) {
+    it->second = e.name;
+    if (e.size != 0) sizes_[n] = e.size;
+  }
+  highest_ = std::max(highest_, n);
+}
+
+void MsgDir::ListNames() {
+  if (listed_) return;
+  listed_ = true;
+  for (std::string& name : env_.SearchNames(dir_ + "*.msg")) Take(DirEntry{std::move(name), FileTime{}, 0});
 }
 
 Status MsgDir::List(std::vector<uint32_t>* numbers) {
   numbers->clear();
   if (!open_) return Closed();
+  ListNames();
   for (const auto& [n, name] : present_) numbers->push_back(static_cast<uint32_t>(n));
   return Status::Ok();
 }
 
 Status MsgDir::Find(uint32_t number, std::map<int32_t, std::string>::iterator* at) {
+  ListNames();
   *at = number > INT32_MAX ? present_.end() : present_.find(static_cast<int32_t>(number));
   if (*at == present_.end()) return Status::NotFound(path_, "no message " + std::to_string(number));
   return Status::Ok();

@@ -7,8 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "msgbase/jam_format.h"
+#include "msgbase/jam/format.h"
 #include "msgbase/message_base.h"
+
+namespace vex::jam {
+enum : int {
+  kErrNoJhr = 0x2000, kErrNoJdx, kErrNoJdt, kErrOpenJhr, kErrOpenJdx, kErrOpenJdt,
+  kErrReadHeader, kErrHeaderOffset, kErrTextOffset, kErrBadBaseHeader, kErrCreateJhr,
+  kErrCreateJdx, kErrCreateJdt, kErrNoJlr, kErrWrite, kErrJlr,
+};
+}  // namespace vex::jam
 
 namespace vex {
 

@@ -8,7 +8,7 @@
 #include "msgbase/base.h"
 #include "msgbase/jam_base.h"
 #include "msgbase/jam_base_impl.h"
-#include "msgbase/jam_format.h"
+#include "msgbase/jam/format.h"
 #include "testenv/fault_env.h"
 #include "testenv/mem_env.h"
 #include "util/coding.h"

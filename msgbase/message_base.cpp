@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "msgbase/jam_base.h"
-#include "msgbase/jam_format.h"
+#include "msgbase/jam/format.h"
 #include "msgbase/squish_base.h"
 #include "util/address.h"
 #include "util/number.h"

@@ -1,4 +1,4 @@
-#include "msgbase/jam_format.h"
+#include "msgbase/jam/format.h"
 
 #include <array>
 

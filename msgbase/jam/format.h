@@ -23,25 +23,8 @@ constexpr size_t kSubfieldArea = 12288;
 constexpr uint32_t kNone = 0xFFFFFFFF;
 constexpr uint32_t kAttrDeleted = 0x80000000;
 
-// Error codes kept in the base's error code.
-enum : int {
-  kErrNoJhr = 0x2000,
-  kErrNoJdx = 0x2001,
-  kErrNoJdt = 0x2002,
-  kErrOpenJhr = 0x2003,  // also: the header file stays locked
-  kErrOpenJdx = 0x2004,
-  kErrOpenJdt = 0x2005,
-  kErrReadHeader = 0x2006,
-  kErrHeaderOffset = 0x2007,
-  kErrTextOffset = 0x2008,
-  kErrBadBaseHeader = 0x2009,  // base header short or without its signature
-  kErrCreateJhr = 0x200A,
-  kErrCreateJdx = 0x200B,
-  kErrCreateJdt = 0x200C,
-  kErrNoJlr = 0x200D,
-  kErrWrite = 0x200E,  // a write to one of the files failed
-  kErrJlr = 0x200F,
-};
+// Offsets in the message header of the words a deletion changes.
+constexpr size_t kHeaderAttributes = 52;
 
 // Subfield identifiers.
 enum : uint16_t {

@@ -24,6 +24,8 @@ constexpr uint32_t kListChunk = 8192;
 constexpr uint64_t kLargestHeldIndex = 64u << 20;
 // How many later index records a read compares its text with.
 constexpr uint32_t kNeighboursChecked = 16;
+// Their headers are read in one piece when they lie this close together.
+constexpr uint64_t kLargestHeaderSpan = 64 * 1024;
 
 std::string MessageName(uint32_t number) { return "message " + std::to_string(number); }
 
@@ -125,15 +127,36 @@ Status Store::CheckTextAlone(uint32_t number, const Slot& s, const MsgHeader& he
   Status st = Count(&count);
   if (!st.ok() || header.textLength == 0) return st;
   const uint32_t n = std::min(count - s.slot - 1, kNeighboursChecked);
-  std::string bytes;
-  if (n == 0 || !(st = IndexBytes(s.slot + 1, n, &bytes)).ok()) return st;
+  std::string records;
+  uint64_t jhrSize = 0;
+  if (n == 0 || !(st = IndexBytes(s.slot + 1, n, &records)).ok() || !(st = Size(kJhr, &jhrSize)).ok()) return st;
+  // The later headers usually follow one another: they are read at once.
+  uint64_t lo = UINT64_MAX, hi = 0;
+  for (uint32_t i = 0; i < n; ++i) {
+    const uint64_t at = IndexRecord::Decode(records.data() + i * kIndexRecordSize).headerOffset;
+    if (at < kBaseHeaderSize || at + kMsgHeaderSize > jhrSize) continue;
+    lo = std::min(lo, at);
+    hi = std::max(hi, at + kMsgHeaderSize);
+  }
+  std::string span;
+  if (hi > lo && hi - lo <= kLargestHeaderSpan &&
+      !(st = ReadFully(files_, kJhr, lo, static_cast<size_t>(hi - lo), "the message headers", &span)).ok())
+    return st;
   const uint64_t start = header.textOffset, end = start + header.textLength;
   for (uint32_t i = 0; i < n; ++i) {
-    Slot later{s.slot + 1 + i, IndexRecord::Decode(bytes.data() + i * kIndexRecordSize)};
-    Stored other;
-    if (later.record.Deleted() || !LoadHeader(number + 1 + i, later, &other).ok()) continue;
-    const MsgHeader& h = other.header;
-    if (h.textLength == 0 || h.textOffset >= end || uint64_t{h.textOffset} + h.textLength <= start) continue;
+    const uint64_t at = IndexRecord::Decode(records.data() + i * kIndexRecordSize).headerOffset;
+    std::string bytes;
+    MsgHeader h;
+    // A later message that does not read says nothing about this one.
+    if (at < kBaseHeaderSize || at + kMsgHeaderSize > jhrSize) continue;
+    if (!span.empty()) {
+      bytes = span.substr(static_cast<size_t>(at - lo), kMsgHeaderSize);
+    } else if (!ReadFully(files_, kJhr, at, kMsgHeaderSize, "a message header", &bytes).ok()) {
+      continue;
+    }
+    if (!h.Decode(bytes) || h.textLength == 0 || h.textOffset >= end ||
+        uint64_t{h.textOffset} + h.textLength <= start)
+      continue;
     return Status::Damaged(files_.path[kJdt], files_.path[kJdt] + " is damaged: the text of " +
                                                   MessageName(number) + " (offset " + std::to_string(start) +
                                                   ", " + std::to_string(header.textLength) +

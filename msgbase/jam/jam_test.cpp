@@ -1,16 +1,12 @@
-// JAM bases through the value calls: how a base is made, found, locked and
+// JAM bases through the value calls: how a base is made, found and
 // repaired, and damaged or unusual bases that it must neither make worse
 // nor misread.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <filesystem>
 #include <map>
 
 #include "msgbase/base.h"
+#include "testenv/fault_env.h"
 #include "testenv/mem_env.h"
 #include "util/coding.h"
 
@@ -301,56 +297,57 @@ TEST_F(JamValueTest, AnEmptyHeaderFileBesideDataIsDamage) {
   }
 }
 
-// A second opener, in this or another process, waits for the lock, then
-// says Busy and leaves the base alone; once the lock is free it opens.
-TEST_F(JamValueTest, ABaseOpenElsewhereMakesOpenWaitThenSayBusy) {
-  const OpenOptions shortWait{300};
-  std::unique_ptr<Base> holder, second;
-  ASSERT_TRUE(OpenBase(mem_, "Jb/area", BaseMode::kWrite, &holder, shortWait).ok());
-  EXPECT_TRUE(OpenBase(mem_, "Jb/area", BaseMode::kWrite, &second, shortWait).IsBusy());
-  holder->Close();
-  EXPECT_TRUE(OpenBase(mem_, "Jb/area", BaseMode::kWrite, &second, shortWait).ok());
-
-  // Another process holds a classic record lock, as other FidoNet programs
-  // take it, or an open-file lock on the first byte.
-  char tmpl[] = "/tmp/vex-lock-XXXXXX";
-  ASSERT_NE(::mkdtemp(tmpl), nullptr);
-  const std::string dir = tmpl, path = dir + "/area";
-  ASSERT_TRUE(OpenBase(*DefaultEnv(), "J" + path, BaseMode::kWrite, &second).ok());
-  second->Close();
-  for (int command : {F_SETLK, F_OFD_SETLK}) {
-    int ready[2], release[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(release), 0);
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      int fd = ::open((path + ".jhr").c_str(), O_RDWR);
-      struct flock fl {};
-      fl.l_type = F_WRLCK;
-      fl.l_whence = SEEK_SET;
-      fl.l_len = 1;
-      char c = fd >= 0 && ::fcntl(fd, command, &fl) == 0 ? 'y' : 'n';
-      if (::write(ready[1], &c, 1) != 1 || ::read(release[0], &c, 1) != 1) _exit(1);
-      _exit(0);
+// A write that fails names its file and reason; what the append wrote is
+// put back newest first, up to the first step that cannot be (a disk that
+// stays full refuses the old base header too: the message then stays and
+// the next open counts it), and the base takes no message until it is
+// opened again.
+TEST_F(JamValueTest, AFailedWriteIsPutBackAndStopsTheBase) {
+  struct Case {
+    int failingWrite;  // text, header, index record, base header
+    bool truncatesFail;
+    const char* file;
+    bool kept;
+  };
+  for (const Case& c : {Case{0, false, "b/area.jdt", false}, Case{1, false, "b/area.jhr", false},
+                        Case{2, false, "b/area.jdx", false}, Case{3, false, "b/area.jhr", true},
+                        Case{2, true, "b/area.jdx", false}}) {
+    SCOPED_TRACE(std::to_string(c.failingWrite) + (c.truncatesFail ? " truncates fail" : ""));
+    mem_ = MemEnv();
+    Post(Echo("first"));
+    const std::string jhr = mem_.GetFile("b/area.jhr"), jdt = mem_.GetFile("b/area.jdt");
+    const std::string jdx = mem_.GetFile("b/area.jdx");
+    {
+      FaultEnv faulty(mem_);
+      std::unique_ptr<Base> b;
+      ASSERT_TRUE(OpenBase(faulty, "Jb/area", BaseMode::kWrite, &b).ok());
+      faulty.FailWritesFrom(c.failingWrite, false);
+      if (c.truncatesFail) faulty.FailTruncates();
+      uint32_t n = 0;
+      const Status st = b->Append(Echo("second"), &n);
+      EXPECT_TRUE(st.IsIoError()) << st.ToString();
+      EXPECT_EQ(st.file(), c.file);
+      EXPECT_EQ(st.systemError(), ENOSPC);
+      faulty.Reset();
+      EXPECT_TRUE(b->Append(Echo("second"), &n).IsRefused());
+      b->Close();
     }
-    char c = 0;
-    ASSERT_EQ(::read(ready[0], &c, 1), 1);
-    ASSERT_EQ(c, 'y');
-    const auto start = std::chrono::steady_clock::now();
-    const Status st = OpenBase(*DefaultEnv(), "J" + path, BaseMode::kWrite, &second, OpenOptions{400});
-    EXPECT_TRUE(st.IsBusy()) << st.ToString();
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(350));
-    EXPECT_TRUE(OpenBase(*DefaultEnv(), "J" + path, BaseMode::kReadOnly, &second).ok());
-    ASSERT_EQ(::write(release[1], "x", 1), 1);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_TRUE(OpenBase(*DefaultEnv(), "J" + path, BaseMode::kWrite, &second).ok());
-    second.reset();
-    for (int fd : {ready[0], ready[1], release[0], release[1]}) ::close(fd);
+    if (c.truncatesFail) {
+      // The index could not be put back: the header and text it might
+      // point at stay.
+      EXPECT_GT(mem_.GetFile("b/area.jdt").size(), jdt.size());
+    } else if (!c.kept) {
+      EXPECT_EQ(mem_.GetFile("b/area.jhr"), jhr);
+      EXPECT_EQ(mem_.GetFile("b/area.jdt"), jdt);
+    }
+    EXPECT_EQ(mem_.GetFile("b/area.jdx").size(), jdx.size() + (c.kept ? 8 : 0));
+    const uint32_t n = Post(Echo("third"));
+    EXPECT_EQ(n, c.kept ? 3u : 2u);
+    EXPECT_EQ(GetU32(mem_.GetFile("b/area.jhr").data() + 12), n);  // the active count
+    Message m;
+    ASSERT_TRUE(ReadBack(n, &m).ok());
+    EXPECT_EQ(m.text[0], "third");
   }
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -230,6 +230,14 @@ TEST_F(JamValueTest, AnUnfinishedLastIndexRecordIsCutOffAtOpen) {
     ASSERT_TRUE(ReadBack(2, &m).ok());
     EXPECT_EQ(m.text[0], "third");
   }
+  // A read the system refuses is no unfinished record: nothing is cut.
+  const std::string index = mem_.GetFile("b/area.jdx");
+  FaultEnv faulty(mem_);
+  faulty.FailReadsAfter(1024 + 8, EIO);
+  std::unique_ptr<Base> b;
+  const Status st = OpenBase(faulty, "Jb/area", BaseMode::kWrite, &b);
+  EXPECT_TRUE(st.IsIoError() && st.file() == "b/area.jhr") << st.ToString();
+  EXPECT_EQ(mem_.GetFile("b/area.jdx"), index);
 }
 
 // The same base under upper- and mixed-case extensions (as made elsewhere)

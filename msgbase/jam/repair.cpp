@@ -16,15 +16,20 @@ constexpr int kTailRecordsChecked = 64;
 // Index records counted at once.
 constexpr size_t kCountChunk = 8192 * kIndexRecordSize;
 
-// The header, subfields and text the record points at are all in the files.
-bool Complete(const Files& files, const IndexRecord& record, uint64_t jhrSize, uint64_t jdtSize) {
+// Whether the header, subfields and text the record points at are all in
+// the files; a read the system refuses is an error, never a reason to cut.
+Status Complete(const Files& files, const IndexRecord& record, uint64_t jhrSize, uint64_t jdtSize,
+                bool* complete) {
   const uint64_t at = record.headerOffset;
+  *complete = false;
+  if (at < kBaseHeaderSize || at + kMsgHeaderSize > jhrSize) return Status::Ok();
   std::string bytes;
   MsgHeader header;
-  return at >= kBaseHeaderSize && at + kMsgHeaderSize <= jhrSize &&
-         ReadFully(files, kJhr, at, kMsgHeaderSize, "a message header", &bytes).ok() && header.Decode(bytes) &&
-         at + kMsgHeaderSize + header.subfieldLen <= jhrSize &&
-         uint64_t{header.textOffset} + header.textLength <= jdtSize;
+  const Status st = ReadFully(files, kJhr, at, kMsgHeaderSize, "a message header", &bytes);
+  if (st.IsIoError()) return st;
+  *complete = st.ok() && header.Decode(bytes) && at + kMsgHeaderSize + header.subfieldLen <= jhrSize &&
+              uint64_t{header.textOffset} + header.textLength <= jdtSize;
+  return Status::Ok();
 }
 
 }  // namespace
@@ -43,7 +48,9 @@ Status Repair(Files& files, BaseHeader* header) {
     st = ReadFully(files, kJdx, whole - kIndexRecordSize, kIndexRecordSize, "the index", &bytes);
     if (!st.ok()) return st;
     const IndexRecord record = IndexRecord::Decode(bytes.data());
-    if (record.Deleted() || Complete(files, record, jhrSize, jdtSize)) break;
+    bool complete = record.Deleted();
+    if (!complete && !(st = Complete(files, record, jhrSize, jdtSize, &complete)).ok()) return st;
+    if (complete) break;
     whole -= kIndexRecordSize;
   }
   if (whole != size) {

@@ -4,8 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "msgbase/jam_base.h"
-#include "msgbase/jam_format.h"
+#include "msgbase/jam/format.h"
 #include "msgbase/squish_base.h"
 #include "util/address.h"
 #include "util/number.h"
@@ -342,10 +341,6 @@ bool OpenMessageBase(Env& env, std::unique_ptr<MessageBase>& base, const std::st
   *openError = kOpenErrorUnknownType;
   if (areaId.empty()) return false;
   switch (areaId[0]) {
-    case 'J':
-    case 'j':
-      base = MakeJamBase(env);
-      break;
     case 'S':
     case 's':
       base = MakeSquishBase(env);

@@ -289,7 +289,8 @@ TEST(OpenMessageBaseTest, TypeLetterChoosesTheFormat) {
   EXPECT_EQ(testing_bases::openError, kOpenErrorUnknownType);
   EXPECT_FALSE(CloseMessageBase(base));
 
-  // *.MSG folders are opened only through OpenBase.
+  // JAM bases and *.MSG folders are opened only through OpenBase.
+  EXPECT_FALSE(testing_bases::Open(base, "Jb/area"));
   EXPECT_FALSE(testing_bases::Open(base, "Mnet/a"));
   EXPECT_EQ(testing_bases::openError, kOpenErrorUnknownType);
 }

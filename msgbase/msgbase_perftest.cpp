@@ -7,7 +7,6 @@
 #include <string>
 
 #include "msgbase/base.h"
-#include "msgbase/jam_base.h"
 #include "msgbase/squish_base.h"
 #include "testenv/mem_env.h"
 
@@ -63,7 +62,7 @@ int main(int argc, char** argv) {
   const long count = std::atol(argv[2]);
   vex::MemEnv mem;
   mem.AddDirectory("out");
-  if (!Fill(vex::MakeJamBase(mem), "out/jam", count) ||
+  if (!FillBase(mem, "Jout/jam", count) ||
       !Fill(vex::MakeSquishBase(mem), "out/squish", count) ||
       !FillBase(mem, "Mout/msg", count)) {
     std::fprintf(stderr, "msgbase_perftest: a message could not be written\n");

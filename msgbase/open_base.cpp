@@ -3,8 +3,7 @@
 #include <string>
 
 #include "msgbase/base.h"
-#include "msgbase/jam_base.h"
-#include "msgbase/jam_base_impl.h"
+#include "msgbase/jam/jam.h"
 #include "msgbase/message_base.h"
 #include "msgbase/msg/msg_dir.h"
 #include "msgbase/squish_base.h"
@@ -24,12 +23,6 @@ constexpr uint32_t kTypeBits[] = {AttrTypeLocal, AttrTypeEcho, AttrTypeNet};
 
 std::unique_ptr<MessageBase> MakeOfType(Env& env, char type, int lockTimeoutMs = 10000) {
   switch (type) {
-    case 'J':
-    case 'j': {
-      auto jam = std::make_unique<JamBase>(env);
-      jam->SetLockTimeoutMs(lockTimeoutMs);
-      return jam;
-    }
     case 'S':
     case 's':
       return MakeSquishBase(env, lockTimeoutMs);
@@ -183,8 +176,10 @@ Status OpenBase(Env& env, const std::string& areaId, BaseMode mode,
     return Status::Refused("", "an empty area identifier names no base");
   const std::string type = areaId.substr(0, 1);
   const bool msgDir = std::string("FfMm*").find(areaId[0]) != std::string::npos;
-  std::unique_ptr<MessageBase> made = msgDir ? nullptr : MakeOfType(env, areaId[0], options.lockTimeoutMs);
-  if (!made && !msgDir) {
+  const bool jam = areaId[0] == 'J' || areaId[0] == 'j';
+  std::unique_ptr<MessageBase> made =
+      msgDir || jam ? nullptr : MakeOfType(env, areaId[0], options.lockTimeoutMs);
+  if (!made && !msgDir && !jam) {
     return Status::Refused("", "unknown base type \"" + type +
                                    "\": use J (JAM), S (Squish), M, F or * (*.MSG)");
   }
@@ -192,6 +187,7 @@ Status OpenBase(Env& env, const std::string& areaId, BaseMode mode,
   if (path.empty())
     return Status::Refused("", "no base path after the type letter \"" + type + "\"");
   if (msgDir) return OpenMsgDir(env, path, mode, base);
+  if (jam) return OpenJam(env, path, mode, options, base);
 
   if (mode == BaseMode::kReadOnly) {
     std::string problem;

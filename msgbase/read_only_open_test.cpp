@@ -124,7 +124,8 @@ INSTANTIATE_TEST_SUITE_P(
                 {"echo/area.jdx", std::string::npos, "", "", "the JAM base echo/area is damaged: echo/area.jdx does not exist"},
                 {"echo/area.jhr", 0, "", "", "echo/area.jhr is damaged: it is empty while echo/area.jdx holds messages"},
                 {"echo/area.jdx", 12, "\xff\xff\xff\x7f", "",
-                 "its index record in echo/area.jdx points outside the header file echo/area.jhr"}}},
+                 "echo/area.jdx is damaged: the index record of message 2 at offset 8 points at 2147483647, "
+                 "outside the message headers of echo/area.jhr (1024..1568)"}}},
         Format{"Secho/area", "echo/area.sqd",
                {{"echo/area.sqd", 100, "", "", "echo/area.sqd is damaged: 100 bytes, shorter than the 256-byte base header, while echo/area.sqi holds 24 bytes"},
                 {"", 0, "", "Snowhere/x", "no message base at nowhere/x: nowhere/x.sqd does not exist"},

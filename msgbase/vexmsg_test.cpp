@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "msgbase/jam_base.h"
 #include "msgbase/base.h"
 #include "platform/cp866.h"
 #include "testenv/mem_env.h"
@@ -110,13 +109,14 @@ TEST_F(VexmsgTest, ListsJamBasesNumberedFromHighValues) {
   for (const auto& [first, listed] : std::vector<std::pair<uint32_t, std::string>>{
            {2000000000, "2000000000 2000000002 "}, {2147483646, "2147483646 2147483647 "}}) {
     const std::string name = "huge" + std::to_string(first);
-    auto base = MakeJamBase(env_);
-    ASSERT_TRUE(base->CreateBase(name));
+    std::unique_ptr<Base> base;
+    ASSERT_TRUE(OpenBase(env_, "J" + name, BaseMode::kWrite, &base).ok());
     for (int i = 0; i < 3; ++i) {
-      ASSERT_TRUE(base->StartNewMessage() && base->WriteMessage());
-      if (i == 1 && first == 2000000000) { ASSERT_TRUE(base->DeleteMessage()); }
+      uint32_t n = 0;
+      ASSERT_TRUE(base->Append(Message{}, &n).ok());
+      if (i == 1 && first == 2000000000) { ASSERT_TRUE(base->Delete(n).ok()); }
     }
-    base->CloseBase();
+    base->Close();
     std::string jhr = env_.GetFile(name + ".jhr");
     PutU32(jhr.data() + 20, first);  // the number of the first index record
     env_.SetFile(name + ".jhr", jhr);

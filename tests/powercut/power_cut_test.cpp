@@ -35,7 +35,6 @@
 #include "intake/maintenance.h"
 #include "intake/tic_scan.h"
 #include "msgbase/base.h"
-#include "msgbase/jam_base.h"
 #include "msgbase/squish_base.h"
 #include "platform/exit.h"
 #include "posting/posting.h"
@@ -43,6 +42,7 @@
 #include "report/report_run.h"
 #include "testenv/mem_env.h"
 #include "testenv/power_cut_env.h"
+#include "util/coding.h"
 #include "tests/powercut/base_walk.h"
 
 namespace vex {
@@ -178,11 +178,11 @@ bool TakeMark(BaseView& view, const std::string& number, const std::string& text
   return true;
 }
 
-// A *.MSG folder through the value interface: its count is its listing.
-BaseView ReadMsgDir(Env& env) {
+// A base through the value interface: its count is its listing.
+BaseView ReadByValue(Env& env, char letter) {
   BaseView view;
   std::unique_ptr<Base> b;
-  const Status st = OpenBase(env, std::string("M") + kArea, BaseMode::kReadOnly, &b);
+  const Status st = OpenBase(env, letter + std::string(kArea), BaseMode::kReadOnly, &b);
   if (!st.ok()) {
     view.problem = "the base does not open for reading: " + st.sentence();
     return view;
@@ -207,10 +207,26 @@ BaseView ReadMsgDir(Env& env) {
 }
 
 BaseView ReadBase(Env& env, char letter, bool afterNextRun) {
-  if (letter == 'M') return ReadMsgDir(env);
+  if (letter == 'M') return ReadByValue(env, 'M');
+  if (letter == 'J') {
+    // The base's own count, the active count of its base header, is
+    // compared with its listing.
+    BaseView view = ReadByValue(env, 'J');
+    int err = 0;
+    char count[4] = {};
+    std::unique_ptr<File> jhr = env.Open(std::string(kArea) + ".jhr", OpenMode::kRead, &err);
+    if (jhr && jhr->ReadAt(12, count, 4) == 4) {
+      const int32_t listed = view.counted;
+      view.counted = static_cast<int32_t>(GetU32(count));
+      if (view.problem.empty() && (afterNextRun ? view.counted != listed : view.counted > listed))
+        view.problem = "the base's count disagrees with its messages: " + std::to_string(view.counted) +
+                       " counted, " + std::to_string(listed) + " listed";
+    }
+    return view;
+  }
   BaseView view;
   // The format object itself: the base's own count is compared below.
-  std::unique_ptr<MessageBase> b = letter == 'J' ? MakeJamBase(env) : MakeSquishBase(env);
+  std::unique_ptr<MessageBase> b = MakeSquishBase(env);
   std::string problem;
   if (!b->OpenBaseReadOnly(kArea, &problem)) {
     view.problem = "the base does not open for reading: " + problem;

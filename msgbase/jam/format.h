@@ -1,5 +1,5 @@
 // The stored records of a JAM message base: base header, message header and
-// its subfields, index and last-read records, the name CRC and the time
+// its subfields, index records, the name CRC and the time
 // stamps.  Everything is encoded byte by byte, little-endian.
 #pragma once
 
@@ -16,32 +16,11 @@ namespace vex::jam {
 constexpr size_t kBaseHeaderSize = 1024;
 constexpr size_t kMsgHeaderSize = 76;
 constexpr size_t kIndexRecordSize = 8;
-constexpr size_t kLastReadSize = 16;
-// The usual size of one message's subfields; larger ones are still written
-// and read whole.
-constexpr size_t kSubfieldArea = 12288;
 constexpr uint32_t kNone = 0xFFFFFFFF;
 constexpr uint32_t kAttrDeleted = 0x80000000;
 
-// Error codes kept in the base's error code.
-enum : int {
-  kErrNoJhr = 0x2000,
-  kErrNoJdx = 0x2001,
-  kErrNoJdt = 0x2002,
-  kErrOpenJhr = 0x2003,  // also: the header file stays locked
-  kErrOpenJdx = 0x2004,
-  kErrOpenJdt = 0x2005,
-  kErrReadHeader = 0x2006,
-  kErrHeaderOffset = 0x2007,
-  kErrTextOffset = 0x2008,
-  kErrBadBaseHeader = 0x2009,  // base header short or without its signature
-  kErrCreateJhr = 0x200A,
-  kErrCreateJdx = 0x200B,
-  kErrCreateJdt = 0x200C,
-  kErrNoJlr = 0x200D,
-  kErrWrite = 0x200E,  // a write to one of the files failed
-  kErrJlr = 0x200F,
-};
+// Offsets in the message header of the words a deletion changes.
+constexpr size_t kHeaderAttributes = 52;
 
 // Subfield identifiers.
 enum : uint16_t {
@@ -128,15 +107,6 @@ struct IndexRecord {
   bool Deleted() const { return headerOffset == kNone; }
   std::string Encode() const;
   static IndexRecord Decode(const char* p);
-};
-
-struct LastReadRecord {
-  uint32_t userCrc = 0;
-  uint32_t userId = 0;
-  uint32_t lastRead = 0;
-  uint32_t highRead = 0;
-  std::string Encode() const;
-  static LastReadRecord Decode(const char* p);
 };
 
 // Generic attribute masks -> the stored attribute bits (unmapped masks give

@@ -1,4 +1,4 @@
-#include "msgbase/jam_format.h"
+#include "msgbase/jam/format.h"
 
 #include <array>
 
@@ -173,24 +173,6 @@ IndexRecord IndexRecord::Decode(const char* p) {
   IndexRecord r;
   r.toCrc = GetU32(p);
   r.headerOffset = GetU32(p + 4);
-  return r;
-}
-
-std::string LastReadRecord::Encode() const {
-  std::string out;
-  AppendU32(out, userCrc);
-  AppendU32(out, userId);
-  AppendU32(out, lastRead);
-  AppendU32(out, highRead);
-  return out;
-}
-
-LastReadRecord LastReadRecord::Decode(const char* p) {
-  LastReadRecord r;
-  r.userCrc = GetU32(p);
-  r.userId = GetU32(p + 4);
-  r.lastRead = GetU32(p + 8);
-  r.highRead = GetU32(p + 12);
   return r;
 }
 

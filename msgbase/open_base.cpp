@@ -7,7 +7,7 @@
 #include "msgbase/jam_base_impl.h"
 #include "msgbase/message_base.h"
 #include "msgbase/msg/msg_dir.h"
-#include "msgbase/squish_base.h"
+#include "msgbase/squish/squish.h"
 
 namespace vex {
 
@@ -30,9 +30,6 @@ std::unique_ptr<MessageBase> MakeOfType(Env& env, char type, int lockTimeoutMs =
       jam->SetLockTimeoutMs(lockTimeoutMs);
       return jam;
     }
-    case 'S':
-    case 's':
-      return MakeSquishBase(env, lockTimeoutMs);
     default:
       return nullptr;
   }
@@ -183,8 +180,10 @@ Status OpenBase(Env& env, const std::string& areaId, BaseMode mode,
     return Status::Refused("", "an empty area identifier names no base");
   const std::string type = areaId.substr(0, 1);
   const bool msgDir = std::string("FfMm*").find(areaId[0]) != std::string::npos;
-  std::unique_ptr<MessageBase> made = msgDir ? nullptr : MakeOfType(env, areaId[0], options.lockTimeoutMs);
-  if (!made && !msgDir) {
+  const bool squish = areaId[0] == 'S' || areaId[0] == 's';
+  std::unique_ptr<MessageBase> made =
+      msgDir || squish ? nullptr : MakeOfType(env, areaId[0], options.lockTimeoutMs);
+  if (!made && !msgDir && !squish) {
     return Status::Refused("", "unknown base type \"" + type +
                                    "\": use J (JAM), S (Squish), M, F or * (*.MSG)");
   }
@@ -192,6 +191,7 @@ Status OpenBase(Env& env, const std::string& areaId, BaseMode mode,
   if (path.empty())
     return Status::Refused("", "no base path after the type letter \"" + type + "\"");
   if (msgDir) return OpenMsgDir(env, path, mode, base);
+  if (squish) return OpenSquish(env, path, mode, options, base);
 
   if (mode == BaseMode::kReadOnly) {
     std::string problem;

@@ -50,7 +50,7 @@
 // repairs it the same way.
 #include "msgbase/squish_base.h"
 #include "msgbase/squish_base_impl.h"
-#include "msgbase/squish_frame_edit.h"
+#include "msgbase/squish/frame_edit.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -58,7 +58,7 @@
 
 #include "msgbase/base_dirs.h"
 #include "msgbase/fido_date.h"
-#include "msgbase/squish_format.h"
+#include "msgbase/squish/format.h"
 #include "util/coding.h"
 
 namespace vex {

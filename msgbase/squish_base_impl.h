@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "msgbase/message_base.h"
-#include "msgbase/squish_format.h"
+#include "msgbase/squish/format.h"
 
 namespace vex {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "msgbase/base_testing.h"
-#include "msgbase/squish_format.h"
+#include "msgbase/squish/format.h"
 #include "platform/env_wrapper.h"
 #include "testenv/fault_env.h"
 #include "testenv/mem_env.h"

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "msgbase/squish_base.h"
-#include "msgbase/squish_format.h"
+#include "msgbase/squish/format.h"
 #include "util/coding.h"
 
 namespace vex {

@@ -6,7 +6,7 @@
 #include <unordered_set>
 
 #include "msgbase/squish_base_impl.h"
-#include "msgbase/squish_frame_edit.h"
+#include "msgbase/squish/frame_edit.h"
 #include "util/coding.h"
 
 namespace vex {

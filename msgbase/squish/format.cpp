@@ -1,4 +1,4 @@
-#include "msgbase/squish_format.h"
+#include "msgbase/squish/format.h"
 
 #include <cstring>
 

@@ -133,7 +133,7 @@ TEST_P(BaseTest, EachFailedOpenSaysItsKind) {
 // A message appended as a value is stored byte for byte as the cursor calls
 // of a poster store it, netmail and echomail.
 TEST_P(BaseTest, AppendStoresWhatTheCursorCallsStore) {
-  if (GetParam().type == 'M') GTEST_SKIP() << "*.MSG has no cursor; its golden fixtures pin the bytes";
+  if (GetParam().type != 'J') GTEST_SKIP() << "only JAM has a cursor; the golden fixtures pin the bytes";
   for (bool net : {true, false}) {
     const Message want = Sample(net ? 3 : 0);
     MemEnv cursorEnv;

@@ -8,7 +8,6 @@
 
 #include "msgbase/base.h"
 #include "msgbase/jam_base.h"
-#include "msgbase/squish_base.h"
 #include "testenv/mem_env.h"
 
 namespace {
@@ -64,7 +63,7 @@ int main(int argc, char** argv) {
   vex::MemEnv mem;
   mem.AddDirectory("out");
   if (!Fill(vex::MakeJamBase(mem), "out/jam", count) ||
-      !Fill(vex::MakeSquishBase(mem), "out/squish", count) ||
+      !FillBase(mem, "Sout/squish", count) ||
       !FillBase(mem, "Mout/msg", count)) {
     std::fprintf(stderr, "msgbase_perftest: a message could not be written\n");
     return 1;

@@ -68,8 +68,11 @@ struct Planner {
       *agrees = h.firstFrame == r[0].frameOffset;
       return r.size();
     }
-    // The record of a frame that a failed write's put-back cut off.
-    if (!r.empty() && !IsMessage(r.back().frameOffset)) return r.size() - 1;
+    // The record of a frame that a failed write's put-back cut off: it
+    // begins where the data ends.  (A frame that begins inside the data
+    // and runs past its end is a message whose bytes were lost: it stays,
+    // to read as damaged.)
+    if (!r.empty() && r.back().frameOffset >= dataSize) return r.size() - 1;
     return r.size();
   }
 

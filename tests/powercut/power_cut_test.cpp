@@ -36,7 +36,6 @@
 #include "intake/tic_scan.h"
 #include "msgbase/base.h"
 #include "msgbase/jam_base.h"
-#include "msgbase/squish_base.h"
 #include "platform/exit.h"
 #include "posting/posting.h"
 #include "posting/posting_settings.h"
@@ -178,11 +177,12 @@ bool TakeMark(BaseView& view, const std::string& number, const std::string& text
   return true;
 }
 
-// A *.MSG folder through the value interface: its count is its listing.
-BaseView ReadMsgDir(Env& env) {
+// A *.MSG folder or a Squish base through the value interface: its count is
+// its listing (the independent walker checks the Squish header's count).
+BaseView ReadValueBase(Env& env, char letter) {
   BaseView view;
   std::unique_ptr<Base> b;
-  const Status st = OpenBase(env, std::string("M") + kArea, BaseMode::kReadOnly, &b);
+  const Status st = OpenBase(env, std::string(1, letter) + kArea, BaseMode::kReadOnly, &b);
   if (!st.ok()) {
     view.problem = "the base does not open for reading: " + st.sentence();
     return view;
@@ -207,10 +207,10 @@ BaseView ReadMsgDir(Env& env) {
 }
 
 BaseView ReadBase(Env& env, char letter, bool afterNextRun) {
-  if (letter == 'M') return ReadMsgDir(env);
+  if (letter == 'M' || letter == 'S') return ReadValueBase(env, letter);
   BaseView view;
   // The format object itself: the base's own count is compared below.
-  std::unique_ptr<MessageBase> b = letter == 'J' ? MakeJamBase(env) : MakeSquishBase(env);
+  std::unique_ptr<MessageBase> b = MakeJamBase(env);
   std::string problem;
   if (!b->OpenBaseReadOnly(kArea, &problem)) {
     view.problem = "the base does not open for reading: " + problem;

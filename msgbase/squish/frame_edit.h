@@ -96,7 +96,6 @@ class FrameEdit {
     return Load(off, f) && f.type == type;
   }
   void Store(uint32_t off, const FrameHeader& f) { changed_[off] = f; }
-  void Forget(uint32_t off) { changed_.erase(off); }
   bool Empty() const { return changed_.empty(); }
   File& Data() { return data_; }
 

@@ -87,8 +87,8 @@ class Store final : public Base {
 
   // writer.cpp
   uint64_t NewFrameOffset(uint64_t dataSize);
-  bool WriteFrame(UndoLog& undo, const std::string& bytes, uint64_t dataSize, uint32_t off);
-  bool WriteIndexRecord(UndoLog& undo, const IndexRecord& rec);
+  bool WriteFrame(const std::string& bytes, uint32_t off);
+  bool WriteIndexRecord(const IndexRecord& rec);
   bool WriteCountingHeader(UndoLog& undo, BaseHeader h);
   bool ReplaceIndex(const Index& kept);
 

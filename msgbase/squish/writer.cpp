@@ -98,7 +98,7 @@ Status Store::Append(const Message& message, uint32_t* number) {
   UndoLog undo;
   undo.SaveSize(*data_, dataSize);
   undo.SaveSize(*index_, indexSize);
-  if (!WriteFrame(undo, bytes, dataSize, rec.frameOffset) || !WriteIndexRecord(undo, rec) ||
+  if (!WriteFrame(bytes, rec.frameOffset) || !WriteIndexRecord(rec) ||
       !Checked(*data_, edit.Commit(&undo), "write") ||
       (!edit.Empty() && !Checked(*data_, data_->Sync(), "sync")) || !WriteCountingHeader(undo, h)) {
     undo.Run();
@@ -138,12 +138,12 @@ uint64_t Store::NewFrameOffset(uint64_t dataSize) {
   return off;
 }
 
-bool Store::WriteFrame(UndoLog&, const std::string& bytes, uint64_t, uint32_t off) {
+bool Store::WriteFrame(const std::string& bytes, uint32_t off) {
   return Checked(*data_, data_->WriteAt(off, bytes.data(), bytes.size()), "write") &&
          Checked(*data_, data_->Sync(), "sync");
 }
 
-bool Store::WriteIndexRecord(UndoLog&, const IndexRecord& rec) {
+bool Store::WriteIndexRecord(const IndexRecord& rec) {
   char buf[kIndexRecordSize];
   EncodeIndexRecord(rec, buf);
   return Checked(*index_, index_->WriteAt(records_.Size() * kIndexRecordSize, buf, sizeof buf), "write") &&

@@ -67,6 +67,8 @@ Status Store::Open() {
     // another program made since the look.
     failure_ = Status::Ok();
     ok = Create();
+    if (!ok && failure_.IsNotFound())
+      failure_ = Status::IoError(failure_.file(), ENOENT, "the base another program was creating did not appear");
   }
   if (!ok) {
     index_.reset();

@@ -252,9 +252,11 @@ bool Store::WriteHeader(const BaseHeader& h) {
 }
 
 void Store::RepairNow() {
-  if (!ReadExact(*data_, 0, rawBase_.data(), rawBase_.size()) || (base_ = DecodeBaseHeader(rawBase_), false) ||
-      !LoadAndRepair())
-    Close();  // left to the next open: nothing more is written here
+  if (ReadExact(*data_, 0, rawBase_.data(), rawBase_.size())) {
+    base_ = DecodeBaseHeader(rawBase_);
+    if (LoadAndRepair()) return;
+  }
+  Close();  // left to the next open: nothing more is written here
 }
 
 }  // namespace vex::squish

@@ -6,6 +6,7 @@
 
 #include "msgbase/jam_base.h"
 #include "msgbase/jam_format.h"
+#include "msgbase/squish_base.h"
 #include "util/address.h"
 #include "util/number.h"
 
@@ -344,6 +345,10 @@ bool OpenMessageBase(Env& env, std::unique_ptr<MessageBase>& base, const std::st
     case 'J':
     case 'j':
       base = MakeJamBase(env);
+      break;
+    case 'S':
+    case 's':
+      base = MakeSquishBase(env);
       break;
     default:
       return false;

@@ -110,28 +110,28 @@ Status Store::Append(const Message& message, uint32_t* number) {
   return Status::Ok();
 }
 
-// Past the end of the data, and past the end of the frame that lies last
-// in the data (the index's or the chain's end) when it runs past the end of
-// a data file that lost its tail: as far as its frame header tells, and at
-// least its header's room when that is lost too.
+// Past the end of the data, and past the end of a frame that begins inside
+// the data and runs past its end (a data file that lost its tail): as far
+// as its frame header tells, and at least its header's room when that is
+// cut too.  A frame that would need more room than a message ever takes
+// is not made room for: its bytes are no message.
 uint64_t Store::NewFrameOffset(uint64_t dataSize) {
+  constexpr uint64_t kMostRoom = uint64_t{1} << 24;
   uint64_t off = std::max<uint64_t>(dataSize, kBaseHeaderSize);
   auto reserve = [&](uint32_t at) {
-    if (at < kBaseHeaderSize) return;
+    if (at < kBaseHeaderSize || at >= dataSize) return;
     char buf[kFrameHeaderSize] = {};
-    if (at < dataSize &&
-        !ReadExact(*data_, at, buf, static_cast<size_t>(std::min<uint64_t>(kFrameHeaderSize, dataSize - at))))
-      return;
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(kFrameHeaderSize, dataSize - at));
+    if (!ReadExact(*data_, at, buf, n)) return;
     const FrameHeader f = DecodeFrameHeader(buf);
     uint64_t end = at + uint64_t{kFrameHeaderSize};
     if (f.id == kFrameId) end += std::max(f.frameLength, f.messageLength);
-    // A frame that could never be whole cannot be made to read whole.
-    if (end > dataSize && end <= kMaxOffset) off = std::max(off, end);
+    if (end > dataSize && end - dataSize <= kMostRoom) off = std::max(off, end);
   };
   uint32_t last = base_.lastFrame;
   for (const IndexRecord& r : records_.Records()) {
     if (r.frameOffset + uint64_t{kFrameHeaderSize} > dataSize) reserve(r.frameOffset);
-    last = std::max(last, r.frameOffset);
+    if (r.frameOffset < dataSize) last = std::max(last, r.frameOffset);
   }
   reserve(last);
   if (last != base_.lastFrame) reserve(base_.lastFrame);

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 
-#include "msgbase/message_base.h"
 #include "testenv/fault_env.h"
 #include "testenv/mem_env.h"
 
@@ -130,57 +129,6 @@ TEST_P(BaseTest, EachFailedOpenSaysItsKind) {
   }
 }
 
-// A message appended as a value is stored byte for byte as the cursor calls
-// of a poster store it, netmail and echomail.
-TEST_P(BaseTest, AppendStoresWhatTheCursorCallsStore) {
-  if (GetParam().type != 'S') GTEST_SKIP() << "only Squish has a cursor; the golden fixtures pin the bytes";
-  for (bool net : {true, false}) {
-    const Message want = Sample(net ? 3 : 0);
-    MemEnv cursorEnv;
-    cursorEnv.SetNow(mem_.Now());
-    std::unique_ptr<MessageBase> c;
-    int openError = 0;
-    ASSERT_TRUE(OpenMessageBase(cursorEnv, c, Area(), &openError));
-    ASSERT_TRUE(c->StartNewMessage());
-    c->SetMailTypeFlag(net ? kMailNet : kMailEcho, true);
-    c->SetOrigAddress(want.orig, true);
-    c->SetDestAddress(want.dest);
-    c->SetFromName(want.from);
-    c->SetToName(want.to);
-    c->SetSubject(want.subject);
-    c->SetDateWritten(want.written);
-    c->SetDateArrived(want.arrived);
-    c->SetAttribute(AttrPrivate, true);
-    c->SetAttribute(AttrLocal, true);
-    c->WriteTextLine("\x01PID: test");
-    c->WriteTextLine("\x01" "CHRS: CP866 2");
-    for (const std::string& line : want.text) c->WriteTextLine(line);
-    const std::string text = c->TextBuffer()->Bytes();
-    const uint32_t serial = static_cast<uint32_t>(
-        std::stoul(text.substr(text.find(' ', text.find(' ') + 1) + 1, 8), nullptr, 16));
-    ASSERT_TRUE(c->WriteMessage());
-    ASSERT_TRUE(CloseMessageBase(c));
-
-    MemEnv valueEnv;
-    valueEnv.SetNow(mem_.Now());
-    Message m = want;
-    m.attributes = AttrPrivate | AttrLocal | (net ? AttrTypeNet : AttrTypeEcho);
-    m.kludges = AddressKludges(m.orig, m.dest, net, serial);
-    m.kludges.push_back("PID: test");
-    m.kludges.push_back("CHRS: CP866 2");
-    std::unique_ptr<Base> b;
-    uint32_t n = 0;
-    ASSERT_TRUE(OpenBase(valueEnv, Area(), BaseMode::kWrite, &b).ok());
-    ASSERT_TRUE(b->Append(m, &n).ok());
-    ASSERT_TRUE(b->Close().ok());
-    ASSERT_EQ(valueEnv.Files(), cursorEnv.Files());
-    for (const std::string& f : cursorEnv.Files())
-      EXPECT_EQ(valueEnv.GetFile(f), cursorEnv.GetFile(f)) << f << (net ? " netmail" : " echomail");
-  }
-}
-
-// A call the system refuses names the file it refused and its reason, and
-// a base whose main file cannot be opened is not taken for a locked one.
 TEST_P(BaseTest, ASystemFailureNamesTheFileAndTheReason) {
   std::unique_ptr<Base> b;
   uint32_t n = 0;

@@ -7,31 +7,11 @@
 #include <string>
 
 #include "msgbase/base.h"
-#include "msgbase/squish_base.h"
 #include "testenv/mem_env.h"
 
 namespace {
 
-bool Fill(std::unique_ptr<vex::MessageBase> base, const std::string& path,
-          long count) {
-  if (!base->CreateBase(path)) return false;
-  for (long i = 0; i < count; ++i) {
-    if (!base->StartNewMessage()) return false;
-    base->SetMailTypeFlag(vex::kMailEcho, true);
-    base->SetFromName("Vexstat");
-    base->SetToName("All");
-    base->SetSubject("File echo statistics, part " + std::to_string(i));
-    base->SetOrigAddress(vex::FtnAddress{2, 5020, 9999, 0}, true);
-    base->WriteTextLine("Statistics of the week, part " + std::to_string(i));
-    base->WriteTextLine("--- Vexstat");
-    if (!base->WriteMessage()) return false;
-    base->FreeMessageText();
-  }
-  base->CloseBase();
-  return true;
-}
-
-// The same messages through the value interface.
+// N messages through the value interface.
 bool FillBase(vex::Env& env, const std::string& areaId, long count) {
   std::unique_ptr<vex::Base> base;
   if (!vex::OpenBase(env, areaId, vex::BaseMode::kWrite, &base).ok()) return false;
@@ -62,8 +42,7 @@ int main(int argc, char** argv) {
   const long count = std::atol(argv[2]);
   vex::MemEnv mem;
   mem.AddDirectory("out");
-  if (!FillBase(mem, "Jout/jam", count) ||
-      !Fill(vex::MakeSquishBase(mem), "out/squish", count) ||
+  if (!FillBase(mem, "Jout/jam", count) || !FillBase(mem, "Sout/squish", count) ||
       !FillBase(mem, "Mout/msg", count)) {
     std::fprintf(stderr, "msgbase_perftest: a message could not be written\n");
     return 1;

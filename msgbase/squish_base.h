@@ -1,4 +1,7 @@
-// Squish message bases: data file (.sqd), index (.sqi), last-read (.sql).
+// Squish bases have no cursor object any more: they are opened with
+// OpenBase (msgbase/squish/squish.h).  OpenMessageBase, which still names
+// this factory until the cursor interface goes, finds no Squish base
+// through it.
 #pragma once
 
 #include <memory>
@@ -7,10 +10,6 @@
 
 namespace vex {
 
-std::unique_ptr<MessageBase> MakeSquishBase(Env& env);
-
-// The same with a chosen wait for the lock on the data file (the program
-// waits 10 seconds; tests use shorter waits).
-std::unique_ptr<MessageBase> MakeSquishBase(Env& env, int lockTimeoutMs);
+inline std::unique_ptr<MessageBase> MakeSquishBase(Env&) { return nullptr; }
 
 }  // namespace vex

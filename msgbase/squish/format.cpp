@@ -1,4 +1,4 @@
-#include "msgbase/squish_format.h"
+#include "msgbase/squish/format.h"
 
 #include <cstring>
 
@@ -73,14 +73,6 @@ RawBaseHeader NewBaseHeader(const std::string& name) {
   return raw;
 }
 
-uint16_t BaseHeaderSizeField(const RawBaseHeader& raw) {
-  return GetU16(raw.data() + kBhSizeField);
-}
-
-std::string BaseHeaderName(const RawBaseHeader& raw) {
-  return GetZString(raw.data() + kBhName, kBaseNameSize);
-}
-
 void EncodeFrameHeader(const FrameHeader& f, char* p) {
   PutU32(p + 0, f.id);
   PutU32(p + 4, f.next);
@@ -110,15 +102,6 @@ void PutAddress(char* p, const FtnAddress& a) {
   PutU16(p + 2, static_cast<uint16_t>(a.net));
   PutU16(p + 4, static_cast<uint16_t>(a.node));
   PutU16(p + 6, static_cast<uint16_t>(a.point));
-}
-
-FtnAddress GetAddress(const char* p) {
-  FtnAddress a;
-  a.zone = static_cast<int16_t>(GetU16(p + 0));
-  a.net = static_cast<int16_t>(GetU16(p + 2));
-  a.node = static_cast<int16_t>(GetU16(p + 4));
-  a.point = static_cast<int16_t>(GetU16(p + 6));
-  return a;
 }
 
 void EncodeIndexRecord(const IndexRecord& r, char* p) {

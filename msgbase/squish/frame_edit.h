@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "msgbase/squish_format.h"
+#include "msgbase/squish/format.h"
 #include "platform/env.h"
 
 namespace vex::squish {
@@ -96,8 +96,8 @@ class FrameEdit {
     return Load(off, f) && f.type == type;
   }
   void Store(uint32_t off, const FrameHeader& f) { changed_[off] = f; }
-  void Forget(uint32_t off) { changed_.erase(off); }
   bool Empty() const { return changed_.empty(); }
+  File& Data() { return data_; }
 
   // Takes the frame at off (header h) out of a chain of frames of the given
   // type.  Both neighbours are checked before either is changed.

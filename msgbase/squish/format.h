@@ -64,8 +64,6 @@ BaseHeader DecodeBaseHeader(const RawBaseHeader& raw);
 void EncodeBaseHeader(const BaseHeader& h, RawBaseHeader& raw);
 // The raw header of a new base with the given name (cut to 79 characters).
 RawBaseHeader NewBaseHeader(const std::string& name);
-uint16_t BaseHeaderSizeField(const RawBaseHeader& raw);
-std::string BaseHeaderName(const RawBaseHeader& raw);
 
 struct FrameHeader {
   uint32_t id = kFrameId;
@@ -103,7 +101,6 @@ constexpr size_t kSubjectWidth = 72;
 constexpr size_t kTextDateWidth = 20;
 
 void PutAddress(char* p, const FtnAddress& a);  // four words
-FtnAddress GetAddress(const char* p);
 
 struct IndexRecord {
   uint32_t frameOffset = 0;

@@ -18,8 +18,6 @@
 #include <set>
 
 #include "msgbase/base.h"
-#include "msgbase/base_testing.h"
-#include "msgbase/message_base.h"
 #include "platform/env_wrapper.h"
 #include "testenv/fault_env.h"
 #include "testenv/mem_env.h"
@@ -32,10 +30,13 @@ std::string Body(int n) { return "body-" + std::to_string(n) + std::string(300, 
 
 class BaseConformanceTest : public ::testing::TestWithParam<char> {
  protected:
-  static inline Status lastStatus;  // of the last post
-  static bool Post(const std::string& areaId, int n) {
+  // The environment the helpers below open bases in.
+  Env* env_ = DefaultEnv();
+  void UseEnv(Env& e) { env_ = &e; }
+  Status lastStatus;  // of the last post
+  bool Post(const std::string& areaId, int n) {
     std::unique_ptr<Base> b;
-    lastStatus = OpenBase(*testing_bases::env, areaId, BaseMode::kWrite, &b);
+    lastStatus = OpenBase(*env_, areaId, BaseMode::kWrite, &b);
     if (!lastStatus.ok()) return false;
     Message m;
     m.attributes = AttrTypeEcho;
@@ -52,9 +53,9 @@ class BaseConformanceTest : public ::testing::TestWithParam<char> {
   }
   // The body line of every message in order ("unreadable" where reading
   // fails).
-  static std::vector<std::string> Bodies(const std::string& areaId) {
+  std::vector<std::string> Bodies(const std::string& areaId) {
     std::unique_ptr<Base> b;
-    if (!OpenBase(*testing_bases::env, areaId, BaseMode::kWrite, &b).ok()) return {"unopenable"};
+    if (!OpenBase(*env_, areaId, BaseMode::kWrite, &b).ok()) return {"unopenable"};
     std::vector<uint32_t> numbers;
     if (!b->List(&numbers).ok()) return {"unlistable"};
     std::vector<std::string> out;
@@ -73,7 +74,7 @@ class BaseConformanceTest : public ::testing::TestWithParam<char> {
   }
   // Earlier messages unchanged, message `added` whole or absent, and the
   // next post works.
-  static void ExpectWhole(const std::string& areaId, std::vector<std::string> want, int added) {
+  void ExpectWhole(const std::string& areaId, std::vector<std::string> want, int added) {
     std::vector<std::string> got = Bodies(areaId);
     if (got.size() == want.size() + 1 && got.back() == Body(added)) want.push_back(Body(added));
     EXPECT_EQ(got, want);
@@ -162,7 +163,7 @@ TEST_P(BaseConformanceTest, HeadersTextAndKludgesReadBackAsPosted) {
 
 TEST_P(BaseConformanceTest, DeletionKeepsEveryNumberAndNumbersAreNeverGivenTwice) {
   MemEnv mem;
-  testing_bases::UseEnv(mem);
+  UseEnv(mem);
   for (int i = 1; i <= 4; ++i) ASSERT_TRUE(Post(Area("b"), i));
   const uint32_t n1 = static_cast<uint32_t>(First()), n2 = n1 + 1, n3 = n1 + 2, n4 = n1 + 3;
   std::unique_ptr<Base> b;
@@ -190,7 +191,7 @@ TEST_P(BaseConformanceTest, DeletionKeepsEveryNumberAndNumbersAreNeverGivenTwice
 
 TEST_P(BaseConformanceTest, AClosedBaseTakesNoMessage) {
   MemEnv mem;
-  testing_bases::UseEnv(mem);
+  UseEnv(mem);
   ASSERT_TRUE(Post(Area("b"), 1));
   const auto files = Files(mem);
   std::unique_ptr<Base> b;
@@ -215,7 +216,7 @@ TEST_P(BaseConformanceTest, TwoProcessesPostingInTurnsLeaveAWholeBase) {
   char tmpl[] = "/tmp/vex-turns-XXXXXX";
   ASSERT_NE(::mkdtemp(tmpl), nullptr);
   const std::string dir = tmpl, area = Area(dir);
-  testing_bases::UseEnv(*DefaultEnv());
+  UseEnv(*DefaultEnv());
   constexpr int kEach = 8;
   auto writer = [&](int w) {
     for (int i = 0; i < kEach; ++i) {
@@ -281,14 +282,14 @@ TEST_P(BaseConformanceTest, PostKilledAtAnyFileOperation) {
       std::string dir = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
       dir += "/vex-conform-XXXXXX";
       ASSERT_NE(::mkdtemp(dir.data()), nullptr);
-      testing_bases::UseEnv(*DefaultEnv());
+      UseEnv(*DefaultEnv());
       std::vector<std::string> before;
       for (int i = 1; i <= existing; ++i, before.push_back(Body(i - 1))) ASSERT_TRUE(Post(Area(dir), i));
       pid_t pid = ::fork();
       if (pid == 0) {
         FaultEnv crash(*DefaultEnv());
         crash.CrashBeforeOperation(k);
-        testing_bases::UseEnv(crash);
+        UseEnv(crash);
         _exit(Post(Area(dir), 3) ? 0 : 1);
       }
       int status = 0;
@@ -310,14 +311,14 @@ TEST_P(BaseConformanceTest, PostWithAnyWriteFailingOrCutShort) {
       SCOPED_TRACE("messages before: " + std::to_string(existing) + ", bytes written: " + std::to_string(budget));
       MemEnv mem;
       FaultEnv faults(mem);
-      testing_bases::UseEnv(mem);
+      UseEnv(mem);
       std::vector<std::string> before;
       for (int i = 1; i <= existing; ++i, before.push_back(Body(i - 1))) ASSERT_TRUE(Post(Area("b"), i));
       const auto files = Files(mem);
-      testing_bases::UseEnv(faults);
+      UseEnv(faults);
       faults.FailOneWriteAfter(budget);
       posted = Post(Area("b"), 3);
-      testing_bases::UseEnv(mem);
+      UseEnv(mem);
       if (!posted) {
         EXPECT_TRUE(lastStatus.IsIoError()) << lastStatus.ToString();
       }
@@ -334,7 +335,7 @@ TEST_P(BaseConformanceTest, PostWithAnyWriteFailingOrCutShort) {
 // a hidden temporary of a writer that is gone.
 TEST_P(BaseConformanceTest, LeftoversOfAnUnfinishedCreationOrPost) {
   MemEnv mem;
-  testing_bases::UseEnv(mem);
+  UseEnv(mem);
   mem.SetFile(GetParam() == 'J' ? "b/area.jhr" : GetParam() == 'S' ? "b/area.sqd" : "b/area/.vexstat-0.tmp", "");
   ASSERT_TRUE(Post(Area("b"), 1));
   EXPECT_EQ(Bodies(Area("b")), std::vector<std::string>{Body(1)});
@@ -386,10 +387,10 @@ TEST_P(BaseConformanceTest, APostIsDurableWhenItReturns) {
   for (const char* area : {"new/sub/area", "old/area"}) {
     SCOPED_TRACE(area);
     MemEnv mem;
-    testing_bases::UseEnv(mem);
+    UseEnv(mem);
     ASSERT_TRUE(Post(GetParam() + std::string("old/area"), 1));
     DurabilityEnv env(mem);
-    testing_bases::UseEnv(env);
+    UseEnv(env);
     ASSERT_TRUE(Post(GetParam() + std::string(area), 2));
     EXPECT_EQ(env.faults, "");
     EXPECT_EQ(env.dirty, std::set<std::string>{});
@@ -419,7 +420,7 @@ TEST_P(BaseConformanceTest, ABaseMadeBetweenTwoLooksIsOpened) {
     bool created = false, made = false;
   };
   MemEnv made;  // the other program's bases: one message, none, a bare header file
-  testing_bases::UseEnv(made);
+  UseEnv(made);
   ASSERT_TRUE(Post(Area("one"), 1));
   std::unique_ptr<Base> b;
   ASSERT_TRUE(OpenBase(made, Area("none"), BaseMode::kWrite, &b).ok() && b->Close().ok());
@@ -433,10 +434,10 @@ TEST_P(BaseConformanceTest, ABaseMadeBetweenTwoLooksIsOpened) {
       SCOPED_TRACE("variant " + std::to_string(v) + ", made at look " + std::to_string(k));
       MemEnv mem;
       MakerEnv env(mem, variants[v], k);
-      testing_bases::UseEnv(env);
+      UseEnv(env);
       ASSERT_TRUE(Post(Area("b"), 2));
       injected = env.made;
-      testing_bases::UseEnv(mem);
+      UseEnv(mem);
       std::vector<std::string> want{Body(2)};
       if (v == 0 && injected) want.insert(want.begin(), Body(1));
       EXPECT_EQ(Bodies(Area("b")), want);

@@ -9,7 +9,7 @@
 // folder and into one that holds 10,000 messages, and the times are
 // compared.
 //
-//   post_perftest <directory> <count> <sync|nosync|folder>
+//   post_perftest <directory> <count> <sync|nosync|folder>   (VEX_POST_FORMATS=JSM)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -157,7 +157,10 @@ int main(int argc, char** argv) {
   vex::MsgIdCounter counter(env, dir + "/vexstat.seq");
   vex::counter = &counter;
   using Clock = std::chrono::steady_clock;
+  // VEX_POST_FORMATS limits the run to some formats ("J", "SM", ...).
+  const char* only = std::getenv("VEX_POST_FORMATS");
   for (char type : {'J', 'S', 'M'}) {
+    if (only != nullptr && std::string(only).find(type) == std::string::npos) continue;
     const std::string area = type + dir + "/" + argv[3] + "_" + type;
     env.counts = {};
     auto start = Clock::now();

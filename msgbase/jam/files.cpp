@@ -26,6 +26,7 @@
 
 #include "msgbase/base_dirs.h"
 #include "msgbase/jam/store.h"
+#include "platform/path.h"
 
 namespace vex::jam {
 
@@ -59,8 +60,7 @@ std::string InCaseOf(const std::string& ext, const std::string& model) {
 }
 
 std::string CreationTempName(const std::string& base) {
-  const size_t slash = base.rfind('/') + 1;  // 0 when there is none
-  return base.substr(0, slash) + "." + base.substr(slash) + "jhr-new";
+  return JoinPath(FolderOf(base), "." + NameOf(base) + "jhr-new");
 }
 
 Status Locked(const File& file, const std::string& path) {
@@ -209,13 +209,11 @@ std::string FindBaseFile(Env& env, const std::string& base, const std::string& e
     const FileInfo info = env.Stat(candidate);
     if (info.exists && !info.isDirectory) return candidate;
   }
-  const size_t slash = base.rfind('/');
-  const std::string dir = slash == std::string::npos ? "" : base.substr(0, slash + 1);
-  const std::string name = base.substr(dir.size());
-  for (const DirEntry& e : env.Search(dir + name + std::string(ext.size(), '?'))) {
+  const std::string name = NameOf(base);
+  for (const DirEntry& e : env.Search(base + std::string(ext.size(), '?'))) {
     if (e.name.size() == name.size() + ext.size() && e.name.compare(0, name.size(), name) == 0 &&
         EqualsIgnoreCase(e.name.substr(name.size()), ext))
-      return dir + e.name;
+      return JoinPath(FolderOf(base), e.name);
   }
   return "";
 }

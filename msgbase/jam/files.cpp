@@ -16,10 +16,7 @@
 //    temp, sync the directory    |                 |                              |
 // The header file is made whole and locked under a hidden name and named
 // last: a program that finds it finds a complete base, locked until the
-// creator is done.  A .jhr shorter than the base header beside an empty (or
-// missing) index and text file is a creation that did not finish: the open
-// writes the base header.  Beside any other file that holds data it is
-// damage: the open refuses the base and writes nothing.
+// creator is done.
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -39,14 +36,6 @@ constexpr int kCreationPollMs = 50;
 constexpr int kCreationWaitMs = 250;
 constexpr int kCreationSettleMs = 100;
 const char* const kExtensions[] = {"jhr", "jdx", "jdt", "jlr"};
-
-bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 // ext written letter by letter in the case of model's letters.
 std::string InCaseOf(const std::string& ext, const std::string& model) {
@@ -211,9 +200,10 @@ std::string FindBaseFile(Env& env, const std::string& base, const std::string& e
   }
   const std::string name = NameOf(base);
   for (const DirEntry& e : env.Search(base + std::string(ext.size(), '?'))) {
-    if (e.name.size() == name.size() + ext.size() && e.name.compare(0, name.size(), name) == 0 &&
-        EqualsIgnoreCase(e.name.substr(name.size()), ext))
-      return JoinPath(FolderOf(base), e.name);
+    if (e.name.size() != name.size() + ext.size() || e.name.compare(0, name.size(), name) != 0) continue;
+    // The extension in any mix of cases: ext written in its case is it.
+    const std::string found = e.name.substr(name.size());
+    if (InCaseOf(ext, found) == found) return JoinPath(FolderOf(base), e.name);
   }
   return "";
 }

@@ -1,13 +1,6 @@
-// JAM bases as a reader sees them.  A base is four files that share one
-// name: the header file (.jhr: a 1024-byte base header, then each message's
-// header and subfields), the index (.jdx: 8 bytes per message number), the
-// text file (.jdt: the message texts) and the last-read file (.jlr).
-//
-// Numbers follow the index: message number base + i lives in index record
-// i, a deleted message keeps its record (0xFFFFFFFF twice) and nothing is
-// ever renumbered.  The header file's first byte is locked from an open for
-// writing to its close, so that another program cannot interleave its
-// writes.
+// JAM bases as a reader sees them.  Numbers follow the index: message
+// number base + i lives in index record i, a deleted message keeps its
+// record (0xFFFFFFFF twice) and nothing is ever renumbered.
 #include <algorithm>
 
 #include "msgbase/jam/codec.h"
@@ -230,9 +223,8 @@ Status OpenJam(Env& env, const std::string& path, BaseMode mode, const OpenOptio
     if (!st.ok()) return st;
     auto store = std::make_unique<Store>(env, std::move(files), header, true);
     const Status taken = store->TakeSnapshot();
-    if (!taken.ok()) return taken;
-    *base = std::move(store);
-    return Status::Ok();
+    if (taken.ok()) *base = std::move(store);
+    return taken;
   }
   const std::string dotted = WithDot(path);
   Status st = OpenLocked(env, dotted, options.lockTimeoutMs, &files, &header);

@@ -33,8 +33,6 @@ namespace vex::jam {
 Status Store::Writable() const {
   if (!open_) return Status::Refused(files_.path[kJhr], "the base is closed");
   if (readOnly_) return Status::Refused(files_.path[kJhr], "the base is open for reading only");
-  // A write that failed may have left bytes that only the repair of the
-  // next open sorts out: nothing more is written until then.
   if (writeFailed_)
     return Status::Refused(files_.path[kJhr],
                            "a write failed; the base takes no message until it is opened again");
@@ -120,9 +118,6 @@ Status Store::Append(const Message& message, uint32_t* number) {
 }
 
 Status Store::PutBack(const Undo& undo, Status why) {
-  // An index record that stays names the header and text written before
-  // it, and the base header that stays counts that record: what a step
-  // that stays points at is never cut away.
   bool ok = true;
   if (undo.reached >= Undo::kBaseHeader) {
     const std::string bytes = undo.header.Encode();

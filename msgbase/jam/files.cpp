@@ -109,8 +109,7 @@ Status FinishCreation(Env& env, const std::string& base, Files* f) {
   for (int id = kJdx; id < kFileCount; ++id) {
     const std::string p = FindBaseFile(env, base, kExtensions[id]);
     if (p.empty() || env.Stat(p).size == 0) continue;
-    return Status::Damaged(f->path[kJhr], f->path[kJhr] + " is damaged: it lacks the base header while " +
-                                              p + " holds data");
+    return Damage(f->path[kJhr], "it lacks the base header while " + p + " holds data");
   }
   for (int id = kJdx; id <= kJdt; ++id) {
     const Status st = OpenOther(env, base, id, true, f);
@@ -216,8 +215,7 @@ Status ReadFully(const Files& files, int id, uint64_t offset, size_t n, const st
     const long long r = f.ReadAt(offset + got, out->data() + got, n - got);
     if (r < 0) return Status::FileError(files.path[id], f.LastError(), "read " + what + " from");
     if (r == 0)
-      return Status::Damaged(files.path[id], files.path[id] + " is damaged: it ends at offset " +
-                                                 std::to_string(offset + got) + ", inside " + what);
+      return Damage(files.path[id], "it ends at offset " + std::to_string(offset + got) + ", inside " + what);
     got += static_cast<size_t>(r);
   }
   return Status::Ok();
@@ -242,7 +240,7 @@ Status OpenLocked(Env& env, const std::string& base, int lockTimeoutMs, Files* f
   std::string bytes;
   if (st.ok()) st = ReadFully(*f, kJhr, 0, kBaseHeaderSize, "the base header", &bytes);
   if (st.ok() && !header->Decode(bytes))
-    st = Status::Damaged(f->path[kJhr], f->path[kJhr] + " is damaged: it does not begin with the JAM signature");
+    st = Damage(f->path[kJhr], "it does not begin with the JAM signature");
   // A base without its last-read file gets a new empty one, named in the
   // case of its header file.
   if (st.ok()) st = OpenOther(env, base, kJlr, true, f);
@@ -326,21 +324,19 @@ Status OpenReadOnly(Env& env, const std::string& path, Files* f, BaseHeader* hea
     for (const char* ext : {"jdx", "jdt"}) {
       const std::string p = FindBaseFile(env, base, ext);
       if (!p.empty() && env.Stat(p).size != 0)
-        return Status::Damaged(jhr, jhr + " is damaged: it is empty while " + p + " holds messages");
+        return Damage(jhr, "it is empty while " + p + " holds messages");
     }
     return Status::Ok();
   }
   if (size < kBaseHeaderSize)
-    return Status::Damaged(jhr, jhr + " is damaged: " + std::to_string(size) + " bytes, shorter than the " +
-                                    std::to_string(kBaseHeaderSize) + "-byte base header");
+    return Damage(jhr, std::to_string(size) + " bytes, shorter than the " + std::to_string(kBaseHeaderSize) +
+                           "-byte base header");
   std::string bytes;
   st = ReadFully(*f, kJhr, 0, kBaseHeaderSize, "the base header", &bytes);
   if (!st.ok()) return st;
-  if (!header->Decode(bytes))
-    return Status::Damaged(jhr, jhr + " is damaged: it does not begin with the JAM signature");
+  if (!header->Decode(bytes)) return Damage(jhr, "it does not begin with the JAM signature");
   if (header->baseMsgNum > uint32_t{INT32_MAX})
-    return Status::Damaged(jhr, jhr + " is damaged: its first message number " +
-                                    std::to_string(header->baseMsgNum) + " is beyond 2147483647");
+    return Damage(jhr, "its first message number " + std::to_string(header->baseMsgNum) + " is beyond 2147483647");
   for (int id = kJdx; id <= kJdt; ++id) {
     const std::string p = FindBaseFile(env, base, kExtensions[id]);
     if (p.empty())

@@ -147,7 +147,6 @@ bool ParseSubfields(std::string_view area, std::vector<Subfield>& out) {
     if (area.size() - pos < 8) return false;
     Subfield sf;
     sf.id = GetU16(area.data() + pos);
-    sf.idHigh = GetU16(area.data() + pos + 2);
     uint32_t len = GetU32(area.data() + pos + 4);
     pos += 8;
     if (len > area.size() - pos) return false;

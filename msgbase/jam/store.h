@@ -30,6 +30,10 @@ std::string FindBaseFile(Env& env, const std::string& base, const std::string& e
 Status ReadFully(const Files& files, int id, uint64_t offset, size_t n, const std::string& what,
                  std::string* out);
 Status FileSize(const Files& files, int id, uint64_t* size);
+// Damage found in `file`: "<file> is damaged: <what>".
+inline Status Damage(const std::string& file, const std::string& what) {
+  return Status::Damaged(file, file + " is damaged: " + what);
+}
 
 // Opens a base for writing and holds its lock (the header file's first
 // byte, until the close, so that no other program interleaves its writes);

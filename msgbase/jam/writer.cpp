@@ -64,7 +64,7 @@ Status Store::Append(const Message& message, uint32_t* number) {
   // heeding the lock) left it empty: it is made a base again.
   if (undo.jhrSize < kBaseHeaderSize) {
     if (undo.jhrSize != 0 || undo.jdxSize != 0)
-      return WriteFailed(Status::Damaged(jhr, jhr + " is damaged: it lost its base header while open"));
+      return WriteFailed(Damage(jhr, "it lost its base header while open"));
     header_ = BaseHeader{};
     header_.dateCreated = UnixTime(ToMsgDateTime(env_.Now()));
     undo.header = header_;

@@ -153,8 +153,6 @@ Message DecodeMessage(const MsgHeader& header, const std::vector<Subfield>& subf
 
   for (std::string& line : SplitLines(text)) (IsKludge(line) ? lead : m.text).push_back(std::move(line));
   for (std::string& line : trail) (IsKludge(line) ? m.kludges : m.text).push_back(line.substr(IsKludge(line)));
-  // The address subfields are what the header says: the address kludges are
-  // made to agree with them, as a new message's are.
   std::vector<std::string> kludges;
   for (const std::string& line : lead) kludges.push_back(line.substr(1));
   if (fieldOrig.zone != 0) {

@@ -25,10 +25,6 @@ constexpr LineKind kLineKinds[] = {
     {"\x01PATH: ", kSfPath},
 };
 
-bool StartsWith(std::string_view s, std::string_view prefix) {
-  return s.substr(0, prefix.size()) == prefix;
-}
-
 std::string_view PrefixOf(uint16_t id) {
   for (const LineKind& k : kLineKinds)
     if (k.id == id) return k.prefix;
@@ -94,14 +90,14 @@ Encoded EncodeMessage(const Message& m) {
   for (const std::string& line : lines) {
     const LineKind* kind = nullptr;
     for (const LineKind& k : kLineKinds)
-      if (StartsWith(line, k.prefix)) kind = &k;
+      if (line.starts_with(k.prefix)) kind = &k;
     if (kind) {
       const std::string value = line.substr(kind->prefix.size());
       AppendSubfield(e.subfields, kind->id, value);
       if (kind->id == kSfMsgId) e.header.msgIdCrc = NameCrc(value);
       if (kind->id == kSfReply) e.header.replyCrc = NameCrc(value);
-    } else if (StartsWith(line, "\x01INTL") || StartsWith(line, "\x01" "FMPT") ||
-               StartsWith(line, "\x01TOPT")) {
+    } else if (line.starts_with("\x01INTL") || line.starts_with("\x01" "FMPT") ||
+               line.starts_with("\x01TOPT")) {
       // The addresses live in the address subfields.
     } else if (IsKludge(line)) {
       AppendSubfield(e.subfields, kSfKludge, line.substr(1));
@@ -157,8 +153,6 @@ Message DecodeMessage(const MsgHeader& header, const std::vector<Subfield>& subf
 
   for (std::string& line : SplitLines(text)) (IsKludge(line) ? lead : m.text).push_back(std::move(line));
   for (std::string& line : trail) (IsKludge(line) ? m.kludges : m.text).push_back(line.substr(IsKludge(line)));
-  // The address subfields are what the header says: the address kludges are
-  // made to agree with them, as a new message's are.
   std::vector<std::string> kludges;
   for (const std::string& line : lead) kludges.push_back(line.substr(1));
   if (fieldOrig.zone != 0) {

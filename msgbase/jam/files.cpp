@@ -16,16 +16,14 @@
 //    temp, sync the directory    |                 |                              |
 // The header file is made whole and locked under a hidden name and named
 // last: a program that finds it finds a complete base, locked until the
-// creator is done.  A .jhr shorter than the base header beside an empty (or
-// missing) index and text file is a creation that did not finish: the open
-// writes the base header.  Beside any other file that holds data it is
-// damage: the open refuses the base and writes nothing.
+// creator is done.
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 
 #include "msgbase/base_dirs.h"
 #include "msgbase/jam/store.h"
+#include "platform/path.h"
 
 namespace vex::jam {
 
@@ -39,14 +37,6 @@ constexpr int kCreationWaitMs = 250;
 constexpr int kCreationSettleMs = 100;
 const char* const kExtensions[] = {"jhr", "jdx", "jdt", "jlr"};
 
-bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
 // ext written letter by letter in the case of model's letters.
 std::string InCaseOf(const std::string& ext, const std::string& model) {
   std::string out = ext;
@@ -59,8 +49,7 @@ std::string InCaseOf(const std::string& ext, const std::string& model) {
 }
 
 std::string CreationTempName(const std::string& base) {
-  const size_t slash = base.rfind('/') + 1;  // 0 when there is none
-  return base.substr(0, slash) + "." + base.substr(slash) + "jhr-new";
+  return JoinPath(FolderOf(base), "." + NameOf(base) + "jhr-new");
 }
 
 Status Locked(const File& file, const std::string& path) {
@@ -120,8 +109,7 @@ Status FinishCreation(Env& env, const std::string& base, Files* f) {
   for (int id = kJdx; id < kFileCount; ++id) {
     const std::string p = FindBaseFile(env, base, kExtensions[id]);
     if (p.empty() || env.Stat(p).size == 0) continue;
-    return Status::Damaged(f->path[kJhr], f->path[kJhr] + " is damaged: it lacks the base header while " +
-                                              p + " holds data");
+    return Damage(f->path[kJhr], "it lacks the base header while " + p + " holds data");
   }
   for (int id = kJdx; id <= kJdt; ++id) {
     const Status st = OpenOther(env, base, id, true, f);
@@ -209,13 +197,12 @@ std::string FindBaseFile(Env& env, const std::string& base, const std::string& e
     const FileInfo info = env.Stat(candidate);
     if (info.exists && !info.isDirectory) return candidate;
   }
-  const size_t slash = base.rfind('/');
-  const std::string dir = slash == std::string::npos ? "" : base.substr(0, slash + 1);
-  const std::string name = base.substr(dir.size());
-  for (const DirEntry& e : env.Search(dir + name + std::string(ext.size(), '?'))) {
-    if (e.name.size() == name.size() + ext.size() && e.name.compare(0, name.size(), name) == 0 &&
-        EqualsIgnoreCase(e.name.substr(name.size()), ext))
-      return dir + e.name;
+  const std::string name = NameOf(base);
+  for (const DirEntry& e : env.Search(base + std::string(ext.size(), '?'))) {
+    if (e.name.size() != name.size() + ext.size() || e.name.compare(0, name.size(), name) != 0) continue;
+    // The extension in any mix of cases: ext written in its case is it.
+    const std::string found = e.name.substr(name.size());
+    if (InCaseOf(ext, found) == found) return JoinPath(FolderOf(base), e.name);
   }
   return "";
 }
@@ -228,8 +215,7 @@ Status ReadFully(const Files& files, int id, uint64_t offset, size_t n, const st
     const long long r = f.ReadAt(offset + got, out->data() + got, n - got);
     if (r < 0) return Status::FileError(files.path[id], f.LastError(), "read " + what + " from");
     if (r == 0)
-      return Status::Damaged(files.path[id], files.path[id] + " is damaged: it ends at offset " +
-                                                 std::to_string(offset + got) + ", inside " + what);
+      return Damage(files.path[id], "it ends at offset " + std::to_string(offset + got) + ", inside " + what);
     got += static_cast<size_t>(r);
   }
   return Status::Ok();
@@ -254,7 +240,7 @@ Status OpenLocked(Env& env, const std::string& base, int lockTimeoutMs, Files* f
   std::string bytes;
   if (st.ok()) st = ReadFully(*f, kJhr, 0, kBaseHeaderSize, "the base header", &bytes);
   if (st.ok() && !header->Decode(bytes))
-    st = Status::Damaged(f->path[kJhr], f->path[kJhr] + " is damaged: it does not begin with the JAM signature");
+    st = Damage(f->path[kJhr], "it does not begin with the JAM signature");
   // A base without its last-read file gets a new empty one, named in the
   // case of its header file.
   if (st.ok()) st = OpenOther(env, base, kJlr, true, f);
@@ -338,21 +324,19 @@ Status OpenReadOnly(Env& env, const std::string& path, Files* f, BaseHeader* hea
     for (const char* ext : {"jdx", "jdt"}) {
       const std::string p = FindBaseFile(env, base, ext);
       if (!p.empty() && env.Stat(p).size != 0)
-        return Status::Damaged(jhr, jhr + " is damaged: it is empty while " + p + " holds messages");
+        return Damage(jhr, "it is empty while " + p + " holds messages");
     }
     return Status::Ok();
   }
   if (size < kBaseHeaderSize)
-    return Status::Damaged(jhr, jhr + " is damaged: " + std::to_string(size) + " bytes, shorter than the " +
-                                    std::to_string(kBaseHeaderSize) + "-byte base header");
+    return Damage(jhr, std::to_string(size) + " bytes, shorter than the " + std::to_string(kBaseHeaderSize) +
+                           "-byte base header");
   std::string bytes;
   st = ReadFully(*f, kJhr, 0, kBaseHeaderSize, "the base header", &bytes);
   if (!st.ok()) return st;
-  if (!header->Decode(bytes))
-    return Status::Damaged(jhr, jhr + " is damaged: it does not begin with the JAM signature");
+  if (!header->Decode(bytes)) return Damage(jhr, "it does not begin with the JAM signature");
   if (header->baseMsgNum > uint32_t{INT32_MAX})
-    return Status::Damaged(jhr, jhr + " is damaged: its first message number " +
-                                    std::to_string(header->baseMsgNum) + " is beyond 2147483647");
+    return Damage(jhr, "its first message number " + std::to_string(header->baseMsgNum) + " is beyond 2147483647");
   for (int id = kJdx; id <= kJdt; ++id) {
     const std::string p = FindBaseFile(env, base, kExtensions[id]);
     if (p.empty())

@@ -10,19 +10,26 @@ namespace {
 
 const char kSignature[4] = {'J', 'A', 'M', '\0'};
 
-std::array<uint32_t, 256> MakeCrcTable() {
-  std::array<uint32_t, 256> table{};
-  for (uint32_t i = 0; i < 256; ++i) {
-    uint32_t c = i;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
-    table[i] = c;
-  }
+const std::array<uint32_t, 256>& CrcTable() {
+  static const std::array<uint32_t, 256> table = [] {
+    std::array<uint32_t, 256> t{};
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
+      t[i] = c;
+    }
+    return t;
+  }();
   return table;
 }
 
-const std::array<uint32_t, 256>& CrcTable() {
-  static const std::array<uint32_t, 256> table = MakeCrcTable();
-  return table;
+// The 32-bit words of a message header after its revision, in stored order.
+template <typename Header>
+auto WordsOf(Header& h) {
+  return std::array{&h.subfieldLen, &h.timesRead,    &h.msgIdCrc,      &h.replyCrc,  &h.replyTo,
+                    &h.firstReply,  &h.nextReply,    &h.dateWritten,   &h.dateReceived,
+                    &h.dateProcessed, &h.messageNumber, &h.attributes, &h.attributes2,
+                    &h.textOffset,  &h.textLength,   &h.passwordCrc,   &h.cost};
 }
 
 }  // namespace
@@ -86,9 +93,8 @@ std::string BaseHeader::Encode() const {
   AppendU32(out, activeMsgs);
   AppendU32(out, passwordCrc);
   AppendU32(out, baseMsgNum);
-  std::string tail = reserved;
-  tail.resize(kBaseHeaderSize - 24, '\0');
-  out += tail;
+  out += reserved;
+  out.resize(kBaseHeaderSize, '\0');
   return out;
 }
 
@@ -109,12 +115,7 @@ std::string MsgHeader::Encode() const {
   std::string out(kSignature, 4);
   AppendU16(out, revision);
   AppendU16(out, reservedWord);
-  for (uint32_t v : {subfieldLen, timesRead, msgIdCrc, replyCrc, replyTo,
-                     firstReply, nextReply, dateWritten, dateReceived,
-                     dateProcessed, messageNumber, attributes, attributes2,
-                     textOffset, textLength, passwordCrc, cost}) {
-    AppendU32(out, v);
-  }
+  for (const uint32_t* word : WordsOf(*this)) AppendU32(out, *word);
   return out;
 }
 
@@ -124,14 +125,9 @@ bool MsgHeader::Decode(std::string_view data) {
   const char* p = data.data();
   revision = GetU16(p + 4);
   reservedWord = GetU16(p + 6);
-  uint32_t* fields[] = {&subfieldLen, &timesRead,    &msgIdCrc,      &replyCrc,
-                        &replyTo,     &firstReply,   &nextReply,     &dateWritten,
-                        &dateReceived, &dateProcessed, &messageNumber, &attributes,
-                        &attributes2, &textOffset,   &textLength,    &passwordCrc,
-                        &cost};
   size_t offset = 8;
-  for (uint32_t* f : fields) {
-    *f = GetU32(p + offset);
+  for (uint32_t* word : WordsOf(*this)) {
+    *word = GetU32(p + offset);
     offset += 4;
   }
   return true;
@@ -151,7 +147,6 @@ bool ParseSubfields(std::string_view area, std::vector<Subfield>& out) {
     if (area.size() - pos < 8) return false;
     Subfield sf;
     sf.id = GetU16(area.data() + pos);
-    sf.idHigh = GetU16(area.data() + pos + 2);
     uint32_t len = GetU32(area.data() + pos + 4);
     pos += 8;
     if (len > area.size() - pos) return false;

@@ -92,7 +92,6 @@ struct MsgHeader {
 
 struct Subfield {
   uint16_t id = 0;
-  uint16_t idHigh = 0;
   std::string data;
 };
 

@@ -159,6 +159,23 @@ TEST_F(JamValueTest, ANewBaseIsItsBaseHeaderAndEmptyFiles) {
   EXPECT_EQ(mem_.OpenFileCount(), 0);
 }
 
+// A base named without a folder is made beside no hidden file and found
+// again under upper-case extensions.
+TEST_F(JamValueTest, ABaseWithoutAFolder) {
+  std::unique_ptr<Base> b;
+  uint32_t n = 0;
+  ASSERT_TRUE(OpenBase(mem_, "Jtop", BaseMode::kWrite, &b).ok());
+  ASSERT_TRUE(b->Append(Echo("first"), &n).ok());
+  ASSERT_TRUE(b->Close().ok());
+  EXPECT_EQ(mem_.Files(), (std::vector<std::string>{"top.jdt", "top.jdx", "top.jhr", "top.jlr"}));
+  mem_.SetFile("UP.JHR", mem_.GetFile("top.jhr"));
+  mem_.SetFile("UP.JDX", mem_.GetFile("top.jdx"));
+  mem_.SetFile("UP.JDT", mem_.GetFile("top.jdt"));
+  Message m;
+  ASSERT_TRUE(OpenBase(mem_, "JUP", BaseMode::kReadOnly, &b).ok());
+  EXPECT_TRUE(b->Read(n, &m).ok());
+}
+
 // Damage is refused at the open or at the read of the message it hits,
 // named with its file, and nothing is written.
 TEST_F(JamValueTest, DamageIsNamedWithItsFileAndLeftAlone) {

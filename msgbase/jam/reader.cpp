@@ -1,13 +1,6 @@
-// JAM bases as a reader sees them.  A base is four files that share one
-// name: the header file (.jhr: a 1024-byte base header, then each message's
-// header and subfields), the index (.jdx: 8 bytes per message number), the
-// text file (.jdt: the message texts) and the last-read file (.jlr).
-//
-// Numbers follow the index: message number base + i lives in index record
-// i, a deleted message keeps its record (0xFFFFFFFF twice) and nothing is
-// ever renumbered.  The header file's first byte is locked from an open for
-// writing to its close, so that another program cannot interleave its
-// writes.
+// JAM bases as a reader sees them.  Numbers follow the index: message
+// number base + i lives in index record i, a deleted message keeps its
+// record (0xFFFFFFFF twice) and nothing is ever renumbered.
 #include <algorithm>
 
 #include "msgbase/jam/codec.h"
@@ -100,19 +93,18 @@ Status Store::LoadHeader(uint32_t number, const Slot& s, Stored* stored) {
   if (!st.ok()) return st;
   const uint64_t at = s.record.headerOffset;
   if (at < kBaseHeaderSize || at + kMsgHeaderSize > jhrSize)
-    return Status::Damaged(files_.path[kJdx],
-                           files_.path[kJdx] + " is damaged: the index record of " + MessageName(number) +
-                               " at offset " + std::to_string(uint64_t{s.slot} * kIndexRecordSize) +
-                               " points at " + std::to_string(at) + ", outside the message headers of " +
-                               jhr + " (1024.." + std::to_string(jhrSize) + ")");
+    return Damage(files_.path[kJdx], "the index record of " + MessageName(number) + " at offset " +
+                                         std::to_string(uint64_t{s.slot} * kIndexRecordSize) + " points at " +
+                                         std::to_string(at) + ", outside the message headers of " + jhr +
+                                         " (1024.." + std::to_string(jhrSize) + ")");
   const std::string what = "the header of " + MessageName(number);
   std::string bytes;
   st = ReadFully(files_, kJhr, at, kMsgHeaderSize, what, &bytes);
   if (!st.ok()) return st;
-  const std::string where = jhr + " is damaged: " + what + " at offset " + std::to_string(at);
-  if (!stored->header.Decode(bytes)) return Status::Damaged(jhr, where + " lacks the JAM signature");
+  const std::string where = what + " at offset " + std::to_string(at);
+  if (!stored->header.Decode(bytes)) return Damage(jhr, where + " lacks the JAM signature");
   if (at + kMsgHeaderSize + stored->header.subfieldLen > jhrSize)
-    return Status::Damaged(jhr, where + " has subfields that run past the end of the file");
+    return Damage(jhr, where + " has subfields that run past the end of the file");
   st = ReadFully(files_, kJhr, at + kMsgHeaderSize, stored->header.subfieldLen, what, &bytes);
   if (!st.ok()) return st;
   if (!ParseSubfields(bytes, stored->subfields))
@@ -157,10 +149,9 @@ Status Store::CheckTextAlone(uint32_t number, const Slot& s, const MsgHeader& he
     if (!h.Decode(bytes) || h.textLength == 0 || h.textOffset >= end ||
         uint64_t{h.textOffset} + h.textLength <= start)
       continue;
-    return Status::Damaged(files_.path[kJdt], files_.path[kJdt] + " is damaged: the text of " +
-                                                  MessageName(number) + " (offset " + std::to_string(start) +
-                                                  ", " + std::to_string(header.textLength) +
-                                                  " bytes) holds the text of " + MessageName(number + 1 + i));
+    return Damage(files_.path[kJdt], "the text of " + MessageName(number) + " (offset " + std::to_string(start) +
+                                         ", " + std::to_string(header.textLength) + " bytes) holds the text of " +
+                                         MessageName(number + 1 + i));
   }
   return Status::Ok();
 }
@@ -195,9 +186,8 @@ Status Store::Read(uint32_t number, Message* m) {
   if (!st.ok()) return st;
   const std::string& jdt = files_.path[kJdt];
   if (uint64_t{h.textOffset} + h.textLength > jdtSize)
-    return Status::Damaged(jdt, jdt + " is damaged: the text of " + MessageName(number) + " (offset " +
-                                    std::to_string(h.textOffset) + ", " + std::to_string(h.textLength) +
-                                    " bytes) runs past its end at " + std::to_string(jdtSize));
+    return Damage(jdt, "the text of " + MessageName(number) + " (offset " + std::to_string(h.textOffset) + ", " +
+                           std::to_string(h.textLength) + " bytes) runs past its end at " + std::to_string(jdtSize));
   st = CheckTextAlone(number, s, h);
   std::string text;
   if (st.ok()) st = ReadFully(files_, kJdt, h.textOffset, h.textLength, "the text of " + MessageName(number), &text);
@@ -230,9 +220,8 @@ Status OpenJam(Env& env, const std::string& path, BaseMode mode, const OpenOptio
     if (!st.ok()) return st;
     auto store = std::make_unique<Store>(env, std::move(files), header, true);
     const Status taken = store->TakeSnapshot();
-    if (!taken.ok()) return taken;
-    *base = std::move(store);
-    return Status::Ok();
+    if (taken.ok()) *base = std::move(store);
+    return taken;
   }
   const std::string dotted = WithDot(path);
   Status st = OpenLocked(env, dotted, options.lockTimeoutMs, &files, &header);

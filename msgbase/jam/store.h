@@ -30,9 +30,14 @@ std::string FindBaseFile(Env& env, const std::string& base, const std::string& e
 Status ReadFully(const Files& files, int id, uint64_t offset, size_t n, const std::string& what,
                  std::string* out);
 Status FileSize(const Files& files, int id, uint64_t* size);
+// Damage found in `file`: "<file> is damaged: <what>".
+inline Status Damage(const std::string& file, const std::string& what) {
+  return Status::Damaged(file, file + " is damaged: " + what);
+}
 
-// Opens a base for writing and holds its lock; NotFound when it has no
-// header file.
+// Opens a base for writing and holds its lock (the header file's first
+// byte, until the close, so that no other program interleaves its writes);
+// NotFound when it has no header file.
 Status OpenLocked(Env& env, const std::string& base, int lockTimeoutMs, Files* files,
                   BaseHeader* header);
 // Makes a new empty base unless one is there or being made; Ok when a base

@@ -33,8 +33,6 @@ namespace vex::jam {
 Status Store::Writable() const {
   if (!open_) return Status::Refused(files_.path[kJhr], "the base is closed");
   if (readOnly_) return Status::Refused(files_.path[kJhr], "the base is open for reading only");
-  // A write that failed may have left bytes that only the repair of the
-  // next open sorts out: nothing more is written until then.
   if (writeFailed_)
     return Status::Refused(files_.path[kJhr],
                            "a write failed; the base takes no message until it is opened again");
@@ -66,7 +64,7 @@ Status Store::Append(const Message& message, uint32_t* number) {
   // heeding the lock) left it empty: it is made a base again.
   if (undo.jhrSize < kBaseHeaderSize) {
     if (undo.jhrSize != 0 || undo.jdxSize != 0)
-      return WriteFailed(Status::Damaged(jhr, jhr + " is damaged: it lost its base header while open"));
+      return WriteFailed(Damage(jhr, "it lost its base header while open"));
     header_ = BaseHeader{};
     header_.dateCreated = UnixTime(ToMsgDateTime(env_.Now()));
     undo.header = header_;
@@ -120,9 +118,6 @@ Status Store::Append(const Message& message, uint32_t* number) {
 }
 
 Status Store::PutBack(const Undo& undo, Status why) {
-  // An index record that stays names the header and text written before
-  // it, and the base header that stays counts that record: what a step
-  // that stays points at is never cut away.
   bool ok = true;
   if (undo.reached >= Undo::kBaseHeader) {
     const std::string bytes = undo.header.Encode();

@@ -24,6 +24,7 @@
 #include "msgbase/base_dirs.h"
 #include "msgbase/squish/squish.h"
 #include "msgbase/squish/store.h"
+#include "platform/path.h"
 
 namespace vex::squish {
 
@@ -94,9 +95,9 @@ std::string Store::FindFile(const std::string& ext) {
     FileInfo info = env_.Stat(basePath_ + e);
     if (info.exists && !info.isDirectory) return basePath_ + e;
   }
-  size_t slash = basePath_.rfind('/');
-  std::string dir = slash == std::string::npos ? "" : basePath_.substr(0, slash + 1);
-  std::string stem = basePath_.substr(dir.size());
+  // The folder part is kept as the base's path spells it.
+  const std::string stem = NameOf(basePath_);
+  const std::string dir = basePath_.substr(0, basePath_.size() - stem.size());
   for (const DirEntry& entry : env_.Search(dir + stem + "???")) {
     if (entry.name.size() == stem.size() + ext.size() && entry.name.compare(0, stem.size(), stem) == 0 &&
         SameIgnoringCase(entry.name.substr(stem.size()), ext))
@@ -118,14 +119,12 @@ std::string Store::NameLikeDataFile(const std::string& ext) const {
 }
 
 std::string Store::HiddenPath(const char* ext) const {
-  size_t slash = basePath_.rfind('/');
-  size_t at = slash == std::string::npos ? 0 : slash + 1;
-  return basePath_.substr(0, at) + "." + basePath_.substr(at) + ext + "-new";
+  const std::string name = NameOf(basePath_);
+  return basePath_.substr(0, basePath_.size() - name.size()) + "." + name + ext + "-new";
 }
 
 bool Store::SyncDir() {
-  size_t slash = basePath_.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : basePath_.substr(0, slash);
+  const std::string dir = FolderOf(basePath_);
   int err = 0;
   return env_.SyncDirectory(dir, &err) || Fail(Status::FileError(dir, err, "sync the folder"));
 }
@@ -148,8 +147,7 @@ bool Store::WriteNewHeader() {
   rawBase_ = NewBaseHeader(basePath_.substr(0, basePath_.size() - 1));
   base_ = DecodeBaseHeader(rawBase_);
   records_ = Index();
-  return Checked(*data_, data_->WriteAt(0, rawBase_.data(), rawBase_.size()), "write") &&
-         Checked(*data_, data_->Sync(), "sync");
+  return WriteSynced(*data_, 0, rawBase_.data(), rawBase_.size());
 }
 
 bool Store::OpenExisting() {

@@ -246,9 +246,7 @@ bool Store::WriteHeader(const BaseHeader& h) {
   const RawBaseHeader before = rawBase_;
   base_ = h;
   EncodeBaseHeader(base_, rawBase_);
-  if (before == rawBase_) return true;
-  return Checked(*data_, data_->WriteAt(0, rawBase_.data(), rawBase_.size()), "write") &&
-         Checked(*data_, data_->Sync(), "sync");
+  return before == rawBase_ || WriteSynced(*data_, 0, rawBase_.data(), rawBase_.size());
 }
 
 void Store::RepairNow() {

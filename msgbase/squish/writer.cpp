@@ -98,7 +98,7 @@ Status Store::Append(const Message& message, uint32_t* number) {
   UndoLog undo;
   undo.SaveSize(*data_, dataSize);
   undo.SaveSize(*index_, indexSize);
-  if (!WriteFrame(bytes, rec.frameOffset) || !WriteIndexRecord(rec) ||
+  if (!WriteSynced(*data_, rec.frameOffset, bytes.data(), bytes.size()) || !WriteIndexRecord(rec) ||
       !Checked(*data_, edit.Commit(&undo), "write") ||
       (!edit.Empty() && !Checked(*data_, data_->Sync(), "sync")) || !WriteCountingHeader(undo, h)) {
     undo.Run();
@@ -138,16 +138,10 @@ uint64_t Store::NewFrameOffset(uint64_t dataSize) {
   return off;
 }
 
-bool Store::WriteFrame(const std::string& bytes, uint32_t off) {
-  return Checked(*data_, data_->WriteAt(off, bytes.data(), bytes.size()), "write") &&
-         Checked(*data_, data_->Sync(), "sync");
-}
-
 bool Store::WriteIndexRecord(const IndexRecord& rec) {
   char buf[kIndexRecordSize];
   EncodeIndexRecord(rec, buf);
-  return Checked(*index_, index_->WriteAt(records_.Size() * kIndexRecordSize, buf, sizeof buf), "write") &&
-         Checked(*index_, index_->Sync(), "sync");
+  return WriteSynced(*index_, records_.Size() * kIndexRecordSize, buf, sizeof buf);
 }
 
 bool Store::WriteCountingHeader(UndoLog& undo, BaseHeader h) {
@@ -208,8 +202,7 @@ bool Store::ReplaceIndex(const Index& kept) {
   env_.Remove(temp, &err);
   auto f = env_.Open(temp, OpenMode::kCreateExclusive, &err);
   if (!f) return Fail(Status::FileError(temp, err, "create"));
-  const bool ok = Checked(*f, bytes.empty() || f->WriteAt(0, bytes.data(), bytes.size()), "write") &&
-                  Checked(*f, f->Sync(), "sync");
+  const bool ok = WriteSynced(*f, 0, bytes.data(), bytes.size());
   f.reset();
   if (!ok || !env_.Rename(temp, indexPath_, &err)) {
     if (ok) Fail(Status::FileError(indexPath_, err, "replace"));

@@ -72,8 +72,7 @@ Status Store::Open() {
       failure_ = Status::IoError(failure_.file(), ENOENT, "the base another program was creating did not appear");
   }
   if (!ok) {
-    index_.reset();
-    data_.reset();
+    Close();
     return TakeFailure();
   }
   failure_ = Status::Ok();
@@ -151,8 +150,7 @@ bool Store::WriteNewHeader() {
 }
 
 bool Store::OpenExisting() {
-  index_.reset();
-  data_.reset();
+  Close();
   dataPath_ = FindFile("sqd");
   if (dataPath_.empty()) return Fail(Status::NotFound(basePath_ + "sqd", "no message base at " + path_));
   // A base another program is creating at this moment: wait (without the
@@ -182,8 +180,6 @@ bool Store::OpenExisting() {
 bool Store::OpenIndexOfExisting(uint64_t dataSize) {
   int err = 0;
   if (dataSize < kBaseHeaderSize) {
-    // A header that never reached the disk whole belongs to a creation that
-    // did not finish, unless another file holds data: that is damage.
     const std::string problem = Unfinished(dataSize);
     if (!problem.empty()) return Fail(Status::Damaged(dataPath_, problem));
     bool madeIndex = false;
@@ -213,12 +209,10 @@ bool Store::OpenIndexOfExisting(uint64_t dataSize) {
   return index_ || Fail(Status::FileError(indexPath_, err, "open"));
 }
 
-// The data file is made whole and locked under a hidden name and given its
-// name last, after the index: a program that finds the data file finds a
-// complete base, locked until this one is done.  A base another program is
-// creating at this moment is opened when it is made.  Files left from a
-// base whose data file is gone are never written over, but an empty index
-// left by a creation that a power cut stopped is taken over.
+// The data file is locked under its hidden name, so a program that finds
+// the data file finds a complete base, locked until this one is done.  A
+// base another program is creating at this moment is opened when it is
+// made.  An index left beside no data file is written over only when empty.
 bool Store::Create() {
   std::string folder;
   int err = 0;
@@ -272,8 +266,7 @@ bool Store::PublishCreation(const std::string& leftIndex, const std::string& tem
   const std::string hidden = HiddenPath("sqd");
   bool madeIndex = false;
   auto undo = [&] {
-    data_.reset();
-    index_.reset();
+    Close();
     int e = 0;
     env_.Remove(hidden, &e);
     const bool theirs = !FindFile("sqd").empty();
@@ -304,17 +297,14 @@ bool Store::PublishCreation(const std::string& leftIndex, const std::string& tem
   // One sync of the directory makes the index, the data file and the
   // removal of the hidden name durable together.
   if (linked) env_.Remove(temp, &err);
-  if (!SyncDir()) {
-    // The base is whole on the disk and stays; nothing is reported made.
-    data_.reset();
-    return false;
-  }
-  return true;
+  if (SyncDir()) return true;
+  // The base is whole on the disk and stays; nothing is reported made.
+  data_.reset();
+  return false;
 }
 
 bool Store::WaitForCreation() {
-  data_.reset();
-  index_.reset();
+  Close();
   for (int w = 0; w < lockTimeoutMs_ && FindFile("sqd").empty(); w += kCreationPollMs)
     env_.SleepMs(kCreationPollMs);
   return OpenExisting();

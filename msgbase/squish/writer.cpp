@@ -78,23 +78,15 @@ Status Store::Append(const Message& message, uint32_t* number) {
   frame.messageLength = static_cast<uint32_t>(messageLength);
   frame.controlLength = static_cast<uint32_t>(controlLength);
   if (!edit.Link(h.firstFrame, h.lastFrame, static_cast<uint32_t>(off), frame, kFrameMessage))
-    return Status::Damaged(dataPath_, "the last frame of the message chain" +
-                                          std::string(" (offset ") + std::to_string(frame.prev) +
-                                          ") is not a message frame");
+    return Status::Damaged(dataPath_, "the last frame of the message chain (offset " +
+                                          std::to_string(frame.prev) + ") is not a message frame");
   const std::string bytes = FrameBytes(frame, stored);
   h.numMessages++;
   h.highMessage++;
   if (unique >= h.nextUnique) h.nextUnique = unique + 1;
   h.endOfData = static_cast<uint32_t>(off + bytes.size());
 
-  IndexRecord rec;
-  rec.frameOffset = static_cast<uint32_t>(off);
-  rec.unique = unique;
-  rec.hash = NameHash(message.to);
-  // The order makes the base header the moment a new message counts: the
-  // frame first (beyond the end the header knows), then its index record,
-  // then the old last frame's link to it, then the header, each synced
-  // before the next.
+  const IndexRecord rec{.frameOffset = static_cast<uint32_t>(off), .unique = unique, .hash = NameHash(message.to)};
   UndoLog undo;
   undo.SaveSize(*data_, dataSize);
   undo.SaveSize(*index_, indexSize);
@@ -153,10 +145,6 @@ bool Store::WriteCountingHeader(UndoLog& undo, BaseHeader h) {
   return false;
 }
 
-// The deletion counts once the index without its record has replaced the
-// old one; the chains and the header follow, each synced.  An open after a
-// crash in between finds the header counting one more than the index and
-// relinks the chain from the index.
 Status Store::Delete(uint32_t number) {
   if (!open_) return Closed();
   if (readOnly_) return Status::Refused(path_, "the base is open for reading only");

@@ -16,6 +16,23 @@ constexpr uint32_t kFlagBits[] = {
     AttrIsReceipt,    AttrAuditRequest, AttrUpdateRequest, AttrScanned,
 };
 
+// The bits of the attribute dword that hold the Attr* masks in genericMask.
+uint32_t MapAttributes(uint32_t genericMask) {
+  uint32_t out = genericMask & 0x03FFu;
+  if (genericMask & AttrFileRequest) out |= 0x0800;
+  if (genericMask & AttrReceiptRequest) out |= 0x1000;
+  if (genericMask & AttrAuditRequest) out |= 0x4000;
+  if (genericMask & AttrScanned) out |= 0x10000;
+  return out;
+}
+
+void PutAddress(char* p, const FtnAddress& a) {  // four words
+  PutU16(p + 0, static_cast<uint16_t>(a.zone));
+  PutU16(p + 2, static_cast<uint16_t>(a.net));
+  PutU16(p + 4, static_cast<uint16_t>(a.node));
+  PutU16(p + 6, static_cast<uint16_t>(a.point));
+}
+
 // Calls line(text) for each line of t: lines end at a CR (a CR LF counts
 // as one) or a NUL.  Returns where the line after the last one calls for
 // starts, when line returns false.

@@ -1,7 +1,5 @@
 #include "msgbase/squish/format.h"
 
-#include <cstring>
-
 #include "util/coding.h"
 
 namespace vex::squish {
@@ -87,13 +85,6 @@ FrameHeader DecodeFrameHeader(const char* p) {
   return f;
 }
 
-void PutAddress(char* p, const FtnAddress& a) {
-  PutU16(p + 0, static_cast<uint16_t>(a.zone));
-  PutU16(p + 2, static_cast<uint16_t>(a.net));
-  PutU16(p + 4, static_cast<uint16_t>(a.node));
-  PutU16(p + 6, static_cast<uint16_t>(a.point));
-}
-
 void EncodeIndexRecord(const IndexRecord& r, char* p) { IndexFields(r, Writer{p}); }
 
 IndexRecord DecodeIndexRecord(const char* p) {
@@ -113,15 +104,6 @@ uint32_t NameHash(const std::string& name) {
     if (g != 0) h |= (g >> 24) | g;
   }
   return h & 0x7FFFFFFFu;
-}
-
-uint32_t MapAttributes(uint32_t genericMask) {
-  uint32_t out = genericMask & 0x03FFu;
-  if (genericMask & AttrFileRequest) out |= 0x0800;
-  if (genericMask & AttrReceiptRequest) out |= 0x1000;
-  if (genericMask & AttrAuditRequest) out |= 0x4000;
-  if (genericMask & AttrScanned) out |= 0x10000;
-  return out;
 }
 
 }  // namespace vex::squish

@@ -32,11 +32,9 @@
 //   the free chain (synced)
 // delete: base header (synced)     sqd       the count          nothing to do
 //
-// A write that fails puts back what it wrote, newest first, and stops at
-// the first step it cannot put back: a frame or record that a durable link
-// or index record points at is never cut away.  The base then takes no
-// more messages until it is opened again; the repair of that open decides
-// what stands.
+// A write that fails puts back what it wrote (see UndoLog); the base then
+// takes no more messages until the repair of its next open decides what
+// stands.
 #include <algorithm>
 
 #include "msgbase/squish/codec.h"

@@ -40,10 +40,8 @@ char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
 }  // namespace
@@ -107,13 +105,10 @@ std::string Store::FindFile(const std::string& ext) {
 
 std::string Store::NameLikeDataFile(const std::string& ext) const {
   std::string out = ext;
-  const size_t n = out.size();
-  if (dataPath_.size() >= n) {
-    for (size_t i = 0; i < n; ++i) {
-      const char c = dataPath_[dataPath_.size() - n + i];
-      if (c >= 'A' && c <= 'Z') out[i] = UpperAscii(out[i]);
-    }
-  }
+  if (dataPath_.size() < out.size()) return basePath_ + out;
+  const size_t at = dataPath_.size() - out.size();
+  for (size_t i = 0; i < out.size(); ++i)
+    if (dataPath_[at + i] >= 'A' && dataPath_[at + i] <= 'Z') out[i] = UpperAscii(out[i]);
   return basePath_ + out;
 }
 

@@ -87,9 +87,6 @@ enum MsgHeaderOffset : size_t {
   kMsgDest = 156,
   kMsgDateWritten = 164,
   kMsgDateArrived = 168,
-  kMsgUtcOffset = 172,
-  kMsgReplyTo = 174,
-  kMsgReplies = 178,
   kMsgUnique = 214,
   kMsgTextDate = 218,
 };

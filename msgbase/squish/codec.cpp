@@ -126,13 +126,11 @@ Message DecodeMessage(const StoredMessage& s) {
   // Each control line (up to the first NUL) becomes a line of its own.
   const std::string control = s.control.substr(0, s.control.find('\0'));
   std::string t;
-  for (size_t start = 0, i = 1; i <= control.size(); ++i) {
-    if (i == control.size() || control[i] == '\x01') {
-      t.append(control, start, i - start);
-      t.push_back('\r');
-      start = i;
-    }
+  for (size_t i = 0; i < control.size(); ++i) {
+    if (i > 0 && control[i] == '\x01') t.push_back('\r');
+    t.push_back(control[i]);
   }
+  if (!control.empty()) t.push_back('\r');
   t += s.body;
   AddressesOf(t, &m.orig, &m.dest);
   EachLine(t, [&](size_t pos, size_t end) {

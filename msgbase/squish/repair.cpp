@@ -186,15 +186,14 @@ RepairPlan PlanRepair(const BaseHeader& h, std::vector<IndexRecord> records, uin
   if (!relink && !agrees) {
     p.records.resize(listed);  // a lost record put back is not kept
     planner.MendChainEnd();
-    planner.Finish();
-    return p;
+  } else {
+    if (count < p.records.size()) {
+      p.records.resize(count);
+      p.indexChanged = true;
+    }
+    if (!relink) return p;
+    planner.Relink(count, agrees);
   }
-  if (count < p.records.size()) {
-    p.records.resize(count);
-    p.indexChanged = true;
-  }
-  if (!relink) return p;
-  planner.Relink(count, agrees);
   planner.Finish();
   return p;
 }

@@ -4,9 +4,8 @@
 // and written only when every frame they touch has been read and checked,
 // so a damaged base makes an operation fail before anything is written.
 // Free frames are kept in their chain but never written over: a new
-// message always goes past the end of the data, and past the end of every
-// frame the index names (a frame that runs past the end of a data file
-// that lost its tail keeps its place).
+// message always goes past the end of the data and of every frame the
+// index names (see NewFrameOffset).
 //
 // Sync points: each step, the file it writes, what is durable after it, and
 // what the next open does (under the lock) when the power goes right there,

@@ -16,6 +16,23 @@ constexpr uint32_t kFlagBits[] = {
     AttrIsReceipt,    AttrAuditRequest, AttrUpdateRequest, AttrScanned,
 };
 
+// The bits of the attribute dword that hold the Attr* masks in genericMask.
+uint32_t MapAttributes(uint32_t genericMask) {
+  uint32_t out = genericMask & 0x03FFu;
+  if (genericMask & AttrFileRequest) out |= 0x0800;
+  if (genericMask & AttrReceiptRequest) out |= 0x1000;
+  if (genericMask & AttrAuditRequest) out |= 0x4000;
+  if (genericMask & AttrScanned) out |= 0x10000;
+  return out;
+}
+
+void PutAddress(char* p, const FtnAddress& a) {  // four words
+  PutU16(p + 0, static_cast<uint16_t>(a.zone));
+  PutU16(p + 2, static_cast<uint16_t>(a.net));
+  PutU16(p + 4, static_cast<uint16_t>(a.node));
+  PutU16(p + 6, static_cast<uint16_t>(a.point));
+}
+
 // Calls line(text) for each line of t: lines end at a CR (a CR LF counts
 // as one) or a NUL.  Returns where the line after the last one calls for
 // starts, when line returns false.
@@ -109,13 +126,11 @@ Message DecodeMessage(const StoredMessage& s) {
   // Each control line (up to the first NUL) becomes a line of its own.
   const std::string control = s.control.substr(0, s.control.find('\0'));
   std::string t;
-  for (size_t start = 0, i = 1; i <= control.size(); ++i) {
-    if (i == control.size() || control[i] == '\x01') {
-      t.append(control, start, i - start);
-      t.push_back('\r');
-      start = i;
-    }
+  for (size_t i = 0; i < control.size(); ++i) {
+    if (i > 0 && control[i] == '\x01') t.push_back('\r');
+    t.push_back(control[i]);
   }
+  if (!control.empty()) t.push_back('\r');
   t += s.body;
   AddressesOf(t, &m.orig, &m.dest);
   EachLine(t, [&](size_t pos, size_t end) {

@@ -24,6 +24,7 @@
 #include "msgbase/base_dirs.h"
 #include "msgbase/squish/squish.h"
 #include "msgbase/squish/store.h"
+#include "platform/path.h"
 
 namespace vex::squish {
 
@@ -39,10 +40,8 @@ char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
 }  // namespace
@@ -71,8 +70,7 @@ Status Store::Open() {
       failure_ = Status::IoError(failure_.file(), ENOENT, "the base another program was creating did not appear");
   }
   if (!ok) {
-    index_.reset();
-    data_.reset();
+    Close();
     return TakeFailure();
   }
   failure_ = Status::Ok();
@@ -94,9 +92,9 @@ std::string Store::FindFile(const std::string& ext) {
     FileInfo info = env_.Stat(basePath_ + e);
     if (info.exists && !info.isDirectory) return basePath_ + e;
   }
-  size_t slash = basePath_.rfind('/');
-  std::string dir = slash == std::string::npos ? "" : basePath_.substr(0, slash + 1);
-  std::string stem = basePath_.substr(dir.size());
+  // The folder part is kept as the base's path spells it.
+  const std::string stem = NameOf(basePath_);
+  const std::string dir = basePath_.substr(0, basePath_.size() - stem.size());
   for (const DirEntry& entry : env_.Search(dir + stem + "???")) {
     if (entry.name.size() == stem.size() + ext.size() && entry.name.compare(0, stem.size(), stem) == 0 &&
         SameIgnoringCase(entry.name.substr(stem.size()), ext))
@@ -107,25 +105,20 @@ std::string Store::FindFile(const std::string& ext) {
 
 std::string Store::NameLikeDataFile(const std::string& ext) const {
   std::string out = ext;
-  const size_t n = out.size();
-  if (dataPath_.size() >= n) {
-    for (size_t i = 0; i < n; ++i) {
-      const char c = dataPath_[dataPath_.size() - n + i];
-      if (c >= 'A' && c <= 'Z') out[i] = UpperAscii(out[i]);
-    }
-  }
+  if (dataPath_.size() < out.size()) return basePath_ + out;
+  const size_t at = dataPath_.size() - out.size();
+  for (size_t i = 0; i < out.size(); ++i)
+    if (dataPath_[at + i] >= 'A' && dataPath_[at + i] <= 'Z') out[i] = UpperAscii(out[i]);
   return basePath_ + out;
 }
 
 std::string Store::HiddenPath(const char* ext) const {
-  size_t slash = basePath_.rfind('/');
-  size_t at = slash == std::string::npos ? 0 : slash + 1;
-  return basePath_.substr(0, at) + "." + basePath_.substr(at) + ext + "-new";
+  const std::string name = NameOf(basePath_);
+  return basePath_.substr(0, basePath_.size() - name.size()) + "." + name + ext + "-new";
 }
 
 bool Store::SyncDir() {
-  size_t slash = basePath_.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : basePath_.substr(0, slash);
+  const std::string dir = FolderOf(basePath_);
   int err = 0;
   return env_.SyncDirectory(dir, &err) || Fail(Status::FileError(dir, err, "sync the folder"));
 }
@@ -148,13 +141,11 @@ bool Store::WriteNewHeader() {
   rawBase_ = NewBaseHeader(basePath_.substr(0, basePath_.size() - 1));
   base_ = DecodeBaseHeader(rawBase_);
   records_ = Index();
-  return Checked(*data_, data_->WriteAt(0, rawBase_.data(), rawBase_.size()), "write") &&
-         Checked(*data_, data_->Sync(), "sync");
+  return WriteSynced(*data_, 0, rawBase_.data(), rawBase_.size());
 }
 
 bool Store::OpenExisting() {
-  index_.reset();
-  data_.reset();
+  Close();
   dataPath_ = FindFile("sqd");
   if (dataPath_.empty()) return Fail(Status::NotFound(basePath_ + "sqd", "no message base at " + path_));
   // A base another program is creating at this moment: wait (without the
@@ -184,8 +175,6 @@ bool Store::OpenExisting() {
 bool Store::OpenIndexOfExisting(uint64_t dataSize) {
   int err = 0;
   if (dataSize < kBaseHeaderSize) {
-    // A header that never reached the disk whole belongs to a creation that
-    // did not finish, unless another file holds data: that is damage.
     const std::string problem = Unfinished(dataSize);
     if (!problem.empty()) return Fail(Status::Damaged(dataPath_, problem));
     bool madeIndex = false;
@@ -215,12 +204,10 @@ bool Store::OpenIndexOfExisting(uint64_t dataSize) {
   return index_ || Fail(Status::FileError(indexPath_, err, "open"));
 }
 
-// The data file is made whole and locked under a hidden name and given its
-// name last, after the index: a program that finds the data file finds a
-// complete base, locked until this one is done.  A base another program is
-// creating at this moment is opened when it is made.  Files left from a
-// base whose data file is gone are never written over, but an empty index
-// left by a creation that a power cut stopped is taken over.
+// The data file is locked under its hidden name, so a program that finds
+// the data file finds a complete base, locked until this one is done.  A
+// base another program is creating at this moment is opened when it is
+// made.  An index left beside no data file is written over only when empty.
 bool Store::Create() {
   std::string folder;
   int err = 0;
@@ -274,8 +261,7 @@ bool Store::PublishCreation(const std::string& leftIndex, const std::string& tem
   const std::string hidden = HiddenPath("sqd");
   bool madeIndex = false;
   auto undo = [&] {
-    data_.reset();
-    index_.reset();
+    Close();
     int e = 0;
     env_.Remove(hidden, &e);
     const bool theirs = !FindFile("sqd").empty();
@@ -306,17 +292,14 @@ bool Store::PublishCreation(const std::string& leftIndex, const std::string& tem
   // One sync of the directory makes the index, the data file and the
   // removal of the hidden name durable together.
   if (linked) env_.Remove(temp, &err);
-  if (!SyncDir()) {
-    // The base is whole on the disk and stays; nothing is reported made.
-    data_.reset();
-    return false;
-  }
-  return true;
+  if (SyncDir()) return true;
+  // The base is whole on the disk and stays; nothing is reported made.
+  data_.reset();
+  return false;
 }
 
 bool Store::WaitForCreation() {
-  data_.reset();
-  index_.reset();
+  Close();
   for (int w = 0; w < lockTimeoutMs_ && FindFile("sqd").empty(); w += kCreationPollMs)
     env_.SleepMs(kCreationPollMs);
   return OpenExisting();

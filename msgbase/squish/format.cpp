@@ -1,69 +1,73 @@
 #include "msgbase/squish/format.h"
 
-#include <cstring>
-
 #include "util/coding.h"
 
 namespace vex::squish {
 
 namespace {
 
-// Byte offsets inside the base header.
-enum : size_t {
-  kBhHeaderLength = 0,
-  kBhNumMessages = 4,
-  kBhHighMessage = 8,
-  kBhSkipCount = 12,
-  kBhHighWater = 16,
-  kBhNextUnique = 20,
-  kBhName = 24,
-  kBhFirstFrame = 104,
-  kBhLastFrame = 108,
-  kBhFirstFree = 112,
-  kBhLastFree = 116,
-  kBhEndOfData = 120,
-  kBhMaxMessages = 124,
-  kBhKeepDays = 128,
-  kBhSizeField = 130,
+// Where the base header keeps what BaseHeader does not hold.
+constexpr size_t kBhName = 24;
+constexpr size_t kBhSizeField = 130;
+
+// Reads or writes one little-endian field, by the field's width.
+struct Reader {
+  const char* p;
+  void operator()(size_t off, uint32_t& v) const { v = GetU32(p + off); }
+  void operator()(size_t off, uint16_t& v) const { v = GetU16(p + off); }
 };
+struct Writer {
+  char* p;
+  void operator()(size_t off, uint32_t v) const { PutU32(p + off, v); }
+  void operator()(size_t off, uint16_t v) const { PutU16(p + off, v); }
+};
+
+// Each record's fields with their offsets, one list for reading and writing.
+template <typename H, typename Op>
+void BaseFields(H& h, Op op) {
+  op(0, h.headerLength);
+  op(4, h.numMessages);
+  op(8, h.highMessage);
+  op(12, h.skipCount);
+  op(16, h.highWater);
+  op(20, h.nextUnique);
+  op(104, h.firstFrame);
+  op(108, h.lastFrame);
+  op(112, h.firstFree);
+  op(116, h.lastFree);
+  op(120, h.endOfData);
+  op(124, h.maxMessages);
+  op(128, h.keepDays);
+}
+
+template <typename F, typename Op>
+void FrameFields(F& f, Op op) {
+  op(0, f.id);
+  op(4, f.next);
+  op(8, f.prev);
+  op(12, f.frameLength);
+  op(16, f.messageLength);
+  op(20, f.controlLength);
+  op(24, f.type);
+  op(26, f.reserved);
+}
+
+template <typename R, typename Op>
+void IndexFields(R& r, Op op) {
+  op(0, r.frameOffset);
+  op(4, r.unique);
+  op(8, r.hash);
+}
 
 }  // namespace
 
 BaseHeader DecodeBaseHeader(const RawBaseHeader& raw) {
-  const char* p = raw.data();
   BaseHeader h;
-  h.headerLength = GetU16(p + kBhHeaderLength);
-  h.numMessages = GetU32(p + kBhNumMessages);
-  h.highMessage = GetU32(p + kBhHighMessage);
-  h.skipCount = GetU32(p + kBhSkipCount);
-  h.highWater = GetU32(p + kBhHighWater);
-  h.nextUnique = GetU32(p + kBhNextUnique);
-  h.firstFrame = GetU32(p + kBhFirstFrame);
-  h.lastFrame = GetU32(p + kBhLastFrame);
-  h.firstFree = GetU32(p + kBhFirstFree);
-  h.lastFree = GetU32(p + kBhLastFree);
-  h.endOfData = GetU32(p + kBhEndOfData);
-  h.maxMessages = GetU32(p + kBhMaxMessages);
-  h.keepDays = GetU16(p + kBhKeepDays);
+  BaseFields(h, Reader{raw.data()});
   return h;
 }
 
-void EncodeBaseHeader(const BaseHeader& h, RawBaseHeader& raw) {
-  char* p = raw.data();
-  PutU16(p + kBhHeaderLength, h.headerLength);
-  PutU32(p + kBhNumMessages, h.numMessages);
-  PutU32(p + kBhHighMessage, h.highMessage);
-  PutU32(p + kBhSkipCount, h.skipCount);
-  PutU32(p + kBhHighWater, h.highWater);
-  PutU32(p + kBhNextUnique, h.nextUnique);
-  PutU32(p + kBhFirstFrame, h.firstFrame);
-  PutU32(p + kBhLastFrame, h.lastFrame);
-  PutU32(p + kBhFirstFree, h.firstFree);
-  PutU32(p + kBhLastFree, h.lastFree);
-  PutU32(p + kBhEndOfData, h.endOfData);
-  PutU32(p + kBhMaxMessages, h.maxMessages);
-  PutU16(p + kBhKeepDays, h.keepDays);
-}
+void EncodeBaseHeader(const BaseHeader& h, RawBaseHeader& raw) { BaseFields(h, Writer{raw.data()}); }
 
 RawBaseHeader NewBaseHeader(const std::string& name) {
   RawBaseHeader raw{};
@@ -73,48 +77,19 @@ RawBaseHeader NewBaseHeader(const std::string& name) {
   return raw;
 }
 
-void EncodeFrameHeader(const FrameHeader& f, char* p) {
-  PutU32(p + 0, f.id);
-  PutU32(p + 4, f.next);
-  PutU32(p + 8, f.prev);
-  PutU32(p + 12, f.frameLength);
-  PutU32(p + 16, f.messageLength);
-  PutU32(p + 20, f.controlLength);
-  PutU16(p + 24, f.type);
-  PutU16(p + 26, f.reserved);
-}
+void EncodeFrameHeader(const FrameHeader& f, char* p) { FrameFields(f, Writer{p}); }
 
 FrameHeader DecodeFrameHeader(const char* p) {
   FrameHeader f;
-  f.id = GetU32(p + 0);
-  f.next = GetU32(p + 4);
-  f.prev = GetU32(p + 8);
-  f.frameLength = GetU32(p + 12);
-  f.messageLength = GetU32(p + 16);
-  f.controlLength = GetU32(p + 20);
-  f.type = GetU16(p + 24);
-  f.reserved = GetU16(p + 26);
+  FrameFields(f, Reader{p});
   return f;
 }
 
-void PutAddress(char* p, const FtnAddress& a) {
-  PutU16(p + 0, static_cast<uint16_t>(a.zone));
-  PutU16(p + 2, static_cast<uint16_t>(a.net));
-  PutU16(p + 4, static_cast<uint16_t>(a.node));
-  PutU16(p + 6, static_cast<uint16_t>(a.point));
-}
-
-void EncodeIndexRecord(const IndexRecord& r, char* p) {
-  PutU32(p + 0, r.frameOffset);
-  PutU32(p + 4, r.unique);
-  PutU32(p + 8, r.hash);
-}
+void EncodeIndexRecord(const IndexRecord& r, char* p) { IndexFields(r, Writer{p}); }
 
 IndexRecord DecodeIndexRecord(const char* p) {
   IndexRecord r;
-  r.frameOffset = GetU32(p + 0);
-  r.unique = GetU32(p + 4);
-  r.hash = GetU32(p + 8);
+  IndexFields(r, Reader{p});
   return r;
 }
 
@@ -129,15 +104,6 @@ uint32_t NameHash(const std::string& name) {
     if (g != 0) h |= (g >> 24) | g;
   }
   return h & 0x7FFFFFFFu;
-}
-
-uint32_t MapAttributes(uint32_t genericMask) {
-  uint32_t out = genericMask & 0x03FFu;
-  if (genericMask & AttrFileRequest) out |= 0x0800;
-  if (genericMask & AttrReceiptRequest) out |= 0x1000;
-  if (genericMask & AttrAuditRequest) out |= 0x4000;
-  if (genericMask & AttrScanned) out |= 0x10000;
-  return out;
 }
 
 }  // namespace vex::squish

@@ -1,16 +1,13 @@
-// The on-disk records of a Squish base: the 256-byte base header at the
-// start of the data file, the 28-byte frame header that begins every frame,
-// the 238-byte message header, the 12-byte index record and the hash of the
-// addressee's name kept in the index.  All integers are little-endian.
+// The on-disk records of a Squish base: the base header at the start of the
+// data file, the frame header that begins every frame, the message header,
+// the index record and the hash of the addressee's name kept in the index.
+// All integers are little-endian.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-#include "msgbase/message.h"
-#include "util/address.h"
 
 namespace vex::squish {
 
@@ -90,17 +87,12 @@ enum MsgHeaderOffset : size_t {
   kMsgDest = 156,
   kMsgDateWritten = 164,
   kMsgDateArrived = 168,
-  kMsgUtcOffset = 172,
-  kMsgReplyTo = 174,
-  kMsgReplies = 178,
   kMsgUnique = 214,
   kMsgTextDate = 218,
 };
 constexpr size_t kNameWidth = 36;
 constexpr size_t kSubjectWidth = 72;
 constexpr size_t kTextDateWidth = 20;
-
-void PutAddress(char* p, const FtnAddress& a);  // four words
 
 struct IndexRecord {
   uint32_t frameOffset = 0;
@@ -114,8 +106,5 @@ IndexRecord DecodeIndexRecord(const char* p);
 // Hash of the addressee's name: the name's bytes (at most 255) with A-Z
 // lowered, folded four bits at a time; bit 31 is always clear.
 uint32_t NameHash(const std::string& name);
-
-// Generic attribute masks to the attribute dword and back.
-uint32_t MapAttributes(uint32_t genericMask);
 
 }  // namespace vex::squish

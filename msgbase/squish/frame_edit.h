@@ -110,18 +110,8 @@ class FrameEdit {
     if (h.next != 0 ? !LoadTyped(h.next, type, next) || next.prev != off
                     : last != off)
       return false;
-    if (h.prev != 0) {
-      prev.next = h.next;
-      Store(h.prev, prev);
-    } else {
-      first = h.next;
-    }
-    if (h.next != 0) {
-      next.prev = h.prev;
-      Store(h.next, next);
-    } else {
-      last = h.prev;
-    }
+    Point(h.prev, prev, &FrameHeader::next, first, h.next);
+    Point(h.next, next, &FrameHeader::prev, last, h.prev);
     return true;
   }
 
@@ -132,18 +122,8 @@ class FrameEdit {
     FrameHeader prev, next;
     if (h.prev != 0 && !LoadTyped(h.prev, type, prev)) return false;
     if (h.next != 0 && !LoadTyped(h.next, type, next)) return false;
-    if (h.next != 0) {
-      next.prev = off;
-      Store(h.next, next);
-    } else {
-      last = off;
-    }
-    if (h.prev != 0) {
-      prev.next = off;
-      Store(h.prev, prev);
-    } else {
-      first = off;
-    }
+    Point(h.next, next, &FrameHeader::prev, last, off);
+    Point(h.prev, prev, &FrameHeader::next, first, off);
     return true;
   }
 
@@ -159,6 +139,17 @@ class FrameEdit {
   }
 
  private:
+  // Points the link of the neighbour at `at` (header nb) to `to`; with no
+  // neighbour (at 0), the chain's end instead.
+  void Point(uint32_t at, FrameHeader& nb, uint32_t FrameHeader::*link, uint32_t& end, uint32_t to) {
+    if (at == 0) {
+      end = to;
+      return;
+    }
+    nb.*link = to;
+    Store(at, nb);
+  }
+
   File& data_;
   uint64_t dataSize_;
   std::map<uint32_t, FrameHeader> changed_;

@@ -5,12 +5,6 @@
 
 namespace vex::squish {
 
-namespace {
-
-std::string At(uint64_t off) { return " at offset " + std::to_string(off); }
-
-}  // namespace
-
 Status Store::ReadIndex(File& f, std::vector<IndexRecord>* records, uint64_t* size) {
   if (!f.Size(size)) return Status::FileError(f.Path(), f.LastError(), "read the size of");
   std::string bytes(*size - *size % kIndexRecordSize, '\0');
@@ -77,7 +71,7 @@ Status Store::Read(uint32_t number, Message* message) {
   uint64_t size = readOnlyDataSize_;
   if (!readOnly_ && !data_->Size(&size))
     return Status::FileError(dataPath_, data_->LastError(), "read the size of");
-  const std::string which = "message " + std::to_string(number) + ": its frame" + At(off);
+  const std::string which = "message " + std::to_string(number) + ": its frame at offset " + std::to_string(off);
   if (off < kBaseHeaderSize || off + uint64_t{kFrameHeaderSize} > size)
     return Status::Damaged(dataPath_, which + " lies outside the data (" +
                                           std::to_string(kBaseHeaderSize) + ".." + std::to_string(size) + ")");

@@ -2,8 +2,7 @@
 // cut or a failure cut short left behind is made whole again.  It is
 // planned first (reading only) and then written, under the lock: the index
 // first (a record past the count goes), then the links, then the header
-// that counts.  The read-only open plans it too and keeps the records the
-// plan keeps, so both opens agree on which messages stand.
+// that counts.
 //
 // What a post, a deletion or a failed write can leave: an index record past
 // the message count or cut short, a link from the last frame past the
@@ -59,11 +58,9 @@ struct Planner {
         h.lastFrame + uint64_t{kFrameHeaderSize + kMsgHeaderSize} <= dataSize &&
         ReadExact(edit.Data(), h.lastFrame + uint64_t{kFrameHeaderSize}, msg, sizeof msg)) {
       // A writer that lost its index record: the last frame is indexed again.
-      IndexRecord rec;
-      rec.frameOffset = h.lastFrame;
-      rec.unique = GetU32(msg + kMsgUnique);
-      rec.hash = NameHash(GetZString(msg + kMsgTo, kNameWidth));
-      r.push_back(rec);
+      r.push_back({.frameOffset = h.lastFrame,
+                   .unique = GetU32(msg + kMsgUnique),
+                   .hash = NameHash(GetZString(msg + kMsgTo, kNameWidth))});
       p.indexChanged = true;
       *agrees = h.firstFrame == r[0].frameOffset;
       return r.size();
@@ -110,13 +107,7 @@ struct Planner {
     h.lastFrame = count > 0 ? r[count - 1].frameOffset : 0;
     for (const IndexRecord& x : r)
       if (x.unique != 0xFFFFFFFFu && x.unique >= h.nextUnique) h.nextUnique = x.unique + 1;
-    uint64_t lastEnd = kBaseHeaderSize;
-    if (count > 0) {
-      FrameHeader last;
-      edit.LoadTyped(h.lastFrame, kFrameMessage, last);
-      lastEnd = h.lastFrame + uint64_t{kFrameHeaderSize} + last.messageLength;
-    }
-    FixEndOfData(lastEnd);
+    FixEndOfData(h.lastFrame);
   }
 
   // An index that does not describe the chain (damage of another kind) is
@@ -134,10 +125,8 @@ struct Planner {
     for (uint32_t cur = h.firstFrame; walk && isMessage(cur) && seen.insert(cur).second; cur = f.next) last = cur;
     for (size_t i = p.records.size(); last == 0 && i-- > 0;)
       if (isMessage(p.records[i].frameOffset)) last = p.records[i].frameOffset;
-    uint64_t lastEnd = kBaseHeaderSize;
     if (isMessage(last)) {
       FrameHeader end = f;
-      lastEnd = last + uint64_t{kFrameHeaderSize} + end.messageLength;
       if (end.next != 0 && !isMessage(end.next)) {
         end.next = 0;
         edit.Store(last, end);
@@ -147,11 +136,17 @@ struct Planner {
     if (last == 0) h.firstFrame = 0;
     h.numMessages = std::min<uint32_t>(h.numMessages, static_cast<uint32_t>(p.records.size()));
     h.highMessage = std::min(h.highMessage, h.numMessages);
-    FixEndOfData(lastEnd);
+    FixEndOfData(last);
   }
 
-  void FixEndOfData(uint64_t lastEnd) {
+  // An end of data past the file, or before the end of the last message
+  // (at lastFrame; 0 for none), is the file's size.
+  void FixEndOfData(uint32_t lastFrame) {
     BaseHeader& h = p.header;
+    FrameHeader f;
+    uint64_t lastEnd = kBaseHeaderSize;
+    if (lastFrame != 0 && edit.LoadTyped(lastFrame, kFrameMessage, f))
+      lastEnd = lastFrame + uint64_t{kFrameHeaderSize} + f.messageLength;
     if (h.endOfData > dataSize || h.endOfData < std::min(lastEnd, dataSize))
       h.endOfData = static_cast<uint32_t>(std::min(dataSize, kMaxOffset));
   }
@@ -191,15 +186,14 @@ RepairPlan PlanRepair(const BaseHeader& h, std::vector<IndexRecord> records, uin
   if (!relink && !agrees) {
     p.records.resize(listed);  // a lost record put back is not kept
     planner.MendChainEnd();
-    planner.Finish();
-    return p;
+  } else {
+    if (count < p.records.size()) {
+      p.records.resize(count);
+      p.indexChanged = true;
+    }
+    if (!relink) return p;
+    planner.Relink(count, agrees);
   }
-  if (count < p.records.size()) {
-    p.records.resize(count);
-    p.indexChanged = true;
-  }
-  if (!relink) return p;
-  planner.Relink(count, agrees);
   planner.Finish();
   return p;
 }
@@ -246,9 +240,7 @@ bool Store::WriteHeader(const BaseHeader& h) {
   const RawBaseHeader before = rawBase_;
   base_ = h;
   EncodeBaseHeader(base_, rawBase_);
-  if (before == rawBase_) return true;
-  return Checked(*data_, data_->WriteAt(0, rawBase_.data(), rawBase_.size()), "write") &&
-         Checked(*data_, data_->Sync(), "sync");
+  return before == rawBase_ || WriteSynced(*data_, 0, rawBase_.data(), rawBase_.size());
 }
 
 void Store::RepairNow() {

@@ -52,6 +52,10 @@ class Store final : public Base {
   bool Checked(const File& f, bool ok, const std::string& what) {
     return ok || Fail(Status::FileError(f.Path(), f.LastError(), what));
   }
+  // Writes n bytes at off, then syncs the file.
+  bool WriteSynced(File& f, uint64_t off, const void* bytes, size_t n) {
+    return Checked(f, n == 0 || f.WriteAt(off, bytes, n), "write") && Checked(f, f.Sync(), "sync");
+  }
   Status Closed() const { return Status::Refused(path_, "the base is closed"); }
   Status TakeFailure();
 
@@ -87,7 +91,6 @@ class Store final : public Base {
 
   // writer.cpp
   uint64_t NewFrameOffset(uint64_t dataSize);
-  bool WriteFrame(const std::string& bytes, uint32_t off);
   bool WriteIndexRecord(const IndexRecord& rec);
   bool WriteCountingHeader(UndoLog& undo, BaseHeader h);
   bool ReplaceIndex(const Index& kept);

@@ -4,9 +4,8 @@
 // and written only when every frame they touch has been read and checked,
 // so a damaged base makes an operation fail before anything is written.
 // Free frames are kept in their chain but never written over: a new
-// message always goes past the end of the data, and past the end of every
-// frame the index names (a frame that runs past the end of a data file
-// that lost its tail keeps its place).
+// message always goes past the end of the data and of every frame the
+// index names (see NewFrameOffset).
 //
 // Sync points: each step, the file it writes, what is durable after it, and
 // what the next open does (under the lock) when the power goes right there,
@@ -32,11 +31,9 @@
 //   the free chain (synced)
 // delete: base header (synced)     sqd       the count          nothing to do
 //
-// A write that fails puts back what it wrote, newest first, and stops at
-// the first step it cannot put back: a frame or record that a durable link
-// or index record points at is never cut away.  The base then takes no
-// more messages until it is opened again; the repair of that open decides
-// what stands.
+// A write that fails puts back what it wrote (see UndoLog); the base then
+// takes no more messages until the repair of its next open decides what
+// stands.
 #include <algorithm>
 
 #include "msgbase/squish/codec.h"
@@ -78,27 +75,19 @@ Status Store::Append(const Message& message, uint32_t* number) {
   frame.messageLength = static_cast<uint32_t>(messageLength);
   frame.controlLength = static_cast<uint32_t>(controlLength);
   if (!edit.Link(h.firstFrame, h.lastFrame, static_cast<uint32_t>(off), frame, kFrameMessage))
-    return Status::Damaged(dataPath_, "the last frame of the message chain" +
-                                          std::string(" (offset ") + std::to_string(frame.prev) +
-                                          ") is not a message frame");
+    return Status::Damaged(dataPath_, "the last frame of the message chain (offset " +
+                                          std::to_string(frame.prev) + ") is not a message frame");
   const std::string bytes = FrameBytes(frame, stored);
   h.numMessages++;
   h.highMessage++;
   if (unique >= h.nextUnique) h.nextUnique = unique + 1;
   h.endOfData = static_cast<uint32_t>(off + bytes.size());
 
-  IndexRecord rec;
-  rec.frameOffset = static_cast<uint32_t>(off);
-  rec.unique = unique;
-  rec.hash = NameHash(message.to);
-  // The order makes the base header the moment a new message counts: the
-  // frame first (beyond the end the header knows), then its index record,
-  // then the old last frame's link to it, then the header, each synced
-  // before the next.
+  const IndexRecord rec{.frameOffset = static_cast<uint32_t>(off), .unique = unique, .hash = NameHash(message.to)};
   UndoLog undo;
   undo.SaveSize(*data_, dataSize);
   undo.SaveSize(*index_, indexSize);
-  if (!WriteFrame(bytes, rec.frameOffset) || !WriteIndexRecord(rec) ||
+  if (!WriteSynced(*data_, rec.frameOffset, bytes.data(), bytes.size()) || !WriteIndexRecord(rec) ||
       !Checked(*data_, edit.Commit(&undo), "write") ||
       (!edit.Empty() && !Checked(*data_, data_->Sync(), "sync")) || !WriteCountingHeader(undo, h)) {
     undo.Run();
@@ -138,16 +127,10 @@ uint64_t Store::NewFrameOffset(uint64_t dataSize) {
   return off;
 }
 
-bool Store::WriteFrame(const std::string& bytes, uint32_t off) {
-  return Checked(*data_, data_->WriteAt(off, bytes.data(), bytes.size()), "write") &&
-         Checked(*data_, data_->Sync(), "sync");
-}
-
 bool Store::WriteIndexRecord(const IndexRecord& rec) {
   char buf[kIndexRecordSize];
   EncodeIndexRecord(rec, buf);
-  return Checked(*index_, index_->WriteAt(records_.Size() * kIndexRecordSize, buf, sizeof buf), "write") &&
-         Checked(*index_, index_->Sync(), "sync");
+  return WriteSynced(*index_, records_.Size() * kIndexRecordSize, buf, sizeof buf);
 }
 
 bool Store::WriteCountingHeader(UndoLog& undo, BaseHeader h) {
@@ -159,10 +142,6 @@ bool Store::WriteCountingHeader(UndoLog& undo, BaseHeader h) {
   return false;
 }
 
-// The deletion counts once the index without its record has replaced the
-// old one; the chains and the header follow, each synced.  An open after a
-// crash in between finds the header counting one more than the index and
-// relinks the chain from the index.
 Status Store::Delete(uint32_t number) {
   if (!open_) return Closed();
   if (readOnly_) return Status::Refused(path_, "the base is open for reading only");
@@ -208,8 +187,7 @@ bool Store::ReplaceIndex(const Index& kept) {
   env_.Remove(temp, &err);
   auto f = env_.Open(temp, OpenMode::kCreateExclusive, &err);
   if (!f) return Fail(Status::FileError(temp, err, "create"));
-  const bool ok = Checked(*f, bytes.empty() || f->WriteAt(0, bytes.data(), bytes.size()), "write") &&
-                  Checked(*f, f->Sync(), "sync");
+  const bool ok = WriteSynced(*f, 0, bytes.data(), bytes.size());
   f.reset();
   if (!ok || !env_.Rename(temp, indexPath_, &err)) {
     if (ok) Fail(Status::FileError(indexPath_, err, "replace"));

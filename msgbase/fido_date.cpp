@@ -29,8 +29,6 @@ int32_t MonthFromName(const std::string& name) {
 
 int32_t WidenYear(int32_t year) { return year <= 70 ? 2000 + year : 1900 + year; }
 
-}  // namespace
-
 uint16_t PackDateWord(const MsgDateTime& dt) {
   uint32_t v = static_cast<uint32_t>(dt.year - 1980) * 512u +
                static_cast<uint32_t>(dt.month) * 32u +
@@ -57,6 +55,8 @@ MsgDateTime UnpackDate(uint16_t dateWord, uint16_t timeWord) {
   return dt;
 }
 
+}  // namespace
+
 void PutStamp(char* p, const MsgDateTime& dt) {
   PutU16(p, PackDateWord(dt));
   PutU16(p + 2, PackTimeWord(dt));
@@ -69,12 +69,8 @@ std::string TextDate(const MsgDateTime& dt) {
       dt.month >= 1 && dt.month <= 12 ? kMonthNames[dt.month - 1] : "???";
   int32_t year = dt.year < 2000 ? dt.year - 1900 : dt.year - 2000;
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%02d %s %02d  %02d:%02d:%02d",
-                static_cast<int>(TwoDigits(dt.day)), month,
-                static_cast<int>(TwoDigits(year)),
-                static_cast<int>(TwoDigits(dt.hour)),
-                static_cast<int>(TwoDigits(dt.minute)),
-                static_cast<int>(TwoDigits(dt.second)));
+  std::snprintf(buf, sizeof buf, "%02d %s %02d  %02d:%02d:%02d", TwoDigits(dt.day), month,
+                TwoDigits(year), TwoDigits(dt.hour), TwoDigits(dt.minute), TwoDigits(dt.second));
   return std::string(buf, 19);
 }
 

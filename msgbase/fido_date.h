@@ -10,15 +10,9 @@
 
 namespace vex {
 
-// (year - 1980) * 512 + month * 32 + day, kept to 16 bits.
-uint16_t PackDateWord(const MsgDateTime& dt);
-// hour * 2048 + minute * 32 + second / 2, kept to 16 bits.
-uint16_t PackTimeWord(const MsgDateTime& dt);
-// Fills every field from the two words; seconds are twice the stored value,
-// hundredths 0.
-MsgDateTime UnpackDate(uint16_t dateWord, uint16_t timeWord);
-
-// The 4-byte stamp: date word, then time word, little-endian.
+// The 4-byte stamp, little-endian: the date word (year - 1980) * 512 +
+// month * 32 + day, then the time word hour * 2048 + minute * 32 +
+// second / 2.  Read back, seconds are even and hundredths 0.
 void PutStamp(char* p, const MsgDateTime& dt);
 MsgDateTime GetStamp(const char* p);
 

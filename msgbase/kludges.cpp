@@ -7,8 +7,6 @@ namespace vex {
 
 namespace {
 
-bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
-
 // Takes zone, net and node from an address text; the point is kept.
 void ApplyZoneNetNode(FtnAddress& addr, const std::string& word) {
   FtnAddress parsed = addr;
@@ -22,19 +20,19 @@ void ApplyZoneNetNode(FtnAddress& addr, const std::string& word) {
 }  // namespace
 
 void ParseOrigKludge(FtnAddress& addr, const std::string& line) {
-  if (StartsWith(line, "\x01MSGID:")) {
+  if (line.starts_with("\x01MSGID:")) {
     ParseAddress(ExtractWord(2, line, " "), addr);
-  } else if (StartsWith(line, "\x01INTL")) {
+  } else if (line.starts_with("\x01INTL")) {
     ApplyZoneNetNode(addr, ExtractWord(3, line, " "));
-  } else if (StartsWith(line, "\x01" "FMPT")) {
+  } else if (line.starts_with("\x01" "FMPT")) {
     addr.point = static_cast<int16_t>(NumberValue(ExtractWord(2, line, " ")));
   }
 }
 
 void ParseDestKludge(FtnAddress& addr, const std::string& line) {
-  if (StartsWith(line, "\x01INTL")) {
+  if (line.starts_with("\x01INTL")) {
     ApplyZoneNetNode(addr, ExtractWord(2, line, " "));
-  } else if (StartsWith(line, "\x01TOPT")) {
+  } else if (line.starts_with("\x01TOPT")) {
     addr.point = static_cast<int16_t>(NumberValue(ExtractWord(2, line, " ")));
   }
 }
@@ -44,7 +42,7 @@ std::vector<std::string> AgreeingKludges(const Message& m) {
   for (const std::string& s : m.kludges) k.push_back(s.substr(0, s.find('\0')));
   auto find = [&](const char* name) {
     for (size_t i = 0; i < k.size(); ++i)
-      if (StartsWith(k[i], name)) return static_cast<long>(i);
+      if (k[i].starts_with(name)) return static_cast<long>(i);
     return -1L;
   };
   auto set = [&](const char* name, std::string line) {

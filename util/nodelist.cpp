@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/path.h"
 #include "util/dates.h"
 #include "util/text.h"
 
@@ -151,8 +152,8 @@ std::string ChooseNodelistFile(Env& env, const std::string& value) {
   if (value.empty()) return std::string();
   const FileInfo info = env.Stat(value);
   if (info.exists && !info.isDirectory) return value;
-  const size_t slash = value.rfind('/');
-  const std::string base = value.substr(slash == std::string::npos ? 0 : slash + 1);
+  // The folder part is kept as the value spells it.
+  const std::string base = NameOf(value);
   const std::string dir = value.substr(0, value.size() - base.size());
   std::string best;
   int64_t bestStamp = -1;

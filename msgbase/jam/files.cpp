@@ -37,16 +37,6 @@ constexpr int kCreationWaitMs = 250;
 constexpr int kCreationSettleMs = 100;
 const char* const kExtensions[] = {"jhr", "jdx", "jdt", "jlr"};
 
-// ext written letter by letter in the case of model's letters.
-std::string InCaseOf(const std::string& ext, const std::string& model) {
-  std::string out = ext;
-  for (size_t i = 0; i < out.size() && i < model.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(out[i]);
-    out[i] = static_cast<char>(std::isupper(static_cast<unsigned char>(model[i])) ? std::toupper(c)
-                                                                                   : std::tolower(c));
-  }
-  return out;
-}
 
 std::string CreationTempName(const std::string& base) {
   return JoinPath(FolderOf(base), "." + NameOf(base) + "jhr-new");
@@ -190,22 +180,6 @@ std::string WithDot(const std::string& path) {
   return !path.empty() && path.back() == '.' ? path : path + ".";
 }
 
-std::string FindBaseFile(Env& env, const std::string& base, const std::string& ext) {
-  std::string upper = ext;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  for (const std::string& candidate : {base + ext, base + upper}) {
-    const FileInfo info = env.Stat(candidate);
-    if (info.exists && !info.isDirectory) return candidate;
-  }
-  const std::string name = NameOf(base);
-  for (const DirEntry& e : env.Search(base + std::string(ext.size(), '?'))) {
-    if (e.name.size() != name.size() + ext.size() || e.name.compare(0, name.size(), name) != 0) continue;
-    // The extension in any mix of cases: ext written in its case is it.
-    const std::string found = e.name.substr(name.size());
-    if (InCaseOf(ext, found) == found) return JoinPath(FolderOf(base), e.name);
-  }
-  return "";
-}
 
 Status ReadFully(const Files& files, int id, uint64_t offset, size_t n, const std::string& what,
                  std::string* out) {

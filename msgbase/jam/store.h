@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "msgbase/base.h"
+#include "msgbase/base_dirs.h"
 #include "msgbase/jam/format.h"
 
 namespace vex::jam {
@@ -22,9 +23,6 @@ struct Files {
 
 // The base's name with its trailing dot ("b/area.").
 std::string WithDot(const std::string& path);
-// The existing file base + ext, whatever the case of its extension: lower
-// case first, then upper case, then any mix.  Empty when there is none.
-std::string FindBaseFile(Env& env, const std::string& base, const std::string& ext);
 // Exactly n bytes at offset of the file `id`; a file that ends before them
 // is damage, described by `what`.
 Status ReadFully(const Files& files, int id, uint64_t offset, size_t n, const std::string& what,

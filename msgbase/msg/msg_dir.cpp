@@ -49,10 +49,6 @@ constexpr int kCreateAttempts = 1000;
 // Number 1 is kept by other programs as the high-water mark.
 constexpr int32_t kFirstNewNumber = 2;
 
-bool EndsWithLowerMsg(const std::string& name) {
-  return name.size() >= 4 && name.compare(name.size() - 4, 4, ".msg") == 0;
-}
-
 // Reads the file to its end.  sizeHint, the size the directory listing
 // gave (0 when it gave none), is read in one step when the file has not
 // grown since; no size is asked of the file.
@@ -189,7 +185,7 @@ void MsgDir::Take(const DirEntry& e) {
   if (it == present_.end()) {
     present_[n] = e.name;
     if (e.size != 0) sizes_[n] = e.size;
-  } else if (!EndsWithLowerMsg(it->second) && EndsWithLowerMsg(e.name)) {
+  } else if (!it->second.ends_with(".msg") && e.name.ends_with(".msg")) {
     it->second = e.name;
     if (e.size != 0) sizes_[n] = e.size;
   }

@@ -36,14 +36,6 @@ namespace {
 constexpr int kCreationPollMs = 50;
 constexpr int kCreationWaitMs = 250;
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-}
-
 }  // namespace
 
 Store::Store(Env& env, std::string path, bool readOnly, int lockTimeoutMs)
@@ -83,33 +75,6 @@ Status Store::Close() {
   index_.reset();
   data_.reset();  // releases the lock
   return Status::Ok();
-}
-
-std::string Store::FindFile(const std::string& ext) {
-  std::string upper = ext;
-  for (char& c : upper) c = UpperAscii(c);
-  for (const std::string& e : {ext, upper}) {
-    FileInfo info = env_.Stat(basePath_ + e);
-    if (info.exists && !info.isDirectory) return basePath_ + e;
-  }
-  // The folder part is kept as the base's path spells it.
-  const std::string stem = NameOf(basePath_);
-  const std::string dir = basePath_.substr(0, basePath_.size() - stem.size());
-  for (const DirEntry& entry : env_.Search(dir + stem + "???")) {
-    if (entry.name.size() == stem.size() + ext.size() && entry.name.compare(0, stem.size(), stem) == 0 &&
-        SameIgnoringCase(entry.name.substr(stem.size()), ext))
-      return dir + entry.name;
-  }
-  return "";
-}
-
-std::string Store::NameLikeDataFile(const std::string& ext) const {
-  std::string out = ext;
-  if (dataPath_.size() < out.size()) return basePath_ + out;
-  const size_t at = dataPath_.size() - out.size();
-  for (size_t i = 0; i < out.size(); ++i)
-    if (dataPath_[at + i] >= 'A' && dataPath_[at + i] <= 'Z') out[i] = UpperAscii(out[i]);
-  return basePath_ + out;
 }
 
 std::string Store::HiddenPath(const char* ext) const {
@@ -179,7 +144,7 @@ bool Store::OpenIndexOfExisting(uint64_t dataSize) {
     if (!problem.empty()) return Fail(Status::Damaged(dataPath_, problem));
     bool madeIndex = false;
     if (indexPath_.empty()) {
-      indexPath_ = NameLikeDataFile("sqi");
+      indexPath_ = basePath_ + InCaseOf("sqi", dataPath_.substr(std::min(basePath_.size(), dataPath_.size())));
       index_ = env_.Open(indexPath_, OpenMode::kCreateExclusive, &err);
       madeIndex = index_ != nullptr;
     }
@@ -194,8 +159,8 @@ bool Store::OpenIndexOfExisting(uint64_t dataSize) {
     // The index of a base that holds no message may have lost its name in
     // a power cut during the creation: it is made again.
     if (base_.numMessages != 0 || base_.firstFrame != 0 || base_.lastFrame != 0)
-      return Fail(Status::Damaged(NameLikeDataFile("sqi"), "the base lacks its index file"));
-    indexPath_ = NameLikeDataFile("sqi");
+      return Fail(Status::Damaged(basePath_ + InCaseOf("sqi", dataPath_.substr(std::min(basePath_.size(), dataPath_.size()))), "the base lacks its index file"));
+    indexPath_ = basePath_ + InCaseOf("sqi", dataPath_.substr(std::min(basePath_.size(), dataPath_.size())));
     index_ = env_.Open(indexPath_, OpenMode::kCreateExclusive, &err);
     if (!index_) return Fail(Status::FileError(indexPath_, err, "create"));
     return SyncDir();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "msgbase/base.h"
+#include "msgbase/base_dirs.h"
 #include "msgbase/squish/format.h"
 #include "msgbase/squish/frame_edit.h"
 #include "msgbase/squish/index.h"
@@ -60,11 +61,7 @@ class Store final : public Base {
   Status TakeFailure();
 
   // files.cpp
-  // The existing file of the base with extension ext, whatever its case
-  // (lower case first); empty when there is none.
-  std::string FindFile(const std::string& ext);
-  // A new file's name: the extension in the case of the data file's.
-  std::string NameLikeDataFile(const std::string& ext) const;
+  std::string FindFile(const std::string& ext) { return FindBaseFile(env_, basePath_, ext); }
   // ".<name>.<ext>-new" beside the base.
   std::string HiddenPath(const char* ext) const;
   bool SyncDir();
